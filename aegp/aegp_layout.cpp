@@ -1,0 +1,2 @@
+// Compiles the layout checks into every build.
+#include "aegp_layout.h"

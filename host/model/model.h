@@ -1,0 +1,187 @@
+// The simulated project: plain data with its own invariants.
+//
+// - Every item and every layer has an id that is unique in the project and is
+//   never reused (nextId only grows), so handles can name them safely and an
+//   undo snapshot restores the very same ids.
+// - A layer belongs to exactly one composition; its parent (if any) is another
+//   layer of the same composition, and parent chains have no cycles.
+// - Items are kept in the order of the scripting engine's app.project.item()
+//   numbering (1-based there, 0-based here); the root folder is not among them.
+//
+// Nothing here knows about the host's plug-in interface types.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host::model {
+
+using Id = std::int32_t;
+inline constexpr Id kNoId = 0;
+
+// An exact time or ratio: num / den, den > 0, kept reduced.
+struct Rational {
+    std::int64_t num = 0;
+    std::int64_t den = 1;
+
+    static Rational of(std::int64_t n, std::int64_t d = 1);
+    double seconds() const { return static_cast<double>(num) / static_cast<double>(den); }
+    friend Rational operator+(Rational a, Rational b);
+    friend Rational operator-(Rational a, Rational b);
+    friend Rational operator*(Rational a, Rational b);
+    friend Rational operator/(Rational a, Rational b);
+    friend bool operator==(Rational a, Rational b);
+    friend bool operator<(Rational a, Rational b);
+    friend bool operator<=(Rational a, Rational b) { return !(b < a); }
+    friend bool operator>(Rational a, Rational b) { return b < a; }
+};
+using Time = Rational;  // seconds
+
+enum class StreamKind {  // what a stream's value holds; mirrors the host's stream types
+    NoData,
+    ThreeDSpatial,
+    ThreeD,
+    TwoDSpatial,
+    TwoD,
+    OneD,
+    Color,
+    Arbitrary,
+    Marker,
+    LayerId,
+    MaskId,
+    Mask,
+    TextDocument,
+};
+
+enum class Interpolation { None, Linear, Bezier, Hold };
+
+struct Ease {
+    double speed = 0;
+    double influence = 16.666666667;
+};
+
+// Keyframe flags use the host's bit values so they pass through unchanged.
+struct Keyframe {
+    Time time;  // layer time
+    std::vector<double> value;
+    std::string text;  // text-document and arbitrary streams
+    Interpolation inInterp = Interpolation::Linear;
+    Interpolation outInterp = Interpolation::Linear;
+    std::vector<Ease> inEase;  // one per temporal dimension
+    std::vector<Ease> outEase;
+    std::vector<double> inTangent;  // spatial streams only
+    std::vector<double> outTangent;
+    std::uint32_t flags = 0;
+};
+
+struct Stream {
+    std::string name;  // the property's shown name ("Position", "Opacity", ...)
+    StreamKind kind = StreamKind::OneD;
+    bool canVary = true;
+    std::vector<double> value;  // held value when there are no keyframes
+    std::string text;
+    std::vector<Keyframe> keyframes;  // sorted by time
+    std::string expression;
+    bool expressionEnabled = true;
+};
+
+struct Effect {
+    Id id = kNoId;
+    std::int32_t installedKey = 0;  // the kind of effect
+    std::string matchName;          // e.g. "ADBE Gaussian Blur 2"
+    std::string name;
+    bool active = true;
+    std::vector<Stream> params;  // index 0 is the effect's own (no-data) parameter
+};
+
+struct Mask {
+    Id id = kNoId;
+    std::string name;
+    std::vector<Stream> streams;
+};
+
+enum class LayerKind { AV, Light, Camera, Text, Shape };
+
+// Layer flag bits use the host's values.
+namespace flag {
+inline constexpr std::uint32_t kVideoActive = 0x1;
+inline constexpr std::uint32_t kAudioActive = 0x2;
+inline constexpr std::uint32_t kEffectsActive = 0x4;
+inline constexpr std::uint32_t kLocked = 0x20;
+inline constexpr std::uint32_t kShy = 0x40;
+inline constexpr std::uint32_t kTimeRemapping = 0x400;
+inline constexpr std::uint32_t k3D = 0x800;
+}  // namespace flag
+
+struct Layer {
+    Id id = kNoId;
+    LayerKind kind = LayerKind::AV;
+    std::string ownName;  // empty: the layer shows its source's name
+    Id source = kNoId;    // AV layers: the comp or footage item shown
+    bool isNull = false;  // an AV layer on a host-made solid, drawn as a null
+    Time inPoint;         // layer time
+    Time duration;        // layer time
+    Time offset;          // composition time at which layer time 0 falls
+    std::uint32_t flags = flag::kVideoActive;
+    Id parent = kNoId;                // a layer of the same composition
+    std::map<int, Stream> streams;    // by the host's layer-stream number
+    std::vector<Effect> effects;
+    std::vector<Mask> masks;
+};
+
+enum class SelectionKind { Layer, Mask, Effect, Stream, Keyframe };
+
+struct SelectionEntry {
+    SelectionKind kind = SelectionKind::Layer;
+    Id layer = kNoId;
+    std::int32_t index = 0;  // mask / effect / stream index
+    std::int32_t sub = 0;    // keyframe index
+};
+
+struct Composition {
+    std::int32_t width = 1920;
+    std::int32_t height = 1080;
+    Rational pixelAspect = Rational::of(1);
+    Rational frameRate = Rational::of(30);
+    Time duration = Rational::of(10);
+    std::vector<Layer> layers;  // index 0 is the top of the stack
+    std::vector<SelectionEntry> selection;
+};
+
+enum class FootageKind { Solid, File, Placeholder };
+
+struct Footage {
+    FootageKind kind = FootageKind::Solid;
+    std::int32_t width = 100;
+    std::int32_t height = 100;
+    Rational pixelAspect = Rational::of(1);
+    Rational frameRate = Rational::of(30);
+    Time duration;  // 0 for stills and solids
+    std::vector<double> color{0, 0, 0};
+    std::string path;
+};
+
+enum class ItemKind { Folder, Composition, Footage };
+
+struct Item {
+    Id id = kNoId;
+    ItemKind kind = ItemKind::Folder;
+    std::string name;
+    Id folder = kNoId;  // the folder holding it; the root folder's id at top level
+    bool selected = false;  // in the project panel
+    std::optional<Composition> comp;
+    std::optional<Footage> footage;
+};
+
+struct Project {
+    std::string name = "Untitled Project";
+    Id rootFolder = 1;
+    Id nextId = 2;
+    Id activeItem = kNoId;
+    std::vector<Item> items;  // app.project.item() order, without the root folder
+};
+
+}  // namespace host::model

@@ -1,0 +1,48 @@
+// The host's script service: runs script text in a real JavaScript engine
+// whose object model is bound live to the simulated project.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/model.h"
+
+namespace host::script {
+
+class SettingsStore;  // settings.h
+struct Dialog;        // scriptui.h
+
+struct Alert {
+    std::string message;
+    std::string title;
+};
+
+// What a script run may reach in the rest of the host. The host owns all of it;
+// the engine only borrows it for the length of one run.
+struct ScriptHost {
+    model::Project* project = nullptr;
+    SettingsStore* settings = nullptr;
+    std::vector<Alert>* alerts = nullptr;
+    // The scripted user: one action per line, consumed by dialogs as they are
+    // shown (see scriptui.h for the action language).
+    std::vector<std::string> user;
+    // Removes the engine's native JSON object before each run, so scripts'
+    // own JSON fallbacks get exercised.
+    bool removeNativeJson = false;
+    // Every dialog shown, kept for inspection after the run.
+    std::vector<Dialog>* dialogs = nullptr;
+    // Called when a script changes the project (for the host's bookkeeping).
+    std::function<void()> onProjectChanged;
+};
+
+struct ScriptRun {
+    bool ok = false;
+    std::string value;  // the last expression's value as text (UTF-8)
+    std::string error;  // the error text when !ok
+};
+
+ScriptRun run_script(ScriptHost& host, std::string_view utf8Source);
+
+}  // namespace host::script
