@@ -4,10 +4,24 @@
 #  - nlohmann_json, CLI11: header-only.
 #  - GoogleTest: the system package natively; built from /usr/src/googletest
 #    for Windows.
-find_package(nlohmann_json 3 REQUIRED)
-find_package(CLI11 CONFIG QUIET)
-if(NOT CLI11_FOUND)
-  add_library(CLI11::CLI11 INTERFACE IMPORTED)
+if(WIN32)
+  # Cross build: the build machine's header-only packages, seen through a
+  # folder that holds nothing else (all of /usr/include would shadow the
+  # Windows C library headers).
+  set(OUTFOLD_HEADER_ONLY_DIR ${CMAKE_BINARY_DIR}/header-only)
+  file(MAKE_DIRECTORY ${OUTFOLD_HEADER_ONLY_DIR})
+  file(CREATE_LINK /usr/include/nlohmann ${OUTFOLD_HEADER_ONLY_DIR}/nlohmann SYMBOLIC)
+  file(CREATE_LINK /usr/include/CLI ${OUTFOLD_HEADER_ONLY_DIR}/CLI SYMBOLIC)
+  foreach(package nlohmann_json::nlohmann_json CLI11::CLI11)
+    add_library(${package} INTERFACE IMPORTED)
+    target_include_directories(${package} SYSTEM INTERFACE ${OUTFOLD_HEADER_ONLY_DIR})
+  endforeach()
+else()
+  find_package(nlohmann_json 3 REQUIRED)
+  find_package(CLI11 CONFIG QUIET)
+  if(NOT CLI11_FOUND)
+    add_library(CLI11::CLI11 INTERFACE IMPORTED)
+  endif()
 endif()
 
 if(WIN32)
@@ -28,8 +42,12 @@ if(OUTFOLD_TESTS)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-    add_library(GTest::gtest ALIAS gtest)
-    add_library(GTest::gtest_main ALIAS gtest_main)
+    # Newer GoogleTest sources define these aliases themselves.
+    foreach(library gtest gtest_main)
+      if(NOT TARGET GTest::${library})
+        add_library(GTest::${library} ALIAS ${library})
+      endif()
+    endforeach()
   else()
     find_package(GTest REQUIRED)
   endif()

@@ -61,6 +61,7 @@ enum class Interpolation { None, Linear, Bezier, Hold };
 struct Ease {
     double speed = 0;
     double influence = 16.666666667;
+    friend bool operator==(const Ease&, const Ease&) = default;
 };
 
 // Keyframe flags use the host's bit values so they pass through unchanged.
@@ -75,6 +76,7 @@ struct Keyframe {
     std::vector<double> inTangent;  // spatial streams only
     std::vector<double> outTangent;
     std::uint32_t flags = 0;
+    friend bool operator==(const Keyframe&, const Keyframe&) = default;
 };
 
 struct Stream {
@@ -86,21 +88,24 @@ struct Stream {
     std::vector<Keyframe> keyframes;  // sorted by time
     std::string expression;
     bool expressionEnabled = true;
+    friend bool operator==(const Stream&, const Stream&) = default;
 };
 
 struct Effect {
     Id id = kNoId;
     std::int32_t installedKey = 0;  // the kind of effect
-    std::string matchName;          // e.g. "ADBE Gaussian Blur 2"
+    std::string matchName;          // e.g. "host.gaussian-blur" (see effects_catalog.h)
     std::string name;
     bool active = true;
     std::vector<Stream> params;  // index 0 is the effect's own (no-data) parameter
+    friend bool operator==(const Effect&, const Effect&) = default;
 };
 
 struct Mask {
     Id id = kNoId;
     std::string name;
     std::vector<Stream> streams;
+    friend bool operator==(const Mask&, const Mask&) = default;
 };
 
 enum class LayerKind { AV, Light, Camera, Text, Shape };
@@ -126,10 +131,11 @@ struct Layer {
     Time duration;        // layer time
     Time offset;          // composition time at which layer time 0 falls
     std::uint32_t flags = flag::kVideoActive;
-    Id parent = kNoId;                // a layer of the same composition
-    std::map<int, Stream> streams;    // by the host's layer-stream number
+    Id parent = kNoId;              // a layer of the same composition
+    std::map<int, Stream> streams;  // by the host's layer-stream number
     std::vector<Effect> effects;
     std::vector<Mask> masks;
+    friend bool operator==(const Layer&, const Layer&) = default;
 };
 
 enum class SelectionKind { Layer, Mask, Effect, Stream, Keyframe };
@@ -139,6 +145,7 @@ struct SelectionEntry {
     Id layer = kNoId;
     std::int32_t index = 0;  // mask / effect / stream index
     std::int32_t sub = 0;    // keyframe index
+    friend bool operator==(const SelectionEntry&, const SelectionEntry&) = default;
 };
 
 struct Composition {
@@ -149,6 +156,7 @@ struct Composition {
     Time duration = Rational::of(10);
     std::vector<Layer> layers;  // index 0 is the top of the stack
     std::vector<SelectionEntry> selection;
+    friend bool operator==(const Composition&, const Composition&) = default;
 };
 
 enum class FootageKind { Solid, File, Placeholder };
@@ -162,6 +170,8 @@ struct Footage {
     Time duration;  // 0 for stills and solids
     std::vector<double> color{0, 0, 0};
     std::string path;
+    bool hasAudio = false;  // gives its layers an audio-levels stream
+    friend bool operator==(const Footage&, const Footage&) = default;
 };
 
 enum class ItemKind { Folder, Composition, Footage };
@@ -170,10 +180,11 @@ struct Item {
     Id id = kNoId;
     ItemKind kind = ItemKind::Folder;
     std::string name;
-    Id folder = kNoId;  // the folder holding it; the root folder's id at top level
+    Id folder = kNoId;      // the folder holding it; the root folder's id at top level
     bool selected = false;  // in the project panel
     std::optional<Composition> comp;
     std::optional<Footage> footage;
+    friend bool operator==(const Item&, const Item&) = default;
 };
 
 struct Project {
@@ -182,6 +193,7 @@ struct Project {
     Id nextId = 2;
     Id activeItem = kNoId;
     std::vector<Item> items;  // app.project.item() order, without the root folder
+    friend bool operator==(const Project&, const Project&) = default;
 };
 
 }  // namespace host::model

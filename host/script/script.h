@@ -2,6 +2,7 @@
 // whose object model is bound live to the simulated project.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -44,5 +45,14 @@ struct ScriptRun {
 };
 
 ScriptRun run_script(ScriptHost& host, std::string_view utf8Source);
+
+// Bookkeeping of the engines behind run_script, for tests: a run that ends
+// with an engine still alive, or with engine memory not given back, leaked.
+struct EngineStats {
+    int liveEngines = 0;
+    std::size_t bytesNotReturned = 0;  // summed over every engine destroyed so far
+    std::size_t largestHeap = 0;       // the most memory one engine held at once
+};
+EngineStats engine_stats();
 
 }  // namespace host::script

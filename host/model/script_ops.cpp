@@ -1,0 +1,506 @@
+#include "model/script_ops.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <optional>
+
+#include "model/streams.h"
+
+namespace host::model {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what) { throw ModelError(what); }
+
+// ---------------------------------------------------------------- copy
+
+// Index of the topmost selected layer of the composition, if any.
+std::optional<int> topmost_selected_index(const Composition& comp) {
+    std::optional<int> topmost;
+    for (const SelectionEntry& entry : comp.selection) {
+        if (entry.kind != SelectionKind::Layer) continue;
+        for (std::size_t i = 0; i < comp.layers.size(); ++i) {
+            if (comp.layers[i].id != entry.layer) continue;
+            if (!topmost || static_cast<int>(i) < *topmost) topmost = static_cast<int>(i);
+        }
+    }
+    return topmost;
+}
+
+// ---------------------------------------------------------------- transforms
+
+constexpr double kDegrees = 180.0 / std::numbers::pi;
+
+// An affine map of a layer's space into its parent's: x and y through a 2x2
+// matrix and a translation, z through a scale and a translation (the 2D fold
+// does not model rotations out of the picture plane).
+struct Frame {
+    double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+    double zs = 1, tz = 0;
+
+    // This map applied after `inner`.
+    Frame after(const Frame& inner) const {
+        Frame r;
+        r.a = a * inner.a + c * inner.b;
+        r.b = b * inner.a + d * inner.b;
+        r.c = a * inner.c + c * inner.d;
+        r.d = b * inner.c + d * inner.d;
+        r.tx = a * inner.tx + c * inner.ty + tx;
+        r.ty = b * inner.tx + d * inner.ty + ty;
+        r.zs = zs * inner.zs;
+        r.tz = zs * inner.tz + tz;
+        return r;
+    }
+
+    std::optional<Frame> inverse() const {
+        const double det = a * d - b * c;
+        if (std::abs(det) < 1e-12 || std::abs(zs) < 1e-12) return std::nullopt;
+        Frame r;
+        r.a = d / det;
+        r.b = -b / det;
+        r.c = -c / det;
+        r.d = a / det;
+        r.tx = -(r.a * tx + r.c * ty);
+        r.ty = -(r.b * tx + r.d * ty);
+        r.zs = 1 / zs;
+        r.tz = -tz / zs;
+        return r;
+    }
+
+    void map_point(std::vector<double>& p) const {
+        if (p.size() < 2) return;
+        const double x = p[0], y = p[1];
+        p[0] = a * x + c * y + tx;
+        p[1] = b * x + d * y + ty;
+        if (p.size() > 2) p[2] = zs * p[2] + tz;
+    }
+
+    void map_vector(std::vector<double>& v) const {
+        if (v.size() < 2) return;
+        const double x = v[0], y = v[1];
+        v[0] = a * x + c * y;
+        v[1] = b * x + d * y;
+        if (v.size() > 2) v[2] = zs * v[2];
+    }
+};
+
+// A 2x2 matrix read as a rotation followed by (after, in application order
+// before) a scale: M = R(angle) * diag(sx, sy), dropping any shear.
+struct RotationScale {
+    double degrees = 0;
+    double sx = 1;
+    double sy = 1;
+};
+
+RotationScale decompose(double a, double b, double c, double d) {
+    RotationScale r;
+    r.sx = std::hypot(a, b);
+    if (r.sx < 1e-12) return RotationScale{0, 0, 0};
+    r.degrees = std::atan2(b, a) * kDegrees;
+    r.sy = (a * d - b * c) / r.sx;
+    return r;
+}
+
+double component(const std::vector<double>& v, std::size_t i, double fallback) {
+    return i < v.size() ? v[i] : fallback;
+}
+
+std::vector<double> stream_value(const Layer& layer, int number, Time layerTime,
+                                 std::vector<double> fallback) {
+    const auto found = layer.streams.find(number);
+    if (found == layer.streams.end()) return fallback;
+    std::vector<double> v = value_at(found->second, layerTime);
+    return v.empty() ? fallback : v;
+}
+
+bool has_anchor_point(const Layer& layer) {
+    // Cameras and lights use stream 0 for their point of interest.
+    return layer.kind != LayerKind::Camera && layer.kind != LayerKind::Light;
+}
+
+// The layer's own map into its parent's space at a layer time:
+// position + R(rotation) * S(scale) * (p - anchor).
+Frame local_frame(const Layer& layer, Time layerTime) {
+    const std::vector<double> anchor =
+        has_anchor_point(layer) ? stream_value(layer, stream::kAnchorPoint, layerTime, {0, 0, 0})
+                                : std::vector<double>{0, 0, 0};
+    const std::vector<double> position = stream_value(layer, stream::kPosition, layerTime, {0, 0, 0});
+    const std::vector<double> scale = stream_value(layer, stream::kScale, layerTime, {100, 100, 100});
+    const double rotation = component(stream_value(layer, stream::kRotation, layerTime, {0}), 0, 0);
+
+    const double sx = component(scale, 0, 100) / 100, sy = component(scale, 1, 100) / 100;
+    const double sz = component(scale, 2, 100) / 100;
+    const double cs = std::cos(rotation / kDegrees), sn = std::sin(rotation / kDegrees);
+    Frame f;
+    f.a = cs * sx;
+    f.b = sn * sx;
+    f.c = -sn * sy;
+    f.d = cs * sy;
+    const double ax = component(anchor, 0, 0), ay = component(anchor, 1, 0);
+    f.tx = component(position, 0, 0) - (f.a * ax + f.c * ay);
+    f.ty = component(position, 1, 0) - (f.b * ax + f.d * ay);
+    f.zs = sz;
+    f.tz = component(position, 2, 0) - sz * component(anchor, 2, 0);
+    return f;
+}
+
+// The map of the layer's space into the composition's, each layer of the
+// chain read at its own layer time for the composition time.
+Frame world_frame(const Project& project, const Layer* layer, Time compTime) {
+    Frame world;
+    std::size_t guard = 0;
+    for (; layer != nullptr && guard < 100000; ++guard) {
+        world = local_frame(*layer, compTime - layer->offset).after(world);
+        layer = layer->parent == kNoId ? nullptr : find_layer(project, layer->parent);
+    }
+    return world;
+}
+
+double nearest_turn(double degrees, double near) {
+    return degrees + 360.0 * std::round((near - degrees) / 360.0);
+}
+
+void map_points(Stream& stream, const Frame& change) {
+    change.map_point(stream.value);
+    for (Keyframe& key : stream.keyframes) {
+        change.map_point(key.value);
+        change.map_vector(key.inTangent);
+        change.map_vector(key.outTangent);
+    }
+}
+
+void for_each_value(Stream& stream, const auto& apply) {
+    apply(stream.value);
+    for (Keyframe& key : stream.keyframes) apply(key.value);
+}
+
+// Rotation and scale when neither is animated: the combined matrix is
+// decomposed again, which stays right under non-uniform scales.
+void fold_held_rotation_scale(Layer& layer, const Frame& change) {
+    Stream* rotation = layer.streams.contains(stream::kRotation)
+                           ? &layer.streams[stream::kRotation] : nullptr;
+    Stream* scale = layer.streams.contains(stream::kScale) ? &layer.streams[stream::kScale] : nullptr;
+    const double r = rotation ? component(rotation->value, 0, 0) : 0;
+    const double sx = scale ? component(scale->value, 0, 100) / 100 : 1;
+    const double sy = scale ? component(scale->value, 1, 100) / 100 : 1;
+    const double cs = std::cos(r / kDegrees), sn = std::sin(r / kDegrees);
+    const double a = change.a * cs * sx + change.c * sn * sx;
+    const double b = change.b * cs * sx + change.d * sn * sx;
+    const double c = -change.a * sn * sy + change.c * cs * sy;
+    const double d = -change.b * sn * sy + change.d * cs * sy;
+    RotationScale folded = decompose(a, b, c, d);
+    if (sx < 0) {  // keep a mirrored layer mirrored the way it was
+        folded = RotationScale{folded.degrees + 180, -folded.sx, -folded.sy};
+    }
+    const RotationScale turn = decompose(change.a, change.b, change.c, change.d);
+    if (rotation && !rotation->value.empty())
+        rotation->value[0] = nearest_turn(folded.degrees, r + turn.degrees);
+    if (scale && scale->value.size() >= 2) {
+        scale->value[0] = folded.sx * 100;
+        scale->value[1] = folded.sy * 100;
+        if (scale->value.size() > 2) scale->value[2] *= change.zs;
+    }
+}
+
+// Rotation and scale when either is animated: every value moves by the
+// change's own rotation and scale.
+void fold_animated_rotation_scale(Layer& layer, const Frame& change) {
+    const RotationScale turn = decompose(change.a, change.b, change.c, change.d);
+    if (layer.streams.contains(stream::kRotation)) {
+        for_each_value(layer.streams[stream::kRotation], [&](std::vector<double>& v) {
+            if (!v.empty()) v[0] += turn.degrees;
+        });
+    }
+    if (layer.streams.contains(stream::kScale)) {
+        for_each_value(layer.streams[stream::kScale], [&](std::vector<double>& v) {
+            if (v.size() >= 2) {
+                v[0] *= turn.sx;
+                v[1] *= turn.sy;
+            }
+            if (v.size() > 2) v[2] *= change.zs;
+        });
+    }
+}
+
+bool animated(const Layer& layer, int number) {
+    const auto found = layer.streams.find(number);
+    return found != layer.streams.end() && !found->second.keyframes.empty();
+}
+
+bool keeps_orientation_and_size(const Frame& f) {
+    return f.a == 1 && f.b == 0 && f.c == 0 && f.d == 1 && f.zs == 1;
+}
+
+// Values a hair away from a round number (left by the trigonometry) are
+// snapped to it, so folding a plain rotation by 90 degrees gives 100, not
+// 99.99999999999999.
+void tidy(std::vector<double>& values) {
+    for (double& v : values) {
+        const double rounded = std::round(v * 1e6) / 1e6;
+        if (std::abs(v - rounded) < 1e-9) v = rounded == 0 ? 0 : rounded;
+    }
+}
+
+void tidy_stream(Layer& layer, int number) {
+    const auto found = layer.streams.find(number);
+    if (found == layer.streams.end()) return;
+    for_each_value(found->second, tidy);
+    for (Keyframe& key : found->second.keyframes) {
+        tidy(key.inTangent);
+        tidy(key.outTangent);
+    }
+}
+
+void fold_rotation_scale(Layer& layer, const Frame& change) {
+    if (animated(layer, stream::kRotation) || animated(layer, stream::kScale)) {
+        fold_animated_rotation_scale(layer, change);
+    } else {
+        fold_held_rotation_scale(layer, change);
+    }
+}
+
+// Applies a change of parent space to the layer's own transform values.
+void fold_into_layer(Layer& layer, const Frame& change) {
+    if (layer.streams.contains(stream::kPosition)) map_points(layer.streams[stream::kPosition], change);
+    if (!has_anchor_point(layer) && layer.streams.contains(stream::kAnchorPoint))
+        map_points(layer.streams[stream::kAnchorPoint], change);  // point of interest
+    if (!keeps_orientation_and_size(change)) {
+        fold_rotation_scale(layer, change);
+        for (int number : {stream::kAnchorPoint, stream::kPosition, stream::kScale, stream::kRotation})
+            tidy_stream(layer, number);
+    }
+}
+
+// ---------------------------------------------------------------- expressions
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::optional<unsigned> hex_digits(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) return std::nullopt;
+    unsigned value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        const char ch = text[i];
+        unsigned digit = 0;
+        if (ch >= '0' && ch <= '9') {
+            digit = static_cast<unsigned>(ch - '0');
+        } else if (ch >= 'a' && ch <= 'f') {
+            digit = static_cast<unsigned>(ch - 'a' + 10);
+        } else if (ch >= 'A' && ch <= 'F') {
+            digit = static_cast<unsigned>(ch - 'A' + 10);
+        } else {
+            return std::nullopt;
+        }
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+// Decodes the escape sequence at text[i] (a backslash) into `out`; returns
+// the index after it.
+std::size_t decode_escape(std::string_view text, std::size_t i, std::string& out) {
+    const char ch = text[i + 1];
+    switch (ch) {
+        case 'n': out += '\n'; return i + 2;
+        case 't': out += '\t'; return i + 2;
+        case 'r': out += '\r'; return i + 2;
+        case 'b': out += '\b'; return i + 2;
+        case 'f': out += '\f'; return i + 2;
+        case 'v': out += '\v'; return i + 2;
+        case '0': out += '\0'; return i + 2;
+        case '\n': return i + 2;  // a line continuation
+        case 'x':
+            if (const auto v = hex_digits(text, i + 2, 2)) {
+                append_utf8(out, *v);
+                return i + 4;
+            }
+            break;
+        case 'u':
+            if (const auto v = hex_digits(text, i + 2, 4)) {
+                char32_t cp = *v;
+                std::size_t next = i + 6;
+                if (cp >= 0xD800 && cp < 0xDC00 && text.substr(next, 2) == "\\u") {
+                    const auto low = hex_digits(text, next + 2, 4);
+                    if (low && *low >= 0xDC00 && *low < 0xE000) {
+                        cp = 0x10000 + ((cp - 0xD800) << 10) + (*low - 0xDC00);
+                        next += 6;
+                    }
+                }
+                append_utf8(out, cp);
+                return next;
+            }
+            break;
+        default: break;
+    }
+    out += ch;
+    return i + 2;
+}
+
+std::string quoted(std::string_view text, char quote) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out(1, quote);
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ch == quote || ch == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (ch == '\n') {
+            out += "\\n";
+        } else if (ch == '\r') {
+            out += "\\r";
+        } else if (ch == '\t') {
+            out += "\\t";
+        } else if (byte < 0x20) {
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += ch;
+        }
+    }
+    out += quote;
+    return out;
+}
+
+std::size_t skip_comment(std::string_view text, std::size_t i) {
+    if (text[i + 1] == '/') {
+        const std::size_t end = text.find('\n', i);
+        return end == std::string_view::npos ? text.size() : end;
+    }
+    const std::size_t end = text.find("*/", i + 2);
+    return end == std::string_view::npos ? text.size() : end + 2;
+}
+
+struct Literal {
+    std::size_t end = 0;  // one past the closing quote (or where the scan stopped)
+    bool closed = false;
+    std::string value;  // the decoded content
+};
+
+Literal scan_literal(std::string_view text, std::size_t start) {
+    const char quote = text[start];
+    Literal lit;
+    std::size_t i = start + 1;
+    while (i < text.size()) {
+        const char ch = text[i];
+        if (ch == '\\' && i + 1 < text.size()) {
+            i = decode_escape(text, i, lit.value);
+        } else if (ch == quote) {
+            lit.closed = true;
+            ++i;
+            break;
+        } else if (ch == '\n' && quote != '`') {
+            break;
+        } else {
+            lit.value += ch;
+            ++i;
+        }
+    }
+    lit.end = i;
+    return lit;
+}
+
+template <typename Visit>
+void for_each_stream(Project& project, const Visit& visit) {
+    for (Item& item : project.items) {
+        if (!item.comp) continue;
+        for (Layer& layer : item.comp->layers) {
+            for (auto& [number, stream] : layer.streams) visit(stream);
+            for (Effect& effect : layer.effects) {
+                for (Stream& param : effect.params) visit(param);
+            }
+            for (Mask& mask : layer.masks) {
+                for (Stream& stream : mask.streams) visit(stream);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp) {
+    const auto where = locate_layer(project, layerId);
+    if (!where) fail("no such layer");
+    if (comp_of(project, targetComp) == nullptr) fail("the target is not a composition");
+    Layer copy = *find_layer(project, layerId);
+    if (copy.source != kNoId &&
+        (copy.source == targetComp || comp_shows(project, copy.source, targetComp)))
+        fail("the composition would show itself");
+    copy.id = new_id(project);
+    for (Effect& effect : copy.effects) effect.id = new_id(project);
+    for (Mask& mask : copy.masks) mask.id = new_id(project);
+    if (where->comp != targetComp) copy.parent = kNoId;
+    const int index = topmost_selected_index(*comp_of(project, targetComp)).value_or(0);
+    return add_layer(project, targetComp, std::move(copy), index).id;
+}
+
+void set_parent_keeping_look(Project& project, Id layerId, Id parentId) {
+    const Layer* layer = find_layer(project, layerId);
+    if (layer == nullptr) fail("no such layer");
+    const Time start = layer->offset + layer->inPoint;
+    const Layer* oldParent = layer->parent == kNoId ? nullptr : find_layer(project, layer->parent);
+    const Layer* newParent = parentId == kNoId ? nullptr : find_layer(project, parentId);
+    if (parentId != kNoId && newParent == nullptr) fail("no such parent layer");
+    const std::optional<Frame> intoNew = world_frame(project, newParent, start).inverse();
+    if (!intoNew) fail("the new parent is scaled to nothing");
+    const Frame change = intoNew->after(world_frame(project, oldParent, start));
+
+    set_parent(project, layerId, parentId);  // checks composition and cycles first
+    fold_into_layer(*find_layer(project, layerId), change);
+}
+
+std::string rename_in_expression(std::string_view expression, std::string_view oldName,
+                                 std::string_view newName) {
+    std::string out;
+    std::size_t copied = 0;
+    std::size_t i = 0;
+    while (i < expression.size()) {
+        const char ch = expression[i];
+        if (ch == '/' && i + 1 < expression.size() &&
+            (expression[i + 1] == '/' || expression[i + 1] == '*')) {
+            i = skip_comment(expression, i);
+        } else if (ch == '"' || ch == '\'' || ch == '`') {
+            const Literal lit = scan_literal(expression, i);
+            if (lit.closed && ch != '`' && lit.value == oldName) {
+                out.append(expression.substr(copied, i - copied));
+                out += quoted(newName, ch);
+                copied = lit.end;
+            }
+            i = lit.end;
+        } else {
+            ++i;
+        }
+    }
+    out.append(expression.substr(copied));
+    return out;
+}
+
+int auto_fix_expressions(Project& project, std::string_view oldName, std::string_view newName) {
+    int changed = 0;
+    for_each_stream(project, [&](Stream& stream) {
+        if (stream.expression.empty()) return;
+        std::string fixed = rename_in_expression(stream.expression, oldName, newName);
+        if (fixed == stream.expression) return;
+        stream.expression = std::move(fixed);
+        ++changed;
+    });
+    return changed;
+}
+
+}  // namespace host::model

@@ -1,0 +1,47 @@
+// Project operations that only the script service performs: the layer copy
+// of Layer.copyToComp, parenting that keeps a layer's look, and the
+// project-wide expression fix after a rename. Failures throw ModelError.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "model/model.h"
+#include "model/project_ops.h"
+
+namespace host::model {
+
+// Copies the layer into the composition: directly above the topmost selected
+// layer there, or at the top when nothing there is selected; the selection is
+// left as it was. The copy carries everything the layer has and gets new ids
+// (its effects and masks too). It keeps its parent link only when copied into
+// the composition that holds the parent; a copy into another composition has
+// no parent and keeps its own transform values as they are. A copy that would
+// make a composition show itself (the target is, or is inside, the layer's
+// source) is refused. Returns the copy's id.
+Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp);
+
+// Makes `parentId` the layer's parent (kNoId: no parent) while keeping the
+// layer where it is on screen: the transform of the old ancestors is folded
+// into the layer's own anchor-relative values and that of the new ones taken
+// out. Exact for chains of translations, rotations and uniform scales; a
+// non-uniform scale under rotation, which would shear, keeps position and
+// orientation and the nearest scale. Ancestors are read at the composition
+// time where the layer starts. The layer's own keyframes are mapped value by
+// value through the same change (positions exactly, rotations and scales by
+// the change's rotation and scale).
+void set_parent_keeping_look(Project& project, Id layerId, Id parentId);
+
+// Rewrites every expression in the project (layer streams, effect
+// parameters, mask streams) where a string literal, in either quote style,
+// is exactly the old name: the literal becomes the new name in the same
+// quote style. Other literals, comments and code stay byte for byte.
+// Returns how many expressions changed.
+int auto_fix_expressions(Project& project, std::string_view oldName, std::string_view newName);
+
+// The expression with the renaming above applied (unchanged when nothing
+// matches).
+std::string rename_in_expression(std::string_view expression, std::string_view oldName,
+                                 std::string_view newName);
+
+}  // namespace host::model

@@ -1,0 +1,262 @@
+// Runs script text in Duktape with the object model bound to the host.
+//
+// Every run gets a fresh engine: the preludes define the globals, the script
+// runs as eval code (so its last expression's value is the result), and the
+// engine is destroyed afterwards. The application keeps its globals between
+// runs; the plug-in relies on nothing of that, and a fresh engine keeps runs
+// independent of each other.
+//
+// Safety: the engine's memory is capped (kHeapLimit), so a script that grows
+// without bound fails with an error instead of exhausting the machine; deep
+// recursion meets the engine's own call-depth limits. A script that loops
+// forever is not stopped.
+#include <duktape.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "script/engine_text.h"
+#include "script/natives.h"
+#include "script/preludes.h"
+#include "script/script.h"
+
+namespace host::script {
+
+namespace {
+
+constexpr std::size_t kHeapLimit = std::size_t{128} << 20;
+constexpr const char* kScriptFile = "script";  // what stack traces call the script
+
+// ---------------------------------------------------------------- memory
+
+// Each block carries its size in front of it, so frees can be counted.
+struct HeapBudget {
+    std::size_t used = 0;
+    std::size_t peak = 0;
+};
+
+// Runs may happen on several threads (one host each), so the totals are
+// guarded.
+std::mutex gStatsMutex;
+EngineStats gStats;
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+std::size_t block_size(void* ptr) {
+    std::size_t size = 0;
+    std::memcpy(&size, static_cast<unsigned char*>(ptr) - kHeader, sizeof size);
+    return size;
+}
+
+void* budget_alloc(void* udata, duk_size_t size) {
+    auto* budget = static_cast<HeapBudget*>(udata);
+    if (size > kHeapLimit - budget->used) return nullptr;
+    auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
+    if (block == nullptr) return nullptr;
+    std::memcpy(block, &size, sizeof size);
+    budget->used += size;
+    budget->peak = std::max(budget->peak, budget->used);
+    return block + kHeader;
+}
+
+void budget_free(void* udata, void* ptr) {
+    if (ptr == nullptr) return;
+    static_cast<HeapBudget*>(udata)->used -= block_size(ptr);
+    std::free(static_cast<unsigned char*>(ptr) - kHeader);
+}
+
+void* budget_realloc(void* udata, void* ptr, duk_size_t size) {
+    if (ptr == nullptr) return budget_alloc(udata, size);
+    if (size == 0) {
+        budget_free(udata, ptr);
+        return nullptr;
+    }
+    auto* budget = static_cast<HeapBudget*>(udata);
+    const std::size_t old = block_size(ptr);
+    if (size > old && size - old > kHeapLimit - budget->used) return nullptr;
+    auto* block = static_cast<unsigned char*>(
+        std::realloc(static_cast<unsigned char*>(ptr) - kHeader, size + kHeader));
+    if (block == nullptr) return nullptr;
+    std::memcpy(block, &size, sizeof size);
+    budget->used = budget->used - old + size;
+    budget->peak = std::max(budget->peak, budget->used);
+    return block + kHeader;
+}
+
+// Only reached if an error escapes every protected call, which the run
+// below never allows; there is no way to continue from inside the engine.
+void engine_fatal(void*, const char* message) {
+    std::fprintf(stderr, "script engine: fatal error: %s\n", message ? message : "");
+    std::abort();
+}
+
+class Engine {
+public:
+    Engine() : ctx_(duk_create_heap(budget_alloc, budget_realloc, budget_free, &budget_,
+                                    engine_fatal)) {
+        const std::lock_guard lock(gStatsMutex);
+        ++gStats.liveEngines;
+    }
+    ~Engine() {
+        if (ctx_ != nullptr) duk_destroy_heap(ctx_);
+        const std::lock_guard lock(gStatsMutex);
+        --gStats.liveEngines;
+        gStats.bytesNotReturned += budget_.used;
+        gStats.largestHeap = std::max(gStats.largestHeap, budget_.peak);
+    }
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+    duk_context* context() const { return ctx_; }
+
+private:
+    HeapBudget budget_;
+    duk_context* ctx_;
+};
+
+// ---------------------------------------------------------------- steps
+// Each step runs under duk_safe_call, so engine errors stay inside the
+// engine; none of them holds a C++ object that an unwinding would skip.
+
+struct SetupOptions {
+    bool removeNativeJson = false;
+};
+
+void run_prelude(duk_context* ctx, const Prelude& prelude, duk_idx_t natives) {
+    duk_push_string(ctx, prelude.file);
+    duk_compile_lstring_filename(ctx, DUK_COMPILE_EVAL, prelude.text, std::strlen(prelude.text));
+    duk_call(ctx, 0);  // evaluates to the prelude's function
+    duk_dup(ctx, natives);
+    duk_push_global_object(ctx);
+    duk_get_global_string(ctx, "JSON");
+    duk_get_prop_string(ctx, -1, "stringify");
+    duk_remove(ctx, -2);
+    duk_call(ctx, 3);
+    duk_pop(ctx);
+}
+
+duk_ret_t set_up(duk_context* ctx, void* udata) {
+    const auto* options = static_cast<const SetupOptions*>(udata);
+    duk_push_object(ctx);
+    const duk_idx_t natives = duk_get_top_index(ctx);
+    natives::put_project_natives(ctx);
+    natives::put_app_natives(ctx);
+    natives::put_toolkit_natives(ctx);
+    run_prelude(ctx, kAppPrelude, natives);
+    run_prelude(ctx, kToolkitPrelude, natives);
+    duk_pop(ctx);
+    if (options->removeNativeJson) {
+        duk_push_global_object(ctx);
+        duk_del_prop_string(ctx, -1, "JSON");
+        duk_pop(ctx);
+    }
+    return 0;
+}
+
+duk_ret_t compile_and_run(duk_context* ctx, void* udata) {
+    const auto* source = static_cast<const std::string*>(udata);
+    duk_push_string(ctx, kScriptFile);
+    duk_compile_lstring_filename(ctx, DUK_COMPILE_EVAL, source->data(), source->size());
+    duk_call(ctx, 0);
+    return 1;
+}
+
+// [value] -> [String(value)], or [undefined] for undefined.
+duk_ret_t value_text(duk_context* ctx, void*) {
+    if (!duk_is_undefined(ctx, -1)) duk_to_string(ctx, -1);
+    return 1;
+}
+
+// [error] -> [String(error), its stack trace or undefined].
+duk_ret_t error_parts(duk_context* ctx, void*) {
+    if (duk_is_error(ctx, 0)) {
+        duk_get_prop_string(ctx, 0, "stack");
+        if (!duk_is_undefined(ctx, 1)) duk_to_string(ctx, 1);
+    } else {
+        duk_push_undefined(ctx);
+    }
+    duk_to_string(ctx, 0);
+    return 2;
+}
+
+std::string text_at(duk_context* ctx, duk_idx_t index) {
+    duk_size_t length = 0;
+    const char* text = duk_get_lstring(ctx, index, &length);
+    return text == nullptr ? std::string() : from_engine(std::string_view(text, length));
+}
+
+// The script's line where the error arose: the innermost stack frame that
+// lies in the script (frames in the preludes or the engine are skipped).
+std::string line_in_script(const std::string& stack) {
+    const std::string marker = std::string("(") + kScriptFile + ":";
+    for (std::size_t at = stack.find(marker); at != std::string::npos;
+         at = stack.find(marker, at + 1)) {
+        std::size_t end = at + marker.size();
+        while (end < stack.size() && stack[end] >= '0' && stack[end] <= '9') ++end;
+        if (end > at + marker.size() && end < stack.size() && stack[end] == ')')
+            return stack.substr(at + marker.size(), end - at - marker.size());
+    }
+    return {};
+}
+
+// The error on top of the stack as text: "Error: message (line N)".
+std::string describe_error(duk_context* ctx) {
+    if (duk_safe_call(ctx, error_parts, nullptr, 1, 2) != DUK_EXEC_SUCCESS) {
+        duk_pop_2(ctx);
+        return "Error: the script failed with an error that cannot be shown";
+    }
+    std::string text = text_at(ctx, -2);
+    const std::string line = duk_is_string(ctx, -1) ? line_in_script(text_at(ctx, -1)) : "";
+    duk_pop_2(ctx);
+    // Syntax errors name their line already.
+    if (!line.empty() && text.find("(line ") == std::string::npos) text += " (line " + line + ")";
+    return text;
+}
+
+std::string_view without_bom(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    return text;
+}
+
+ScriptRun failure(std::string error) {
+    ScriptRun run;
+    run.error = std::move(error);
+    return run;
+}
+
+}  // namespace
+
+EngineStats engine_stats() {
+    const std::lock_guard lock(gStatsMutex);
+    return gStats;
+}
+
+ScriptRun run_script(ScriptHost& host, std::string_view utf8Source) {
+    natives::Session session{host};  // outlives the engine: finalizers may still call in
+    Engine engine;
+    duk_context* ctx = engine.context();
+    if (ctx == nullptr) return failure("Error: the script engine could not start");
+    natives::bind_session(ctx, &session);
+
+    SetupOptions options{host.removeNativeJson};
+    if (duk_safe_call(ctx, set_up, &options, 0, 1) != DUK_EXEC_SUCCESS)
+        return failure("Error: the script engine could not be prepared: " + describe_error(ctx));
+    duk_pop(ctx);
+
+    const std::string source = to_engine(without_bom(utf8Source));
+    if (duk_safe_call(ctx, compile_and_run, const_cast<std::string*>(&source), 0, 1) !=
+        DUK_EXEC_SUCCESS)
+        return failure(describe_error(ctx));
+    if (duk_safe_call(ctx, value_text, nullptr, 1, 1) != DUK_EXEC_SUCCESS)
+        return failure(describe_error(ctx));
+    ScriptRun run;
+    run.ok = true;
+    run.value = text_at(ctx, -1);
+    duk_pop(ctx);
+    return run;
+}
+
+}  // namespace host::script

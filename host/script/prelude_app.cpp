@@ -1,0 +1,162 @@
+// app, app.project, items, layers, app.settings, PREFType and alert.
+//
+// Objects hold only the id of what they stand for and ask the host on every
+// use, so they always see the live project, and one whose item or layer was
+// deleted throws "Object is invalid".
+#include "script/preludes.h"
+
+namespace host::script {
+
+const Prelude kAppPrelude = {"[app]", R"JS((function (native, global) {
+"use strict";
+
+function hide(target, key, value) {
+    Object.defineProperty(target, key, {value: value, writable: false, enumerable: false,
+                                        configurable: false});
+}
+
+function attribute(proto, key, get, set) {
+    Object.defineProperty(proto, key, {
+        get: get,
+        set: set || function () { throw new Error(key + " is read-only"); },
+        enumerable: true,
+        configurable: false
+    });
+}
+
+function method(proto, key, fn) {
+    Object.defineProperty(proto, key, {value: fn, writable: true, enumerable: false,
+                                       configurable: true});
+}
+
+function global_(key, value) {
+    Object.defineProperty(global, key, {value: value, writable: true, enumerable: false,
+                                        configurable: true});
+}
+
+// Classes whose objects only the host makes.
+function hostClass(name, base) {
+    var cls = function () { throw new TypeError(name + " objects come from the project"); };
+    if (base) {
+        cls.prototype = Object.create(base.prototype);
+        hide(cls.prototype, "constructor", cls);
+    }
+    method(cls.prototype, "toString", function () { return "[object " + name + "]"; });
+    global_(name, cls);
+    return cls;
+}
+
+var Item = hostClass("Item");
+var CompItem = hostClass("CompItem", Item);
+var FootageItem = hostClass("FootageItem", Item);
+var FolderItem = hostClass("FolderItem", Item);
+var Layer = hostClass("Layer");
+var AVLayer = hostClass("AVLayer", Layer);
+var TextLayer = hostClass("TextLayer", AVLayer);
+var ShapeLayer = hostClass("ShapeLayer", AVLayer);
+var CameraLayer = hostClass("CameraLayer", Layer);
+var LightLayer = hostClass("LightLayer", Layer);
+
+var ITEM_CLASSES = {comp: CompItem, footage: FootageItem, folder: FolderItem};
+var ITEM_TYPE_NAMES = {comp: "Composition", footage: "Footage", folder: "Folder"};
+var LAYER_CLASSES = {av: AVLayer, text: TextLayer, shape: ShapeLayer, camera: CameraLayer,
+                     light: LightLayer};
+
+function wrap(cls, id) {
+    var object = Object.create(cls.prototype);
+    hide(object, "_id", id);
+    return object;
+}
+
+function makeItem(id) {
+    return id ? wrap(ITEM_CLASSES[native.itemKind(id)], id) : null;
+}
+
+function makeLayer(id) {
+    return id ? wrap(LAYER_CLASSES[native.layerKind(id)], id) : null;
+}
+
+// ---- items
+attribute(Item.prototype, "name", function () { return native.itemName(this._id); },
+          function (name) { native.setItemName(this._id, name); });
+attribute(Item.prototype, "id", function () { native.itemKind(this._id); return this._id; });
+attribute(Item.prototype, "typeName", function () {
+    return ITEM_TYPE_NAMES[native.itemKind(this._id)];
+});
+attribute(CompItem.prototype, "numLayers", function () { return native.numLayers(this._id); });
+method(Item.prototype, "remove", function () { native.removeItem(this._id); });
+method(CompItem.prototype, "layer", function (which) {
+    if (typeof which === "string") return makeLayer(native.layerNamed(this._id, which));
+    return makeLayer(native.layerAt(this._id, which));
+});
+
+// ---- layers
+attribute(Layer.prototype, "name", function () { return native.layerName(this._id); },
+          function (name) { native.setLayerName(this._id, name); });
+attribute(Layer.prototype, "index", function () { return native.layerIndex(this._id); });
+attribute(Layer.prototype, "containingComp", function () {
+    return makeItem(native.layerComp(this._id));
+});
+attribute(Layer.prototype, "parent", function () { return makeLayer(native.layerParent(this._id)); },
+          function (parent) {
+              if (parent === null) {
+                  native.setLayerParent(this._id, 0);
+              } else if (parent instanceof Layer) {
+                  native.setLayerParent(this._id, parent._id);
+              } else {
+                  throw new TypeError("parent must be a Layer or null");
+              }
+          });
+attribute(AVLayer.prototype, "source", function () { return makeItem(native.layerSource(this._id)); });
+method(Layer.prototype, "remove", function () { native.removeLayer(this._id); });
+method(Layer.prototype, "copyToComp", function (comp) {
+    if (!(comp instanceof CompItem)) throw new TypeError("copyToComp(): the target must be a composition");
+    native.copyToComp(this._id, comp._id);
+});
+
+// ---- the project
+var Project = hostClass("Project");
+var project = Object.create(Project.prototype);
+method(Project.prototype, "item", function (index) { return makeItem(native.itemAt(index)); });
+attribute(Project.prototype, "numItems", function () { return native.numItems(); });
+attribute(Project.prototype, "activeItem", function () { return makeItem(native.activeItem()); });
+method(Project.prototype, "autoFixExpressions", function (oldName, newName) {
+    native.autoFixExpressions(oldName, newName);
+});
+
+// ---- settings
+var PREFType = {};
+["PREF_Type_MACHINE_SPECIFIC", "PREF_Type_MACHINE_INDEPENDENT",
+ "PREF_Type_MACHINE_INDEPENDENT_RENDER", "PREF_Type_MACHINE_INDEPENDENT_OUTPUT",
+ "PREF_Type_MACHINE_INDEPENDENT_COMPOSITION", "PREF_Type_MACHINE_SPECIFIC_TEXT",
+ "PREF_Type_MACHINE_SPECIFIC_PAINT"].forEach(function (name, value) {
+    Object.defineProperty(PREFType, name, {value: value, enumerable: true});
+});
+Object.freeze(PREFType);
+global_("PREFType", PREFType);
+
+var Settings = hostClass("Settings");
+var settings = Object.create(Settings.prototype);
+method(Settings.prototype, "haveSetting", function (section, key, type) {
+    return native.haveSetting(section, key, type);
+});
+method(Settings.prototype, "getSetting", function (section, key, type) {
+    return native.getSetting(section, key, type);
+});
+method(Settings.prototype, "saveSetting", function (section, key, value, type) {
+    native.saveSetting(section, key, String(value), type);
+});
+
+// ---- app and alert
+var Application = hostClass("Application");
+var app = Object.create(Application.prototype);
+hide(app, "project", project);
+hide(app, "settings", settings);
+global_("app", app);
+
+global_("alert", function alert(message, title) {
+    native.alert(String(message), title === undefined ? "" : String(title));
+});
+}))JS"};
+
+}  // namespace host::script

@@ -1,0 +1,19 @@
+// The scripts' object model, written in JavaScript on top of the natives.
+//
+// Each prelude is one function expression, called once per run before the
+// script with (natives, global object, the engine's JSON.stringify). It
+// defines the globals the application's engine offers (app, alert, PREFType,
+// Window, the item and layer classes) and keeps the natives to itself.
+#pragma once
+
+namespace host::script {
+
+struct Prelude {
+    const char* file;  // the name its errors' stack traces show
+    const char* text;
+};
+
+extern const Prelude kAppPrelude;
+extern const Prelude kToolkitPrelude;
+
+}  // namespace host::script

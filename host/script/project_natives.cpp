@@ -1,0 +1,257 @@
+// Natives behind app.project, its items and their layers. Objects reach
+// them by id; an id that names nothing (any more) is an invalid object.
+#include <array>
+
+#include "model/script_ops.h"
+#include "script/natives.h"
+
+namespace host::script::natives {
+
+namespace {
+
+using model::Id;
+
+model::Item& item_ref(Session& session, Id id) {
+    model::Item* item = model::find_item(session.project(), id);
+    if (item == nullptr) invalid_object();
+    return *item;
+}
+
+model::Composition& comp_ref(Session& session, Id id) {
+    model::Item& item = item_ref(session, id);
+    if (!item.comp) type_error("the item is not a composition");
+    return *item.comp;
+}
+
+model::Layer& layer_ref(Session& session, Id id) {
+    model::Layer* layer = model::find_layer(session.project(), id);
+    if (layer == nullptr) invalid_object();
+    return *layer;
+}
+
+model::LayerLocation layer_location(Session& session, Id id) {
+    const auto where = model::locate_layer(session.project(), id);
+    if (!where) invalid_object();
+    return *where;
+}
+
+const char* kind_name(model::ItemKind kind) {
+    switch (kind) {
+        case model::ItemKind::Composition: return "comp";
+        case model::ItemKind::Footage: return "footage";
+        case model::ItemKind::Folder: return "folder";
+    }
+    return "folder";
+}
+
+const char* layer_kind_name(model::LayerKind kind) {
+    switch (kind) {
+        case model::LayerKind::AV: return "av";
+        case model::LayerKind::Text: return "text";
+        case model::LayerKind::Shape: return "shape";
+        case model::LayerKind::Camera: return "camera";
+        case model::LayerKind::Light: return "light";
+    }
+    return "av";
+}
+
+// ---------------------------------------------------------------- project
+
+duk_ret_t num_items(duk_context* ctx, Session& session) {
+    duk_push_int(ctx, static_cast<duk_int_t>(session.project().items.size()));
+    return 1;
+}
+
+duk_ret_t item_at(duk_context* ctx, Session& session) {
+    const auto& items = session.project().items;
+    const int index = index_arg(ctx, 0, "item", static_cast<int>(items.size()), "item", "project");
+    duk_push_int(ctx, items[static_cast<std::size_t>(index - 1)].id);
+    return 1;
+}
+
+duk_ret_t active_item(duk_context* ctx, Session& session) {
+    const model::Project& project = session.project();
+    const bool exists = model::find_item(project, project.activeItem) != nullptr;
+    duk_push_int(ctx, exists ? project.activeItem : model::kNoId);
+    return 1;
+}
+
+duk_ret_t auto_fix_expressions(duk_context* ctx, Session& session) {
+    const std::string oldName = string_arg(ctx, 0, "autoFixExpressions(): parameter 1");
+    const std::string newName = string_arg(ctx, 1, "autoFixExpressions(): parameter 2");
+    if (model::auto_fix_expressions(session.project(), oldName, newName) > 0)
+        session.project_changed();
+    return 0;
+}
+
+// ---------------------------------------------------------------- items
+
+duk_ret_t item_kind(duk_context* ctx, Session& session) {
+    duk_push_string(ctx, kind_name(item_ref(session, id_arg(ctx, 0)).kind));
+    return 1;
+}
+
+duk_ret_t item_name(duk_context* ctx, Session& session) {
+    push_text(ctx, item_ref(session, id_arg(ctx, 0)).name);
+    return 1;
+}
+
+duk_ret_t set_item_name(duk_context* ctx, Session& session) {
+    model::Item& item = item_ref(session, id_arg(ctx, 0));
+    item.name = string_arg(ctx, 1, "name: the value");
+    session.project_changed();
+    return 0;
+}
+
+duk_ret_t num_layers(duk_context* ctx, Session& session) {
+    duk_push_int(ctx, static_cast<duk_int_t>(comp_ref(session, id_arg(ctx, 0)).layers.size()));
+    return 1;
+}
+
+duk_ret_t layer_at(duk_context* ctx, Session& session) {
+    const auto& layers = comp_ref(session, id_arg(ctx, 0)).layers;
+    const int index =
+        index_arg(ctx, 1, "layer", static_cast<int>(layers.size()), "layer", "composition");
+    duk_push_int(ctx, layers[static_cast<std::size_t>(index - 1)].id);
+    return 1;
+}
+
+duk_ret_t layer_named(duk_context* ctx, Session& session) {
+    const auto& layers = comp_ref(session, id_arg(ctx, 0)).layers;
+    const std::string name = string_arg(ctx, 1, "layer(): the name");
+    Id found = model::kNoId;
+    for (const model::Layer& layer : layers) {
+        if (model::shown_name(session.project(), layer) == name) {
+            found = layer.id;
+            break;
+        }
+    }
+    duk_push_int(ctx, found);
+    return 1;
+}
+
+// ---------------------------------------------------------------- layers
+
+duk_ret_t layer_kind(duk_context* ctx, Session& session) {
+    duk_push_string(ctx, layer_kind_name(layer_ref(session, id_arg(ctx, 0)).kind));
+    return 1;
+}
+
+duk_ret_t layer_name(duk_context* ctx, Session& session) {
+    const model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    push_text(ctx, model::shown_name(session.project(), layer));
+    return 1;
+}
+
+// Assigning a name gives the layer a name of its own, even one equal to
+// its source's; the empty text makes it show its source's name again.
+duk_ret_t set_layer_name(duk_context* ctx, Session& session) {
+    model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    layer.ownName = string_arg(ctx, 1, "name: the value");
+    session.project_changed();
+    return 0;
+}
+
+duk_ret_t layer_index(duk_context* ctx, Session& session) {
+    duk_push_int(ctx, layer_location(session, id_arg(ctx, 0)).index + 1);
+    return 1;
+}
+
+duk_ret_t layer_comp(duk_context* ctx, Session& session) {
+    duk_push_int(ctx, layer_location(session, id_arg(ctx, 0)).comp);
+    return 1;
+}
+
+duk_ret_t layer_source(duk_context* ctx, Session& session) {
+    const model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    const bool exists = model::find_item(session.project(), layer.source) != nullptr;
+    duk_push_int(ctx, exists ? layer.source : model::kNoId);
+    return 1;
+}
+
+duk_ret_t layer_parent(duk_context* ctx, Session& session) {
+    duk_push_int(ctx, layer_ref(session, id_arg(ctx, 0)).parent);
+    return 1;
+}
+
+// A parent given by script keeps the layer's look, as a user's parenting in
+// the application does (0: no parent).
+duk_ret_t set_layer_parent(duk_context* ctx, Session& session) {
+    const Id child = id_arg(ctx, 0);
+    const model::LayerLocation childAt = layer_location(session, child);
+    Id parent = model::kNoId;
+    if (!duk_is_number(ctx, 1) || duk_get_number(ctx, 1) != 0) {
+        parent = id_arg(ctx, 1);
+        if (parent == child) plain_error("parent: a layer cannot be its own parent");
+        if (layer_location(session, parent).comp != childAt.comp)
+            plain_error("parent: the parent must be a layer of the same composition");
+    }
+    try {
+        model::set_parent_keeping_look(session.project(), child, parent);
+    } catch (const model::ModelError& e) {
+        plain_error(std::string("parent: ") + e.what());
+    }
+    session.project_changed();
+    return 0;
+}
+
+duk_ret_t copy_to_comp(duk_context* ctx, Session& session) {
+    const Id layer = id_arg(ctx, 0);
+    layer_ref(session, layer);
+    const Id target = id_arg(ctx, 1);
+    if (!item_ref(session, target).comp) type_error("copyToComp(): the target must be a composition");
+    try {
+        model::copy_layer_to_comp(session.project(), layer, target);
+    } catch (const model::ModelError& e) {
+        plain_error(std::string("copyToComp(): ") + e.what());
+    }
+    session.project_changed();
+    return 0;
+}
+
+duk_ret_t remove_layer(duk_context* ctx, Session& session) {
+    const Id layer = id_arg(ctx, 0);
+    layer_ref(session, layer);
+    model::delete_layer(session.project(), layer);
+    session.project_changed();
+    return 0;
+}
+
+// As in the application, removing an item removes the layers that show it.
+duk_ret_t remove_item(duk_context* ctx, Session& session) {
+    const Id item = id_arg(ctx, 0);
+    item_ref(session, item);
+    model::delete_item(session.project(), item);
+    session.project_changed();
+    return 0;
+}
+
+constexpr auto kEntries = std::to_array<Entry>({
+    {"numItems", native<num_items>, 0},
+    {"itemAt", native<item_at>, 1},
+    {"activeItem", native<active_item>, 0},
+    {"autoFixExpressions", native<auto_fix_expressions>, 2},
+    {"itemKind", native<item_kind>, 1},
+    {"itemName", native<item_name>, 1},
+    {"setItemName", native<set_item_name>, 2},
+    {"numLayers", native<num_layers>, 1},
+    {"layerAt", native<layer_at>, 2},
+    {"layerNamed", native<layer_named>, 2},
+    {"layerKind", native<layer_kind>, 1},
+    {"layerName", native<layer_name>, 1},
+    {"setLayerName", native<set_layer_name>, 2},
+    {"layerIndex", native<layer_index>, 1},
+    {"layerComp", native<layer_comp>, 1},
+    {"layerSource", native<layer_source>, 1},
+    {"layerParent", native<layer_parent>, 1},
+    {"setLayerParent", native<set_layer_parent>, 2},
+    {"copyToComp", native<copy_to_comp>, 2},
+    {"removeLayer", native<remove_layer>, 1},
+    {"removeItem", native<remove_item>, 1},
+});
+
+}  // namespace
+
+void put_project_natives(duk_context* ctx) { put(ctx, kEntries); }
+
+}  // namespace host::script::natives

@@ -1,0 +1,186 @@
+// Streams: layer properties and effect parameters.
+//
+// A stream varies over time when it has keyframes or an enabled expression.
+// Values are read before expressions whatever pre_expressionB asks: the host
+// does not evaluate expressions. Expression texts are UTF-8; a stream without
+// an expression (or one that cannot carry expressions) gives no handle.
+#include <cstring>
+
+#include "model/streams.h"
+#include "suites/ops.h"
+#include "suites/session.h"
+#include "suites/values.h"
+
+namespace host::suites::ops {
+
+namespace {
+
+bool varies(const model::Stream& stream) {
+    return !stream.keyframes.empty() || (!stream.expression.empty() && stream.expressionEnabled);
+}
+
+void require_expressible(const model::Stream& stream) {
+    if (!stream.canVary) throw BadArgument("this stream cannot carry an expression");
+}
+
+}  // namespace
+
+A_Err AEGP_IsStreamLegal(AEGP_LayerH layerH, AEGP_LayerStream which_stream, A_Boolean* is_legalP) {
+    return run(__func__, [&](Session& s) {
+        const model::Layer& layer = s.layer(layerH);
+        A_Boolean& legal = out(is_legalP);
+        if (which_stream < 0 || which_stream >= AEGP_LayerStream_END)
+            throw BadArgument("no such layer stream");
+        legal = model::is_stream_legal(s.project(), layer, which_stream);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_CanVaryOverTime(AEGP_StreamRefH streamH, A_Boolean* can_varyPB) {
+    return run(__func__, [&](Session& s) {
+        out(can_varyPB) = s.stream(streamH).canVary;
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetNewLayerStream(AEGP_PluginID plugin_id, AEGP_LayerH layerH,
+                             AEGP_LayerStream which_stream, AEGP_StreamRefH* streamPH) {
+    return run(__func__, [&](Session& s) {
+        s.require_plugin(plugin_id);
+        const model::Layer& layer = s.layer(layerH);
+        AEGP_StreamRefH& stream = out(streamPH);
+        if (layer.streams.count(which_stream) == 0)
+            throw BadArgument("the layer has no such stream");
+        stream = s.registry().new_stream(StreamAddress{layer.id, model::kNoId, which_stream});
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetEffectNumParamStreams(AEGP_EffectRefH effect_refH, A_long* num_paramsPL) {
+    return run(__func__, [&](Session& s) {
+        out(num_paramsPL) = static_cast<A_long>(s.effect(effect_refH).params.size());
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetNewEffectStreamByIndex(AEGP_PluginID plugin_id, AEGP_EffectRefH effect_refH,
+                                     PF_ParamIndex param_index, AEGP_StreamRefH* streamPH) {
+    return run(__func__, [&](Session& s) {
+        s.require_plugin(plugin_id);
+        const model::Effect& effect = s.effect(effect_refH);
+        AEGP_StreamRefH& stream = out(streamPH);
+        if (param_index < 0 || static_cast<std::size_t>(param_index) >= effect.params.size())
+            throw BadArgument("parameter index out of range");
+        const model::Id layer = s.registry().effect(effect_refH).layer;
+        stream = s.registry().new_stream(StreamAddress{layer, effect.id, param_index});
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_DisposeStream(AEGP_StreamRefH streamH) {
+    return run(__func__, [&](Session& s) {
+        s.registry().dispose_stream(streamH);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_IsStreamTimevarying(AEGP_StreamRefH streamH, A_Boolean* is_timevaryPB) {
+    return run(__func__, [&](Session& s) {
+        out(is_timevaryPB) = varies(s.stream(streamH));
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetStreamType(AEGP_StreamRefH streamH, AEGP_StreamType* stream_typeP) {
+    return run(__func__, [&](Session& s) {
+        // The model's kinds are listed in the order of the host's stream types.
+        out(stream_typeP) = static_cast<AEGP_StreamType>(s.stream(streamH).kind);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetNewStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
+                             AEGP_LTimeMode time_mode, const A_Time* timePT,
+                             A_Boolean /*pre_expressionB*/, AEGP_StreamValue2* valueP) {
+    return run(__func__, [&](Session& s) {
+        s.require_plugin(plugin_id);
+        const model::Stream& stream = s.stream(streamH);
+        const model::Layer& layer = s.stream_layer(streamH);
+        AEGP_StreamValue2& value = out(valueP);
+        StreamValueData data = value_of(stream, s.layer_time(layer, time_mode, timePT));
+        hand_out(s, streamH, std::move(data), value);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_DisposeStreamValue(AEGP_StreamValue2* valueP) {
+    return run(__func__, [&](Session& s) {
+        AEGP_StreamValue2& value = out(valueP);
+        s.registry().dispose_value(value.val.pointers[0]);
+        std::memset(&value.val, 0, sizeof value.val);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_SetStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
+                          AEGP_StreamValue2* valueP) {
+    return run(__func__, [&](Session& s) {
+        s.require_plugin(plugin_id);
+        model::Stream& stream = s.stream(streamH);
+        const StreamValueData& data = handed_back(s, in(valueP));
+        if (!stream.keyframes.empty()) throw BadArgument("the stream has keyframes");
+        if (stream.kind == model::StreamKind::NoData) throw BadArgument("the stream holds no data");
+        assign(data, stream, stream.value, stream.text);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetExpressionState(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
+                              A_Boolean* enabledPB) {
+    return run(__func__, [&](Session& s) {
+        s.require_plugin(plugin_id);
+        const model::Stream& stream = s.stream(streamH);
+        out(enabledPB) = !stream.expression.empty() && stream.expressionEnabled;
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_SetExpressionState(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
+                              A_Boolean enabledB) {
+    return run(__func__, [&](Session& s) {
+        s.require_plugin(plugin_id);
+        model::Stream& stream = s.stream(streamH);
+        require_expressible(stream);
+        stream.expressionEnabled = enabledB != 0;
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetExpression(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
+                         AEGP_MemHandle* expressionHZ) {
+    return run(__func__, [&](Session& s) {
+        s.require_plugin(plugin_id);
+        const model::Stream& stream = s.stream(streamH);
+        AEGP_MemHandle& handle = out(expressionHZ);
+        handle = nullptr;
+        if (!stream.canVary || stream.expression.empty()) return A_Err_NONE;
+        std::vector<char> bytes(stream.expression.begin(), stream.expression.end());
+        bytes.push_back('\0');
+        handle = s.registry().new_mem(std::move(bytes));
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_SetExpression(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
+                         const A_char* expressionP) {
+    return run(__func__, [&](Session& s) {
+        s.require_plugin(plugin_id);
+        model::Stream& stream = s.stream(streamH);
+        const char* text = in_text(expressionP);
+        require_expressible(stream);
+        stream.expression = text;
+        return A_Err_NONE;
+    });
+}
+
+}  // namespace host::suites::ops

@@ -1,0 +1,91 @@
+#include "pipeline/command_hook.h"
+
+#include "pipeline/extract_precomp_layer.h"
+#include "pipeline/options_dialog.h"
+#include "shell/globals.h"
+#include "shell/host_suites.h"
+#include "shell/menu_hook.h"
+#include "shell/owned_collection.h"
+#include "shell/running_error.h"
+#include "shell/string_table.h"
+
+namespace outfold {
+namespace {
+
+// Turns a missing suite inside body into its error code, so that the caller
+// can still close what it opened (the undo group) before returning.
+template <class Body>
+A_Err missing_suite_as_error(Body&& body) {
+    try {
+        return body();
+    } catch (const MissingSuite& missing) {
+        return missing.code();
+    }
+}
+
+// Walks the active composition's selection and extracts each pre-comp layer
+// in turn; count receives the number of selected items of every kind.
+A_Err extract_selected_precomp_layers(HostSuites& suites, ExtractionRun& run,
+                                      OwnedCollection& selection, A_u_long* count) {
+    const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
+    RunningError error(selected_layers_of_active_comp(run.info, selection.address()));
+    if (!selection.exists()) return error.code();
+    error.then([&] { return collections.AEGP_GetCollectionNumItems(selection.get(), count); });
+    for (A_u_long i = 0; i < *count && error.ok(); ++i) {
+        AEGP_CollectionItemV2 item{};
+        bool isPrecomp = false;
+        error
+            .then([&] {
+                return collections.AEGP_GetCollectionItemByIndex(selection.get(), i, &item);
+            })
+            .then([&] { return is_precomp_layer(run.info, &item, &isPrecomp); });
+        if (isPrecomp) {
+            error.then([&] {
+                return extract_precomp_layer(suites, run, item.u.layer.layerH, i + 1 == *count);
+            });
+        }
+    }
+    return error.code();
+}
+
+// One run after the dialog was accepted: everything inside one undo group,
+// which is ended on every path once it was asked for.
+A_Err extract_in_undo_group(HostSuites& suites, ExtractionRun& run) {
+    const auto& utility = suites.get<AEGP_UtilitySuite_v13>();
+    OwnedCollection selection(suites.get<AEGP_CollectionSuite_v2>());
+    A_u_long count = 0;
+    RunningError error;
+    error.then([&] { return utility.AEGP_StartUndoGroup(get_string(kStringCommandName)); });
+    error.then([&] {
+        return missing_suite_as_error(
+            [&] { return extract_selected_precomp_layers(suites, run, selection, &count); });
+    });
+    error.keep_first(utility.AEGP_EndUndoGroup());
+    error.then([&] { return report_undeleted_sources(run.info, &run.ledger, count); });
+    error.keep_first(selection.dispose());
+    return error.code();
+}
+
+A_Err run_command(HostSuites& suites) {
+    ExtractOptions options{};
+    char prefix[kMaxPrefixBytes + 1] = {};
+    const PluginInfo info{gSPBasicSuite, gPluginId, &options};
+    const DialogRun dialog = run_options_dialog(&info, &options, prefix);
+    if (dialog.outcome != DialogOutcome::Accepted || dialog.error != A_Err_NONE) {
+        return dialog.error;
+    }
+    ExtractionRun run{&info, prefix, nullptr, {}};
+    return extract_in_undo_group(suites, run);
+}
+
+}  // namespace
+
+A_Err command_hook(AEGP_GlobalRefcon /*pluginRefcon*/, AEGP_CommandRefcon /*refcon*/,
+                   AEGP_Command command, AEGP_HookPriority /*priority*/, A_Boolean alreadyHandled,
+                   A_Boolean* handled) {
+    if (command != gCommandId || alreadyHandled) return A_Err_NONE;
+    *handled = true;
+    return with_suites(gSPBasicSuite, [](HostSuites& suites) { return run_command(suites); });
+}
+
+}  // namespace outfold

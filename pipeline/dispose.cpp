@@ -1,0 +1,105 @@
+#include "pipeline/dispose.h"
+
+#include <string>
+
+#include "placement/source_users.h"
+#include "shell/host_suites.h"
+#include "shell/running_error.h"
+
+namespace outfold {
+
+namespace {
+
+A_Err switch_layer_off(HostSuites& suites, AEGP_LayerH layer) {
+    return suites.get<AEGP_LayerSuite_v10>().AEGP_SetLayerFlag(layer, AEGP_LayerFlag_VIDEO_ACTIVE,
+                                                               false);
+}
+
+A_Err delete_layer(HostSuites& suites, AEGP_LayerH layer) {
+    return suites.get<AEGP_LayerSuite_v10>().AEGP_DeleteLayer(layer);
+}
+
+void note_source_deleted(SourceLedger* ledger, A_long sourceId) {
+    const auto entry = ledger->failuresBySource.find(sourceId);
+    if (entry == ledger->failuresBySource.end()) return;
+    ledger->notDeleted -= entry->second;
+    ledger->failuresBySource.erase(entry);
+}
+
+void note_source_kept(SourceLedger* ledger, A_long sourceId) {
+    ledger->notDeleted += 1;
+    ledger->failuresBySource[sourceId] += 1;
+}
+
+// Deletes the source item when the pre-comp layer is its only user (which
+// takes the layer with it); otherwise deletes just the layer and notes the
+// source that stayed.
+A_Err delete_layer_or_source(HostSuites& suites, const PluginInfo* info, AEGP_LayerH layer,
+                             SourceLedger* ledger) {
+    RunningError err;
+    AEGP_ItemH source = nullptr;
+    err.then(
+        [&] { return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerSourceItem(layer, &source); });
+    A_long users = 0;
+    err.then([&] { return count_source_users(info, source, &users); });
+    A_long sourceId = -1;
+    err.then([&] { return suites.get<AEGP_ItemSuite_v10>().AEGP_GetItemID(source, &sourceId); });
+    if (!err.ok()) return err.code();
+    if (users == 1) {
+        err.then([&] { return suites.get<AEGP_ItemSuite_v10>().AEGP_DeleteItem(source); });
+        if (err.ok()) note_source_deleted(ledger, sourceId);
+    } else {
+        note_source_kept(ledger, sourceId);
+        err.then([&] { return delete_layer(suites, layer); });
+    }
+    return err.code();
+}
+
+std::string alert_script(const char* message, const char* title) {
+    return std::string("alert(\"") + message + "\", \"" + title + "\");";
+}
+
+// The alert for the ledger's count, or empty when there is nothing to tell.
+std::string undeleted_sources_alert(A_long notDeleted, unsigned selectedCount) {
+    if (notDeleted == 1 && selectedCount == 1) {
+        return alert_script(
+            "The source could not be deleted because it is being used in other places",
+            "Source Not Deleted");
+    }
+    if (notDeleted == 1) {
+        return alert_script(
+            "A source could not be deleted because it is being used in other places",
+            "Source Not Deleted");
+    }
+    if (notDeleted > 1) {
+        return alert_script(
+            "Some (or all) sources could not be deleted because they are being used in other "
+            "places",
+            "Sources Not Deleted");
+    }
+    return {};
+}
+
+}  // namespace
+
+A_Err dispose_precomp_layer(const PluginInfo* info, AEGP_LayerH precompLayer,
+                            SourceLedger* ledger) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const ExtractOptions& options = *info->options;
+        if (options.keepInComp) return switch_layer_off(suites, precompLayer);
+        if (options.deleteSource) return delete_layer_or_source(suites, info, precompLayer, ledger);
+        return delete_layer(suites, precompLayer);
+    });
+}
+
+A_Err report_undeleted_sources(const PluginInfo* info, const SourceLedger* ledger,
+                               unsigned selectedCount) {
+    const std::string script = undeleted_sources_alert(ledger->notDeleted, selectedCount);
+    if (script.empty()) return A_Err_NONE;
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        return suites.get<AEGP_UtilitySuite_v13>().AEGP_ExecuteScript(
+            info->pluginId, script.c_str(), false, nullptr, nullptr);
+    });
+}
+
+}  // namespace outfold

@@ -1,0 +1,27 @@
+// The per-layer sequence of one run: everything that happens to one selected
+// pre-comp layer, in order.
+#pragma once
+
+#include "aegp.h"
+#include "pipeline/dispose.h"
+#include "shell/host_suites.h"
+#include "shell/plugin_info.h"
+
+namespace outfold {
+
+// What the per-layer steps of one run share.
+struct ExtractionRun {
+    const PluginInfo* info;
+    char* prefix;                     // the run's prefix buffer (kMaxPrefixBytes + 1)
+    AEGP_CompH parentComp = nullptr;  // looked up at the first pre-comp layer
+    SourceLedger ledger;
+};
+
+// Extracts one pre-comp layer into its parent composition and disposes of it.
+// When lastItem is set (the layer is the selection's last item) its copies
+// become the composition's selection. The extracted-layers collection is
+// created and disposed here on every path.
+A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH precompLayer,
+                            bool lastItem);
+
+}  // namespace outfold

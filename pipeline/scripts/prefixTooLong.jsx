@@ -1,0 +1,1 @@
+alert("The prefix you set it too long. Please limit prefixes to 50 characters.", "Prefix Too Long");

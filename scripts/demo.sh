@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The main job: builds the plug-in and the simulated host, then plays a user
+# session on the example project: the Layer menu before and after selecting a
+# pre-comp layer, the command with its dialog answered, the result, and undo.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/bootstrap.sh
+cmake --preset native >/dev/null
+cmake --build --preset native --target outfold-host Outfold
+
+settings=$(mktemp -d)
+trap 'rm -rf "$settings"' EXIT
+run() { build/native/tools/outfold-host --settings "$settings" --project examples/demo.json "$@"; }
+
+echo "== The Layer menu with nothing selected, then with the pre-comp layer selected"
+run deselect Main menu select Main Intro menu
+
+echo
+echo "== Outfold on the pre-comp layer: prefix \"Hero\", keep the pre-comp layer"
+run show select Main Intro \
+    user "set prefixInput Hero" user "click optionKeepInComp" user "click buttonOK" \
+    outfold show undo show

@@ -1,0 +1,190 @@
+// Shared set-up for the host's tests: a Host with its own settings folder, a
+// do-nothing plug-in loaded in-process (so calls that need a plug-in id have
+// one), suites acquired through the real SP basic suite, and a check at the
+// end that nothing was leaked.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+
+#include "host.h"
+#include "model/project_ops.h"
+
+namespace host_test {
+
+inline std::filesystem::path fixture(const std::string& name) {
+    return std::filesystem::path(OUTFOLD_SOURCE_DIR) / "tests" / "host" / "fixtures" / name;
+}
+
+inline std::filesystem::path example(const std::string& name) {
+    return std::filesystem::path(OUTFOLD_SOURCE_DIR) / "examples" / name;
+}
+
+// UTF-16 text as the host's interface types it.
+inline const A_UTF16Char* wide(const std::u16string& text) {
+    return reinterpret_cast<const A_UTF16Char*>(text.c_str());
+}
+
+class TempDir {
+public:
+    TempDir() {
+        std::random_device random;
+        path_ = std::filesystem::temp_directory_path() /
+                ("outfold-host-test-" + std::to_string(random()) + std::to_string(random()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A plug-in that only remembers what the host gave it.
+struct NullPlugin {
+    static inline const SPBasicSuite* basic = nullptr;
+    static inline AEGP_PluginID id = 0;
+    static A_Err entry(SPBasicSuite* basicSuite, A_long, A_long, AEGP_PluginID pluginId,
+                       AEGP_GlobalRefcon*) {
+        basic = basicSuite;
+        id = pluginId;
+        return A_Err_NONE;
+    }
+};
+
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host::HostOptions options;
+        options.settingsDir = settings_.path();
+        host_ = std::make_unique<host::Host>(options);
+        ASSERT_EQ(host_->load_plugin(&NullPlugin::entry), A_Err_NONE);
+        plugin_ = NullPlugin::id;
+    }
+
+    void TearDown() override {
+        release_suites();
+        if (host_) {
+            const host::Outstanding left = host_->outstanding();
+            EXPECT_TRUE(left.none())
+                << "leaked: collections " << left.collections << ", streams " << left.streams
+                << ", values " << left.streamValues << ", effects " << left.effects << ", mem "
+                << left.memHandles << ", batches " << left.keyframeBatches << ", undo "
+                << left.openUndoGroups << ", suites " << left.suites;
+        }
+        host_.reset();
+    }
+
+    host::Host& host() { return *host_; }
+    host::model::Project& project() { return host_->project(); }
+
+    void load(const std::string& fixtureName) { host_->load_project(fixture(fixtureName)); }
+
+    // The suite's function table, acquired once through the SP basic suite.
+    template <class Suite>
+    const Suite& suite(const char* name, A_long version) {
+        const auto key = std::make_pair(std::string(name), version);
+        auto found = acquired_.find(key);
+        if (found == acquired_.end()) {
+            const void* table = nullptr;
+            EXPECT_EQ(host_->basic_suite()->AcquireSuite(name, version, &table), A_Err_NONE);
+            found = acquired_.emplace(key, table).first;
+        }
+        return *static_cast<const Suite*>(found->second);
+    }
+
+    void release_suites() {
+        for (const auto& [key, table] : acquired_) {
+            if (table != nullptr) host_->basic_suite()->ReleaseSuite(key.first.c_str(), key.second);
+        }
+        acquired_.clear();
+    }
+
+    // Shorthands for the suites most tests use.
+    const AEGP_LayerSuite_v11& layers() {
+        return suite<AEGP_LayerSuite_v11>("AEGP Layer Suite", 11);
+    }
+    const AEGP_LayerSuite_v12& layers12() {
+        return suite<AEGP_LayerSuite_v12>("AEGP Layer Suite", 12);
+    }
+    const AEGP_CompSuite_v9& comps() { return suite<AEGP_CompSuite_v9>("AEGP Comp Suite", 9); }
+    const AEGP_ItemSuite_v10& items() { return suite<AEGP_ItemSuite_v10>("AEGP Item Suite", 10); }
+    const AEGP_ItemSuite_v3& items3() { return suite<AEGP_ItemSuite_v3>("AEGP Item Suite", 3); }
+    const AEGP_StreamSuite_v9& streams() {
+        return suite<AEGP_StreamSuite_v9>("AEGP Stream Suite", 9);
+    }
+    const AEGP_KeyframeSuite_v4& keys() {
+        return suite<AEGP_KeyframeSuite_v4>("AEGP Keyframe Suite", 4);
+    }
+    const AEGP_EffectSuite_v3& effects() {
+        return suite<AEGP_EffectSuite_v3>("AEGP Effect Suite", 3);
+    }
+    const AEGP_MemorySuite_v1& memory() {
+        return suite<AEGP_MemorySuite_v1>("AEGP Memory Suite", 1);
+    }
+    const AEGP_CollectionSuite_v2& collections() {
+        return suite<AEGP_CollectionSuite_v2>("AEGP Collection Suite", 2);
+    }
+    const AEGP_UtilitySuite_v13& utility() {
+        return suite<AEGP_UtilitySuite_v13>("AEGP Utility Suite", 13);
+    }
+
+    // Handles found through the suites, as a plug-in finds them.
+    AEGP_ItemH item_named(const std::string& name) {
+        AEGP_ProjectH project = nullptr;
+        EXPECT_EQ(
+            suite<AEGP_ProjSuite_v8>("AEGP Proj Suite", 8).AEGP_GetProjectByIndex(0, &project),
+            A_Err_NONE);
+        const auto* found = host::model::find_item_by_name(host_->project(), name);
+        EXPECT_NE(found, nullptr) << name;
+        AEGP_ItemH item = nullptr;
+        EXPECT_EQ(items().AEGP_GetFirstProjItem(project, &item), A_Err_NONE);
+        while (item != nullptr && found != nullptr) {
+            A_long id = 0;
+            EXPECT_EQ(items().AEGP_GetItemID(item, &id), A_Err_NONE);
+            if (id == found->id) return item;
+            AEGP_ItemH next = nullptr;
+            EXPECT_EQ(items().AEGP_GetNextProjItem(project, item, &next), A_Err_NONE);
+            item = next;
+        }
+        return nullptr;
+    }
+
+    AEGP_CompH comp_named(const std::string& name) {
+        AEGP_CompH comp = nullptr;
+        EXPECT_EQ(comps().AEGP_GetCompFromItem(item_named(name), &comp), A_Err_NONE);
+        return comp;
+    }
+
+    AEGP_LayerH layer_at(const std::string& comp, A_long index) {
+        AEGP_LayerH layer = nullptr;
+        EXPECT_EQ(layers().AEGP_GetCompLayerByIndex(comp_named(comp), index, &layer), A_Err_NONE);
+        return layer;
+    }
+
+    const host::model::Composition& model_comp(const std::string& name) {
+        const auto* item = host::model::find_item_by_name(host_->project(), name);
+        EXPECT_TRUE(item != nullptr && item->comp);
+        return *item->comp;
+    }
+
+    AEGP_PluginID plugin_ = 0;
+
+private:
+    TempDir settings_;
+    std::unique_ptr<host::Host> host_;
+    std::map<std::pair<std::string, A_long>, const void*> acquired_;
+};
+
+}  // namespace host_test

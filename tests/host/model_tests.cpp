@@ -1,0 +1,385 @@
+// The project model's operations and invariants, on projects loaded from
+// fixture files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+
+#include "host_fixture.h"
+#include "io/project_file.h"
+#include "model/project_ops.h"
+#include "model/streams.h"
+
+namespace {
+
+using namespace host::model;
+using host_test::fixture;
+
+Project basic() { return host::io::load_project_file(fixture("basic.json")); }
+
+Id item_id(const Project& p, const std::string& name) {
+    const Item* item = find_item_by_name(p, name);
+    EXPECT_NE(item, nullptr) << name;
+    return item ? item->id : kNoId;
+}
+
+Id layer_id(const Project& p, const std::string& comp, const std::string& name) {
+    for (const Layer& layer : comp_of(p, item_id(p, comp))->layers) {
+        if (shown_name(p, layer) == name) return layer.id;
+    }
+    ADD_FAILURE() << "no layer " << name;
+    return kNoId;
+}
+
+std::vector<std::string> layer_names(const Project& p, const std::string& comp) {
+    std::vector<std::string> names;
+    for (const Layer& layer : comp_of(p, item_id(p, comp))->layers)
+        names.push_back(shown_name(p, layer));
+    return names;
+}
+
+// ---------------------------------------------------------------- Rational
+
+TEST(Rational, ArithmeticIsExactAndReduced) {
+    struct Case {
+        Rational a, b;
+        char op;
+        std::int64_t num, den;
+    };
+    const Case cases[] = {
+        {Rational::of(1, 3), Rational::of(1, 6), '+', 1, 2},
+        {Rational::of(1, 3), Rational::of(1, 2), '-', -1, 6},
+        {Rational::of(2, 3), Rational::of(9, 4), '*', 3, 2},
+        {Rational::of(2, 3), Rational::of(4, 9), '/', 3, 2},
+        {Rational::of(1001, 30000), Rational::of(30000, 1001), '*', 1, 1},
+        {Rational::of(-4, -8), Rational::of(0), '+', 1, 2},
+        {Rational::of(3, -9), Rational::of(0), '+', -1, 3},
+    };
+    for (const Case& c : cases) {
+        Rational r;
+        switch (c.op) {
+            case '+':
+                r = c.a + c.b;
+                break;
+            case '-':
+                r = c.a - c.b;
+                break;
+            case '*':
+                r = c.a * c.b;
+                break;
+            default:
+                r = c.a / c.b;
+                break;
+        }
+        EXPECT_EQ(r.num, c.num) << c.a.num << "/" << c.a.den << c.op << c.b.num << "/" << c.b.den;
+        EXPECT_EQ(r.den, c.den) << c.a.num << "/" << c.a.den << c.op << c.b.num << "/" << c.b.den;
+    }
+}
+
+TEST(Rational, LargeIntermediatesDoNotOverflow) {
+    const std::int64_t big = std::numeric_limits<std::int64_t>::max() / 3;
+    const Rational a = Rational::of(big, big - 1);
+    const Rational b = Rational::of(big - 1, big);
+    EXPECT_EQ(a * b, Rational::of(1));
+    EXPECT_TRUE(b < a);
+    EXPECT_FALSE(a < b);
+    EXPECT_THROW(Rational::of(std::numeric_limits<std::int64_t>::max()) * Rational::of(2),
+                 std::overflow_error);
+    EXPECT_THROW(Rational::of(1, 0), std::domain_error);
+    EXPECT_THROW(Rational::of(1) / Rational::of(0), std::domain_error);
+}
+
+TEST(Rational, ComparisonsOrderValues) {
+    EXPECT_TRUE(Rational::of(1, 3) < Rational::of(1, 2));
+    EXPECT_TRUE(Rational::of(-1, 2) < Rational::of(-1, 3));
+    EXPECT_TRUE(Rational::of(2, 4) == Rational::of(1, 2));
+    EXPECT_TRUE(Rational::of(1, 2) <= Rational::of(1, 2));
+    EXPECT_TRUE(Rational::of(3) > Rational::of(29, 10));
+    EXPECT_DOUBLE_EQ(Rational::of(3, 4).seconds(), 0.75);
+}
+
+// ---------------------------------------------------------------- items
+
+TEST(ProjectModel, DeletingACompositionRemovesEveryLayerThatShowsIt) {
+    Project p = basic();
+    const Id pre = item_id(p, "Pre");
+    ASSERT_EQ(count_item_users(p, pre), 2);
+    delete_item(p, pre);
+    EXPECT_EQ(find_item(p, pre), nullptr);
+    EXPECT_EQ(layer_names(p, "Main"), (std::vector<std::string>{"Solid A", "Cam", "Lamp", "Clip"}));
+    EXPECT_EQ(layer_names(p, "Second"), (std::vector<std::string>{"Blob"}));
+    EXPECT_TRUE(comp_of(p, item_id(p, "Main"))->selection.empty()) << "the selected user went";
+    EXPECT_NO_THROW(check_invariants(p));
+}
+
+TEST(ProjectModel, DeletingFootageRemovesItsLayersAndAFolderItsContents) {
+    Project p = basic();
+    delete_item(p, item_id(p, "Solid A"));
+    EXPECT_EQ(layer_names(p, "Main"),
+              (std::vector<std::string>{"Pre Layer", "Cam", "Lamp", "Clip"}));
+    // B lost its parent together with A.
+    const Layer* b = find_layer(p, layer_id(p, "Pre", "B"));
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->parent, kNoId);
+
+    const Id comps = item_id(p, "Comps");
+    delete_item(p, comps);
+    EXPECT_EQ(find_item_by_name(p, "Pre"), nullptr);
+    EXPECT_EQ(find_item_by_name(p, "Main"), nullptr);
+    EXPECT_EQ(p.activeItem, kNoId) << "the active composition was deleted";
+    EXPECT_EQ(layer_names(p, "Second"), (std::vector<std::string>{"Blob"}));
+    EXPECT_NO_THROW(check_invariants(p));
+    EXPECT_THROW(delete_item(p, p.rootFolder), ModelError);
+    EXPECT_THROW(delete_item(p, 9999), ModelError);
+}
+
+TEST(ProjectModel, ScriptNumberingFollowsTheItemList) {
+    const Project p = basic();
+    EXPECT_EQ(item_script_index(p, item_id(p, "Comps")), 1);
+    EXPECT_EQ(item_script_index(p, item_id(p, "Main")), 6);
+    EXPECT_EQ(item_script_index(p, p.rootFolder), 0);
+    EXPECT_EQ(item_script_index(p, 9999), 0);
+}
+
+// ---------------------------------------------------------------- layers
+
+TEST(ProjectModel, ParentLinksStayInOneCompositionWithoutCycles) {
+    Project p = basic();
+    const Id a = layer_id(p, "Pre", "A");
+    const Id b = layer_id(p, "Pre", "B");
+    const Id words = layer_id(p, "Pre", "Words");
+    const Id other = layer_id(p, "Main", "Solid A");
+    struct Case {
+        Id child, parent;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {a, b, false},          // B already hangs on A
+        {a, a, false},          // a layer is not its own parent
+        {words, b, true},       // Words -> B -> A
+        {a, words, false},      // A -> Words -> B -> A
+        {words, other, false},  // another composition
+        {words, kNoId, true},   // clearing
+        {a, 9999, false},       // no such layer
+    };
+    for (const Case& c : cases) {
+        if (c.accepted) {
+            EXPECT_NO_THROW(set_parent(p, c.child, c.parent)) << c.child << "->" << c.parent;
+            EXPECT_EQ(find_layer(p, c.child)->parent, c.parent);
+        } else {
+            const Id before = find_layer(p, c.child)->parent;
+            EXPECT_THROW(set_parent(p, c.child, c.parent), ModelError)
+                << c.child << "->" << c.parent;
+            EXPECT_EQ(find_layer(p, c.child)->parent, before) << "a refused link changes nothing";
+        }
+    }
+    EXPECT_NO_THROW(check_invariants(p));
+}
+
+TEST(ProjectModel, DeletingALayerFreesItsChildrenAndItsSelection) {
+    Project p = basic();
+    const Id a = layer_id(p, "Pre", "A");
+    const Id b = layer_id(p, "Pre", "B");
+    Composition& pre = *comp_of(p, item_id(p, "Pre"));
+    pre.selection = {{SelectionKind::Layer, a, 0, 0},
+                     {SelectionKind::Mask, a, 0, 0},
+                     {SelectionKind::Layer, b, 0, 0}};
+    delete_layer(p, a);
+    EXPECT_EQ(find_layer(p, a), nullptr);
+    EXPECT_EQ(find_layer(p, b)->parent, kNoId);
+    ASSERT_EQ(pre.selection.size(), 1u);
+    EXPECT_EQ(pre.selection[0].layer, b);
+    EXPECT_THROW(delete_layer(p, a), ModelError);
+}
+
+TEST(ProjectModel, ReorderMovesOneLayerAndKeepsTheOthersInOrder) {
+    struct Case {
+        std::string layer;
+        int to;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"Clip", 0, {"Clip", "Pre Layer", "Solid A", "Cam", "Lamp"}},
+        {"Pre Layer", 4, {"Solid A", "Cam", "Lamp", "Clip", "Pre Layer"}},
+        {"Cam", 1, {"Pre Layer", "Cam", "Solid A", "Lamp", "Clip"}},
+        {"Lamp", 3, {"Pre Layer", "Solid A", "Cam", "Lamp", "Clip"}},
+    };
+    for (const Case& c : cases) {
+        Project p = basic();
+        reorder_layer(p, layer_id(p, "Main", c.layer), c.to);
+        EXPECT_EQ(layer_names(p, "Main"), c.expected) << c.layer << " to " << c.to;
+    }
+    Project p = basic();
+    EXPECT_THROW(reorder_layer(p, layer_id(p, "Main", "Cam"), 5), ModelError);
+    EXPECT_THROW(reorder_layer(p, layer_id(p, "Main", "Cam"), -1), ModelError);
+}
+
+TEST(ProjectModel, NullLayersGetNumberedSolidsInASolidsFolder) {
+    Project p = basic();
+    const Id main = item_id(p, "Main");
+    ASSERT_EQ(find_item_by_name(p, "Solids"), nullptr);
+    const std::size_t itemsBefore = p.items.size();
+    const Layer first = create_null_layer(p, main, "Carrier", Rational::of(5));
+    const Item* solids = find_item_by_name(p, "Solids");
+    ASSERT_NE(solids, nullptr);
+    EXPECT_EQ(solids->kind, ItemKind::Folder);
+    EXPECT_EQ(p.items.size(), itemsBefore + 2) << "the folder and the solid";
+    const Item* solid1 = find_item(p, first.source);
+    ASSERT_NE(solid1, nullptr);
+    EXPECT_EQ(solid1->name, "Null 1");
+    EXPECT_EQ(solid1->folder, solids->id);
+    EXPECT_EQ(solid1->footage->kind, FootageKind::Solid);
+    EXPECT_TRUE(first.isNull);
+    EXPECT_EQ(first.kind, LayerKind::AV);
+    EXPECT_EQ(shown_name(p, first), "Carrier");
+    EXPECT_EQ(first.duration, Rational::of(5));
+    EXPECT_EQ(locate_layer(p, first.id)->index, 0) << "new layers go on top";
+
+    const Layer second = create_null_layer(p, main, "", Rational::of(1, 2));
+    EXPECT_EQ(find_item(p, second.source)->name, "Null 2");
+    EXPECT_EQ(shown_name(p, second), "Null 2") << "without a name it shows its solid's";
+    EXPECT_EQ(p.items.size(), itemsBefore + 3) << "the folder is made once";
+    EXPECT_EQ(second.streams.size(), first.streams.size());
+    EXPECT_THROW(create_null_layer(p, main, "x", Rational::of(0)), ModelError);
+    EXPECT_THROW(create_null_layer(p, item_id(p, "Solid A"), "x", Rational::of(1)), ModelError);
+    EXPECT_NO_THROW(check_invariants(p));
+}
+
+// ---------------------------------------------------------------- streams
+
+TEST(LayerStreams, EachKindOfLayerHasItsStreams) {
+    const Project p = basic();
+    struct Case {
+        std::string comp, layer;
+        std::vector<int> has;
+        std::vector<int> lacks;
+    };
+    const Case cases[] = {
+        {"Main", "Pre Layer", {0, 1, 2, 3, 4, 6, 7, 8, 9, 10}, {5, 11, 16, stream::kSourceText}},
+        {"Main", "Clip", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {11, stream::kSourceText}},
+        {"Main", "Cam", {0, 1, 3, 6, 8, 9, 10, 11, 12, 13, 14, 15}, {2, 4, 5, 7, 16}},
+        {"Main", "Lamp", {0, 1, 3, 6, 8, 9, 10, 16, 17, 18, 19, 20, 21}, {2, 4, 7, 11}},
+        {"Pre", "Words", {0, 1, 2, 3, 4, 6, 8, 9, 10, stream::kSourceText}, {5, 7, 11}},
+        {"Second", "Blob", {0, 1, 2, 3, 4, 6, 8, 9, 10}, {5, 7, stream::kSourceText}},
+    };
+    for (const Case& c : cases) {
+        const Layer* layer = find_layer(p, layer_id(p, c.comp, c.layer));
+        ASSERT_NE(layer, nullptr);
+        for (int n : c.has) EXPECT_EQ(layer->streams.count(n), 1u) << c.layer << " stream " << n;
+        for (int n : c.lacks) EXPECT_EQ(layer->streams.count(n), 0u) << c.layer << " stream " << n;
+    }
+}
+
+TEST(LayerStreams, DefaultsFollowSourceAndComposition) {
+    const Project p = basic();
+    const Layer& solid = *find_layer(p, layer_id(p, "Main", "Solid A"));
+    EXPECT_EQ(solid.streams.at(stream::kAnchorPoint).value, (std::vector<double>{100, 50, 0}));
+    EXPECT_EQ(solid.streams.at(stream::kPosition).value, (std::vector<double>{960, 540, 0}));
+    EXPECT_EQ(solid.streams.at(stream::kScale).value, (std::vector<double>{100, 100, 100}));
+    EXPECT_EQ(solid.streams.at(stream::kOpacity).value, (std::vector<double>{100}));
+    EXPECT_EQ(solid.streams.at(stream::kPosition).kind, StreamKind::ThreeDSpatial);
+    EXPECT_EQ(solid.streams.at(stream::kScale).kind, StreamKind::ThreeD);
+    EXPECT_FALSE(solid.streams.at(stream::kMarker).canVary);
+    const Layer& words = *find_layer(p, layer_id(p, "Pre", "Words"));
+    EXPECT_EQ(words.streams.at(stream::kSourceText).text, "hello");
+    EXPECT_EQ(words.streams.at(stream::kSourceText).kind, StreamKind::TextDocument);
+}
+
+TEST(LayerStreams, LegalityFollowsTheLayersSwitchesAndSource) {
+    Project p = basic();
+    Layer& pre = *find_layer(p, layer_id(p, "Main", "Pre Layer"));
+    const Layer& solid = *find_layer(p, layer_id(p, "Main", "Solid A"));
+    const Layer& clip = *find_layer(p, layer_id(p, "Main", "Clip"));
+    const Layer& cam = *find_layer(p, layer_id(p, "Main", "Cam"));
+    struct Case {
+        const Layer* layer;
+        int stream;
+        bool legal;
+    };
+    const Case cases[] = {
+        {&pre, stream::kPosition, true},
+        {&pre, stream::kTimeRemap, true},
+        {&pre, stream::kRotateX, false},
+        {&pre, stream::kAudioLevels, false},
+        {&solid, stream::kTimeRemap, false},
+        {&clip, stream::kTimeRemap, true},
+        {&clip, stream::kAudioLevels, true},
+        {&cam, stream::kOrientation, true},
+        {&cam, stream::kZoom, true},
+        {&cam, stream::kOpacity, false},
+        {&pre, 55, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(is_stream_legal(p, *c.layer, c.stream), c.legal)
+            << shown_name(p, *c.layer) << " " << c.stream;
+    set_layer_flag(pre, flag::k3D, true);
+    EXPECT_TRUE(is_stream_legal(p, pre, stream::kRotateX));
+    EXPECT_TRUE(is_stream_legal(p, pre, stream::kOrientation));
+    set_layer_flag(pre, flag::k3D, false);
+    EXPECT_FALSE(is_stream_legal(p, pre, stream::kOrientation));
+}
+
+TEST(LayerStreams, ValuesBetweenKeyframesInterpolate) {
+    Stream s;
+    s.kind = StreamKind::TwoD;
+    s.value = {7, 7};
+    EXPECT_EQ(value_at(s, Rational::of(3)), (std::vector<double>{7, 7})) << "held value";
+    Keyframe k0 = new_keyframe(s, Rational::of(1));
+    k0.value = {0, 10};
+    Keyframe k1 = new_keyframe(s, Rational::of(3));
+    k1.value = {10, 30};
+    EXPECT_EQ(insert_keyframe(s, k1), 0);
+    EXPECT_EQ(insert_keyframe(s, k0), 0) << "sorted by time";
+    struct Case {
+        Rational t;
+        std::vector<double> value;
+    };
+    const Case cases[] = {
+        {Rational::of(0), {0, 10}},      {Rational::of(1), {0, 10}},  {Rational::of(2), {5, 20}},
+        {Rational::of(5, 2), {7.5, 25}}, {Rational::of(3), {10, 30}}, {Rational::of(9), {10, 30}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(value_at(s, c.t), c.value) << c.t.seconds();
+    s.keyframes[0].outInterp = Interpolation::Hold;
+    EXPECT_EQ(value_at(s, Rational::of(2)), (std::vector<double>{0, 10}));
+    EXPECT_EQ(new_keyframe(s, Rational::of(1)).inEase.size(), 2u)
+        << "one ease per temporal dimension";
+}
+
+TEST(ProjectModel, InvariantCheckFindsBrokenProjects) {
+    struct Case {
+        std::string what;
+        void (*breakIt)(Project&);
+    };
+    const Case cases[] = {
+        {"duplicate id", [](Project& p) { p.items[1].id = p.items[0].id; }},
+        {"id beyond nextId", [](Project& p) { p.items[0].id = p.nextId + 5; }},
+        {"missing source",
+         [](Project& p) { comp_of(p, item_id(p, "Pre"))->layers[0].source = 999; }},
+        {"foreign parent",
+         [](Project& p) {
+             comp_of(p, item_id(p, "Pre"))->layers[0].parent =
+                 comp_of(p, item_id(p, "Main"))->layers[0].id;
+         }},
+        {"cycle",
+         [](Project& p) {
+             auto& layers = comp_of(p, item_id(p, "Pre"))->layers;
+             layers[0].parent = layers[1].id;
+         }},
+        {"selection of a foreign layer",
+         [](Project& p) {
+             comp_of(p, item_id(p, "Pre"))
+                 ->selection.push_back(
+                     {SelectionKind::Layer, comp_of(p, item_id(p, "Main"))->layers[0].id, 0, 0});
+         }},
+        {"missing active item", [](Project& p) { p.activeItem = 4242; }},
+    };
+    EXPECT_NO_THROW(check_invariants(basic()));
+    for (const Case& c : cases) {
+        Project p = basic();
+        c.breakIt(p);
+        EXPECT_THROW(check_invariants(p), ModelError) << c.what;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// Project files: what a hand-written file means, lossless round trips, and
+// clear refusals.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "host_fixture.h"
+#include "io/project_file.h"
+#include "model/effects_catalog.h"
+#include "model/project_ops.h"
+#include "model/streams.h"
+
+namespace {
+
+using namespace host::model;
+using host_test::example;
+using host_test::fixture;
+using json = nlohmann::json;
+
+const Layer& layer_named(const Project& p, const std::string& comp, const std::string& name) {
+    for (const Layer& layer : comp_of(p, find_item_by_name(p, comp)->id)->layers) {
+        if (shown_name(p, layer) == name) return layer;
+    }
+    throw std::runtime_error("no layer " + name);
+}
+
+TEST(ProjectFile, TheDemoProjectHoldsWhatItsFileSays) {
+    const Project p = host::io::load_project_file(example("demo.json"));
+    const Item* main = find_item_by_name(p, "Main");
+    const Item* intro = find_item_by_name(p, "Intro Comp");
+    ASSERT_TRUE(main && main->comp && intro && intro->comp);
+    EXPECT_EQ(p.activeItem, main->id);
+
+    const Layer& precomp = layer_named(p, "Main", "Intro");
+    EXPECT_EQ(precomp.source, intro->id);
+    EXPECT_EQ(precomp.offset, Rational::of(1));
+    EXPECT_EQ(precomp.duration, intro->comp->duration) << "defaults to the source's duration";
+    ASSERT_EQ(main->comp->selection.size(), 1u);
+    EXPECT_EQ(main->comp->selection[0].layer, precomp.id);
+
+    const Layer& title = layer_named(p, "Intro Comp", "Title");
+    const Layer& logo = layer_named(p, "Intro Comp", "Logo");
+    EXPECT_EQ(title.kind, LayerKind::Text);
+    EXPECT_EQ(title.parent, logo.id);
+    EXPECT_EQ(title.streams.at(stream::kOpacity).expression, "wiggle(2, 20)");
+    EXPECT_EQ(title.streams.at(stream::kSourceText).text, "Welcome");
+    EXPECT_EQ(logo.kind, LayerKind::Shape);
+    EXPECT_EQ(logo.streams.at(stream::kRotation).keyframes.size(), 2u);
+    EXPECT_EQ(logo.streams.at(stream::kRotation).keyframes[1].inInterp, Interpolation::Bezier);
+
+    const Layer& background = layer_named(p, "Intro Comp", "Background Solid");
+    ASSERT_EQ(background.effects.size(), 1u);
+    EXPECT_EQ(background.effects[0].name, "Gaussian Blur");
+    EXPECT_EQ(background.effects[0].params[1].value, (std::vector<double>{12}));
+    EXPECT_EQ(layer_named(p, "Main", "Red Solid").streams.at(stream::kOpacity).value,
+              (std::vector<double>{50}));
+    EXPECT_NO_THROW(check_invariants(p));
+}
+
+TEST(ProjectFile, OmittedIdsAreAssignedAfterTheGivenOnes) {
+    const json doc = json::parse(R"({"items": [
+        {"type": "solid", "name": "S"},
+        {"type": "comp", "name": "C", "id": 40, "layers": [{"source": "S"}, {"source": 40}]}
+    ]})",
+                                 nullptr, true, true);
+    EXPECT_THROW(host::io::project_from_json(doc), std::runtime_error)
+        << "a composition cannot show itself";
+    const json ok = json::parse(R"({"items": [
+        {"type": "solid", "name": "S"},
+        {"type": "comp", "name": "C", "id": 40, "layers": [{"source": "S", "id": 7}, {"source": "S"}]}
+    ]})");
+    const Project p = host::io::project_from_json(ok);
+    EXPECT_EQ(p.items[0].id, 41);
+    EXPECT_EQ(p.items[1].id, 40);
+    EXPECT_EQ(p.items[1].comp->layers[0].id, 7);
+    EXPECT_EQ(p.items[1].comp->layers[1].id, 42);
+    EXPECT_EQ(p.nextId, 43);
+}
+
+TEST(ProjectFile, RoundTripsAreLossless) {
+    for (const auto& file : {example("demo.json"), fixture("basic.json"), fixture("rich.json")}) {
+        const Project loaded = host::io::load_project_file(file);
+        const json saved = host::io::project_to_json(loaded);
+        const Project again = host::io::project_from_json(saved);
+        EXPECT_TRUE(again == loaded) << file << "\n" << saved.dump(2);
+        EXPECT_EQ(host::io::project_to_json(again), saved) << file;
+    }
+}
+
+TEST(ProjectFile, RoundTripKeepsChangesMadeAfterLoading) {
+    Project p = host::io::load_project_file(fixture("basic.json"));
+    Layer& null =
+        create_null_layer(p, find_item_by_name(p, "Main")->id, "Carrier", Rational::of(7, 3));
+    null.streams.at(stream::kScale).value = {50, 60, 70};
+    null.streams.erase(stream::kTimeRemap);
+    Stream& position = null.streams.at(stream::kPosition);
+    Keyframe key = new_keyframe(position, Rational::of(1001, 30000));
+    key.flags = 0x15;
+    key.outTangent = {1.5, -2.25, 0};
+    insert_keyframe(position, key);
+    null.effects.push_back(make_effect(p, *find_installed_effect(4)));
+    null.effects.back().active = false;
+    null.effects.back().params[1].expression = "[1,2]";
+    null.flags = 0xFFFFF;  // bits without names survive as a number
+    p.items[0].selected = true;
+    comp_of(p, find_item_by_name(p, "Main")->id)
+        ->selection.push_back({SelectionKind::Keyframe, null.id, stream::kPosition, 0});
+    const Project again = host::io::project_from_json(host::io::project_to_json(p));
+    EXPECT_TRUE(again == p) << host::io::project_to_json(p).dump(2);
+}
+
+TEST(ProjectFile, SavingAndLoadingAFileGivesTheSameProject) {
+    host_test::TempDir dir;
+    const Project p = host::io::load_project_file(fixture("rich.json"));
+    host::io::save_project_file(p, dir.path() / "saved.json");
+    EXPECT_TRUE(host::io::load_project_file(dir.path() / "saved.json") == p);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "saved.json.partial"));
+}
+
+TEST(ProjectFile, TimesAreExact) {
+    const json doc = json::parse(R"({"items": [{"type": "comp", "name": "C",
+        "frameRate": "30000/1001", "duration": 2.5,
+        "layers": [{"type": "shape", "inPoint": "1/3", "offset": -0.125, "duration": 12}]}]})");
+    const Project p = host::io::project_from_json(doc);
+    const Composition& comp = *p.items[0].comp;
+    EXPECT_EQ(comp.frameRate, Rational::of(30000, 1001));
+    EXPECT_EQ(comp.duration, Rational::of(5, 2));
+    EXPECT_EQ(comp.layers[0].inPoint, Rational::of(1, 3));
+    EXPECT_EQ(comp.layers[0].offset, Rational::of(-1, 8));
+    const json saved = host::io::project_to_json(p);
+    EXPECT_EQ(saved["items"][0]["frameRate"], "30000/1001");
+    EXPECT_EQ(saved["items"][0]["duration"], "2.5");
+    EXPECT_EQ(saved["items"][0]["layers"][0]["inPoint"], "1/3");
+    EXPECT_EQ(saved["items"][0]["layers"][0]["offset"], "-0.125");
+}
+
+TEST(ProjectFile, RefusesWhatItCannotResolve) {
+    struct Case {
+        std::string what;
+        std::string text;
+        std::string mentions;
+    };
+    const Case cases[] = {
+        {"unknown source", R"({"items":[{"type":"comp","name":"C","layers":[{"source":"Nope"}]}]})",
+         "Nope"},
+        {"ambiguous name",
+         R"({"items":[{"type":"solid","name":"S"},{"type":"solid","name":"S"},
+            {"type":"comp","name":"C","layers":[{"source":"S"}]}]})",
+         "more than one"},
+        {"duplicate id",
+         R"({"items":[{"type":"solid","name":"S","id":5},{"type":"solid","name":"T","id":5}]})",
+         "id 5"},
+        {"bad time", R"({"items":[{"type":"comp","name":"C","duration":"1/0"}]})", "zero"},
+        {"unknown effect",
+         R"({"items":[{"type":"solid","name":"S"},{"type":"comp","name":"C",
+            "layers":[{"source":"S","effects":[{"kind":"no-such"}]}]}]})",
+         "no-such"},
+        {"parent cycle",
+         R"({"items":[{"type":"comp","name":"C","layers":[
+            {"type":"shape","name":"a","parent":"b"},{"type":"shape","name":"b","parent":"a"}]}]})",
+         "cycle"},
+        {"wrong dimensions",
+         R"({"items":[{"type":"comp","name":"C","layers":[{"type":"shape","streams":{"Position":[1,2]}}]}]})",
+         "3 values"},
+        {"unknown stream",
+         R"({"items":[{"type":"comp","name":"C","layers":[{"type":"shape","streams":{"Wobble":1}}]}]})",
+         "Wobble"},
+        {"AV layer without source", R"({"items":[{"type":"comp","name":"C","layers":[{}]}]})",
+         "source"},
+        {"unknown active item", R"({"activeItem":"X","items":[]})", "X"},
+    };
+    for (const Case& c : cases) {
+        try {
+            host::io::project_from_json(json::parse(c.text));
+            ADD_FAILURE() << c.what << " was accepted";
+        } catch (const std::runtime_error& refused) {
+            EXPECT_NE(std::string(refused.what()).find(c.mentions), std::string::npos)
+                << c.what << ": " << refused.what();
+        }
+    }
+    EXPECT_THROW(host::io::load_project_file(fixture("no-such-file.json")), std::runtime_error);
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+// The suites as a plug-in reaches them: availability through the SP basic
+// suite, every slot leading to its own operation, placeholders left empty,
+// the call trace and planned faults.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <type_traits>
+
+#include "host_fixture.h"
+
+namespace {
+
+using host_test::HostTest;
+
+template <class Suite>
+struct SuiteName;
+#define SUITE_NAME(Type, suiteName, suiteVersion)       \
+    template <>                                         \
+    struct SuiteName<Type> {                            \
+        static constexpr const char* name = suiteName;  \
+        static constexpr A_long version = suiteVersion; \
+    };
+AEGP_FOR_EACH_SUITE(SUITE_NAME)
+#undef SUITE_NAME
+
+// Calls an operation with every argument zero or null.
+template <class... Args>
+A_Err call_with_zeros(A_Err (*operation)(Args...)) {
+    return operation(std::remove_cvref_t<Args>{}...);
+}
+
+class Suites : public HostTest {
+protected:
+    // Reads the function pointer at the slot's byte offset of the table the
+    // host hands out, calls it with harmless arguments and returns the name
+    // the host recorded for the call.
+    template <class Suite, class Operation>
+    std::string operation_at_slot(int slot) {
+        const void* table = nullptr;
+        EXPECT_EQ(host().basic_suite()->AcquireSuite(SuiteName<Suite>::name,
+                                                     SuiteName<Suite>::version, &table),
+                  A_Err_NONE);
+        if (table == nullptr) return "(no table)";
+        Operation operation = nullptr;
+        std::memcpy(&operation, static_cast<const char*>(table) + slot * sizeof(void*),
+                    sizeof operation);
+        std::string recorded = "(empty slot)";
+        if (operation != nullptr) {
+            host().clear_trace();
+            const A_Err err = call_with_zeros(operation);
+            EXPECT_NE(err, A_Err_NONE) << "null arguments are refused";
+            recorded = host().trace().empty() ? "(nothing)" : host().trace().back();
+        }
+        host().basic_suite()->ReleaseSuite(SuiteName<Suite>::name, SuiteName<Suite>::version);
+        return recorded;
+    }
+};
+
+TEST_F(Suites, EverySlotReachesTheHostsOwnOperation) {
+#define CHECK_SLOT(Suite, op, slot)                                                     \
+    EXPECT_EQ((operation_at_slot<Suite, decltype(Suite{}.op)>(slot)), std::string(#op)) \
+        << #Suite " slot " #slot;
+    AEGP_FOR_EACH_OPERATION(CHECK_SLOT)
+#undef CHECK_SLOT
+    EXPECT_EQ(host().outstanding().openUndoGroups, 0)
+        << "no call with null arguments opened a group";
+}
+
+TEST_F(Suites, SlotsTheHostDoesNotImplementAreEmpty) {
+    std::map<std::string, std::set<int>> used;
+#define NOTE_SLOT(Suite, op, slot) used[#Suite].insert(slot);
+    AEGP_FOR_EACH_OPERATION(NOTE_SLOT)
+#undef NOTE_SLOT
+    auto check = [&](const char* type, const char* name, A_long version, int slots) {
+        const void* table = nullptr;
+        ASSERT_EQ(host().basic_suite()->AcquireSuite(name, version, &table), A_Err_NONE) << name;
+        void* const* entries = static_cast<void* const*>(table);
+        for (int slot = 0; slot < slots; ++slot) {
+            if (used[type].count(slot) != 0) {
+                EXPECT_NE(entries[slot], nullptr) << type << " slot " << slot;
+            } else {
+                EXPECT_EQ(entries[slot], nullptr) << type << " slot " << slot;
+            }
+        }
+        host().basic_suite()->ReleaseSuite(name, version);
+    };
+#define CHECK_LENGTH(Suite, slots) \
+    check(#Suite, SuiteName<Suite>::name, SuiteName<Suite>::version, slots);
+    AEGP_FOR_EACH_SUITE_LENGTH(CHECK_LENGTH)
+#undef CHECK_LENGTH
+}
+
+TEST_F(Suites, BasicSuiteHandsOutKnownPairsAndCountsThem) {
+    const SPBasicSuite* basic = host().basic_suite();
+    EXPECT_EQ(basic->IsEqual, nullptr);
+    EXPECT_EQ(basic->AllocateBlock, nullptr);
+    EXPECT_EQ(basic->FreeBlock, nullptr);
+    EXPECT_EQ(basic->ReallocateBlock, nullptr);
+    EXPECT_EQ(basic->Undefined, nullptr);
+    struct Case {
+        const char* name;
+        A_long version;
+        A_Err expected;
+    };
+    const Case cases[] = {
+        {"AEGP Layer Suite", 11, A_Err_NONE},
+        {"AEGP Layer Suite", 12, A_Err_NONE},
+        {"AEGP Layer Suite", 99, A_Err_MISSING_SUITE},
+        {"AEGP Nothing Suite", 1, A_Err_MISSING_SUITE},
+        {"aegp layer suite", 11, A_Err_MISSING_SUITE},
+    };
+    for (const Case& c : cases) {
+        const void* table = reinterpret_cast<const void*>(0x1);
+        EXPECT_EQ(basic->AcquireSuite(c.name, c.version, &table), c.expected)
+            << c.name << c.version;
+        EXPECT_EQ(table == nullptr, c.expected != A_Err_NONE) << c.name << c.version;
+    }
+    EXPECT_EQ(host().outstanding().suites, 2);
+    const void* again = nullptr;
+    EXPECT_EQ(basic->AcquireSuite("AEGP Layer Suite", 11, &again), A_Err_NONE);
+    EXPECT_EQ(host().outstanding().suites, 3);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(basic->ReleaseSuite("AEGP Layer Suite", 11), A_Err_NONE);
+    EXPECT_NE(basic->ReleaseSuite("AEGP Layer Suite", 11), A_Err_NONE) << "released once too often";
+    EXPECT_EQ(basic->ReleaseSuite("AEGP Layer Suite", 12), A_Err_NONE);
+    EXPECT_NE(basic->AcquireSuite(nullptr, 1, &again), A_Err_NONE);
+    EXPECT_NE(basic->AcquireSuite("AEGP Layer Suite", 11, nullptr), A_Err_NONE);
+    EXPECT_EQ(host().outstanding().suites, 0);
+}
+
+TEST_F(Suites, TheTraceRecordsEveryCallInOrder) {
+    load("basic.json");
+    const AEGP_CompH comp = comp_named("Main");
+    host().clear_trace();
+    AEGP_LayerH layer = nullptr;
+    A_long index = -1;
+    AEGP_ItemH item = nullptr;
+    EXPECT_EQ(layers().AEGP_GetCompLayerByIndex(comp, 2, &layer), A_Err_NONE);
+    EXPECT_EQ(layers12().AEGP_GetLayerIndex(layer, &index), A_Err_NONE);
+    EXPECT_EQ(index, 2);
+    EXPECT_NE(layers().AEGP_GetLayerSourceItem(nullptr, &item), A_Err_NONE);
+    release_suites();
+    // Comp, Proj and Item suites were acquired before the trace was cleared.
+    const std::vector<std::string> expected = {
+        "AcquireSuite",
+        "AEGP_GetCompLayerByIndex",
+        "AcquireSuite",
+        "AEGP_GetLayerIndex",
+        "AEGP_GetLayerSourceItem",
+        "ReleaseSuite",
+        "ReleaseSuite",
+        "ReleaseSuite",
+        "ReleaseSuite",
+        "ReleaseSuite",
+    };
+    EXPECT_EQ(host().trace(), expected);
+    host().clear_trace();
+    EXPECT_TRUE(host().trace().empty());
+}
+
+TEST_F(Suites, APlannedFaultFailsExactlyTheNthCallAndDoesNothingElse) {
+    load("basic.json");
+    const AEGP_LayerH first = layer_at("Main", 0);
+    const AEGP_LayerH second = layer_at("Main", 1);
+    host().fail_call("AEGP_DeleteLayer", 2, A_Err_ALLOC);
+    host().fail_call("AEGP_GetLayerIndex", 1, 77);
+    A_long index = -5;
+    EXPECT_EQ(layers().AEGP_GetLayerIndex(second, &index), 77);
+    EXPECT_EQ(index, -5) << "a failed call writes nothing";
+    EXPECT_EQ(layers().AEGP_GetLayerIndex(second, &index), A_Err_NONE);
+    EXPECT_EQ(index, 1);
+
+    const auto& layers10 = suite<AEGP_LayerSuite_v10>("AEGP Layer Suite", 10);
+    const std::size_t before = model_comp("Main").layers.size();
+    EXPECT_EQ(layers10.AEGP_DeleteLayer(first), A_Err_NONE);
+    EXPECT_EQ(layers10.AEGP_DeleteLayer(second), A_Err_ALLOC);
+    EXPECT_EQ(model_comp("Main").layers.size(), before - 1) << "the failed delete left the layer";
+    EXPECT_EQ(host().trace().back(), "AEGP_DeleteLayer") << "failed calls are traced too";
+    EXPECT_EQ(layers10.AEGP_DeleteLayer(second), A_Err_NONE) << "only the planned call fails";
+}
+
+TEST_F(Suites, FaultsCanTargetSuiteAcquisitionAndBeCleared) {
+    const void* table = nullptr;
+    host().remove_suite("AEGP Stream Suite", 9);
+    EXPECT_EQ(host().basic_suite()->AcquireSuite("AEGP Stream Suite", 9, &table),
+              A_Err_MISSING_SUITE);
+    EXPECT_EQ(table, nullptr);
+    EXPECT_EQ(host().basic_suite()->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_NONE);
+    EXPECT_EQ(host().basic_suite()->ReleaseSuite("AEGP Keyframe Suite", 4), A_Err_NONE);
+    host().fail_call("AcquireSuite", 1, A_Err_GENERIC);
+    EXPECT_EQ(host().basic_suite()->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_GENERIC);
+    host().clear_faults();
+    EXPECT_EQ(host().basic_suite()->AcquireSuite("AEGP Stream Suite", 9, &table), A_Err_NONE);
+    EXPECT_NE(table, nullptr);
+    EXPECT_EQ(host().basic_suite()->ReleaseSuite("AEGP Stream Suite", 9), A_Err_NONE);
+    EXPECT_EQ(host().outstanding().suites, 0);
+}
+
+TEST(HostLifetime, OnlyOneHostAtATimeAndCallsWithoutOneFail) {
+    const void* table = nullptr;
+    const SPBasicSuite* basic = nullptr;
+    {
+        host_test::TempDir dir;
+        host::HostOptions options;
+        options.settingsDir = dir.path();
+        host::Host first(options);
+        EXPECT_THROW(host::Host second(options), std::logic_error);
+        basic = first.basic_suite();
+        ASSERT_EQ(basic->AcquireSuite("AEGP Command Suite", 1, &table), A_Err_NONE);
+        ASSERT_EQ(basic->ReleaseSuite("AEGP Command Suite", 1), A_Err_NONE);
+    }
+    AEGP_Command command = 0;
+    const auto* commands = static_cast<const AEGP_CommandSuite_v1*>(table);
+    EXPECT_EQ(commands->AEGP_GetUniqueCommand(&command), A_Err_GENERIC) << "no Host lives";
+    EXPECT_EQ(command, 0);
+    host_test::TempDir dir;
+    host::HostOptions options;
+    options.settingsDir = dir.path();
+    host::Host next(options);
+    EXPECT_TRUE(next.outstanding().none());
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// Undo groups: pairing, nesting, entries, and an undo that restores the
+// project exactly as it was when the group started.
+#include <gtest/gtest.h>
+
+#include "host_fixture.h"
+#include "model/project_ops.h"
+
+namespace {
+
+using host_test::HostTest;
+
+class Undo : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        load("basic.json");
+    }
+
+    std::vector<std::string> history() {
+        std::vector<std::string> names;
+        for (const auto& entry : host().undo_history()) names.push_back(entry.name);
+        return names;
+    }
+
+    // Changes of every kind a run makes: new layers and items, deletions,
+    // renames, parents, selection, the active item, times and flags.
+    void change_everything() {
+        AEGP_LayerH pre = layer_at("Main", 0);
+        AEGP_LayerH solid = layer_at("Main", 1);
+        AEGP_LayerH null = nullptr;
+        const A_Time five{150, 30};
+        ASSERT_EQ(suite<AEGP_CompSuite_v25>("AEGP Comp Suite", 25)
+                      .AEGP_CreateNullInComp(host_test::wide(u"Carrier"), comp_named("Main"), &five,
+                                             &null),
+                  A_Err_NONE);
+        ASSERT_EQ(layers12().AEGP_SetLayerName(solid, host_test::wide(u"Renamed")), A_Err_NONE);
+        ASSERT_EQ(layers().AEGP_SetLayerParent(solid, null), A_Err_NONE);
+        ASSERT_EQ(layers().AEGP_SetLayerOffset(pre, &five), A_Err_NONE);
+        ASSERT_EQ(layers().AEGP_SetLayerFlag(pre, AEGP_LayerFlag_LAYER_IS_3D, 1), A_Err_NONE);
+        ASSERT_EQ(layers().AEGP_SetLayerParent(layer_at("Pre", 1), nullptr), A_Err_NONE);
+        AEGP_Collection2H selection = nullptr;
+        ASSERT_EQ(collections().AEGP_NewCollection(plugin_, &selection), A_Err_NONE);
+        AEGP_CollectionItemV2 item{};
+        item.type = AEGP_CollectionItemType_LAYER;
+        item.u.layer.layerH = null;
+        ASSERT_EQ(collections().AEGP_CollectionPushBack(selection, &item), A_Err_NONE);
+        ASSERT_EQ(suite<AEGP_CompSuite_v14>("AEGP Comp Suite", 14)
+                      .AEGP_SetSelection(comp_named("Main"), selection),
+                  A_Err_NONE);
+        ASSERT_EQ(collections().AEGP_DisposeCollection(selection), A_Err_NONE);
+        ASSERT_EQ(items().AEGP_DeleteItem(item_named("Second")), A_Err_NONE);
+        ASSERT_EQ(suite<AEGP_LayerSuite_v10>("AEGP Layer Suite", 10).AEGP_DeleteLayer(pre),
+                  A_Err_NONE);
+        project().activeItem = host::model::kNoId;
+    }
+};
+
+TEST_F(Undo, UndoRestoresTheProjectAsTheGroupFoundIt) {
+    const host::model::Project before = project();
+    ASSERT_EQ(utility().AEGP_StartUndoGroup("Everything"), A_Err_NONE);
+    change_everything();
+    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    ASSERT_FALSE(project() == before);
+    const host::model::Id nextAfterRun = project().nextId;
+    EXPECT_TRUE(host().undo());
+    host::model::Project expected = before;
+    expected.nextId = nextAfterRun;  // ids are never handed out twice
+    EXPECT_TRUE(project() == expected);
+    EXPECT_TRUE(history().empty());
+    EXPECT_FALSE(host().undo()) << "nothing left to undo";
+}
+
+TEST_F(Undo, HandlesWorkAgainWhenUndoBringsTheirObjectBack) {
+    AEGP_LayerH pre = layer_at("Main", 0);
+    AEGP_ItemH second = item_named("Second");
+    ASSERT_EQ(utility().AEGP_StartUndoGroup("Delete"), A_Err_NONE);
+    ASSERT_EQ(suite<AEGP_LayerSuite_v10>("AEGP Layer Suite", 10).AEGP_DeleteLayer(pre), A_Err_NONE);
+    ASSERT_EQ(items().AEGP_DeleteItem(second), A_Err_NONE);
+    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    A_long index = -1;
+    AEGP_ItemType type = 0;
+    EXPECT_EQ(layers().AEGP_GetLayerIndex(pre, &index), A_Err_STRUCT);
+    EXPECT_EQ(items3().AEGP_GetItemType(second, &type), A_Err_STRUCT);
+    ASSERT_TRUE(host().undo());
+    EXPECT_EQ(layers().AEGP_GetLayerIndex(pre, &index), A_Err_NONE);
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(items3().AEGP_GetItemType(second, &type), A_Err_NONE);
+    EXPECT_EQ(type, AEGP_ItemType_COMP);
+}
+
+TEST_F(Undo, ObjectsMadeInsideTheGroupStayStaleAfterUndo) {
+    ASSERT_EQ(utility().AEGP_StartUndoGroup("Null"), A_Err_NONE);
+    AEGP_LayerH null = nullptr;
+    const A_Time one{30, 30};
+    ASSERT_EQ(suite<AEGP_CompSuite_v25>("AEGP Comp Suite", 25)
+                  .AEGP_CreateNullInComp(host_test::wide(u"N"), comp_named("Main"), &one, &null),
+              A_Err_NONE);
+    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    ASSERT_TRUE(host().undo());
+    // A new object after the undo gets a fresh id, so the old handle does not
+    // name it.
+    AEGP_LayerH another = nullptr;
+    ASSERT_EQ(suite<AEGP_CompSuite_v25>("AEGP Comp Suite", 25)
+                  .AEGP_CreateNullInComp(host_test::wide(u"M"), comp_named("Main"), &one, &another),
+              A_Err_NONE);
+    A_long index = -1;
+    EXPECT_EQ(layers().AEGP_GetLayerIndex(null, &index), A_Err_STRUCT);
+    EXPECT_NE(another, null);
+}
+
+TEST_F(Undo, GroupsPairNestAndMakeOneEntryEach) {
+    struct Step {
+        enum { Start, End } what;
+        const char* name;
+        A_Err expected;
+    };
+    const Step steps[] = {
+        {Step::End, nullptr, A_Err_GENERIC},  // nothing to end
+        {Step::Start, "Outer", A_Err_NONE},  {Step::Start, "Inner", A_Err_NONE},
+        {Step::End, nullptr, A_Err_NONE},    {Step::End, nullptr, A_Err_NONE},
+        {Step::End, nullptr, A_Err_GENERIC}, {Step::Start, "Empty", A_Err_NONE},
+        {Step::End, nullptr, A_Err_NONE},
+    };
+    for (const Step& step : steps) {
+        const A_Err got = step.what == Step::Start ? utility().AEGP_StartUndoGroup(step.name)
+                                                   : utility().AEGP_EndUndoGroup();
+        EXPECT_EQ(got, step.expected) << (step.name ? step.name : "end");
+    }
+    EXPECT_EQ(history(), (std::vector<std::string>{"Outer", "Empty"}));
+    EXPECT_EQ(utility().AEGP_StartUndoGroup(nullptr), A_Err_PARAMETER);
+    EXPECT_EQ(host().outstanding().openUndoGroups, 0);
+}
+
+TEST_F(Undo, AnOpenGroupIsCountedAndBlocksUndo) {
+    ASSERT_EQ(utility().AEGP_StartUndoGroup("A"), A_Err_NONE);
+    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    ASSERT_EQ(utility().AEGP_StartUndoGroup("B"), A_Err_NONE);
+    EXPECT_EQ(host().outstanding().openUndoGroups, 1);
+    EXPECT_FALSE(host().outstanding().none());
+    EXPECT_FALSE(host().undo());
+    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    EXPECT_TRUE(host().undo());
+    EXPECT_EQ(history(), (std::vector<std::string>{"A"}));
+}
+
+TEST_F(Undo, LoadingAProjectStartsAFreshHistory) {
+    ASSERT_EQ(utility().AEGP_StartUndoGroup("A"), A_Err_NONE);
+    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    load("basic.json");
+    EXPECT_TRUE(history().empty());
+}
+
+}  // namespace

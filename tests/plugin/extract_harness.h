@@ -1,0 +1,66 @@
+// A simulated host with the plug-in's entry point loaded in-process, for
+// tests that call the extraction steps directly. Layers and items are reached
+// through the host's own suites, as the plug-in reaches them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "shell/plugin_info.h"
+
+namespace outfold::testing {
+
+// The project file tests/plugin/fixtures/<name>.json.
+std::string fixture_path(const std::string& name);
+
+// Items and layers of the simulated project, looked up in its model.
+const host::model::Item& item_named(const host::model::Project& project, const std::string& name);
+host::model::Item& item_named(host::model::Project& project, const std::string& name);
+const host::model::Composition& comp_named(const host::model::Project& project,
+                                           const std::string& name);
+// Shown names of a composition's layers, top of the stack first.
+std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp);
+// The shown name of a layer (its own, else its source item's).
+std::string shown_name(const host::model::Project& project, const host::model::Layer& layer);
+
+class ExtractTest : public ::testing::Test {
+protected:
+    ExtractTest();
+    // Every step must give back what it obtained.
+    void TearDown() override;
+
+    void load(const std::string& fixture);
+    PluginInfo info() const { return {host_.basic_suite(), pluginId_, &options_}; }
+
+    // Handles obtained through the host's suites.
+    AEGP_ItemH item_handle(const std::string& itemName);
+    AEGP_CompH comp_handle(const std::string& compName);
+    AEGP_LayerH layer_handle(const std::string& compName, A_long index);
+
+    // A new collection holding the given layers (or other items), disposed
+    // by the fixture.
+    AEGP_Collection2H new_collection(const std::vector<AEGP_CollectionItemV2>& items = {});
+    // Disposes a collection made by new_collection before the test ends.
+    void dispose_collection(AEGP_Collection2H collection);
+    std::vector<AEGP_CollectionItemV2> collection_items(AEGP_Collection2H collection);
+    // Shown names of the layer items of a collection, in collection order.
+    std::vector<std::string> collection_layer_names(AEGP_Collection2H collection);
+    static AEGP_CollectionItemV2 layer_item(AEGP_LayerH layer);
+
+    // How often an operation was called since the trace was last cleared.
+    std::size_t calls_to(const std::string& operation) const;
+
+    host::model::Project& project() { return host_.project(); }
+
+    host::Host host_;
+    AEGP_PluginID pluginId_ = 0;
+    ExtractOptions options_{};
+
+private:
+    std::vector<AEGP_Collection2H> collections_;
+};
+
+}  // namespace outfold::testing

@@ -1,0 +1,105 @@
+// Project item numbers for generated scripts, checked against the script
+// engine's own app.project.item() numbering.
+#include <string>
+
+#include "extract/project_item_index.h"
+#include "extract_harness.h"
+#include "shell/host_suites.h"
+
+namespace outfold::testing {
+namespace {
+
+class ItemIndexTest : public ExtractTest {
+protected:
+    void SetUp() override { load("extract_items"); }
+
+    // The item at `position` of the host's own walk, reached step by step.
+    AEGP_ItemH walk_item(int position) {
+        HostSuites suites(host_.basic_suite());
+        const auto& items = suites.get<AEGP_ItemSuite_v10>();
+        AEGP_ProjectH projectH = nullptr;
+        EXPECT_EQ(suites.get<AEGP_ProjSuite_v8>().AEGP_GetProjectByIndex(0, &projectH), 0);
+        AEGP_ItemH item = nullptr;
+        EXPECT_EQ(items.AEGP_GetFirstProjItem(projectH, &item), 0);
+        for (int i = 0; i < position && item != nullptr; ++i) {
+            EXPECT_EQ(items.AEGP_GetNextProjItem(projectH, item, &item), 0);
+        }
+        return item;
+    }
+
+    std::string script_item_name(int index) {
+        const auto run = host_.run_script("app.project.item(" + std::to_string(index) + ").name");
+        EXPECT_TRUE(run.ok) << run.error;
+        return run.value;
+    }
+};
+
+TEST_F(ItemIndexTest, ScriptsReachTheItemUnderItsNumber) {
+    const PluginInfo pluginInfo = info();
+    for (const auto& item : project().items) {
+        SCOPED_TRACE(item.name);
+        int index = -1;
+        ASSERT_EQ(find_project_item_index(&pluginInfo, item_handle(item.name), &index), 0);
+        ASSERT_GE(index, 1);
+        EXPECT_EQ(script_item_name(index), item.name);
+    }
+}
+
+TEST_F(ItemIndexTest, CountsFromTheFirstItemOfTheWalk) {
+    const PluginInfo pluginInfo = info();
+    for (int position : {0, 1, 2}) {
+        SCOPED_TRACE(position);
+        int index = -1;
+        ASSERT_EQ(find_project_item_index(&pluginInfo, walk_item(position), &index), 0);
+        EXPECT_EQ(index, position);
+    }
+}
+
+TEST_F(ItemIndexTest, RepeatedLookUpsAgree) {
+    const PluginInfo pluginInfo = info();
+    const AEGP_ItemH inner = item_handle("Inner Comp");
+    int first = 0;
+    int second = 0;
+    ASSERT_EQ(find_project_item_index(&pluginInfo, inner, &first), 0);
+    ASSERT_EQ(find_project_item_index(&pluginInfo, inner, &second), 0);
+    EXPECT_EQ(first, second);
+}
+
+// The first failing host call ends the look-up with its error; the caller's
+// starting value is left alone.
+TEST_F(ItemIndexTest, AFailingCallEndsTheWalk) {
+    struct Case {
+        const char* operation;
+        int nth;
+        std::size_t nextCalls;  // item steps taken before the walk stopped
+    };
+    const Case cases[] = {
+        {"AEGP_GetItemID", 1, 0}, {"AEGP_GetProjectByIndex", 1, 0}, {"AEGP_GetFirstProjItem", 1, 0},
+        {"AEGP_GetItemID", 3, 1}, {"AEGP_GetNextProjItem", 2, 2},
+    };
+    const PluginInfo pluginInfo = info();
+    const AEGP_ItemH target = item_handle("Solid Red");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.operation) + " #" + std::to_string(c.nth));
+        host_.clear_trace();
+        host_.fail_call(c.operation, c.nth, A_Err_GENERIC);
+        int index = -5;
+        EXPECT_EQ(find_project_item_index(&pluginInfo, target, &index), A_Err_GENERIC);
+        EXPECT_EQ(index, -5);
+        EXPECT_EQ(calls_to("AEGP_GetNextProjItem"), c.nextCalls);
+        host_.clear_faults();
+    }
+}
+
+TEST_F(ItemIndexTest, AMissingSuiteIsReported) {
+    const PluginInfo pluginInfo = info();
+    const AEGP_ItemH target = item_handle("Main");
+    host_.remove_suite("AEGP Item Suite", 10);
+    int index = -1;
+    EXPECT_EQ(find_project_item_index(&pluginInfo, target, &index), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(index, -1);
+    host_.clear_faults();
+}
+
+}  // namespace
+}  // namespace outfold::testing

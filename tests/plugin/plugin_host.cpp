@@ -1,0 +1,139 @@
+#include "plugin_host.h"
+
+#include <algorithm>
+#include <atomic>
+#include <stdexcept>
+
+#include "extract_harness.h"
+#include "io/project_file.h"
+#include "model/project_ops.h"
+
+namespace outfold::testing {
+
+namespace model = host::model;
+
+namespace {
+
+std::filesystem::path fresh_settings_dir() {
+    static std::atomic<int> counter{0};
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = "outfold-settings-" + std::to_string(counter++);
+    if (test != nullptr) name += std::string("-") + test->test_suite_name() + "-" + test->name();
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+model::Id layer_id(const model::Project& project, const std::string& comp,
+                   const std::string& layer) {
+    for (const model::Layer& candidate : comp_named(project, comp).layers) {
+        if (model::shown_name(project, candidate) == layer) return candidate.id;
+    }
+    throw std::runtime_error("no layer " + layer + " in " + comp);
+}
+
+}  // namespace
+
+model::Project scene() {
+    model::Project project = host::io::load_project_file(fixture_path("outfold_scene"));
+    model::check_invariants(project);
+    return project;
+}
+
+void select_layers(model::Project& project, const std::string& comp,
+                   const std::vector<std::string>& layers) {
+    std::vector<model::Id> ids;
+    for (const std::string& layer : layers) ids.push_back(layer_id(project, comp, layer));
+    model::select_only_layers(project, item_named(project, comp).id, ids);
+}
+
+void add_non_layer_selection(model::Project& project, const std::string& comp,
+                             const std::string& layer) {
+    const model::Id id = layer_id(project, comp, layer);
+    model::Item* item = model::find_item(project, item_named(project, comp).id);
+    for (model::SelectionKind kind : {model::SelectionKind::Mask, model::SelectionKind::Effect,
+                                      model::SelectionKind::Keyframe}) {
+        item->comp->selection.push_back({kind, id, 0, 0});
+    }
+}
+
+void make_active(model::Project& project, const std::string& itemName) {
+    project.activeItem = itemName.empty() ? model::kNoId : item_named(project, itemName).id;
+}
+
+std::string describe(const model::Project& project) {
+    std::string out = "active " + std::to_string(project.activeItem) + "\n";
+    for (const model::Item& item : project.items) {
+        out += "item " + std::to_string(item.id) + " '" + item.name + "' kind " +
+               std::to_string(int(item.kind)) + " folder " + std::to_string(item.folder) + "\n";
+        if (!item.comp) continue;
+        for (const model::Layer& layer : item.comp->layers) {
+            out += "  layer " + std::to_string(layer.id) + " '" +
+                   model::shown_name(project, layer) + "' source " + std::to_string(layer.source) +
+                   " flags " + std::to_string(layer.flags) + " parent " +
+                   std::to_string(layer.parent) + "\n";
+        }
+        for (const model::SelectionEntry& entry : item.comp->selection) {
+            out += "  selected " + std::to_string(int(entry.kind)) + " " +
+                   std::to_string(entry.layer) + "\n";
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> layers_of(const model::Project& project, const std::string& comp) {
+    std::vector<std::string> names;
+    for (const model::Layer& layer : comp_named(project, comp).layers) {
+        names.push_back(model::shown_name(project, layer));
+    }
+    return names;
+}
+
+std::vector<std::string> selected_in(const model::Project& project, const std::string& comp) {
+    std::vector<std::string> names;
+    const model::Composition& composition = comp_named(project, comp);
+    for (const model::Layer& layer : composition.layers) {
+        if (model::is_layer_selected(composition, layer.id)) {
+            names.push_back(model::shown_name(project, layer));
+        }
+    }
+    return names;
+}
+
+PluginHostTest::PluginHostTest()
+    : settingsDir_(fresh_settings_dir()), host_(host::HostOptions{settingsDir_}) {}
+
+PluginHostTest::~PluginHostTest() { std::filesystem::remove_all(settingsDir_); }
+
+void PluginHostTest::TearDown() {
+    const host::Outstanding left = host_.outstanding();
+    EXPECT_TRUE(left.none()) << "collections " << left.collections << ", streams " << left.streams
+                             << ", values " << left.streamValues << ", effects " << left.effects
+                             << ", memory handles " << left.memHandles << ", locked "
+                             << left.lockedMemHandles << ", keyframe batches "
+                             << left.keyframeBatches << ", undo groups " << left.openUndoGroups
+                             << ", suites " << left.suites;
+    EXPECT_EQ(left.openUndoGroups, 0);
+}
+
+A_Err PluginHostTest::load_module() {
+    const A_Err err = host_.load_plugin(OUTFOLD_MODULE_PATH);
+    command_ = host_.find_command(kUnusableText).value_or(0);
+    return err;
+}
+
+std::vector<std::string> PluginHostTest::host_calls() const {
+    std::vector<std::string> calls;
+    for (const std::string& entry : host_.trace()) {
+        if (entry != "AcquireSuite" && entry != "ReleaseSuite") calls.push_back(entry);
+    }
+    return calls;
+}
+
+std::size_t PluginHostTest::calls_to(const std::string& operation) const {
+    const auto& trace = host_.trace();
+    return std::size_t(std::count(trace.begin(), trace.end(), operation));
+}
+
+}  // namespace outfold::testing

@@ -1,0 +1,176 @@
+// app.project, its items and layers, read and written by scripts against the
+// live project.
+#include "model/streams.h"
+#include "script_bench.h"
+
+namespace script_test {
+namespace {
+
+constexpr const char* kProject = R"json({
+  "name": "Scripted",
+  "activeItem": "Main",
+  "items": [
+    {"type": "folder", "name": "Parts"},
+    {"type": "solid", "name": "Red", "width": 100, "height": 100},
+    {"type": "comp", "name": "Inner", "folder": "Parts",
+     "layers": [{"type": "shape", "name": "Star"}, {"source": "Red"}]},
+    {"type": "comp", "name": "Main",
+     "layers": [
+       {"type": "text", "name": "Title", "text": "Hello"},
+       {"name": "Pre", "source": "Inner"},
+       {"source": "Red", "parent": "Title"},
+       {"type": "camera", "name": "Cam"}
+     ]}
+  ]
+})json";
+
+class ObjectModel : public ScriptBench {
+protected:
+    void SetUp() override {
+        ScriptBench::SetUp();
+        load(kProject);
+    }
+};
+
+struct ReadCase {
+    const char* source;
+    const char* value;
+};
+
+TEST_F(ObjectModel, ScriptsReadTheProject) {
+    const ReadCase cases[] = {
+        {"app.project.numItems", "4"},
+        {"app.project.item(1).name", "Parts"},
+        {"app.project.item(2).name", "Red"},
+        {"app.project.item(4).name", "Main"},
+        {"app.project.item(1).typeName + app.project.item(2).typeName + app.project.item(3).typeName",
+         "FolderFootageComposition"},
+        {"app.project.item(3) instanceof CompItem", "true"},
+        {"app.project.item(2) instanceof FootageItem", "true"},
+        {"app.project.item(1) instanceof FolderItem", "true"},
+        {"app.project.item(3).numLayers", "2"},
+        {"app.project.item(4).numLayers", "4"},
+        // Layers count from the top of the stack, starting at 1.
+        {"app.project.item(4).layer(1).name", "Title"},
+        {"app.project.item(4).layer(2).name", "Pre"},
+        // A layer without a name of its own shows its source's.
+        {"app.project.item(4).layer(3).name", "Red"},
+        {"app.project.item(4).layer(3).index", "3"},
+        {"app.project.item(4).layer(3).parent.name", "Title"},
+        {"app.project.item(4).layer(1).parent", "null"},
+        {"app.project.item(4).layer(2).source.name", "Inner"},
+        {"app.project.item(4).layer(1) instanceof TextLayer", "true"},
+        {"app.project.item(4).layer(4) instanceof CameraLayer", "true"},
+        {"app.project.item(4).layer(2) instanceof AVLayer", "true"},
+        {"app.project.item(4).layer(2).containingComp.name", "Main"},
+        {"app.project.item(4).layer('Pre').index", "2"},
+        {"app.project.item(4).layer('Nobody')", "null"},
+        {"app.project.activeItem.name", "Main"},
+        {"app.project.activeItem.id === app.project.item(4).id", "true"},
+    };
+    for (const ReadCase& c : cases) EXPECT_EQ(value(c.source), c.value) << c.source;
+    EXPECT_EQ(changes, 0);
+}
+
+TEST_F(ObjectModel, ActiveItemIsNullWithoutOne) {
+    project.activeItem = model::kNoId;
+    EXPECT_EQ(value("app.project.activeItem === null"), "true");
+}
+
+TEST_F(ObjectModel, AssigningALayerNameGivesItANameOfItsOwn) {
+    EXPECT_EQ(value("var l = app.project.item(4).layer(3); l.name = l.name; l.name"), "Red");
+    EXPECT_EQ(layer("Main", "Red").ownName, "Red");
+    EXPECT_EQ(value("app.project.item(4).layer(3).name = 'Crimson'; app.project.item(2).name"),
+              "Red");
+    EXPECT_EQ(comp("Main").layers[2].ownName, "Crimson");
+    // The empty name shows the source's name again.
+    EXPECT_EQ(value("var l = app.project.item(4).layer(3); l.name = ''; l.name"), "Red");
+    EXPECT_EQ(value("app.project.item(4).layer(1).name = '\xE2\x98\x85 Star'; 1"), "1");
+    EXPECT_EQ(comp("Main").layers[0].ownName, "\xE2\x98\x85 Star");
+    EXPECT_EQ(changes, 4);
+}
+
+TEST_F(ObjectModel, ObjectsSeeTheProjectLive) {
+    // An object made before a change sees the change.
+    EXPECT_EQ(value("var main = app.project.item(4);\n"
+                    "var before = main.numLayers;\n"
+                    "app.project.item(3).layer(1).copyToComp(main);\n"
+                    "before + ' ' + main.numLayers"),
+              "4 5");
+}
+
+TEST_F(ObjectModel, BadIndicesAndArgumentsAreScriptErrors) {
+    const ReadCase cases[] = {
+        {"app.project.item(0)", "RangeError: item(0): there is no item 0 (the project has 4 items) (line 1)"},
+        {"app.project.item(5)", "RangeError: item(5): there is no item 5 (the project has 4 items) (line 1)"},
+        {"app.project.item(1.5)", "RangeError: item(1.5): there is no item 1.5 (the project has 4 items) (line 1)"},
+        {"app.project.item(-1)", "RangeError: item(-1): there is no item -1 (the project has 4 items) (line 1)"},
+        {"app.project.item('1')", "TypeError: item(): the index must be a number (line 1)"},
+        {"app.project.item()", "TypeError: item(): the index must be a number (line 1)"},
+        {"app.project.item(4).layer(0)", "RangeError: layer(0): there is no layer 0 (the composition has 4 layers) (line 1)"},
+        {"app.project.item(4).layer(99)", "RangeError: layer(99): there is no layer 99 (the composition has 4 layers) (line 1)"},
+        {"app.project.item(4).layer(NaN)", "RangeError: layer(NaN): there is no layer NaN (the composition has 4 layers) (line 1)"},
+        {"app.project.item(4).layer(true)", "TypeError: layer(): the index must be a number (line 1)"},
+        {"app.project.item(4).layer(1).name = 7", "TypeError: name: the value must be a string (line 1)"},
+        {"app.project.item(4).layer(1).index = 2", "Error: index is read-only (line 1)"},
+        {"app.project.item(4).layer(1).parent = 'Pre'", "TypeError: parent must be a Layer or null (line 1)"},
+        {"app.project.item(4).layer(1).copyToComp(app.project.item(2))",
+         "TypeError: copyToComp(): the target must be a composition (line 1)"},
+        {"app.project.item(4).layer(1).copyToComp()",
+         "TypeError: copyToComp(): the target must be a composition (line 1)"},
+        {"app.project.item(2).layer(1)", "TypeError: not callable (line 1)"},
+        {"app.project.autoFixExpressions('a')", "TypeError: autoFixExpressions(): parameter 2 must be a string (line 1)"},
+        {"new CompItem()", "TypeError: CompItem objects come from the project (line 1)"},
+    };
+    for (const ReadCase& c : cases) {
+        const std::string text = error(c.source);
+        // The engine words its own errors; ours must match exactly.
+        if (std::string(c.source).find("item(2).layer") != std::string::npos) {
+            EXPECT_TRUE(text.starts_with("TypeError")) << text;
+        } else {
+            EXPECT_EQ(text, c.value) << c.source;
+        }
+    }
+    EXPECT_EQ(changes, 0);
+}
+
+TEST_F(ObjectModel, ObjectsOfDeletedThingsAreInvalid) {
+    const ReadCase cases[] = {
+        {"var l = app.project.item(4).layer(3); l.remove(); l.name", "Error: Object is invalid (line 1)"},
+        {"var l = app.project.item(4).layer(3); l.remove(); l.index", "Error: Object is invalid (line 1)"},
+        {"var l = app.project.item(4).layer(3); l.remove(); l.parent = null", "Error: Object is invalid (line 1)"},
+        {"var l = app.project.item(4).layer(3); l.remove(); l.remove()", "Error: Object is invalid (line 1)"},
+        {"var l = app.project.item(4).layer(3);\nl.remove();\nl.copyToComp(app.project.item(4))",
+         "Error: Object is invalid (line 3)"},
+        {"var t = app.project.item(4).layer(1); app.project.item(4).layer(3).parent = t; t.remove();"
+         " app.project.item(4).layer(2).parent = t", "Error: Object is invalid (line 1)"},
+        {"var c = app.project.item(3); c.remove(); c.numLayers", "Error: Object is invalid (line 1)"},
+        {"var c = app.project.item(3); c.remove(); c.name", "Error: Object is invalid (line 1)"},
+        {"var c = app.project.item(3); c.remove(); app.project.item(3).layer(1).copyToComp(c)",
+         "Error: Object is invalid (line 1)"},
+        // A layer of a deleted composition goes with it.
+        {"var l = app.project.item(3).layer(1); app.project.item(3).remove(); l.name",
+         "Error: Object is invalid (line 1)"},
+    };
+    for (const ReadCase& c : cases) {
+        load(kProject);
+        EXPECT_EQ(error(c.source), c.value) << c.source;
+        model::check_invariants(project);
+    }
+}
+
+TEST_F(ObjectModel, RemovingKeepsTheProjectWhole) {
+    // Deleting the pre-comp removes the layer that shows it, as in the application.
+    EXPECT_EQ(value("app.project.item(3).remove(); app.project.numItems + ' ' + "
+                    "app.project.item(3).numLayers + ' ' + app.project.item(3).layer(1).name"),
+              "3 3 Title");
+    EXPECT_EQ(layer_names("Main"), (std::vector<std::string>{"Title", "Red", "Cam"}));
+    // A parent's deletion leaves its child without a parent.
+    EXPECT_EQ(value("app.project.item(3).layer(1).remove(); app.project.item(3).layer(1).parent"),
+              "null");
+    model::check_invariants(project);
+    EXPECT_EQ(changes, 2);
+}
+
+}  // namespace
+}  // namespace script_test

@@ -1,0 +1,128 @@
+// Shared set-up for the script service's tests: a project (written in the
+// project-file format), a settings store in a temporary folder, and the
+// ScriptHost that run_script borrows. Every test ends by checking that no
+// engine outlived its run and that every engine gave all its memory back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "io/project_file.h"
+#include "model/project_ops.h"
+#include "script/script.h"
+#include "script/scriptui.h"
+#include "script/settings.h"
+
+namespace script_test {
+
+using namespace host;
+
+class TempDir {
+public:
+    TempDir() {
+        std::random_device random;
+        path_ = std::filesystem::temp_directory_path() /
+                ("outfold-script-test-" + std::to_string(random()) + std::to_string(random()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline model::Project project_from(std::string_view json) {
+    return io::project_from_json(nlohmann::json::parse(json));
+}
+
+class ScriptBench : public ::testing::Test {
+protected:
+    void SetUp() override {
+        before_ = script::engine_stats();
+        host_.project = &project;
+        host_.settings = &settings;
+        host_.alerts = &alerts;
+        host_.dialogs = &dialogs;
+        host_.onProjectChanged = [this] { ++changes; };
+    }
+
+    void TearDown() override {
+        const script::EngineStats after = script::engine_stats();
+        EXPECT_EQ(after.liveEngines, 0) << "an engine outlived its run";
+        EXPECT_EQ(after.bytesNotReturned, before_.bytesNotReturned)
+            << "an engine did not give all its memory back";
+    }
+
+    void load(std::string_view json) { project = project_from(json); }
+
+    script::ScriptRun run(std::string_view source) {
+        host_.user = user;
+        host_.removeNativeJson = removeNativeJson;
+        script::ScriptRun result = script::run_script(host_, source);
+        user = host_.user;
+        return result;
+    }
+
+    // The script's value; the test fails if the script does.
+    std::string value(std::string_view source) {
+        const script::ScriptRun result = run(source);
+        EXPECT_TRUE(result.ok) << source << "\n  failed: " << result.error;
+        return result.value;
+    }
+
+    // The script's error text; the test fails if the script succeeds.
+    std::string error(std::string_view source) {
+        const script::ScriptRun result = run(source);
+        EXPECT_FALSE(result.ok) << source << "\n  gave: " << result.value;
+        return result.error;
+    }
+
+    // Layer lookups by composition name and shown name.
+    model::Composition& comp(const std::string& name) {
+        const model::Item* item = model::find_item_by_name(project, name);
+        EXPECT_NE(item, nullptr) << "no item " << name;
+        return *model::comp_of(project, item->id);
+    }
+    model::Layer& layer(const std::string& compName, const std::string& layerName) {
+        for (model::Layer& candidate : comp(compName).layers) {
+            if (model::shown_name(project, candidate) == layerName) return candidate;
+        }
+        ADD_FAILURE() << "no layer " << layerName << " in " << compName;
+        static model::Layer none;
+        return none;
+    }
+    std::vector<std::string> layer_names(const std::string& compName) {
+        std::vector<std::string> names;
+        for (const model::Layer& candidate : comp(compName).layers)
+            names.push_back(model::shown_name(project, candidate));
+        return names;
+    }
+
+    model::Project project;
+    TempDir dir;
+    script::SettingsStore settings{dir.path()};
+    std::vector<script::Alert> alerts;
+    std::vector<script::Dialog> dialogs;
+    std::vector<std::string> user;  // the scripted user's actions for the next run
+    bool removeNativeJson = false;
+    int changes = 0;  // calls of onProjectChanged
+
+private:
+    script::ScriptHost host_;
+    script::EngineStats before_;
+};
+
+}  // namespace script_test

@@ -1,0 +1,212 @@
+// outfold-host: runs a plug-in inside the simulated host from the command line.
+//
+// The actions are played in order, like a user working through the
+// application's menus: open the Layer menu, select layers, choose a command,
+// answer its dialog, undo.
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <deque>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "model/project_ops.h"
+#include "printing.h"
+#include "script/scriptui.h"
+
+namespace {
+
+namespace model = host::model;
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) parts.push_back(part);
+    return parts;
+}
+
+const model::Item& find_composition(const model::Project& project, const std::string& name) {
+    const model::Item* item = model::find_item_by_name(project, name);
+    if (item == nullptr || !item->comp) throw std::runtime_error("no composition named " + name);
+    return *item;
+}
+
+// A layer by its shown name or by its 1-based position in the stack.
+model::Id find_layer(const model::Project& project, const model::Item& compItem,
+                     const std::string& key) {
+    const auto& layers = compItem.comp->layers;
+    for (const auto& layer : layers)
+        if (model::shown_name(project, layer) == key) return layer.id;
+    char* end = nullptr;
+    long position = std::strtol(key.c_str(), &end, 10);
+    if (end != key.c_str() && *end == '\0' && position >= 1 &&
+        position <= static_cast<long>(layers.size()))
+        return layers[static_cast<size_t>(position - 1)].id;
+    throw std::runtime_error("no layer " + key + " in " + compItem.name);
+}
+
+class Session {
+public:
+    Session(host::Host& host, std::ostream& out) : host_(host), out_(out) {}
+
+    void play(std::deque<std::string> words) {
+        while (!words.empty()) {
+            std::string action = take(words, "action");
+            if (action == "menu") {
+                open_menu();
+            } else if (action == "select") {
+                std::string comp = take(words, "composition");
+                select(comp, split(take(words, "layers"), ','));
+            } else if (action == "deselect") {
+                select(take(words, "composition"), {});
+            } else if (action == "activate") {
+                activate(take(words, "item"));
+            } else if (action == "user") {
+                user_.push_back(take(words, "user action"));
+            } else if (action == "outfold") {
+                choose(plugin_command());
+            } else if (action == "choose") {
+                std::string text = take(words, "command text");
+                auto command = host_.find_command(text);
+                if (!command) throw std::runtime_error("no command \"" + text + "\"");
+                choose(*command);
+            } else if (action == "undo") {
+                out_ << (host_.undo() ? "undone\n" : "nothing to undo\n");
+            } else if (action == "show") {
+                tool::print_project(out_, host_.project());
+            } else {
+                throw std::runtime_error("unknown action " + action);
+            }
+        }
+    }
+
+private:
+    static std::string take(std::deque<std::string>& words, const char* what) {
+        if (words.empty()) throw std::runtime_error(std::string("missing ") + what);
+        std::string word = words.front();
+        words.pop_front();
+        return word;
+    }
+
+    void open_menu() {
+        out_ << "Layer menu:\n";
+        tool::print_menu(out_, host_.open_menu(AEGP_Menu_LAYER));
+    }
+
+    void select(const std::string& compName, const std::vector<std::string>& layerKeys) {
+        model::Project& project = host_.project();
+        const model::Item& comp = find_composition(project, compName);
+        std::vector<model::Id> ids;
+        for (const auto& key : layerKeys)
+            if (!key.empty()) ids.push_back(find_layer(project, comp, key));
+        project.activeItem = comp.id;
+        model::select_only_layers(project, comp.id, ids);
+        out_ << "selected in " << compName << ":";
+        for (const auto& key : layerKeys) out_ << " [" << key << "]";
+        out_ << (layerKeys.empty() ? " nothing\n" : "\n");
+    }
+
+    void activate(const std::string& name) {
+        model::Project& project = host_.project();
+        if (name == "none") {
+            project.activeItem = model::kNoId;
+        } else {
+            const model::Item* item = model::find_item_by_name(project, name);
+            if (item == nullptr) throw std::runtime_error("no item named " + name);
+            project.activeItem = item->id;
+        }
+        out_ << "active item: " << name << "\n";
+    }
+
+    AEGP_Command plugin_command() const {
+        for (const auto& entry : host_.menu(AEGP_Menu_LAYER))
+            if (entry.command != 0 && entry.text.rfind("Outfold", 0) == 0) return entry.command;
+        throw std::runtime_error("the plug-in's command is not in the Layer menu");
+    }
+
+    void choose(AEGP_Command command) {
+        auto entry = host_.command(command);
+        out_ << "choose \"" << (entry ? entry->text : "?") << "\"\n";
+        const size_t dialogsBefore = host_.dialogs().size();
+        const size_t alertsBefore = host_.alerts().size();
+        const size_t undoBefore = host_.undo_history().size();
+        host_.set_user(user_);
+        user_.clear();
+        A_Err err = host_.click(command);
+
+        for (size_t i = dialogsBefore; i < host_.dialogs().size(); ++i)
+            tool::print_dialog(out_, host_.dialogs()[i]);
+        for (size_t i = alertsBefore; i < host_.alerts().size(); ++i)
+            out_ << "alert: [" << host_.alerts()[i].title << "] " << host_.alerts()[i].message
+                 << "\n";
+        for (size_t i = undoBefore; i < host_.undo_history().size(); ++i)
+            out_ << "undo entry: \"" << host_.undo_history()[i].name << "\"\n";
+        out_ << "result: " << err << "\n";
+        if (!host_.outstanding().none()) {
+            out_ << "warning: the plug-in left host objects unreleased\n";
+            leaked_ = true;
+        }
+    }
+
+public:
+    bool leaked() const { return leaked_; }
+
+private:
+    host::Host& host_;
+    std::ostream& out_;
+    std::vector<std::string> user_;
+    bool leaked_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Runs the Outfold plug-in inside the simulated host."};
+    std::string projectFile;
+    std::string pluginFile = OUTFOLD_MODULE_PATH;
+    std::string settingsDir;
+    std::string saveFile;
+    bool noNativeJson = false;
+    std::vector<std::string> actions;
+    app.add_option("--project", projectFile, "Project file to open (JSON)");
+    app.add_option("--plugin", pluginFile, "Plug-in module to load")->capture_default_str();
+    app.add_option("--settings", settingsDir, "Folder of the settings store");
+    app.add_option("--save", saveFile, "Save the project here at the end");
+    app.add_flag("--no-native-json", noNativeJson, "Remove the engine's JSON before scripts run");
+    app.add_option("actions", actions,
+                   "Actions, in order:\n"
+                   "  menu                   open the Layer menu and show it\n"
+                   "  select COMP L1,L2      make COMP active and select layers (name or 1-based)\n"
+                   "  deselect COMP          make COMP active with nothing selected\n"
+                   "  activate ITEM|none     make an item active\n"
+                   "  user ACTION            queue a dialog action: 'set NAME TEXT', 'click NAME',\n"
+                   "                         'ok', 'cancel', 'close'\n"
+                   "  outfold                choose the plug-in's command\n"
+                   "  choose TEXT            choose a Layer-menu command by its text\n"
+                   "  undo                   undo the newest step\n"
+                   "  show                   print the compositions and their layers");
+    CLI11_PARSE(app, argc, argv);
+
+    try {
+        host::HostOptions options;
+        options.settingsDir = settingsDir;
+        host::Host host(options);
+        host.set_remove_native_json(noNativeJson);
+        if (!projectFile.empty()) host.load_project(projectFile);
+        A_Err err = host.load_plugin(pluginFile);
+        std::cout << "loaded " << pluginFile << ": " << err << "\n";
+        for (const auto& report : host.reports()) std::cout << "report: " << report << "\n";
+
+        Session session(host, std::cout);
+        session.play(std::deque<std::string>(actions.begin(), actions.end()));
+        if (!saveFile.empty()) host.save_project(saveFile);
+        return session.leaked() ? 3 : 0;
+    } catch (const std::exception& e) {
+        std::cerr << "outfold-host: " << e.what() << "\n";
+        return 2;
+    }
+}
