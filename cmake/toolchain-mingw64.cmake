@@ -21,8 +21,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # -O2 rather than the default -O3 for Release: at -O3 this GCC reports false
 # -Wrestrict and -Warray-bounds findings inside the standard library's string
 # and vector code, which warnings-as-errors turns into failed builds.
-set(CMAKE_C_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
-set(CMAKE_CXX_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags for Release C builds")
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags for Release C++ builds")
 
 set(OUTFOLD_STATIC_RUNTIME "-static -static-libgcc -static-libstdc++")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${OUTFOLD_STATIC_RUNTIME}")

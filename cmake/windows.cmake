@@ -58,11 +58,9 @@ endfunction()
 
 # The Windows test program checks every program of the build (after the
 # whole build, as CTest runs it; no build dependency, so one program failing
-# to build does not hold back the others' checks).
+# to build does not hold back the others' checks). Every program needs the
+# wine prefix before it can run.
 function(outfold_windows_program_list)
-  if(NOT TARGET windows_tests)
-    return()
-  endif()
   set(programs "")
   foreach(dir tools tests)
     get_directory_property(targets DIRECTORY ${CMAKE_SOURCE_DIR}/${dir} BUILDSYSTEM_TARGETS)
@@ -70,12 +68,16 @@ function(outfold_windows_program_list)
       get_target_property(type ${target} TYPE)
       if(type STREQUAL "EXECUTABLE")
         list(APPEND programs "$<TARGET_FILE:${target}>")
+        # Whatever runs a program runs it in the prepared prefix.
+        add_dependencies(${target} wine_prefix)
       endif()
     endforeach()
   endforeach()
-  # '|' separates the paths: a ';' would split the definition itself.
-  list(JOIN programs "|" joined)
-  target_compile_definitions(windows_tests PRIVATE OUTFOLD_WINDOWS_PROGRAMS="${joined}")
+  if(TARGET windows_tests)
+    # '|' separates the paths: a ';' would split the definition itself.
+    list(JOIN programs "|" joined)
+    target_compile_definitions(windows_tests PRIVATE OUTFOLD_WINDOWS_PROGRAMS="${joined}")
+  endif()
 endfunction()
 
 cmake_language(DEFER CALL outfold_windows_finish)

@@ -10,8 +10,16 @@ namespace {
 // share this lead.
 constexpr std::string_view kLineSeparatorLead = "\xE2\x80";
 
+// U+2028 or U+2029 when the text starts with one of them, else 0.
+unsigned line_separator_at(std::string_view text) {
+    if (text.size() < 3 || text.substr(0, 2) != kLineSeparatorLead) return 0;
+    if (text[2] == '\xA8') return 0x2028;
+    if (text[2] == '\xA9') return 0x2029;
+    return 0;
+}
+
 std::string unicode_escape(unsigned codePoint) {
-    char buffer[8];
+    char buffer[16];
     std::snprintf(buffer, sizeof buffer, "\\u%04X", codePoint);
     return buffer;
 }
@@ -41,20 +49,14 @@ std::string escape_byte(unsigned char byte) {
 std::string script_string_literal(std::string_view utf8) {
     std::string literal = "\"";
     for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const std::string_view rest = utf8.substr(i);
-        if (rest.size() >= 3 && rest.substr(0, 2) == kLineSeparatorLead &&
-            (rest[2] == '\xA8' || rest[2] == '\xA9')) {
-            literal += unicode_escape(rest[2] == '\xA8' ? 0x2028 : 0x2029);
-            i += 2;
+        if (const unsigned separator = line_separator_at(utf8.substr(i))) {
+            literal += unicode_escape(separator);
+            i += kLineSeparatorLead.size();
             continue;
         }
         const auto byte = static_cast<unsigned char>(utf8[i]);
         const std::string escaped = escape_byte(byte);
-        if (escaped.empty()) {
-            literal += static_cast<char>(byte);
-        } else {
-            literal += escaped;
-        }
+        literal += escaped.empty() ? std::string(1, static_cast<char>(byte)) : escaped;
     }
     literal += '"';
     return literal;

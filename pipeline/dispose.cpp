@@ -84,6 +84,8 @@ std::string undeleted_sources_alert(A_long notDeleted, unsigned selectedCount) {
 
 A_Err dispose_precomp_layer(const PluginInfo* info, AEGP_LayerH precompLayer,
                             SourceLedger* ledger) {
+    // Without a run's options there is no telling what the user wanted.
+    if (info->options == nullptr) return A_Err_PARAMETER;
     return with_suites(info->spBasic, [&](HostSuites& suites) {
         const ExtractOptions& options = *info->options;
         if (options.keepInComp) return switch_layer_off(suites, precompLayer);

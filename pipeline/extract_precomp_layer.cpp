@@ -2,9 +2,15 @@
 
 #include <string>
 
+#include "attributes/effect_transfer.h"
+#include "attributes/stream_transfer.h"
 #include "extract/copy_layers.h"
 #include "extract/rename.h"
+#include "placement/carrier.h"
+#include "placement/layer_3d.h"
+#include "placement/parenting.h"
 #include "placement/stacking.h"
+#include "placement/timing.h"
 #include "shell/owned_collection.h"
 #include "shell/running_error.h"
 
@@ -12,6 +18,46 @@ namespace outfold {
 namespace {
 
 constexpr char16_t kNameSeparator[] = u"_";
+
+// What the steps for one pre-comp layer hand on to each other.
+struct LayerExtraction {
+    AEGP_LayerH precompLayer = nullptr;
+    AEGP_LayerH carrierNull = nullptr;
+    ParentIndices parentIndices;
+    // The links inside the pre-comp are cleared and not yet put back.
+    bool precompLinksCleared = false;
+    // Some transform property of the pre-comp layer has keyframes: the
+    // carrier stays and carries them.
+    bool animated = false;
+    A_long targetIndex = 0;
+};
+
+bool copies_attributes(const ExtractionRun& run) {
+    return run.info->options != nullptr && run.info->options->copyAttributes;
+}
+
+A_Err detach_links_inside_precomp(const ExtractionRun& run, LayerExtraction& layer) {
+    // Set before the call: a failure halfway may already have cleared links.
+    layer.precompLinksCleared = true;
+    return detach_precomp_parents(run.info, layer.precompLayer, &layer.parentIndices);
+}
+
+A_Err restore_links_inside_precomp(const ExtractionRun& run, LayerExtraction& layer) {
+    const A_Err err = restore_precomp_parents(run.info, layer.precompLayer, layer.parentIndices);
+    if (err == A_Err_NONE) layer.precompLinksCleared = false;
+    return err;
+}
+
+// Copies of a 3D pre-comp layer's layers become 3D as well.
+A_Err match_3d_switch(HostSuites& suites, const ExtractionRun& run, AEGP_LayerH precompLayer,
+                      AEGP_Collection2H extracted) {
+    RunningError error;
+    A_Boolean is3D = false;
+    error.then(
+        [&] { return suites.get<AEGP_LayerSuite_v11>().AEGP_IsLayer3D(precompLayer, &is3D); });
+    if (is3D) error.then([&] { return make_layers_3d(run.info, extracted); });
+    return error.code();
+}
 
 // The copies' new names: the pre-comp layer's name and/or the user's prefix
 // in front of each; nothing is renamed when both are absent.
@@ -23,15 +69,104 @@ A_Err rename_copies(const ExtractionRun& run, AEGP_LayerH precompLayer,
 }
 
 // Puts the copies where the pre-comp layer is now.
-A_Err place_copies(HostSuites& suites, const ExtractionRun& run, AEGP_LayerH precompLayer,
+A_Err place_copies(HostSuites& suites, const ExtractionRun& run, LayerExtraction& layer,
                    AEGP_Collection2H extracted) {
-    A_long targetIndex = 0;
     RunningError error;
     error
         .then([&] {
-            return suites.get<AEGP_LayerSuite_v12>().AEGP_GetLayerIndex(precompLayer, &targetIndex);
+            return suites.get<AEGP_LayerSuite_v12>().AEGP_GetLayerIndex(layer.precompLayer,
+                                                                        &layer.targetIndex);
         })
-        .then([&] { return place_extracted_layers(run.info, extracted, targetIndex); });
+        .then([&] { return place_extracted_layers(run.info, extracted, layer.targetIndex); });
+    return error.code();
+}
+
+// The carrier carries animation: it joins the copies at the pre-comp layer's
+// place and counts as one of them from now on.
+A_Err keep_carrier(HostSuites& suites, const LayerExtraction& layer, AEGP_Collection2H extracted) {
+    RunningError error;
+    error
+        .then([&] {
+            return suites.get<AEGP_LayerSuite_v12>().AEGP_ReorderLayer(layer.carrierNull,
+                                                                       layer.targetIndex);
+        })
+        .then([&] {
+            AEGP_CollectionItemV2 item{};
+            item.type = AEGP_CollectionItemType_LAYER;
+            item.u.layer.layerH = layer.carrierNull;
+            return suites.get<AEGP_CollectionSuite_v2>().AEGP_CollectionPushBack(extracted, &item);
+        });
+    return error.code();
+}
+
+// Hands the pre-comp layer's attributes to the copies: 3D switch (done
+// earlier, right after the copy), timing, the carrier as parent with the
+// pre-comp layer's transform, and its effects.
+void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExtraction& layer,
+                         AEGP_Collection2H extracted) {
+    const PluginInfo* info = run.info;
+    error
+        .then(
+            [&] { return retime_extracted_layers(info, layer.precompLayer, layer.parentIndices); })
+        .then([&] { return attach_to_carrier(info, layer.carrierNull, layer.parentIndices); })
+        .then([&] {
+            layer.animated = false;
+            return copy_transform_to_layer(info, layer.carrierNull, layer.precompLayer,
+                                           &layer.animated);
+        })
+        .then([&] { return copy_effects_to_layers(info, layer.precompLayer, extracted); });
+}
+
+// Every step for one pre-comp layer, in order, each only while no error has
+// occurred and under its condition.
+A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& layer,
+                      OwnedCollection& extracted, bool lastItem) {
+    const PluginInfo* info = run.info;
+    const bool attributes = copies_attributes(run);
+    RunningError error;
+    error.then([&] { return create_carrier_null(info, layer.precompLayer, &layer.carrierNull); })
+        .then([&] { return detach_links_inside_precomp(run, layer); })
+        .then([&] {
+            return suites.get<AEGP_CollectionSuite_v2>().AEGP_NewCollection(info->pluginId,
+                                                                            extracted.address());
+        })
+        .then([&] {
+            return copy_layers_to_parent(info, layer.precompLayer, run.prefix, extracted.address());
+        });
+    if (attributes) {
+        error.then(
+            [&] { return match_3d_switch(suites, run, layer.precompLayer, extracted.get()); });
+    }
+    if (run.parentComp == nullptr) {
+        error.then([&] {
+            return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerParentComp(layer.precompLayer,
+                                                                             &run.parentComp);
+        });
+    }
+    error.then([&] { return gather_extracted_layers(info, extracted.get()); })
+        .then([&] { return restore_parents(info, run.parentComp, layer.parentIndices); })
+        .then([&] { return restore_links_inside_precomp(run, layer); });
+    if (attributes) transfer_attributes(error, run, layer, extracted.get());
+    const bool keepCarrier = attributes && layer.animated;
+    if (!keepCarrier) {
+        // While the copies still hold the top of the stack.
+        error.then([&] { return detach_from_carrier(info, run.parentComp, layer.parentIndices); });
+    }
+    error.then([&] { return rename_copies(run, layer.precompLayer, extracted.get()); }).then([&] {
+        return place_copies(suites, run, layer, extracted.get());
+    });
+    if (keepCarrier) {
+        error.then([&] { return keep_carrier(suites, layer, extracted.get()); });
+    } else {
+        error.then([&] { return delete_layer_and_source(info, layer.carrierNull); });
+    }
+    error.then([&] { return dispose_precomp_layer(info, layer.precompLayer, &run.ledger); });
+    if (lastItem) {
+        error.then([&] {
+            return suites.get<AEGP_CompSuite_v14>().AEGP_SetSelection(run.parentComp,
+                                                                      extracted.get());
+        });
+    }
     return error.code();
 }
 
@@ -39,30 +174,18 @@ A_Err place_copies(HostSuites& suites, const ExtractionRun& run, AEGP_LayerH pre
 
 A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH precompLayer,
                             bool lastItem) {
-    const PluginInfo* info = run.info;
-    const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
-    OwnedCollection extracted(collections);
+    OwnedCollection extracted(suites.get<AEGP_CollectionSuite_v2>());
+    LayerExtraction layer;
+    layer.precompLayer = precompLayer;
     RunningError error;
-    error.then([&] { return collections.AEGP_NewCollection(info->pluginId, extracted.address()); })
-        .then([&] {
-            return copy_layers_to_parent(info, precompLayer, run.prefix, extracted.address());
-        });
-    if (run.parentComp == nullptr) {
-        error.then([&] {
-            return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerParentComp(precompLayer,
-                                                                             &run.parentComp);
-        });
+    try {
+        error.then([&] { return run_layer_steps(suites, run, layer, extracted, lastItem); });
+    } catch (const MissingSuite& missing) {
+        error.keep_first(missing.code());
     }
-    error.then([&] { return gather_extracted_layers(info, extracted.get()); })
-        .then([&] { return rename_copies(run, precompLayer, extracted.get()); })
-        .then([&] { return place_copies(suites, run, precompLayer, extracted.get()); })
-        .then([&] { return dispose_precomp_layer(info, precompLayer, &run.ledger); });
-    if (lastItem) {
-        error.then([&] {
-            return suites.get<AEGP_CompSuite_v14>().AEGP_SetSelection(run.parentComp,
-                                                                      extracted.get());
-        });
-    }
+    // A run that stopped before the links inside the pre-comp were put back
+    // leaves the pre-comp as it found it all the same.
+    if (layer.precompLinksCleared) error.keep_first(restore_links_inside_precomp(run, layer));
     error.keep_first(extracted.dispose());
     return error.code();
 }

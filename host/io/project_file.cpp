@@ -316,8 +316,11 @@ json streams_to(const std::map<int, model::Stream>& streams,
     json table = json::object();
     for (const auto& [number, stream] : streams) {
         const auto fallback = defaults.find(number);
-        json node = stream_to(stream, fallback == defaults.end() ? nullptr : &fallback->second);
-        if (!node.is_null()) table[stream_key(number, stream, streams)] = node;
+        const bool isDefault = fallback != defaults.end();
+        json node = stream_to(stream, isDefault ? &fallback->second : nullptr);
+        if (node.is_null()) continue;
+        // A stream the layer has beyond its defaults can only be named by number.
+        table[isDefault ? stream_key(number, stream, streams) : std::to_string(number)] = node;
     }
     return table;
 }

@@ -151,7 +151,7 @@ void delete_item(Project& project, Id itemId) {
         for (const Layer& layer : item.comp->layers) {
             if (layer.source != kNoId && doomed.count(layer.source) != 0) users.push_back(layer.id);
         }
-        (void)users;
+        for (Id user : users) delete_layer(project, user);
     }
     std::erase_if(project.items, [&](const Item& item) { return doomed.count(item.id) != 0; });
     if (doomed.count(project.activeItem) != 0) project.activeItem = kNoId;

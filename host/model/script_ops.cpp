@@ -125,8 +125,10 @@ Frame local_frame(const Layer& layer, Time layerTime) {
     const std::vector<double> anchor =
         has_anchor_point(layer) ? stream_value(layer, stream::kAnchorPoint, layerTime, {0, 0, 0})
                                 : std::vector<double>{0, 0, 0};
-    const std::vector<double> position = stream_value(layer, stream::kPosition, layerTime, {0, 0, 0});
-    const std::vector<double> scale = stream_value(layer, stream::kScale, layerTime, {100, 100, 100});
+    const std::vector<double> position =
+        stream_value(layer, stream::kPosition, layerTime, {0, 0, 0});
+    const std::vector<double> scale =
+        stream_value(layer, stream::kScale, layerTime, {100, 100, 100});
     const double rotation = component(stream_value(layer, stream::kRotation, layerTime, {0}), 0, 0);
 
     const double sx = component(scale, 0, 100) / 100, sy = component(scale, 1, 100) / 100;
@@ -178,9 +180,10 @@ void for_each_value(Stream& stream, const auto& apply) {
 // Rotation and scale when neither is animated: the combined matrix is
 // decomposed again, which stays right under non-uniform scales.
 void fold_held_rotation_scale(Layer& layer, const Frame& change) {
-    Stream* rotation = layer.streams.contains(stream::kRotation)
-                           ? &layer.streams[stream::kRotation] : nullptr;
-    Stream* scale = layer.streams.contains(stream::kScale) ? &layer.streams[stream::kScale] : nullptr;
+    Stream* rotation =
+        layer.streams.contains(stream::kRotation) ? &layer.streams[stream::kRotation] : nullptr;
+    Stream* scale =
+        layer.streams.contains(stream::kScale) ? &layer.streams[stream::kScale] : nullptr;
     const double r = rotation ? component(rotation->value, 0, 0) : 0;
     const double sx = scale ? component(scale->value, 0, 100) / 100 : 1;
     const double sy = scale ? component(scale->value, 1, 100) / 100 : 1;
@@ -262,12 +265,14 @@ void fold_rotation_scale(Layer& layer, const Frame& change) {
 
 // Applies a change of parent space to the layer's own transform values.
 void fold_into_layer(Layer& layer, const Frame& change) {
-    if (layer.streams.contains(stream::kPosition)) map_points(layer.streams[stream::kPosition], change);
+    if (layer.streams.contains(stream::kPosition))
+        map_points(layer.streams[stream::kPosition], change);
     if (!has_anchor_point(layer) && layer.streams.contains(stream::kAnchorPoint))
         map_points(layer.streams[stream::kAnchorPoint], change);  // point of interest
     if (!keeps_orientation_and_size(change)) {
         fold_rotation_scale(layer, change);
-        for (int number : {stream::kAnchorPoint, stream::kPosition, stream::kScale, stream::kRotation})
+        for (int number :
+             {stream::kAnchorPoint, stream::kPosition, stream::kScale, stream::kRotation})
             tidy_stream(layer, number);
     }
 }
@@ -317,14 +322,29 @@ std::optional<unsigned> hex_digits(std::string_view text, std::size_t at, std::s
 std::size_t decode_escape(std::string_view text, std::size_t i, std::string& out) {
     const char ch = text[i + 1];
     switch (ch) {
-        case 'n': out += '\n'; return i + 2;
-        case 't': out += '\t'; return i + 2;
-        case 'r': out += '\r'; return i + 2;
-        case 'b': out += '\b'; return i + 2;
-        case 'f': out += '\f'; return i + 2;
-        case 'v': out += '\v'; return i + 2;
-        case '0': out += '\0'; return i + 2;
-        case '\n': return i + 2;  // a line continuation
+        case 'n':
+            out += '\n';
+            return i + 2;
+        case 't':
+            out += '\t';
+            return i + 2;
+        case 'r':
+            out += '\r';
+            return i + 2;
+        case 'b':
+            out += '\b';
+            return i + 2;
+        case 'f':
+            out += '\f';
+            return i + 2;
+        case 'v':
+            out += '\v';
+            return i + 2;
+        case '0':
+            out += '\0';
+            return i + 2;
+        case '\n':
+            return i + 2;  // a line continuation
         case 'x':
             if (const auto v = hex_digits(text, i + 2, 2)) {
                 append_utf8(out, *v);
@@ -346,7 +366,8 @@ std::size_t decode_escape(std::string_view text, std::size_t i, std::string& out
                 return next;
             }
             break;
-        default: break;
+        default:
+            break;
     }
     out += ch;
     return i + 2;
@@ -453,6 +474,7 @@ Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp) {
 void set_parent_keeping_look(Project& project, Id layerId, Id parentId) {
     const Layer* layer = find_layer(project, layerId);
     if (layer == nullptr) fail("no such layer");
+    if (layer->parent == parentId) return;  // nothing moves
     const Time start = layer->offset + layer->inPoint;
     const Layer* oldParent = layer->parent == kNoId ? nullptr : find_layer(project, layer->parent);
     const Layer* newParent = parentId == kNoId ? nullptr : find_layer(project, parentId);

@@ -9,7 +9,8 @@ namespace host::script::natives {
 namespace {
 
 duk_ret_t alert(duk_context* ctx, Session& session) {
-    Alert shown{string_arg(ctx, 0, "alert(): the message"), string_arg(ctx, 1, "alert(): the title")};
+    Alert shown{string_arg(ctx, 0, "alert(): the message"),
+                string_arg(ctx, 1, "alert(): the title")};
     if (session.host.alerts != nullptr) session.host.alerts->push_back(std::move(shown));
     return 0;
 }
@@ -36,7 +37,8 @@ duk_ret_t get_setting(duk_context* ctx, Session& session) {
     const std::string key = string_arg(ctx, 1, "getSetting(): the key");
     const PrefType type = pref_type_arg(ctx, 2, "getSetting");
     const std::optional<std::string> value = session.settings().get(type, section, key);
-    if (!value) plain_error("getSetting(): there is no setting \"" + key + "\" in \"" + section + "\"");
+    if (!value)
+        plain_error("getSetting(): there is no setting \"" + key + "\" in \"" + section + "\"");
     push_text(ctx, *value);
     return 1;
 }

@@ -96,8 +96,8 @@ void engine_fatal(void*, const char* message) {
 
 class Engine {
 public:
-    Engine() : ctx_(duk_create_heap(budget_alloc, budget_realloc, budget_free, &budget_,
-                                    engine_fatal)) {
+    Engine()
+        : ctx_(duk_create_heap(budget_alloc, budget_realloc, budget_free, &budget_, engine_fatal)) {
         const std::lock_guard lock(gStatsMutex);
         ++gStats.liveEngines;
     }

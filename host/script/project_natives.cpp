@@ -37,20 +37,28 @@ model::LayerLocation layer_location(Session& session, Id id) {
 
 const char* kind_name(model::ItemKind kind) {
     switch (kind) {
-        case model::ItemKind::Composition: return "comp";
-        case model::ItemKind::Footage: return "footage";
-        case model::ItemKind::Folder: return "folder";
+        case model::ItemKind::Composition:
+            return "comp";
+        case model::ItemKind::Footage:
+            return "footage";
+        case model::ItemKind::Folder:
+            return "folder";
     }
     return "folder";
 }
 
 const char* layer_kind_name(model::LayerKind kind) {
     switch (kind) {
-        case model::LayerKind::AV: return "av";
-        case model::LayerKind::Text: return "text";
-        case model::LayerKind::Shape: return "shape";
-        case model::LayerKind::Camera: return "camera";
-        case model::LayerKind::Light: return "light";
+        case model::LayerKind::AV:
+            return "av";
+        case model::LayerKind::Text:
+            return "text";
+        case model::LayerKind::Shape:
+            return "shape";
+        case model::LayerKind::Camera:
+            return "camera";
+        case model::LayerKind::Light:
+            return "light";
     }
     return "av";
 }
@@ -199,7 +207,8 @@ duk_ret_t copy_to_comp(duk_context* ctx, Session& session) {
     const Id layer = id_arg(ctx, 0);
     layer_ref(session, layer);
     const Id target = id_arg(ctx, 1);
-    if (!item_ref(session, target).comp) type_error("copyToComp(): the target must be a composition");
+    if (!item_ref(session, target).comp)
+        type_error("copyToComp(): the target must be a composition");
     try {
         model::copy_layer_to_comp(session.project(), layer, target);
     } catch (const model::ModelError& e) {

@@ -34,7 +34,8 @@ struct ScriptHost {
     bool removeNativeJson = false;
     // Every dialog shown, kept for inspection after the run.
     std::vector<Dialog>* dialogs = nullptr;
-    // Called when a script changes the project (for the host's bookkeeping).
+    // Called after each change a script makes to the project (a name, a
+    // parent, a copy, a removal, expressions fixed), while the script runs.
     std::function<void()> onProjectChanged;
 };
 
@@ -44,6 +45,11 @@ struct ScriptRun {
     std::string error;  // the error text when !ok
 };
 
+// Runs the script (UTF-8; a leading byte-order mark and CR LF line ends are
+// fine) in a fresh engine. Its last expression's value comes back as
+// String(value) would give it, undefined as the empty text. A failure gives
+// the error as text, with the script's line where known:
+// "TypeError: ... (line 3)".
 ScriptRun run_script(ScriptHost& host, std::string_view utf8Source);
 
 // Bookkeeping of the engines behind run_script, for tests: a run that ends

@@ -37,7 +37,8 @@ bool bool_field(const json& node, const char* key, bool fallback) {
 }
 
 Control control_from(const json& node, int depth) {
-    if (depth > kMaxDepth || !node.is_object()) plain_error("show(): the dialog is too deep to record");
+    if (depth > kMaxDepth || !node.is_object())
+        plain_error("show(): the dialog is too deep to record");
     Control control;
     control.kind = text_field(node, "kind");
     control.name = text_field(node, "name");
@@ -51,8 +52,10 @@ Control control_from(const json& node, int depth) {
             if (text.is_string()) control.properties[key] = text.get<std::string>();
         }
     }
-    if (const auto children = node.find("children"); children != node.end() && children->is_array()) {
-        for (const json& child : *children) control.children.push_back(control_from(child, depth + 1));
+    if (const auto children = node.find("children");
+        children != node.end() && children->is_array()) {
+        for (const json& child : *children)
+            control.children.push_back(control_from(child, depth + 1));
     }
     return control;
 }
@@ -75,7 +78,8 @@ duk_ret_t next_action(duk_context* ctx, Session& session) {
 
 // Keeps a closed dialog, handed over as JSON text by the toolkit.
 duk_ret_t record_dialog(duk_context* ctx, Session& session) {
-    const json record = json::parse(string_arg(ctx, 0, "recordDialog(): the record"), nullptr, false);
+    const json record =
+        json::parse(string_arg(ctx, 0, "recordDialog(): the record"), nullptr, false);
     if (!record.is_object()) plain_error("show(): the dialog could not be recorded");
     Dialog dialog;
     dialog.window = control_from(record.value("window", json::object()), 0);

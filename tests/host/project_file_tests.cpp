@@ -101,7 +101,12 @@ TEST(ProjectFile, RoundTripKeepsChangesMadeAfterLoading) {
     null.effects.push_back(make_effect(p, *find_installed_effect(4)));
     null.effects.back().active = false;
     null.effects.back().params[1].expression = "[1,2]";
-    null.flags = 0xFFFFF;  // bits without names survive as a number
+    null.flags = 0xFFFFF;       // bits without names survive as a number
+    host::model::Stream extra;  // a stream beyond the layer's defaults
+    extra.name = "Extra Levels";
+    extra.kind = StreamKind::TwoD;
+    extra.value = {1, 2};
+    null.streams[stream::kAudioLevels] = extra;
     p.items[0].selected = true;
     comp_of(p, find_item_by_name(p, "Main")->id)
         ->selection.push_back({SelectionKind::Keyframe, null.id, stream::kPosition, 0});

@@ -229,19 +229,20 @@ TEST_F(CopyTest, AMissingSuiteIsReported) {
 // that export it behaves as linked in.
 using CopyLayersToParent = int (*)(PluginInfo const*, AEGP_LayerH, char*, AEGP_Collection2H*);
 
+constexpr char kCopyExportName[] =
+    "_Z21copy_layers_to_parentPKN7outfold10PluginInfoEP11AEGP_Layer_PcPP16AEGP_Collection_";
+
 CopyLayersToParent find_exported_copy(const std::string& module) {
 #if defined(_WIN32)
-    HMODULE handle = GetModuleHandleA(module.c_str());
+    const std::string fileName = module.substr(module.find_last_of("/\\") + 1);
+    HMODULE handle = GetModuleHandleA(fileName.c_str());
     if (handle == nullptr) return nullptr;
-    return reinterpret_cast<CopyLayersToParent>(GetProcAddress(
-        handle,
-        "_Z21copy_layers_to_parentPKN7outfold10PluginInfoEP11AEGP_Layer_PcPP16AEGP_Collection_"));
+    const FARPROC symbol = GetProcAddress(handle, kCopyExportName);
+    return reinterpret_cast<CopyLayersToParent>(reinterpret_cast<void (*)()>(symbol));
 #else
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (handle == nullptr) return nullptr;
-    void* symbol = dlsym(
-        handle,
-        "_Z21copy_layers_to_parentPKN7outfold10PluginInfoEP11AEGP_Layer_PcPP16AEGP_Collection_");
+    void* symbol = dlsym(handle, kCopyExportName);
     dlclose(handle);
     return reinterpret_cast<CopyLayersToParent>(symbol);
 #endif

@@ -55,16 +55,6 @@ TEST_F(ItemIndexTest, CountsFromTheFirstItemOfTheWalk) {
     }
 }
 
-TEST_F(ItemIndexTest, RepeatedLookUpsAgree) {
-    const PluginInfo pluginInfo = info();
-    const AEGP_ItemH inner = item_handle("Inner Comp");
-    int first = 0;
-    int second = 0;
-    ASSERT_EQ(find_project_item_index(&pluginInfo, inner, &first), 0);
-    ASSERT_EQ(find_project_item_index(&pluginInfo, inner, &second), 0);
-    EXPECT_EQ(first, second);
-}
-
 // The first failing host call ends the look-up with its error; the caller's
 // starting value is left alone.
 TEST_F(ItemIndexTest, AFailingCallEndsTheWalk) {

@@ -76,16 +76,6 @@ TEST_F(SeedTest, PutsTheSeedLineInFrontOfEachExpression) {
     }
 }
 
-TEST_F(SeedTest, OnlyTheOpacityExpressionChanges) {
-    ASSERT_EQ(seed_layer(kWobble, 4), A_Err_NONE);
-    EXPECT_EQ(expression(kWobble, kOpacity), seeded("4", "wiggle(2, 30)"));
-    for (const auto& [number, stream] : layer(kWobble).streams) {
-        if (number != kOpacity) {
-            EXPECT_EQ(stream.expression, "") << "stream " << number;
-        }
-    }
-}
-
 TEST_F(SeedTest, KeyframesStayAsTheyWere) {
     const auto keyframes = layer(kKeyed).streams.at(kPosition).keyframes;
     ASSERT_FALSE(keyframes.empty());

@@ -76,8 +76,9 @@ TEST_F(CopyToComp, CopiesOfEveryLayerStackInOrderAboveTheSelection) {
     // The plug-in's layer copy: each source layer in turn, top first, with the
     // pre-comp layer selected; the copies end up in source order above it.
     select("Main", {"PreLayer"});
-    value("for (var i = 1; i <= app.project.item(3).numLayers; i++)\n"
-          "    app.project.item(3).layer(i).copyToComp(app.project.item(4));");
+    value(
+        "for (var i = 1; i <= app.project.item(3).numLayers; i++)\n"
+        "    app.project.item(3).layer(i).copyToComp(app.project.item(4));");
     EXPECT_EQ(layer_names("Main"), (Names{"A", "B", "C", "Rich", "Child", "Nest", "PreLayer"}));
     EXPECT_EQ(layer_names("Pre"), (Names{"Rich", "Child", "Nest"}));
     EXPECT_EQ(changes, 3);

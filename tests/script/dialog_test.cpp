@@ -87,7 +87,8 @@ TEST_F(Dialog, TheControlTreeIsRecordedAsItStoodAtTheClose) {
     EXPECT_EQ(d.closingControl, "okButton");
 
     std::vector<std::string> kinds;
-    for (const script::Control& child : d.window.children) kinds.push_back(child.kind + ":" + child.name);
+    for (const script::Control& child : d.window.children)
+        kinds.push_back(child.kind + ":" + child.name);
     EXPECT_EQ(kinds, (std::vector<std::string>{"group:top", "panel:sizes", "group:elsewhere",
                                                "checkbox:check", "checkbox:disabledBox",
                                                "panel:hiddenPanel", "group:buttons"}));
@@ -100,7 +101,8 @@ TEST_F(Dialog, TheControlTreeIsRecordedAsItStoodAtTheClose) {
     EXPECT_EQ(control("nameInput").properties.at("preferredSize"), R"({"width":250,"height":-1})");
     EXPECT_EQ(control("nameInput").properties.at("bounds"), "[0,0,250,20]");
     EXPECT_EQ(control("nameInput").properties.at("helpTip"), R"("Who orders")");
-    EXPECT_EQ(control("nameLabel").properties.count("preferredSize"), 0u) << "unset sizes are left out";
+    EXPECT_EQ(control("nameLabel").properties.count("preferredSize"), 0u)
+        << "unset sizes are left out";
     EXPECT_EQ(control("sizes").text, "Size");
     EXPECT_EQ(control("sizes").properties.at("margins"), "[20,0,0,0]");
     EXPECT_EQ(control("optA").value, false);
@@ -131,25 +133,35 @@ TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
         {{"click okButton"}, "1|ok", ClosedBy::Button, "okButton"},
         {{"click cancelButton"}, "2|cancel", ClosedBy::Button, "cancelButton"},
         // Typing fires the events once the text changes; an unchanged text fires nothing.
-        {{"set nameInput Bob Smith ", "ok"}, "1|changing:Bob Smith ,change:Bob Smith ,ok",
-         ClosedBy::Button, "okButton"},
+        {{"set nameInput Bob Smith ", "ok"},
+         "1|changing:Bob Smith ,change:Bob Smith ,ok",
+         ClosedBy::Button,
+         "okButton"},
         {{"set nameInput", "ok"}, "1|ok", ClosedBy::Button, "okButton"},
         // Radiobuttons: choosing one clears its neighbours; clicking the
         // chosen one again still fires.
-        {{"click optB", "expect optA value false", "expect optB value true", "expect lone value true",
-          "click optB", "click optA", "expect optB value false", "ok"},
-         "1|large,large,small,ok", ClosedBy::Button, "okButton"},
+        {{"click optB", "expect optA value false", "expect optB value true",
+          "expect lone value true", "click optB", "click optA", "expect optB value false", "ok"},
+         "1|large,large,small,ok",
+         ClosedBy::Button,
+         "okButton"},
         // Checkboxes toggle before their handler runs.
         {{"click check", "click check", "click check", "expect check value true", "ok"},
-         "1|check:true,check:false,check:true,ok", ClosedBy::Button, "okButton"},
+         "1|check:true,check:false,check:true,ok",
+         ClosedBy::Button,
+         "okButton"},
         // Disabled controls and controls in hidden containers cannot be reached.
-        {{"click disabledBox", "expect disabledBox value false", "click secret", "ok"}, "1|ok",
-         ClosedBy::Button, "okButton"},
+        {{"click disabledBox", "expect disabledBox value false", "click secret", "ok"},
+         "1|ok",
+         ClosedBy::Button,
+         "okButton"},
         // Comments and blank lines are skipped.
         {{"# nothing to do", "", "   ", "ok"}, "1|ok", ClosedBy::Button, "okButton"},
         {{"expect nameInput preferredSize {\"width\":250,\"height\":-1}",
           "expect nameLabel text Name", "expect sizes enabled true", "ok"},
-         "1|ok", ClosedBy::Button, "okButton"},
+         "1|ok",
+         ClosedBy::Button,
+         "okButton"},
     };
     for (const Case& c : cases) {
         dialogs.clear();
@@ -171,9 +183,12 @@ TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
         {{"click"}, "Error: no control named  (line 40)", 0},
         {{"set optA words"}, "Error: set: optA is a radiobutton, not an edittext (line 40)", 0},
         {{"dance", "ok"}, "Error: unknown user action \"dance\" (line 40)", 1},
-        {{"expect check value true"}, "Error: expect: check.value is \"false\", not \"true\" (line 40)", 0},
+        {{"expect check value true"},
+         "Error: expect: check.value is \"false\", not \"true\" (line 40)",
+         0},
         {{"set nameInput x", "expect nameInput text y", "ok"},
-         "Error: expect: nameInput.text is \"x\", not \"y\" (line 40)", 1},
+         "Error: expect: nameInput.text is \"x\", not \"y\" (line 40)",
+         1},
     };
     for (const Case& c : cases) {
         dialogs.clear();
@@ -195,37 +210,58 @@ TEST_F(Dialog, DefaultAndCancelButtonsFollowTheToolkitsRules) {
         // A handler that closes decides the result.
         {"var w = new Window('dialog'); var b = w.add('button', undefined, 'OK');\n"
          "b.onClick = function () { w.close(7); }; w.show()",
-         {"ok"}, "7", ClosedBy::Button},
+         {"ok"},
+         "7",
+         ClosedBy::Button},
         // close() without a value from the default button gives 1.
-        {"var w = new Window('dialog'); var b = w.add('button', undefined, 'Ok', {name: 'buttonOK'});\n"
+        {"var w = new Window('dialog'); var b = w.add('button', undefined, 'Ok', {name: "
+         "'buttonOK'});\n"
          "b.onClick = function () { w.close(); }; w.show()",
-         {"click buttonOK"}, "1", ClosedBy::Button},
+         {"click buttonOK"},
+         "1",
+         ClosedBy::Button},
         // A handler that does not close: the default button still closes.
         {"var w = new Window('dialog'); var b = w.add('button', undefined, 'Go', {name: 'ok'});\n"
          "var n = 0; b.onClick = function () { n++; }; w.show() + ':' + n",
-         {"ok"}, "1:1", ClosedBy::Button},
+         {"ok"},
+         "1:1",
+         ClosedBy::Button},
         // Other buttons close only when their handler does, with 2 by default.
-        {"var w = new Window('dialog'); var b = w.add('button', undefined, 'Apply', {name: 'apply'});\n"
+        {"var w = new Window('dialog'); var b = w.add('button', undefined, 'Apply', {name: "
+         "'apply'});\n"
          "var n = 0; b.onClick = function () { n++; if (n == 2) w.close(); }; w.show() + ':' + n",
-         {"click apply", "click apply", "click apply"}, "2:2", ClosedBy::Button},
+         {"click apply", "click apply", "click apply"},
+         "2:2",
+         ClosedBy::Button},
         // The window's defaultElement wins over names.
         {"var w = new Window('dialog'); w.add('button', undefined, 'OK');\n"
          "var go = w.add('button', undefined, 'Go', {name: 'go'}); w.defaultElement = go;\n"
          "var hit = ''; go.onClick = function () { hit = 'go'; }; w.show() + hit",
-         {"ok"}, "1go", ClosedBy::Button},
+         {"ok"},
+         "1go",
+         ClosedBy::Button},
         // Escape without a cancel button closes as the window button does.
         {"var w = new Window('dialog'); w.add('button', undefined, 'OK'); w.show()",
-         {"cancel"}, "2", ClosedBy::WindowButton},
+         {"cancel"},
+         "2",
+         ClosedBy::WindowButton},
         // onClose may refuse the window button.
         {"var w = new Window('dialog'); w.add('button', undefined, 'Cancel');\n"
-         "var asked = 0; w.onClose = function () { asked++; return false; }; w.show() + ':' + asked",
-         {"close", "cancel"}, "2:1", ClosedBy::Button},
+         "var asked = 0; w.onClose = function () { asked++; return false; }; w.show() + ':' + "
+         "asked",
+         {"close", "cancel"},
+         "2:1",
+         ClosedBy::Button},
         // close() outside a click: closed by the script.
         {"var w = new Window('dialog'); w.onShow = function () { w.close(3); }; w.show()",
-         {"ok"}, "3", ClosedBy::Script},
+         {"ok"},
+         "3",
+         ClosedBy::Script},
         // Palettes and windows are shown the same way here.
         {"var w = new Window('palette', 'Tools'); w.add('button', undefined, 'OK'); w.show()",
-         {"ok"}, "1", ClosedBy::Button},
+         {"ok"},
+         "1",
+         ClosedBy::Button},
     };
     for (const Case& c : cases) {
         dialogs.clear();
@@ -274,18 +310,22 @@ TEST_F(Dialog, DialogsOpenedFromHandlersUseTheFollowingActions) {
 }
 
 TEST_F(Dialog, ControlsCanBeMadeAndFoundInTheToolkitsOtherWays) {
-    EXPECT_EQ(value("var w = new Window('dialog');\n"
-                    "var g = w.add('group', undefined, {name: 'g'});\n"
-                    "var e = g.add('edittext {text: \"typed\", properties: {name: \"res\", multiline: true}}');\n"
-                    "var p = g.add('Panel', [0, 0, 10, 10], 'Titled');\n"
-                    "[w.findElement('res') === e, g.findElement('res') === e, w.findElement('none'),\n"
-                    " w.children.length, g.children.length, e.parent === g, e.window === w,\n"
-                    " e.type, p.type, p.text, e.text].join()"),
-              "true,true,,1,2,true,true,edittext,panel,Titled,typed");
+    EXPECT_EQ(
+        value("var w = new Window('dialog');\n"
+              "var g = w.add('group', undefined, {name: 'g'});\n"
+              "var e = g.add('edittext {text: \"typed\", properties: {name: \"res\", multiline: "
+              "true}}');\n"
+              "var p = g.add('Panel', [0, 0, 10, 10], 'Titled');\n"
+              "[w.findElement('res') === e, g.findElement('res') === e, w.findElement('none'),\n"
+              " w.children.length, g.children.length, e.parent === g, e.window === w,\n"
+              " e.type, p.type, p.text, e.text].join()"),
+        "true,true,,1,2,true,true,edittext,panel,Titled,typed");
     EXPECT_TRUE(dialogs.empty()) << "never shown, never recorded";
     user = {"ok"};
-    value("var w = new Window('dialog'); w.add('edittext {properties: {name: \"res\", multiline: true}}');\n"
-          "w.add('button', undefined, 'OK'); w.layout.layout(true); w.center(); w.show()");
+    value(
+        "var w = new Window('dialog'); w.add('edittext {properties: {name: \"res\", multiline: "
+        "true}}');\n"
+        "w.add('button', undefined, 'OK'); w.layout.layout(true); w.center(); w.show()");
     ASSERT_EQ(dialogs.size(), 1u);
     ASSERT_NE(dialogs[0].find("res"), nullptr);
     EXPECT_EQ(dialogs[0].find("res")->properties.at("multiline"), "true");
@@ -298,8 +338,10 @@ TEST_F(Dialog, MisusedToolkitCallsAreScriptErrors) {
     };
     const Case cases[] = {
         {"new Window('sheet')", "Error: Window(): unknown window type sheet (line 1)"},
-        {"new Window('dialog').add('slider')", "Error: add(): unknown control type slider (line 1)"},
-        {"new Window('dialog').add(5)", "TypeError: add(): the control type must be a type name (line 1)"},
+        {"new Window('dialog').add('slider')",
+         "Error: add(): unknown control type slider (line 1)"},
+        {"new Window('dialog').add(5)",
+         "TypeError: add(): the control type must be a type name (line 1)"},
         {"new Window('dialog').add('button').add('button')",
          "Error: add(): a button cannot hold controls (line 1)"},
         {"var w = new Window('dialog'); w.onShow = function () { w.show(); }; w.show()",

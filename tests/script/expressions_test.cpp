@@ -12,7 +12,8 @@ TEST(RenameInExpression, OnlyWholeQuotedNamesChange) {
         const char* fixed;
     };
     const Case cases[] = {
-        {R"(thisComp.layer("Old").transform.position)", R"(thisComp.layer("New").transform.position)"},
+        {R"(thisComp.layer("Old").transform.position)",
+         R"(thisComp.layer("New").transform.position)"},
         {R"(layer('Old'))", R"(layer('New'))"},
         {R"(comp("Main").layer("Old").opacity + thisComp.layer('Old').opacity)",
          R"(comp("Main").layer("New").opacity + thisComp.layer('New').opacity)"},
@@ -125,9 +126,10 @@ TEST_F(AutoFix, TheRenameScriptOfThePlugInWorks) {
     // A rename followed by the fix, as the plug-in does it; the names are
     // non-ASCII and carry a quote, escaped as script strings need.
     load(kProject);
-    value("var l = app.project.item(1).layer(1);\n"
-          "l.name = 'Pre_Old \\u00e9\"';\n"
-          "app.project.autoFixExpressions(\"Old\", \"Pre_Old \\u00e9\\\"\");");
+    value(
+        "var l = app.project.item(1).layer(1);\n"
+        "l.name = 'Pre_Old \\u00e9\"';\n"
+        "app.project.autoFixExpressions(\"Old\", \"Pre_Old \\u00e9\\\"\");");
     EXPECT_EQ(layer("Main", "Pre_Old \xC3\xA9\"").streams.at(4).expression,
               "thisComp.layer(\"Pre_Old \xC3\xA9\\\"\").opacity");
 }

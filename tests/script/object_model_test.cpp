@@ -43,7 +43,8 @@ TEST_F(ObjectModel, ScriptsReadTheProject) {
         {"app.project.item(1).name", "Parts"},
         {"app.project.item(2).name", "Red"},
         {"app.project.item(4).name", "Main"},
-        {"app.project.item(1).typeName + app.project.item(2).typeName + app.project.item(3).typeName",
+        {"app.project.item(1).typeName + app.project.item(2).typeName + "
+         "app.project.item(3).typeName",
          "FolderFootageComposition"},
         {"app.project.item(3) instanceof CompItem", "true"},
         {"app.project.item(2) instanceof FootageItem", "true"},
@@ -90,6 +91,22 @@ TEST_F(ObjectModel, AssigningALayerNameGivesItANameOfItsOwn) {
     EXPECT_EQ(changes, 4);
 }
 
+TEST_F(ObjectModel, NamesCrossIntoTheEngineAsItsOwnStrings) {
+    // A character beyond 16 bits is two units of a script string, as in the
+    // application's engine, and comes back out as the same UTF-8.
+    comp("Main").layers[0].ownName = "\xF0\x9F\x8E\xAC Clap";
+    EXPECT_EQ(value("app.project.item(4).layer(1).name.length"), "7");
+    EXPECT_EQ(value("app.project.item(4).layer(1).name.charCodeAt(1).toString(16)"), "dfac");
+    EXPECT_EQ(value("var l = app.project.item(4).layer(1); l.name = l.name + '!'; l.name"),
+              "\xF0\x9F\x8E\xAC Clap!");
+    EXPECT_EQ(comp("Main").layers[0].ownName, "\xF0\x9F\x8E\xAC Clap!");
+    // A broken surrogate pair made by the script is stored as U+FFFD.
+    value("app.project.item(4).layer(1).name = 'a\\ud83cb'");
+    EXPECT_EQ(comp("Main").layers[0].ownName,
+              "a\xEF\xBF\xBD"
+              "b");
+}
+
 TEST_F(ObjectModel, ObjectsSeeTheProjectLive) {
     // An object made before a change sees the change.
     EXPECT_EQ(value("var main = app.project.item(4);\n"
@@ -101,25 +118,36 @@ TEST_F(ObjectModel, ObjectsSeeTheProjectLive) {
 
 TEST_F(ObjectModel, BadIndicesAndArgumentsAreScriptErrors) {
     const ReadCase cases[] = {
-        {"app.project.item(0)", "RangeError: item(0): there is no item 0 (the project has 4 items) (line 1)"},
-        {"app.project.item(5)", "RangeError: item(5): there is no item 5 (the project has 4 items) (line 1)"},
-        {"app.project.item(1.5)", "RangeError: item(1.5): there is no item 1.5 (the project has 4 items) (line 1)"},
-        {"app.project.item(-1)", "RangeError: item(-1): there is no item -1 (the project has 4 items) (line 1)"},
+        {"app.project.item(0)",
+         "RangeError: item(0): there is no item 0 (the project has 4 items) (line 1)"},
+        {"app.project.item(5)",
+         "RangeError: item(5): there is no item 5 (the project has 4 items) (line 1)"},
+        {"app.project.item(1.5)",
+         "RangeError: item(1.5): there is no item 1.5 (the project has 4 items) (line 1)"},
+        {"app.project.item(-1)",
+         "RangeError: item(-1): there is no item -1 (the project has 4 items) (line 1)"},
         {"app.project.item('1')", "TypeError: item(): the index must be a number (line 1)"},
         {"app.project.item()", "TypeError: item(): the index must be a number (line 1)"},
-        {"app.project.item(4).layer(0)", "RangeError: layer(0): there is no layer 0 (the composition has 4 layers) (line 1)"},
-        {"app.project.item(4).layer(99)", "RangeError: layer(99): there is no layer 99 (the composition has 4 layers) (line 1)"},
-        {"app.project.item(4).layer(NaN)", "RangeError: layer(NaN): there is no layer NaN (the composition has 4 layers) (line 1)"},
-        {"app.project.item(4).layer(true)", "TypeError: layer(): the index must be a number (line 1)"},
-        {"app.project.item(4).layer(1).name = 7", "TypeError: name: the value must be a string (line 1)"},
+        {"app.project.item(4).layer(0)",
+         "RangeError: layer(0): there is no layer 0 (the composition has 4 layers) (line 1)"},
+        {"app.project.item(4).layer(99)",
+         "RangeError: layer(99): there is no layer 99 (the composition has 4 layers) (line 1)"},
+        {"app.project.item(4).layer(NaN)",
+         "RangeError: layer(NaN): there is no layer NaN (the composition has 4 layers) (line 1)"},
+        {"app.project.item(4).layer(true)",
+         "TypeError: layer(): the index must be a number (line 1)"},
+        {"app.project.item(4).layer(1).name = 7",
+         "TypeError: name: the value must be a string (line 1)"},
         {"app.project.item(4).layer(1).index = 2", "Error: index is read-only (line 1)"},
-        {"app.project.item(4).layer(1).parent = 'Pre'", "TypeError: parent must be a Layer or null (line 1)"},
+        {"app.project.item(4).layer(1).parent = 'Pre'",
+         "TypeError: parent must be a Layer or null (line 1)"},
         {"app.project.item(4).layer(1).copyToComp(app.project.item(2))",
          "TypeError: copyToComp(): the target must be a composition (line 1)"},
         {"app.project.item(4).layer(1).copyToComp()",
          "TypeError: copyToComp(): the target must be a composition (line 1)"},
         {"app.project.item(2).layer(1)", "TypeError: not callable (line 1)"},
-        {"app.project.autoFixExpressions('a')", "TypeError: autoFixExpressions(): parameter 2 must be a string (line 1)"},
+        {"app.project.autoFixExpressions('a')",
+         "TypeError: autoFixExpressions(): parameter 2 must be a string (line 1)"},
         {"new CompItem()", "TypeError: CompItem objects come from the project (line 1)"},
     };
     for (const ReadCase& c : cases) {
@@ -136,15 +164,22 @@ TEST_F(ObjectModel, BadIndicesAndArgumentsAreScriptErrors) {
 
 TEST_F(ObjectModel, ObjectsOfDeletedThingsAreInvalid) {
     const ReadCase cases[] = {
-        {"var l = app.project.item(4).layer(3); l.remove(); l.name", "Error: Object is invalid (line 1)"},
-        {"var l = app.project.item(4).layer(3); l.remove(); l.index", "Error: Object is invalid (line 1)"},
-        {"var l = app.project.item(4).layer(3); l.remove(); l.parent = null", "Error: Object is invalid (line 1)"},
-        {"var l = app.project.item(4).layer(3); l.remove(); l.remove()", "Error: Object is invalid (line 1)"},
+        {"var l = app.project.item(4).layer(3); l.remove(); l.name",
+         "Error: Object is invalid (line 1)"},
+        {"var l = app.project.item(4).layer(3); l.remove(); l.index",
+         "Error: Object is invalid (line 1)"},
+        {"var l = app.project.item(4).layer(3); l.remove(); l.parent = null",
+         "Error: Object is invalid (line 1)"},
+        {"var l = app.project.item(4).layer(3); l.remove(); l.remove()",
+         "Error: Object is invalid (line 1)"},
         {"var l = app.project.item(4).layer(3);\nl.remove();\nl.copyToComp(app.project.item(4))",
          "Error: Object is invalid (line 3)"},
-        {"var t = app.project.item(4).layer(1); app.project.item(4).layer(3).parent = t; t.remove();"
-         " app.project.item(4).layer(2).parent = t", "Error: Object is invalid (line 1)"},
-        {"var c = app.project.item(3); c.remove(); c.numLayers", "Error: Object is invalid (line 1)"},
+        {"var t = app.project.item(4).layer(1); app.project.item(4).layer(3).parent = t; "
+         "t.remove();"
+         " app.project.item(4).layer(2).parent = t",
+         "Error: Object is invalid (line 1)"},
+        {"var c = app.project.item(3); c.remove(); c.numLayers",
+         "Error: Object is invalid (line 1)"},
         {"var c = app.project.item(3); c.remove(); c.name", "Error: Object is invalid (line 1)"},
         {"var c = app.project.item(3); c.remove(); app.project.item(3).layer(1).copyToComp(c)",
          "Error: Object is invalid (line 1)"},

@@ -49,8 +49,8 @@ const Point kProbes[] = {{0, 0}, {100, 0}, {0, 100}, {37, -12}, {-250, 80}};
 // Layers of "Main": Kid (the one released), then its ancestors.
 std::string scene(const std::string& kid, const std::string& parent,
                   const std::string& grandparent = "") {
-    std::string layers = R"({"type": "shape", "name": "Kid", "parent": "Dad", "streams": )" + kid +
-                         "},";
+    std::string layers =
+        R"({"type": "shape", "name": "Kid", "parent": "Dad", "streams": )" + kid + "},";
     layers += R"({"type": "shape", "name": "Dad", )" +
               std::string(grandparent.empty() ? "" : R"("parent": "Grandpa", )") +
               R"("streams": )" + parent + "}";
@@ -64,7 +64,8 @@ class Parent : public ScriptBench {
 protected:
     std::vector<Point> world_of(const std::string& name, model::Time t = model::Rational::of(0)) {
         std::vector<Point> points;
-        for (const Point& p : kProbes) points.push_back(into_comp(project, layer("Main", name), p, t));
+        for (const Point& p : kProbes)
+            points.push_back(into_comp(project, layer("Main", name), p, t));
         return points;
     }
 
@@ -139,6 +140,16 @@ TEST_F(Parent, FoldedValuesAreTheOnesAUserWouldSee) {
     EXPECT_EQ(changes, 1);
 }
 
+TEST_F(Parent, AMirroredLayerStaysMirroredTheWayItWas) {
+    load(scene(R"({"Position": [25, 0, 0], "Scale": [-100, 100, 100], "Rotation": 20})",
+               R"({"Position": [500, 500, 0], "Rotation": 135, "Scale": [75, 75, 100]})"));
+    value("app.project.item(1).layer(1).parent = null");
+    const model::Layer& kid = layer("Main", "Kid");
+    EXPECT_NEAR(kid.streams.at(2).value[0], -75, 1e-9);
+    EXPECT_NEAR(kid.streams.at(2).value[1], 75, 1e-9);
+    EXPECT_NEAR(kid.streams.at(3).value[0], 155, 1e-9);
+}
+
 TEST_F(Parent, ReleasingALayerWithoutParentChangesNothing) {
     load(scene(R"({"Position": [10, 0, 0], "Rotation": 33.3, "Scale": [-70, 45, 100]})",
                R"({"Position": [1, 2, 0]})"));
@@ -196,9 +207,10 @@ TEST_F(Parent, AssigningAParentKeepsTheLookToo) {
                R"({"Position": [40, 40, 0], "Rotation": 12, "Scale": [80, 80, 100]})"));
     const std::vector<Point> before = world_of("Kid");
     // Move Kid from Dad to Grandpa, then to nobody, then back to Dad.
-    value("var kid = app.project.item(1).layer(1);\n"
-          "kid.parent = app.project.item(1).layer(3);\n"
-          "kid.parent.name");
+    value(
+        "var kid = app.project.item(1).layer(1);\n"
+        "kid.parent = app.project.item(1).layer(3);\n"
+        "kid.parent.name");
     EXPECT_EQ(layer("Main", "Kid").parent, layer("Main", "Grandpa").id);
     expect_same_place(before, world_of("Kid"), "under Grandpa");
     value("app.project.item(1).layer(1).parent = null");

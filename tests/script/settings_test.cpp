@@ -49,8 +49,8 @@ TEST(SettingsStore, ValuesPersistAcrossStores) {
         EXPECT_TRUE(second.has(e.type, e.section, e.key)) << e.key;
         EXPECT_EQ(second.get(e.type, e.section, e.key), expected) << e.key;
     }
-    EXPECT_FALSE(second.has(PrefType::MachineIndependentRender, "fernhollow.outfold",
-                            "settingPrefixInput"));
+    EXPECT_FALSE(
+        second.has(PrefType::MachineIndependentRender, "fernhollow.outfold", "settingPrefixInput"));
     EXPECT_FALSE(second.has(PrefType::MachineSpecific, "fernhollow.outfold", "missing"));
     EXPECT_EQ(second.get(PrefType::MachineSpecific, "missing", "settingPrefixInput"), std::nullopt);
 }
@@ -105,10 +105,11 @@ TEST(SettingsStore, AFailedSaveKeepsNothing) {
 class AppSettings : public ScriptBench {};
 
 TEST_F(AppSettings, ScriptsSaveAndReadSettingsAcrossRuns) {
-    value("app.settings.saveSetting('fernhollow.outfold', 'settingPrefixInput', 'x_',\n"
-          "                         PREFType.PREF_Type_MACHINE_SPECIFIC);\n"
-          "app.settings.saveSetting('fernhollow.outfold', 'settingKeepInComp', true,\n"
-          "                         PREFType.PREF_Type_MACHINE_SPECIFIC);");
+    value(
+        "app.settings.saveSetting('fernhollow.outfold', 'settingPrefixInput', 'x_',\n"
+        "                         PREFType.PREF_Type_MACHINE_SPECIFIC);\n"
+        "app.settings.saveSetting('fernhollow.outfold', 'settingKeepInComp', true,\n"
+        "                         PREFType.PREF_Type_MACHINE_SPECIFIC);");
     // Another store on the same folder, as in the next session of the host.
     SettingsStore nextSession(dir.path());
     EXPECT_EQ(nextSession.get(PrefType::MachineSpecific, "fernhollow.outfold", "settingKeepInComp"),
@@ -119,18 +120,23 @@ TEST_F(AppSettings, ScriptsSaveAndReadSettingsAcrossRuns) {
     };
     const Case cases[] = {
         {"app.settings.haveSetting('fernhollow.outfold', 'settingPrefixInput', "
-         "PREFType.PREF_Type_MACHINE_SPECIFIC)", "true"},
+         "PREFType.PREF_Type_MACHINE_SPECIFIC)",
+         "true"},
         {"app.settings.getSetting('fernhollow.outfold', 'settingPrefixInput', "
-         "PREFType.PREF_Type_MACHINE_SPECIFIC)", "x_"},
+         "PREFType.PREF_Type_MACHINE_SPECIFIC)",
+         "x_"},
         {"typeof app.settings.getSetting('fernhollow.outfold', 'settingKeepInComp', "
-         "PREFType.PREF_Type_MACHINE_SPECIFIC)", "string"},
+         "PREFType.PREF_Type_MACHINE_SPECIFIC)",
+         "string"},
         // Another preference type is another file.
         {"app.settings.haveSetting('fernhollow.outfold', 'settingPrefixInput', "
-         "PREFType.PREF_Type_MACHINE_INDEPENDENT)", "false"},
+         "PREFType.PREF_Type_MACHINE_INDEPENDENT)",
+         "false"},
         // Left out, the type is the machine-specific one.
         {"app.settings.getSetting('fernhollow.outfold', 'settingPrefixInput')", "x_"},
         {"app.settings.haveSetting('fernhollow.outfold', 'never', "
-         "PREFType.PREF_Type_MACHINE_SPECIFIC)", "false"},
+         "PREFType.PREF_Type_MACHINE_SPECIFIC)",
+         "false"},
         {"PREFType.PREF_Type_MACHINE_SPECIFIC === PREFType.PREF_Type_MACHINE_INDEPENDENT", "false"},
         {"Object.keys(PREFType).length", "7"},
     };
@@ -163,13 +169,15 @@ TEST_F(AppSettings, AFailedSaveCanBeCaughtByTheScript) {
     script::ScriptHost host;
     host.settings = &blocked;
     host.alerts = &alerts;
-    const script::ScriptRun result = script::run_script(
-        host, "try { app.settings.saveSetting('s', 'k', 'v'); 'saved' } "
-              "catch (err) { alert(err); 'caught' }");
+    const script::ScriptRun result =
+        script::run_script(host,
+                           "try { app.settings.saveSetting('s', 'k', 'v'); 'saved' } "
+                           "catch (err) { alert(err); 'caught' }");
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.value, "caught");
     ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_TRUE(alerts[0].message.starts_with("Error: saveSetting(): cannot create the settings folder"))
+    EXPECT_TRUE(
+        alerts[0].message.starts_with("Error: saveSetting(): cannot create the settings folder"))
         << alerts[0].message;
 }
 

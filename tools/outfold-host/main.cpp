@@ -51,7 +51,8 @@ model::Id find_layer(const model::Project& project, const model::Item& compItem,
 
 class Session {
 public:
-    Session(host::Host& host, std::ostream& out) : host_(host), out_(out) {}
+    Session(host::Host& host, std::ostream& out, bool trace)
+        : host_(host), out_(out), trace_(trace) {}
 
     void play(std::deque<std::string> words) {
         while (!words.empty()) {
@@ -68,6 +69,7 @@ public:
             } else if (action == "user") {
                 user_.push_back(take(words, "user action"));
             } else if (action == "outfold") {
+                host_.open_menu(AEGP_Menu_LAYER);  // as the user opens the menu to get there
                 choose(plugin_command());
             } else if (action == "choose") {
                 std::string text = take(words, "command text");
@@ -131,12 +133,23 @@ private:
     void choose(AEGP_Command command) {
         auto entry = host_.command(command);
         out_ << "choose \"" << (entry ? entry->text : "?") << "\"\n";
+        if (entry && !entry->enabled) {
+            out_ << "the command is disabled; nothing happens\n";
+            return;
+        }
         const size_t dialogsBefore = host_.dialogs().size();
         const size_t alertsBefore = host_.alerts().size();
         const size_t undoBefore = host_.undo_history().size();
         host_.set_user(user_);
         user_.clear();
+        host_.clear_trace();
         A_Err err = host_.click(command);
+        if (trace_) {
+            out_ << "host calls:";
+            for (const auto& call : host_.trace())
+                if (call != "AcquireSuite" && call != "ReleaseSuite") out_ << " " << call;
+            out_ << "\n";
+        }
 
         for (size_t i = dialogsBefore; i < host_.dialogs().size(); ++i)
             tool::print_dialog(out_, host_.dialogs()[i]);
@@ -158,6 +171,7 @@ public:
 private:
     host::Host& host_;
     std::ostream& out_;
+    bool trace_ = false;
     std::vector<std::string> user_;
     bool leaked_ = false;
 };
@@ -171,11 +185,13 @@ int main(int argc, char** argv) {
     std::string settingsDir;
     std::string saveFile;
     bool noNativeJson = false;
+    bool trace = false;
     std::vector<std::string> actions;
     app.add_option("--project", projectFile, "Project file to open (JSON)");
     app.add_option("--plugin", pluginFile, "Plug-in module to load")->capture_default_str();
     app.add_option("--settings", settingsDir, "Folder of the settings store");
     app.add_option("--save", saveFile, "Save the project here at the end");
+    app.add_flag("--trace", trace, "Print the host calls the command made");
     app.add_flag("--no-native-json", noNativeJson, "Remove the engine's JSON before scripts run");
     app.add_option("actions", actions,
                    "Actions, in order:\n"
@@ -201,7 +217,7 @@ int main(int argc, char** argv) {
         std::cout << "loaded " << pluginFile << ": " << err << "\n";
         for (const auto& report : host.reports()) std::cout << "report: " << report << "\n";
 
-        Session session(host, std::cout);
+        Session session(host, std::cout, trace);
         session.play(std::deque<std::string>(actions.begin(), actions.end()));
         if (!saveFile.empty()) host.save_project(saveFile);
         return session.leaked() ? 3 : 0;

@@ -122,7 +122,9 @@ std::vector<std::string> draw(const Control& control) {
         return {draw_control(control)};
     }
     std::vector<std::string> lines;
-    if (is_row(control)) {
+    bool singleLines = true;
+    for (const auto& child : control.children) singleLines = singleLines && draw(child).size() <= 1;
+    if (is_row(control) && singleLines) {
         std::string line;
         for (const auto& child : control.children)
             for (const auto& part : draw(child)) line += (line.empty() ? "" : "  ") + part;

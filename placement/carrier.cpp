@@ -1,0 +1,161 @@
+#include "placement/carrier.h"
+
+#include <array>
+#include <cstddef>
+
+#include "extract/rename.h"
+#include "placement/source_users.h"
+#include "shell/host_suites.h"
+#include "shell/running_error.h"
+
+namespace outfold {
+
+namespace {
+
+constexpr std::u16string_view kCarrierOpening = u"{{";
+constexpr std::u16string_view kCarrierClosing = u"_outfold}}";
+
+// The fixed buffer the name is handed over in: the longest name the host
+// accepts plus its terminating zero.
+constexpr std::size_t kNameBufferUnits = kMaxLayerNameUnits + 1;
+using NameBuffer = std::array<A_UTF16Char, kNameBufferUnits>;
+
+bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+NameBuffer name_buffer(std::u16string_view name) {
+    NameBuffer buffer{};
+    for (std::size_t i = 0; i < name.size() && i + 1 < buffer.size(); ++i) buffer[i] = name[i];
+    return buffer;
+}
+
+// What the null copies from the pre-comp layer, read before the null exists.
+struct CarrierPlan {
+    AEGP_ItemH precompSource = nullptr;
+    A_Ratio pixelAspect{0, 0};
+    AEGP_CompH parentComp = nullptr;
+    A_Time duration{0, 0};
+    A_Time inPoint{0, 0};
+};
+
+A_Err read_carrier_plan(HostSuites& suites, AEGP_LayerH precompLayer, CarrierPlan* plan) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+    RunningError err;
+    err.then([&] { return layers.AEGP_GetLayerSourceItem(precompLayer, &plan->precompSource); })
+        .then([&] {
+            return suites.get<AEGP_ItemSuite_v7>().AEGP_GetItemPixelAspectRatio(plan->precompSource,
+                                                                                &plan->pixelAspect);
+        })
+        .then([&] { return layers.AEGP_GetLayerParentComp(precompLayer, &plan->parentComp); })
+        .then([&] {
+            return layers.AEGP_GetLayerDuration(precompLayer, AEGP_LTimeMode_LayerTime,
+                                                &plan->duration);
+        })
+        .then([&] {
+            return layers.AEGP_GetLayerInPoint(precompLayer, AEGP_LTimeMode_CompTime,
+                                               &plan->inPoint);
+        });
+    return err.code();
+}
+
+// Gives the null's solid the pixel aspect ratio of the pre-comp's source; the
+// rest of the interpretation is handed back as it was read.
+A_Err match_pixel_aspect(HostSuites& suites, AEGP_LayerH carrier, A_Ratio pixelAspect) {
+    const auto& footage = suites.get<AEGP_FootageSuite_v11>();
+    RunningError err;
+    AEGP_ItemH solid = nullptr;
+    AEGP_FootageInterp interpretation{};
+    err.then([&] {
+           return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerSourceItem(carrier, &solid);
+       })
+        .then([&] { return footage.AEGP_GetFootageInterpretation(solid, false, &interpretation); })
+        .then([&] {
+            interpretation.pix_aspect_ratio = pixelAspect;
+            return footage.AEGP_SetFootageInterpretation(solid, false, &interpretation);
+        });
+    return err.code();
+}
+
+// The null's 3D switch is set either way, so it always equals the pre-comp
+// layer's.
+A_Err match_3d_switch(HostSuites& suites, AEGP_LayerH precompLayer, AEGP_LayerH carrier) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+    RunningError err;
+    A_Boolean is3D = false;
+    err.then([&] { return layers.AEGP_IsLayer3D(precompLayer, &is3D); }).then([&] {
+        return layers.AEGP_SetLayerFlag(carrier, AEGP_LayerFlag_LAYER_IS_3D, is3D);
+    });
+    return err.code();
+}
+
+A_Err build_carrier(HostSuites& suites, AEGP_LayerH precompLayer, const NameBuffer& name,
+                    AEGP_LayerH* carrierNull) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+    RunningError err;
+    CarrierPlan plan;
+    err.then([&] { return read_carrier_plan(suites, precompLayer, &plan); })
+        .then([&] {
+            return suites.get<AEGP_CompSuite_v25>().AEGP_CreateNullInComp(
+                name.data(), plan.parentComp, &plan.duration, carrierNull);
+        })
+        .then([&] {
+            // The null starts at composition time 0, so its layer time is
+            // composition time.
+            return layers.AEGP_SetLayerInPointAndDuration(*carrierNull, AEGP_LTimeMode_LayerTime,
+                                                          &plan.inPoint, &plan.duration);
+        })
+        .then([&] { return match_pixel_aspect(suites, *carrierNull, plan.pixelAspect); })
+        .then([&] { return match_3d_switch(suites, precompLayer, *carrierNull); });
+    return err.code();
+}
+
+// The source item goes only when the layer was its last user: deleting an
+// item takes every layer that shows it along.
+A_Err delete_unused_item(HostSuites& suites, const PluginInfo* info, AEGP_ItemH item) {
+    RunningError err;
+    A_long users = 0;
+    err.then([&] { return count_source_users(info, item, &users); });
+    if (err.ok() && users == 0) {
+        err.then([&] { return suites.get<AEGP_ItemSuite_v3>().AEGP_DeleteItem(item); });
+    }
+    return err.code();
+}
+
+}  // namespace
+
+std::u16string carrier_name(std::u16string_view precompName) {
+    const std::size_t room = kMaxLayerNameUnits - kCarrierOpening.size() - kCarrierClosing.size();
+    std::size_t kept = precompName.size() < room ? precompName.size() : room;
+    if (kept < precompName.size() && kept > 0 && is_high_surrogate(precompName[kept - 1])) --kept;
+    std::u16string name(kCarrierOpening);
+    name += precompName.substr(0, kept);
+    name += kCarrierClosing;
+    return name;
+}
+
+A_Err create_carrier_null(const PluginInfo* info, AEGP_LayerH precompLayer,
+                          AEGP_LayerH* carrierNull) {
+    // A name that cannot be read leaves the middle empty: "{{_outfold}}".
+    std::u16string precompName;
+    static_cast<void>(get_layer_name(info, precompLayer, &precompName));
+    const NameBuffer name = name_buffer(carrier_name(precompName));
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        return build_carrier(suites, precompLayer, name, carrierNull);
+    });
+}
+
+A_Err delete_layer_and_source(const PluginInfo* info, AEGP_LayerH layer) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const auto& layers = suites.get<AEGP_LayerSuite_v10>();
+        RunningError err;
+        AEGP_ItemH source = nullptr;
+        err.then([&] { return layers.AEGP_GetLayerSourceItem(layer, &source); }).then([&] {
+            return layers.AEGP_DeleteLayer(layer);
+        });
+        if (err.ok() && source != nullptr) {
+            err.then([&] { return delete_unused_item(suites, info, source); });
+        }
+        return err.code();
+    });
+}
+
+}  // namespace outfold

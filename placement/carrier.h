@@ -1,0 +1,31 @@
+// The carrier null: a null layer that stands in for a pre-comp layer's own
+// transform while its layers are extracted, and its removal afterwards.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "aegp.h"
+#include "shell/plugin_info.h"
+
+namespace outfold {
+
+// The carrier's name for a pre-comp layer shown as `precompName`: "{{", the
+// name, "_outfold}}". The name part is cut (never inside a surrogate pair) so
+// that the whole fits the host's limit for layer names.
+std::u16string carrier_name(std::u16string_view precompName);
+
+// Creates the carrier null for `precompLayer` on top of the composition that
+// holds it: named after the pre-comp layer, with its in point (composition
+// time) and duration, its 3D switch, and a solid with the pixel aspect ratio
+// of the pre-comp's source. A null created before a later failure stays.
+A_Err create_carrier_null(const PluginInfo* info, AEGP_LayerH precompLayer,
+                          AEGP_LayerH* carrierNull);
+
+// Deletes the layer, then its source item when no other layer of the project
+// shows that item any more (the carrier's own solid), so nothing of the
+// carrier is left behind and no other layer goes with it. A layer without a
+// source item is simply deleted.
+A_Err delete_layer_and_source(const PluginInfo* info, AEGP_LayerH layer);
+
+}  // namespace outfold
