@@ -267,8 +267,7 @@ struct SPBasicSuite {
 using AEGP_CommandHook = A_Err (*)(AEGP_GlobalRefcon pluginRefcon, AEGP_CommandRefcon refcon,
                                    AEGP_Command command, AEGP_HookPriority priority,
                                    A_Boolean alreadyHandled, A_Boolean* handled);
-using AEGP_UpdateMenuHook = A_Err (*)(AEGP_GlobalRefcon pluginRefcon,
-                                      AEGP_UpdateMenuRefcon refcon,
+using AEGP_UpdateMenuHook = A_Err (*)(AEGP_GlobalRefcon pluginRefcon, AEGP_UpdateMenuRefcon refcon,
                                       AEGP_WindowType activeWindow);
 using AEGP_EntryPoint = A_Err (*)(SPBasicSuite* basicSuite, A_long majorVersion,
                                   A_long minorVersion, AEGP_PluginID pluginId,

@@ -3,9 +3,9 @@
 // aegp_layout.cpp, so a drift fails the build on every platform.
 #pragma once
 
-#include "aegp.h"
-
 #include <cstddef>
+
+#include "aegp.h"
 
 static_assert(sizeof(void*) == 8, "the host is a 64-bit process");
 
@@ -45,7 +45,8 @@ static_assert(sizeof(SPBasicSuite) == 56 && offsetof(SPBasicSuite, AcquireSuite)
 AEGP_FOR_EACH_SUITE_LENGTH(AEGP_CHECK_LENGTH)
 #undef AEGP_CHECK_LENGTH
 
-#define AEGP_CHECK_SLOT(Suite, op, slot) \
-    static_assert(offsetof(Suite, op) == (slot) * sizeof(void*), #Suite "::" #op " is off its slot");
+#define AEGP_CHECK_SLOT(Suite, op, slot)                         \
+    static_assert(offsetof(Suite, op) == (slot) * sizeof(void*), \
+                  #Suite "::" #op " is off its slot");
 AEGP_FOR_EACH_OPERATION(AEGP_CHECK_SLOT)
 #undef AEGP_CHECK_SLOT

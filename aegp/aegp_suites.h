@@ -2,6 +2,9 @@
 // Generated once from the host's slot table; keep slots and lengths as they are.
 #pragma once
 
+// One line per slot, so the tables read like the slot lists they follow.
+// clang-format off
+
 // "AEGP Collection Suite", version 2: 6 slots.
 struct AEGP_CollectionSuite_v2 {
     A_Err (*AEGP_NewCollection)(AEGP_PluginID plugin_id, AEGP_Collection2H* collectionPH);
@@ -886,4 +889,4 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_StreamSuite_v9, 22) \
     X(AEGP_UtilitySuite_v7, 25) \
     X(AEGP_UtilitySuite_v13, 33)
-
+// clang-format on

@@ -17,10 +17,14 @@ struct ExtractionRun {
     SourceLedger ledger;
 };
 
-// Extracts one pre-comp layer into its parent composition and disposes of it.
-// When lastItem is set (the layer is the selection's last item) its copies
-// become the composition's selection. The extracted-layers collection is
-// created and disposed here on every path.
+// Extracts one pre-comp layer into its parent composition and disposes of it:
+// carrier null, copies, stacking, parent links, and with copyAttributes the
+// 3D switch, timing, transform (on the carrier) and effects. The carrier stays
+// with the copies only when the transform is animated. When lastItem is set
+// (the layer is the selection's last item) its copies become the
+// composition's selection. The extracted-layers collection is created and
+// disposed here on every path, and a run that stops early still puts back the
+// parent links it cleared inside the pre-comp.
 A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH precompLayer,
                             bool lastItem);
 

@@ -1,5 +1,6 @@
 // The pre-comp layer's transform onto the carrier layer: held values where a
 // property has no keyframes, every keyframe (batch form) where it has.
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -149,16 +150,6 @@ TEST_F(TransformTransferTest, TangentAndFlagCallsFollowTheKeyframes) {
         EXPECT_EQ(calls_to("AEGP_SetKeyframeSpatialTangents"), c.tangentReads);
         EXPECT_EQ(calls_to("AEGP_SetKeyframeFlag"), c.flagWrites);
     }
-}
-
-TEST_F(TransformTransferTest, OpacityKeyframesOfAnotherLayerArriveToo) {
-    bool animated = false;
-    ASSERT_EQ(copy_transform(kFading, &animated), A_Err_NONE);
-    const auto& source = stream(kFading, kOpacity).keyframes;
-    const auto& copies = stream(kCarrier, kOpacity).keyframes;
-    ASSERT_EQ(copies.size(), 2u);
-    expect_copied(layer(kFading), source[0], layer(kCarrier), copies[0]);
-    expect_copied(layer(kFading), source[1], layer(kCarrier), copies[1]);
 }
 
 // The first failing call ends the copy: the properties before it stay copied,

@@ -23,9 +23,9 @@ constexpr A_Err kInjected = 77;
 // back (or an undo group it was asked to close): the plug-in cannot do
 // better than ask once, so only the result code is checked for them.
 const std::set<std::string> kReleases = {
-    "ReleaseSuite",       "AEGP_DisposeCollection",  "AEGP_FreeMemHandle",
-    "AEGP_UnlockMemHandle", "AEGP_DisposeStream",    "AEGP_DisposeStreamValue",
-    "AEGP_DisposeEffect", "AEGP_EndUndoGroup",       "AEGP_EndAddKeyframes",
+    "ReleaseSuite",         "AEGP_DisposeCollection", "AEGP_FreeMemHandle",
+    "AEGP_UnlockMemHandle", "AEGP_DisposeStream",     "AEGP_DisposeStreamValue",
+    "AEGP_DisposeEffect",   "AEGP_EndUndoGroup",      "AEGP_EndAddKeyframes",
 };
 
 struct Scenario {
@@ -40,7 +40,8 @@ const Scenario kScenarios[] = {
      {"Caption", "Intro"},
      {"set prefixInput Hero", "click prependPrecompName", "click fixRandomExpresions",
       "click optionDeleteSource", "ok"}},
-    {"discard attributes, keep pre-comp", {"Intro", "Outro"},
+    {"discard attributes, keep pre-comp",
+     {"Intro", "Outro"},
      {"click optionDiscardAttributes", "click optionKeepInComp", "ok"}},
 };
 
@@ -113,9 +114,9 @@ TEST(FailureSweep, EveryHostCallFailingInTurnLeavesNothingBehind) {
             const host::Outstanding left = run.host().outstanding();
             EXPECT_TRUE(left.none())
                 << "undo groups " << left.openUndoGroups << ", collections " << left.collections
-                << ", streams " << left.streams << ", values " << left.streamValues
-                << ", effects " << left.effects << ", memory " << left.memHandles
-                << ", batches " << left.keyframeBatches << ", suites " << left.suites;
+                << ", streams " << left.streams << ", values " << left.streamValues << ", effects "
+                << left.effects << ", memory " << left.memHandles << ", batches "
+                << left.keyframeBatches << ", suites " << left.suites;
             // Whatever the run changed, one undo brings the project back.
             if (!run.host().undo_history().empty()) {
                 ASSERT_EQ(run.host().undo_history().size(), 1u);

@@ -1,12 +1,11 @@
 // The dialog answer's tokenizer, over well-formed, odd and broken texts.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "pipeline/json_tokenizer.h"
+#include "plugin/allocation_counter.h"
 
 namespace outfold {
 namespace {
@@ -194,40 +193,26 @@ TEST(JsonTokenizer, TokenArrayExhaustion) {
     EXPECT_EQ(tokenize("[]", 1).result, 1);
 }
 
-// Counts allocations made by this thread while armed.
-thread_local bool gCountAllocations = false;
-thread_local int gAllocations = 0;
-
-}  // namespace
-}  // namespace outfold
-
-void* operator new(std::size_t size) {
-    if (outfold::gCountAllocations) ++outfold::gAllocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
-namespace outfold {
-namespace {
-
 TEST(JsonTokenizer, AllocatesNothing) {
     const std::string text = R"({"a":[true,"x\u00e9",{"b":null}],"c":"d"})" + array_of(40);
     JsonToken tokens[kMaxTokens];
     JsonParser parser;
-    gAllocations = 0;
-    gCountAllocations = true;
-    const int result = json_tokenize(&parser, text.data(), text.size(), tokens, kMaxTokens);
-    gCountAllocations = false;
+    int result = 0;
+    int allocations = -1;
+    {
+        AllocationCounter counter;
+        result = json_tokenize(&parser, text.data(), text.size(), tokens, kMaxTokens);
+        allocations = counter.count();
+    }
     EXPECT_GT(result, 0);
-    EXPECT_EQ(gAllocations, 0);
-    // The counter itself works: a string that must allocate is seen.
-    gCountAllocations = true;
-    void* volatile seen = ::operator new(16);
-    gCountAllocations = false;
-    ::operator delete(seen);
-    EXPECT_EQ(gAllocations, 1);
+    EXPECT_EQ(allocations, 0);
+    // The counter itself works: an allocation is seen.
+    {
+        AllocationCounter counter;
+        void* volatile seen = ::operator new(16);
+        ::operator delete(seen);
+        EXPECT_EQ(counter.count(), 1);
+    }
 }
 
 struct UnescapeCase {

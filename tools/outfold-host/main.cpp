@@ -193,18 +193,19 @@ int main(int argc, char** argv) {
     app.add_option("--save", saveFile, "Save the project here at the end");
     app.add_flag("--trace", trace, "Print the host calls the command made");
     app.add_flag("--no-native-json", noNativeJson, "Remove the engine's JSON before scripts run");
-    app.add_option("actions", actions,
-                   "Actions, in order:\n"
-                   "  menu                   open the Layer menu and show it\n"
-                   "  select COMP L1,L2      make COMP active and select layers (name or 1-based)\n"
-                   "  deselect COMP          make COMP active with nothing selected\n"
-                   "  activate ITEM|none     make an item active\n"
-                   "  user ACTION            queue a dialog action: 'set NAME TEXT', 'click NAME',\n"
-                   "                         'ok', 'cancel', 'close'\n"
-                   "  outfold                choose the plug-in's command\n"
-                   "  choose TEXT            choose a Layer-menu command by its text\n"
-                   "  undo                   undo the newest step\n"
-                   "  show                   print the compositions and their layers");
+    app.add_option(
+        "actions", actions,
+        "Actions, in order:\n"
+        "  menu                   open the Layer menu and show it\n"
+        "  select COMP L1,L2      make COMP active and select layers (name or 1-based)\n"
+        "  deselect COMP          make COMP active with nothing selected\n"
+        "  activate ITEM|none     make an item active\n"
+        "  user ACTION            queue a dialog action: 'set NAME TEXT', 'click NAME',\n"
+        "                         'ok', 'cancel', 'close'\n"
+        "  outfold                choose the plug-in's command\n"
+        "  choose TEXT            choose a Layer-menu command by its text\n"
+        "  undo                   undo the newest step\n"
+        "  show                   print the compositions and their layers");
     CLI11_PARSE(app, argc, argv);
 
     try {

@@ -31,11 +31,16 @@ std::string seconds(model::Time time) {
 const char* kind_name(const model::Layer& layer) {
     if (layer.isNull) return "null";
     switch (layer.kind) {
-        case model::LayerKind::AV: return "av";
-        case model::LayerKind::Light: return "light";
-        case model::LayerKind::Camera: return "camera";
-        case model::LayerKind::Text: return "text";
-        case model::LayerKind::Shape: return "shape";
+        case model::LayerKind::AV:
+            return "av";
+        case model::LayerKind::Light:
+            return "light";
+        case model::LayerKind::Camera:
+            return "camera";
+        case model::LayerKind::Text:
+            return "text";
+        case model::LayerKind::Shape:
+            return "shape";
     }
     return "?";
 }
@@ -43,7 +48,8 @@ const char* kind_name(const model::Layer& layer) {
 std::string layer_line(const model::Project& project, const model::Composition& comp,
                        const model::Layer& layer, size_t index) {
     std::ostringstream line;
-    line << "    " << index + 1 << ". " << model::shown_name(project, layer) << "  [" << kind_name(layer);
+    line << "    " << index + 1 << ". " << model::shown_name(project, layer) << "  ["
+         << kind_name(layer);
     if (const model::Item* source = model::find_item(project, layer.source))
         if (!layer.isNull) line << " of " << source->name;
     line << "]";
@@ -151,7 +157,7 @@ void print_dialog(std::ostream& out, const host::script::Dialog& dialog) {
     out << "+" << std::string(width, '-') << "+\n";
     out << "closed by "
         << (dialog.closedBy == host::script::ClosedBy::WindowButton ? "the window button"
-                                                                      : dialog.closingControl)
+                                                                    : dialog.closingControl)
         << ", show() returned " << dialog.result << "\n";
 }
 
