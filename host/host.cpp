@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <stdexcept>
 
 #include "host_impl.h"
@@ -259,7 +260,12 @@ script::ScriptRun Host::run_script(const std::string& source) { return impl_->ru
 extern "C" __attribute__((visibility("default"))) void OutputDebugStringA(const char* text) {
     if (text == nullptr) return;
     if (host::Host::Impl* active = host::active_host()) {
-        active->debugLines.emplace_back(text);
+        try {
+            active->debugLines.emplace_back(text);
+        } catch (const std::bad_alloc&) {
+            // A line that cannot be stored is dropped: nothing may unwind
+            // into the plug-in that called.
+        }
     } else {
         std::fputs(text, stderr);
     }

@@ -90,20 +90,48 @@ model::Id id_arg(duk_context* ctx, duk_idx_t index) {
     return static_cast<model::Id>(value);
 }
 
-void push_text(duk_context* ctx, std::string_view utf8) {
-    const std::string text = to_engine(utf8);
-    duk_push_lstring(ctx, text.data(), text.size());
+namespace {
+
+struct PendingText {
+    const char* data;
+    std::size_t size;
+};
+
+duk_ret_t push_pending_text(duk_context* ctx, void* pending) {
+    const auto* text = static_cast<const PendingText*>(pending);
+    duk_push_lstring(ctx, text->data, text->size);
+    return 1;
 }
 
-void detail::copy_message(char* buffer, std::size_t size, std::string_view utf8) {
+}  // namespace
+
+void push_text(duk_context* ctx, std::string_view utf8) {
     const std::string text = to_engine(utf8);
-    std::size_t length = std::min(text.size(), size - 1);
-    if (length < text.size()) {
-        // Cut before a character's first byte, never inside it.
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+    // Pushing can run the engine out of memory, and the engine would unwind
+    // past this frame's string. Inside a protected call the failure comes
+    // back as a code instead, and the C++ side reports it.
+    PendingText pending{text.data(), text.size()};
+    if (duk_safe_call(ctx, push_pending_text, &pending, 0, 1) != DUK_EXEC_SUCCESS) {
+        duk_pop(ctx);
+        throw std::bad_alloc();
     }
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
+}
+
+void detail::copy_message(char* buffer, std::size_t size, std::string_view utf8) noexcept {
+    try {
+        const std::string text = to_engine(utf8);
+        std::size_t length = std::min(text.size(), size - 1);
+        if (length < text.size()) {
+            // Cut before a character's first byte, never inside it.
+            while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+                --length;
+        }
+        std::memcpy(buffer, text.data(), length);
+        buffer[length] = '\0';
+    } catch (...) {
+        // Called from the natives' error handlers: nothing may escape them.
+        std::snprintf(buffer, size, "%s", "out of memory");
+    }
 }
 
 void put(duk_context* ctx, std::span<const Entry> entries) {

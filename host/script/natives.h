@@ -6,7 +6,8 @@
 // errors (ScriptError, ModelError, ...) are caught there, their text copied
 // to a plain buffer, and only then, with no C++ object left alive, is the
 // script error raised. Bodies read arguments only with engine calls that do
-// not throw.
+// not throw, and push texts with push_text, which turns an engine failure
+// into a C++ one.
 #pragma once
 
 #include <duktape.h>
@@ -66,13 +67,14 @@ int index_arg(duk_context* ctx, duk_idx_t index, std::string_view call, int coun
 // invalid object.
 model::Id id_arg(duk_context* ctx, duk_idx_t index);
 
+// Pushes a text; an engine out of memory throws std::bad_alloc.
 void push_text(duk_context* ctx, std::string_view utf8);
 
 // The shape of a native's body: returns the number of values it pushed.
 using Body = duk_ret_t (*)(duk_context* ctx, Session& session);
 
 namespace detail {
-void copy_message(char* buffer, std::size_t size, std::string_view utf8);
+void copy_message(char* buffer, std::size_t size, std::string_view utf8) noexcept;
 }
 
 template <Body body>

@@ -95,7 +95,7 @@ duk_ret_t auto_fix_expressions(duk_context* ctx, Session& session) {
 // ---------------------------------------------------------------- items
 
 duk_ret_t item_kind(duk_context* ctx, Session& session) {
-    duk_push_string(ctx, kind_name(item_ref(session, id_arg(ctx, 0)).kind));
+    push_text(ctx, kind_name(item_ref(session, id_arg(ctx, 0)).kind));
     return 1;
 }
 
@@ -141,7 +141,7 @@ duk_ret_t layer_named(duk_context* ctx, Session& session) {
 // ---------------------------------------------------------------- layers
 
 duk_ret_t layer_kind(duk_context* ctx, Session& session) {
-    duk_push_string(ctx, layer_kind_name(layer_ref(session, id_arg(ctx, 0)).kind));
+    push_text(ctx, layer_kind_name(layer_ref(session, id_arg(ctx, 0)).kind));
     return 1;
 }
 

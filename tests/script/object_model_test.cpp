@@ -107,6 +107,24 @@ TEST_F(ObjectModel, NamesCrossIntoTheEngineAsItsOwnStrings) {
               "b");
 }
 
+// Reading a name the full engine cannot hold is a script error the script
+// can catch, and the host goes on.
+TEST_F(ObjectModel, ANameTooLargeForTheEngineIsACatchableError) {
+    comp("Main").layers[0].ownName = std::string(std::size_t{8} << 20, 'n');
+    const std::string caught = value(R"js(
+        var chunk = 'x';
+        while (chunk.length < (1 << 20)) chunk += chunk;
+        var keep = [];
+        try { for (;;) keep.push(chunk + keep.length); } catch (full) {}
+        var seen;
+        try { seen = app.project.item(4).layer(1).name.length; }
+        catch (e) { seen = e.name + ': ' + e.message; }
+        keep = null;
+        seen)js");
+    EXPECT_EQ(caught, "RangeError: out of memory");
+    EXPECT_EQ(value("app.project.item(4).layer(1).name.length"), std::to_string(8 << 20));
+}
+
 TEST_F(ObjectModel, ObjectsSeeTheProjectLive) {
     // An object made before a change sees the change.
     EXPECT_EQ(value("var main = app.project.item(4);\n"
