@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "model/streams.h"
+#include "text/codec.h"
 
 namespace host::model {
 
@@ -279,24 +280,6 @@ void fold_into_layer(Layer& layer, const Frame& change) {
 
 // ---------------------------------------------------------------- expressions
 
-void append_utf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 std::optional<unsigned> hex_digits(std::string_view text, std::size_t at, std::size_t count) {
     if (at + count > text.size()) return std::nullopt;
     unsigned value = 0;
@@ -347,7 +330,7 @@ std::size_t decode_escape(std::string_view text, std::size_t i, std::string& out
             return i + 2;  // a line continuation
         case 'x':
             if (const auto v = hex_digits(text, i + 2, 2)) {
-                append_utf8(out, *v);
+                text::append_utf8(out, *v);
                 return i + 4;
             }
             break;
@@ -362,7 +345,7 @@ std::size_t decode_escape(std::string_view text, std::size_t i, std::string& out
                         next += 6;
                     }
                 }
-                append_utf8(out, cp);
+                text::append_utf8(out, cp);
                 return next;
             }
             break;

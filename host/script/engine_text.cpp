@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "text/codec.h"
+
 namespace host::script {
 
 namespace {
@@ -11,24 +13,6 @@ constexpr char32_t kReplacement = 0xFFFD;
 bool is_surrogate(char32_t cp) { return cp >= 0xD800 && cp < 0xE000; }
 bool is_high_surrogate(char32_t cp) { return cp >= 0xD800 && cp < 0xDC00; }
 bool is_low_surrogate(char32_t cp) { return cp >= 0xDC00 && cp < 0xE000; }
-
-void append(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Decodes one character at text[i], advancing i. Surrogates are accepted
 // only when `surrogates` is set (they are what the engine's form is made
@@ -79,10 +63,10 @@ std::string to_engine(std::string_view utf8) {
     for (std::size_t i = 0; i < utf8.size();) {
         const char32_t cp = decode(utf8, i, false);
         if (cp < 0x10000) {
-            append(out, cp);
+            text::append_utf8(out, cp);
         } else {
-            append(out, 0xD800 + ((cp - 0x10000) >> 10));
-            append(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
+            text::append_utf8(out, 0xD800 + ((cp - 0x10000) >> 10));
+            text::append_utf8(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
         }
     }
     return out;
@@ -94,16 +78,16 @@ std::string from_engine(std::string_view engine) {
     for (std::size_t i = 0; i < engine.size();) {
         const char32_t cp = decode(engine, i, true);
         if (!is_surrogate(cp)) {
-            append(out, cp);
+            text::append_utf8(out, cp);
             continue;
         }
         std::size_t next = i;
         const char32_t low = next < engine.size() ? decode(engine, next, true) : 0;
         if (is_high_surrogate(cp) && is_low_surrogate(low)) {
-            append(out, 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00));
+            text::append_utf8(out, 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00));
             i = next;
         } else {
-            append(out, kReplacement);
+            text::append_utf8(out, kReplacement);
         }
     }
     return out;

@@ -9,6 +9,8 @@
 
 namespace host::text {
 
+// Appends one code point as UTF-8 (the caller passes a valid one).
+void append_utf8(std::string& out, char32_t c);
 std::u16string utf8_to_utf16(std::string_view utf8);
 std::string utf16_to_utf8(std::u16string_view utf16);
 std::string latin1_to_utf8(std::string_view latin1);
