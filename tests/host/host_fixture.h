@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <utility>
 
+#include "common/temp_dir.h"
 #include "host.h"
 #include "model/project_ops.h"
 
@@ -31,25 +31,7 @@ inline const A_UTF16Char* wide(const std::u16string& text) {
     return reinterpret_cast<const A_UTF16Char*>(text.c_str());
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("outfold-host-test-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using outfold_test::TempDir;
 
 // A plug-in that only remembers what the host gave it.
 struct NullPlugin {
@@ -182,7 +164,7 @@ protected:
     AEGP_PluginID plugin_ = 0;
 
 private:
-    TempDir settings_;
+    TempDir settings_{"host-test"};
     std::unique_ptr<host::Host> host_;
     std::map<std::pair<std::string, A_long>, const void*> acquired_;
 };

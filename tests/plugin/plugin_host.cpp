@@ -19,6 +19,8 @@ std::filesystem::path fresh_settings_dir() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = "outfold-settings-" + std::to_string(counter++);
     if (test != nullptr) name += std::string("-") + test->test_suite_name() + "-" + test->name();
+    // Parameterised tests have '/' in their names: keep the folder one level.
+    std::replace(name.begin(), name.end(), '/', '_');
     const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);

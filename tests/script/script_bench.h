@@ -8,11 +8,11 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "io/project_file.h"
 #include "model/project_ops.h"
 #include "script/script.h"
@@ -23,25 +23,7 @@ namespace script_test {
 
 using namespace host;
 
-class TempDir {
-public:
-    TempDir() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("outfold-script-test-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using outfold_test::TempDir;
 
 inline model::Project project_from(std::string_view json) {
     return io::project_from_json(nlohmann::json::parse(json));
@@ -111,7 +93,7 @@ protected:
     }
 
     model::Project project;
-    TempDir dir;
+    TempDir dir{"script-test"};
     script::SettingsStore settings{dir.path()};
     std::vector<script::Alert> alerts;
     std::vector<script::Dialog> dialogs;
