@@ -152,6 +152,16 @@ TEST_F(TransformTransferTest, TangentAndFlagCallsFollowTheKeyframes) {
     }
 }
 
+TEST_F(TransformTransferTest, OpacityKeyframesOfAnotherLayerArriveToo) {
+    bool animated = false;
+    ASSERT_EQ(copy_transform(kFading, &animated), A_Err_NONE);
+    const auto& source = stream(kFading, kOpacity).keyframes;
+    const auto& copies = stream(kCarrier, kOpacity).keyframes;
+    ASSERT_EQ(copies.size(), 2u);
+    expect_copied(layer(kFading), source[0], layer(kCarrier), copies[0]);
+    expect_copied(layer(kFading), source[1], layer(kCarrier), copies[1]);
+}
+
 // The first failing call ends the copy: the properties before it stay copied,
 // the failing one and those after it keep the carrier's own values.
 TEST_F(TransformTransferTest, AFailureStopsAtItsProperty) {
