@@ -139,6 +139,7 @@ struct ErrorCase {
 
 TEST_F(MenuHook, HostErrorLeavesTheEntryAsItWasAndDisposesTheSelection) {
     const std::vector<ErrorCase> cases = {
+        {"AEGP_GetActiveItem", 1},         {"AEGP_GetItemType", 1},  // the active item's type
         {"AEGP_GetCollectionNumItems", 1}, {"AEGP_GetCollectionItemByIndex", 1},
         {"AEGP_GetLayerObjectType", 1},    {"AEGP_GetLayerSourceItem", 1},
         {"AEGP_GetItemType", 2},  // the source item's type
