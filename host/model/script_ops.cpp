@@ -1,10 +1,12 @@
 #include "model/script_ops.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <optional>
 
+#include "model/frame.h"
 #include "model/streams.h"
 #include "text/codec.h"
 
@@ -32,59 +34,6 @@ std::optional<int> topmost_selected_index(const Composition& comp) {
 // ---------------------------------------------------------------- transforms
 
 constexpr double kDegrees = 180.0 / std::numbers::pi;
-
-// An affine map of a layer's space into its parent's: x and y through a 2x2
-// matrix and a translation, z through a scale and a translation (the 2D fold
-// does not model rotations out of the picture plane).
-struct Frame {
-    double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
-    double zs = 1, tz = 0;
-
-    // This map applied after `inner`.
-    Frame after(const Frame& inner) const {
-        Frame r;
-        r.a = a * inner.a + c * inner.b;
-        r.b = b * inner.a + d * inner.b;
-        r.c = a * inner.c + c * inner.d;
-        r.d = b * inner.c + d * inner.d;
-        r.tx = a * inner.tx + c * inner.ty + tx;
-        r.ty = b * inner.tx + d * inner.ty + ty;
-        r.zs = zs * inner.zs;
-        r.tz = zs * inner.tz + tz;
-        return r;
-    }
-
-    std::optional<Frame> inverse() const {
-        const double det = a * d - b * c;
-        if (std::abs(det) < 1e-12 || std::abs(zs) < 1e-12) return std::nullopt;
-        Frame r;
-        r.a = d / det;
-        r.b = -b / det;
-        r.c = -c / det;
-        r.d = a / det;
-        r.tx = -(r.a * tx + r.c * ty);
-        r.ty = -(r.b * tx + r.d * ty);
-        r.zs = 1 / zs;
-        r.tz = -tz / zs;
-        return r;
-    }
-
-    void map_point(std::vector<double>& p) const {
-        if (p.size() < 2) return;
-        const double x = p[0], y = p[1];
-        p[0] = a * x + c * y + tx;
-        p[1] = b * x + d * y + ty;
-        if (p.size() > 2) p[2] = zs * p[2] + tz;
-    }
-
-    void map_vector(std::vector<double>& v) const {
-        if (v.size() < 2) return;
-        const double x = v[0], y = v[1];
-        v[0] = a * x + c * y;
-        v[1] = b * x + d * y;
-        if (v.size() > 2) v[2] = zs * v[2];
-    }
-};
 
 // A 2x2 matrix read as a rotation followed by (after, in application order
 // before) a scale: M = R(angle) * diag(sx, sy), dropping any shear.
@@ -120,8 +69,21 @@ bool has_anchor_point(const Layer& layer) {
     return layer.kind != LayerKind::Camera && layer.kind != LayerKind::Light;
 }
 
+bool is_3d(const Layer& layer) { return (layer.flags & flag::k3D) != 0; }
+
+// The layer's rotation at a layer time (see frame.h for the order).
+Mat3 rotation_of(const Layer& layer, Time layerTime) {
+    const double z = component(stream_value(layer, stream::kRotation, layerTime, {0}), 0, 0);
+    if (!is_3d(layer)) return rotation_z(z);
+    const double x = component(stream_value(layer, stream::kRotateX, layerTime, {0}), 0, 0);
+    const double y = component(stream_value(layer, stream::kRotateY, layerTime, {0}), 0, 0);
+    const Mat3 orientation =
+        rotation_xyz(stream_value(layer, stream::kOrientation, layerTime, {0, 0, 0}));
+    return multiply(orientation, rotation_xyz({x, y, z}));
+}
+
 // The layer's own map into its parent's space at a layer time:
-// position + R(rotation) * S(scale) * (p - anchor).
+// position + R * S * (p - anchor).
 Frame local_frame(const Layer& layer, Time layerTime) {
     const std::vector<double> anchor =
         has_anchor_point(layer) ? stream_value(layer, stream::kAnchorPoint, layerTime, {0, 0, 0})
@@ -130,21 +92,17 @@ Frame local_frame(const Layer& layer, Time layerTime) {
         stream_value(layer, stream::kPosition, layerTime, {0, 0, 0});
     const std::vector<double> scale =
         stream_value(layer, stream::kScale, layerTime, {100, 100, 100});
-    const double rotation = component(stream_value(layer, stream::kRotation, layerTime, {0}), 0, 0);
-
-    const double sx = component(scale, 0, 100) / 100, sy = component(scale, 1, 100) / 100;
-    const double sz = component(scale, 2, 100) / 100;
-    const double cs = std::cos(rotation / kDegrees), sn = std::sin(rotation / kDegrees);
+    const Mat3 rotation = rotation_of(layer, layerTime);
     Frame f;
-    f.a = cs * sx;
-    f.b = sn * sx;
-    f.c = -sn * sy;
-    f.d = cs * sy;
-    const double ax = component(anchor, 0, 0), ay = component(anchor, 1, 0);
-    f.tx = component(position, 0, 0) - (f.a * ax + f.c * ay);
-    f.ty = component(position, 1, 0) - (f.b * ax + f.d * ay);
-    f.zs = sz;
-    f.tz = component(position, 2, 0) - sz * component(anchor, 2, 0);
+    for (int column = 0; column < 3; ++column) {
+        const double factor = component(scale, std::size_t(column), 100) / 100;
+        for (int row = 0; row < 3; ++row) f.m[row][column] = rotation[row][column] * factor;
+    }
+    for (int row = 0; row < 3; ++row) {
+        f.t[row] = component(position, std::size_t(row), 0);
+        for (int column = 0; column < 3; ++column)
+            f.t[row] -= f.m[row][column] * component(anchor, std::size_t(column), 0);
+    }
     return f;
 }
 
@@ -189,28 +147,28 @@ void fold_held_rotation_scale(Layer& layer, const Frame& change) {
     const double sx = scale ? component(scale->value, 0, 100) / 100 : 1;
     const double sy = scale ? component(scale->value, 1, 100) / 100 : 1;
     const double cs = std::cos(r / kDegrees), sn = std::sin(r / kDegrees);
-    const double a = change.a * cs * sx + change.c * sn * sx;
-    const double b = change.b * cs * sx + change.d * sn * sx;
-    const double c = -change.a * sn * sy + change.c * cs * sy;
-    const double d = -change.b * sn * sy + change.d * cs * sy;
+    const double a = change.a() * cs * sx + change.c() * sn * sx;
+    const double b = change.b() * cs * sx + change.d() * sn * sx;
+    const double c = -change.a() * sn * sy + change.c() * cs * sy;
+    const double d = -change.b() * sn * sy + change.d() * cs * sy;
     RotationScale folded = decompose(a, b, c, d);
     if (sx < 0) {  // keep a mirrored layer mirrored the way it was
         folded = RotationScale{folded.degrees + 180, -folded.sx, -folded.sy};
     }
-    const RotationScale turn = decompose(change.a, change.b, change.c, change.d);
+    const RotationScale turn = decompose(change.a(), change.b(), change.c(), change.d());
     if (rotation && !rotation->value.empty())
         rotation->value[0] = nearest_turn(folded.degrees, r + turn.degrees);
     if (scale && scale->value.size() >= 2) {
         scale->value[0] = folded.sx * 100;
         scale->value[1] = folded.sy * 100;
-        if (scale->value.size() > 2) scale->value[2] *= change.zs;
+        if (scale->value.size() > 2) scale->value[2] *= change.zs();
     }
 }
 
 // Rotation and scale when either is animated: every value moves by the
 // change's own rotation and scale.
 void fold_animated_rotation_scale(Layer& layer, const Frame& change) {
-    const RotationScale turn = decompose(change.a, change.b, change.c, change.d);
+    const RotationScale turn = decompose(change.a(), change.b(), change.c(), change.d());
     if (layer.streams.contains(stream::kRotation)) {
         for_each_value(layer.streams[stream::kRotation], [&](std::vector<double>& v) {
             if (!v.empty()) v[0] += turn.degrees;
@@ -222,7 +180,7 @@ void fold_animated_rotation_scale(Layer& layer, const Frame& change) {
                 v[0] *= turn.sx;
                 v[1] *= turn.sy;
             }
-            if (v.size() > 2) v[2] *= change.zs;
+            if (v.size() > 2) v[2] *= change.zs();
         });
     }
 }
@@ -232,9 +190,7 @@ bool animated(const Layer& layer, int number) {
     return found != layer.streams.end() && !found->second.keyframes.empty();
 }
 
-bool keeps_orientation_and_size(const Frame& f) {
-    return f.a == 1 && f.b == 0 && f.c == 0 && f.d == 1 && f.zs == 1;
-}
+bool keeps_orientation_and_size(const Frame& f) { return f.is_translation(); }
 
 // Values a hair away from a round number (left by the trigonometry) are
 // snapped to it, so folding a plain rotation by 90 degrees gives 100, not
@@ -264,6 +220,58 @@ void fold_rotation_scale(Layer& layer, const Frame& change) {
     }
 }
 
+// A 3D layer that is turned out of the picture plane by its own orientation
+// or X / Y rotation, at any of its values.
+bool turns_out_of_plane(const Layer& layer) {
+    const auto turned = [](const std::vector<double>& v) {
+        return std::any_of(v.begin(), v.end(), [](double x) { return std::fmod(x, 360.0) != 0; });
+    };
+    for (int number : {stream::kRotateX, stream::kRotateY, stream::kOrientation}) {
+        const auto found = layer.streams.find(number);
+        if (found == layer.streams.end()) continue;
+        if (turned(found->second.value)) return true;
+        for (const Keyframe& key : found->second.keyframes)
+            if (turned(key.value)) return true;
+    }
+    return false;
+}
+
+// Rotation and scale of a 3D layer when the change or the layer itself turns
+// out of the picture plane: the change's rotation goes into the orientation
+// (X, Y and Z rotation keep their values and keyframes), its stretch along
+// each axis into the scale. Exact for rotations and uniform scales.
+void fold_orientation_scale(Layer& layer, const Frame& change) {
+    // The columns of the change's linear part are its rotation's axes, each
+    // stretched by the change's scale along it.
+    std::array<double, 3> stretch{};
+    Mat3 turn = change.m;
+    for (int column = 0; column < 3; ++column) {
+        stretch[column] = std::hypot(change.m[0][column], change.m[1][column], change.m[2][column]);
+        for (int row = 0; row < 3; ++row) {
+            turn[row][column] = stretch[column] < 1e-12 ? kIdentity3[row][column]
+                                                        : change.m[row][column] / stretch[column];
+        }
+    }
+    if (determinant(turn) < 0) {
+        // A mirror: a flip of all three axes turns along with any rotation,
+        // so the scale carries it and the rest is a rotation again.
+        for (int column = 0; column < 3; ++column) {
+            stretch[column] = -stretch[column];
+            for (int row = 0; row < 3; ++row) turn[row][column] = -turn[row][column];
+        }
+    }
+    if (layer.streams.contains(stream::kOrientation)) {
+        for_each_value(layer.streams[stream::kOrientation], [&](std::vector<double>& v) {
+            if (v.size() >= 3) v = angles_xyz(multiply(turn, rotation_xyz(v)));
+        });
+    }
+    if (layer.streams.contains(stream::kScale)) {
+        for_each_value(layer.streams[stream::kScale], [&](std::vector<double>& v) {
+            for (std::size_t i = 0; i < std::min<std::size_t>(v.size(), 3); ++i) v[i] *= stretch[i];
+        });
+    }
+}
+
 // Applies a change of parent space to the layer's own transform values.
 void fold_into_layer(Layer& layer, const Frame& change) {
     if (layer.streams.contains(stream::kPosition))
@@ -271,9 +279,13 @@ void fold_into_layer(Layer& layer, const Frame& change) {
     if (!has_anchor_point(layer) && layer.streams.contains(stream::kAnchorPoint))
         map_points(layer.streams[stream::kAnchorPoint], change);  // point of interest
     if (!keeps_orientation_and_size(change)) {
-        fold_rotation_scale(layer, change);
-        for (int number :
-             {stream::kAnchorPoint, stream::kPosition, stream::kScale, stream::kRotation})
+        if (is_3d(layer) && (!change.planar() || turns_out_of_plane(layer))) {
+            fold_orientation_scale(layer, change);
+        } else {
+            fold_rotation_scale(layer, change);
+        }
+        for (int number : {stream::kAnchorPoint, stream::kPosition, stream::kScale,
+                           stream::kRotation, stream::kOrientation})
             tidy_stream(layer, number);
     }
 }

@@ -1,8 +1,10 @@
 // Layer.parent from scripts: assigning null (or another layer) keeps the
 // layer where it is on screen.
+#include <array>
 #include <cmath>
 #include <numbers>
 
+#include "model/frame.h"
 #include "model/streams.h"
 #include "script_bench.h"
 
@@ -249,6 +251,128 @@ TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
         EXPECT_EQ(project, before) << c.source;
     }
     EXPECT_EQ(changes, 0);
+}
+
+// ---- 3D layers
+
+struct Point3 {
+    double x = 0;
+    double y = 0;
+    double z = 0;
+};
+
+using Matrix = model::Mat3;
+using model::multiply;
+
+// Turns about x, y and z, in degrees (y down, so positive z turns clockwise).
+Matrix turn(int axis, double degrees) {
+    const double c = std::cos(degrees * std::numbers::pi / 180);
+    const double s = std::sin(degrees * std::numbers::pi / 180);
+    if (axis == 0) return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}};
+    if (axis == 1) return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}};
+    return {{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
+}
+
+// A 3D layer's map into its parent: about the anchor point, scale, then the
+// rotations (Z, then Y, then X), then the orientation (its Z, Y, X), then
+// move to the position.
+Point3 into_parent_3d(const model::Layer& layer, Point3 p, model::Time compTime) {
+    const model::Time t = compTime - layer.offset;
+    const auto v = [&](int number, std::size_t i, double fallback) {
+        return held(layer, number, i, fallback, t);
+    };
+    const Matrix orientation =
+        multiply(multiply(turn(0, v(10, 0, 0)), turn(1, v(10, 1, 0))), turn(2, v(10, 2, 0)));
+    const Matrix rotation =
+        multiply(multiply(turn(0, v(8, 0, 0)), turn(1, v(9, 0, 0))), turn(2, v(3, 0, 0)));
+    const Matrix r = multiply(orientation, rotation);
+    const double d[3] = {(p.x - v(0, 0, 0)) * v(2, 0, 100) / 100,
+                         (p.y - v(0, 1, 0)) * v(2, 1, 100) / 100,
+                         (p.z - v(0, 2, 0)) * v(2, 2, 100) / 100};
+    double out[3];
+    for (int i = 0; i < 3; ++i)
+        out[i] = v(1, std::size_t(i), 0) + r[i][0] * d[0] + r[i][1] * d[1] + r[i][2] * d[2];
+    return {out[0], out[1], out[2]};
+}
+
+std::string scene_3d(const std::string& kid, const std::string& parent) {
+    return R"({"activeItem": "Main", "items": [{"type": "comp", "name": "Main", "layers": [
+        {"type": "shape", "name": "Kid", "parent": "Dad", "flags": ["video", "3d"], "streams": )" +
+           kid + R"(},
+        {"type": "shape", "name": "Dad", "flags": ["video", "3d"], "streams": )" +
+           parent + "}]}]}";
+}
+
+class Parent3D : public ScriptBench {
+protected:
+    std::vector<Point3> world_of(const std::string& name, model::Time t = model::Rational::of(0)) {
+        const Point3 probes[] = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}, {0, 0, 100}, {37, -12, 55}};
+        std::vector<Point3> points;
+        for (Point3 p : probes) {
+            for (const model::Layer* l = &layer("Main", name); l != nullptr;
+                 l = l->parent == model::kNoId ? nullptr : model::find_layer(project, l->parent)) {
+                p = into_parent_3d(*l, p, t);
+            }
+            points.push_back(p);
+        }
+        return points;
+    }
+
+    void expect_same_place(const std::vector<Point3>& before, const std::vector<Point3>& after,
+                           const std::string& label) {
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            EXPECT_NEAR(before[i].x, after[i].x, 1e-6) << label << " probe " << i;
+            EXPECT_NEAR(before[i].y, after[i].y, 1e-6) << label << " probe " << i;
+            EXPECT_NEAR(before[i].z, after[i].z, 1e-6) << label << " probe " << i;
+        }
+    }
+};
+
+TEST_F(Parent3D, ReleasingKeepsATurnedLayersPlaceAndLook) {
+    struct Case {
+        const char* label;
+        std::string project;
+    };
+    const Case cases[] = {
+        {"a tilted parent",
+         scene_3d(R"({"Position": [10, 20, 5], "Anchor Point": [5, 5, 0], "Rotation": 40,
+                      "X Rotation": 15})",
+                  R"({"Position": [300, 200, 50], "Orientation": [30, 0, 0], "Y Rotation": 20,
+                      "Scale": [150, 150, 150]})")},
+        {"a flat parent over a turned child",
+         scene_3d(R"({"Position": [-40, 70, 0], "Orientation": [0, 45, 0], "Rotation": 10})",
+                  R"({"Position": [30, -20, 0], "Rotation": 90, "Scale": [50, 50, 50]})")},
+        {"a mirrored, tilted parent",
+         scene_3d(R"({"Position": [25, 0, 0], "Y Rotation": -30})",
+                  R"({"Position": [500, 500, 0], "X Rotation": 60, "Scale": [-100, 100, 100]})")},
+    };
+    for (const Case& c : cases) {
+        load(c.project);
+        const std::vector<Point3> before = world_of("Kid");
+        value("app.project.item(1).layer(1).parent = null");
+        EXPECT_EQ(layer("Main", "Kid").parent, model::kNoId) << c.label;
+        expect_same_place(before, world_of("Kid"), c.label);
+    }
+}
+
+// The parent's turn lands in the orientation; the layer's own rotations,
+// keyframes included, keep their values.
+TEST_F(Parent3D, TheTurnGoesIntoTheOrientation) {
+    load(scene_3d(R"({"Position": [0, 0, 0], "Rotation": 25,
+                      "X Rotation": {"keyframes": [{"time": 0, "value": 0},
+                                                   {"time": 1, "value": 90}]}})",
+                  R"({"Position": [100, 0, 0], "X Rotation": 90})"));
+    const std::vector<Point3> start = world_of("Kid");
+    const std::vector<Point3> end = world_of("Kid", model::Rational::of(1));
+    value("app.project.item(1).layer(1).parent = null");
+    const model::Layer& kid = layer("Main", "Kid");
+    EXPECT_EQ(kid.streams.at(10).value, (std::vector<double>{90, 0, 0}));
+    EXPECT_EQ(kid.streams.at(3).value, (std::vector<double>{25}));
+    ASSERT_EQ(kid.streams.at(8).keyframes.size(), 2u);
+    EXPECT_EQ(kid.streams.at(8).keyframes[1].value, (std::vector<double>{90}));
+    EXPECT_EQ(kid.streams.at(1).value, (std::vector<double>{100, 0, 0}));
+    expect_same_place(start, world_of("Kid"), "at 0 s");
+    expect_same_place(end, world_of("Kid", model::Rational::of(1)), "at 1 s");
 }
 
 }  // namespace
