@@ -70,7 +70,7 @@ function setUp(control, type, parent, win) {
     if (type === "checkbox" || type === "radiobutton") defineValue(control);
 }
 
-// The object of a resource specification such as `edittext {text: "a"}`.
+// The object a resource string describes, e.g. `edittext {text: "a"}`.
 function readResource(body) {
     return (new Function("return (" + body + ");"))();
 }
