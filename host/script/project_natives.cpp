@@ -2,6 +2,7 @@
 // them by id; an id that names nothing (any more) is an invalid object.
 #include <array>
 
+#include "io/names.h"
 #include "model/script_ops.h"
 #include "script/natives.h"
 
@@ -45,22 +46,6 @@ const char* kind_name(model::ItemKind kind) {
             return "folder";
     }
     return "folder";
-}
-
-const char* layer_kind_name(model::LayerKind kind) {
-    switch (kind) {
-        case model::LayerKind::AV:
-            return "av";
-        case model::LayerKind::Text:
-            return "text";
-        case model::LayerKind::Shape:
-            return "shape";
-        case model::LayerKind::Camera:
-            return "camera";
-        case model::LayerKind::Light:
-            return "light";
-    }
-    return "av";
 }
 
 // ---------------------------------------------------------------- project
@@ -141,7 +126,7 @@ duk_ret_t layer_named(duk_context* ctx, Session& session) {
 // ---------------------------------------------------------------- layers
 
 duk_ret_t layer_kind(duk_context* ctx, Session& session) {
-    push_text(ctx, layer_kind_name(layer_ref(session, id_arg(ctx, 0)).kind));
+    push_text(ctx, io::layer_kind_name(layer_ref(session, id_arg(ctx, 0)).kind));
     return 1;
 }
 

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "io/names.h"
 #include "model/project_ops.h"
 #include "script/scriptui.h"
 
@@ -28,21 +29,8 @@ std::string seconds(model::Time time) {
     return text.str();
 }
 
-const char* kind_name(const model::Layer& layer) {
-    if (layer.isNull) return "null";
-    switch (layer.kind) {
-        case model::LayerKind::AV:
-            return "av";
-        case model::LayerKind::Light:
-            return "light";
-        case model::LayerKind::Camera:
-            return "camera";
-        case model::LayerKind::Text:
-            return "text";
-        case model::LayerKind::Shape:
-            return "shape";
-    }
-    return "?";
+std::string kind_name(const model::Layer& layer) {
+    return layer.isNull ? "null" : host::io::layer_kind_name(layer.kind);
 }
 
 std::string layer_line(const model::Project& project, const model::Composition& comp,
