@@ -190,8 +190,6 @@ bool animated(const Layer& layer, int number) {
     return found != layer.streams.end() && !found->second.keyframes.empty();
 }
 
-bool keeps_orientation_and_size(const Frame& f) { return f.is_translation(); }
-
 // Values a hair away from a round number (left by the trigonometry) are
 // snapped to it, so folding a plain rotation by 90 degrees gives 100, not
 // 99.99999999999999.
@@ -278,7 +276,7 @@ void fold_into_layer(Layer& layer, const Frame& change) {
         map_points(layer.streams[stream::kPosition], change);
     if (!has_anchor_point(layer) && layer.streams.contains(stream::kAnchorPoint))
         map_points(layer.streams[stream::kAnchorPoint], change);  // point of interest
-    if (!keeps_orientation_and_size(change)) {
+    if (!change.is_translation()) {
         if (is_3d(layer) && (!change.planar() || turns_out_of_plane(layer))) {
             fold_orientation_scale(layer, change);
         } else {
