@@ -324,13 +324,15 @@ A_Err count_keyframes(HostSuites& suites, AEGP_StreamRefH stream, A_long* count)
 // time. The host also counts a stream driven only by an expression as
 // varying; such a stream has no keyframes, and its held value is what must be
 // copied.
-A_Err count_keyframes_to_copy(HostSuites& suites, AEGP_StreamRefH stream, A_long* count) {
-    A_Boolean varies = false;
+A_Err count_keyframes_to_copy(HostSuites& suites, AEGP_StreamRefH stream, A_long* count,
+                              A_Boolean* varies = nullptr) {
+    A_Boolean timeVarying = false;
     RunningError err;
     err.then([&] {
-        return suites.get<AEGP_StreamSuite_v9>().AEGP_IsStreamTimevarying(stream, &varies);
+        return suites.get<AEGP_StreamSuite_v9>().AEGP_IsStreamTimevarying(stream, &timeVarying);
     });
-    if (err.ok() && varies) err.then([&] { return count_keyframes(suites, stream, count); });
+    if (err.ok() && timeVarying) err.then([&] { return count_keyframes(suites, stream, count); });
+    if (varies != nullptr) *varies = timeVarying;
     return err.code();
 }
 
@@ -410,6 +412,7 @@ A_Err copy_layer_stream_with(HostSuites& suites, PluginInfo const* info, AEGP_La
     StreamValue held(streams);
     A_Time inPoint{};
     A_long keyframes = 0;
+    A_Boolean varies = false;
     RunningError err;
     err.then([&] {
            return suites.get<AEGP_LayerSuite_v10>().AEGP_GetLayerInPoint(
@@ -426,10 +429,12 @@ A_Err copy_layer_stream_with(HostSuites& suites, PluginInfo const* info, AEGP_La
         .then([&] {
             return streams.AEGP_GetNewLayerStream(info->pluginId, targetLayer, which, target.out());
         })
-        .then([&] { return count_keyframes_to_copy(suites, source.get(), &keyframes); });
+        .then([&] { return count_keyframes_to_copy(suites, source.get(), &keyframes, &varies); });
+    // Reported as soon as it is known, even if the copy then fails. A
+    // property moved by an expression alone varies too: the target keeps it
+    // in place of the pre-comp layer, holding the property's own value.
+    if (err.ok() && varies) *animated = true;
     if (err.ok() && keyframes > 0) {
-        // Reported as soon as it is known, even if the copy then fails.
-        *animated = true;
         err.then([&] {
             return copy_keyframes_batch(suites, info, source.get(), keyframes, target.get());
         });

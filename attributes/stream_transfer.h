@@ -13,7 +13,8 @@ namespace outfold {
 // Copies the transform of `sourceLayer` (anchor point, position, scale,
 // rotation, opacity, time remapping, X and Y rotation, orientation, in that
 // order) onto `targetLayer`; note the order of the two layers. Sets *animated
-// to true when any of these properties has keyframes (never back to false).
+// to true when any of these properties varies over time, by keyframes or by
+// an expression alone (never back to false).
 // Stops at the first property that fails and returns its error.
 A_Err copy_transform_to_layer(PluginInfo const* info, AEGP_LayerH targetLayer,
                               AEGP_LayerH sourceLayer, bool* animated);
@@ -21,7 +22,7 @@ A_Err copy_transform_to_layer(PluginInfo const* info, AEGP_LayerH targetLayer,
 // Copies one property of `sourceLayer` onto the same property of
 // `targetLayer`: its value at the source's in-point when it has no keyframes,
 // otherwise its keyframes in one batch (the target property must have none).
-// Sets *animated to true when the source property has keyframes.
+// Sets *animated to true when the source property varies over time.
 A_Err copy_layer_stream(PluginInfo const* info, AEGP_LayerH targetLayer, AEGP_LayerH sourceLayer,
                         AEGP_LayerStream which, bool* animated);
 

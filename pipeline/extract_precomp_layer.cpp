@@ -26,14 +26,18 @@ struct LayerExtraction {
     ParentIndices parentIndices;
     // The links inside the pre-comp are cleared and not yet put back.
     bool precompLinksCleared = false;
-    // Some transform property of the pre-comp layer has keyframes: the
-    // carrier stays and carries them.
+    // Some transform property of the pre-comp layer varies (keyframes or an
+    // expression): the carrier stays and carries it.
     bool animated = false;
     A_long targetIndex = 0;
 };
 
 bool copies_attributes(const ExtractionRun& run) {
     return run.info->options != nullptr && run.info->options->copyAttributes;
+}
+
+bool keeps_precomp_layer(const ExtractionRun& run) {
+    return run.info->options != nullptr && run.info->options->keepInComp;
 }
 
 A_Err detach_links_inside_precomp(const ExtractionRun& run, LayerExtraction& layer) {
@@ -150,7 +154,10 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
     const bool keepCarrier = attributes && layer.animated;
     if (!keepCarrier) {
         // While the copies still hold the top of the stack.
-        error.then([&] { return detach_from_carrier(info, run.parentComp, layer.parentIndices); });
+        error.then([&] {
+            return detach_from_carrier(info, run.parentComp, layer.carrierNull,
+                                       layer.parentIndices);
+        });
     }
     error.then([&] { return rename_copies(run, layer.precompLayer, extracted.get()); }).then([&] {
         return place_copies(suites, run, layer, extracted.get());
@@ -159,6 +166,12 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
         error.then([&] { return keep_carrier(suites, layer, extracted.get()); });
     } else {
         error.then([&] { return delete_layer_and_source(info, layer.carrierNull); });
+    }
+    if (!keeps_precomp_layer(run)) {
+        error.then([&] {
+            return hand_over_followers(info, layer.precompLayer,
+                                       keepCarrier ? layer.carrierNull : nullptr);
+        });
     }
     error.then([&] { return dispose_precomp_layer(info, layer.precompLayer, &run.ledger); });
     if (lastItem) {

@@ -87,6 +87,19 @@ A_Err match_3d_switch(HostSuites& suites, AEGP_LayerH precompLayer, AEGP_LayerH 
     return err.code();
 }
 
+// The null follows the pre-comp layer's parent, so whatever it carries, and
+// whatever it leaves in the copies when it goes, sits in the same space as
+// the pre-comp layer did.
+A_Err match_parent(HostSuites& suites, AEGP_LayerH precompLayer, AEGP_LayerH carrier) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+    RunningError err;
+    AEGP_LayerH parent = nullptr;
+    err.then([&] { return layers.AEGP_GetLayerParent(precompLayer, &parent); });
+    if (err.ok() && parent != nullptr)
+        err.then([&] { return layers.AEGP_SetLayerParent(carrier, parent); });
+    return err.code();
+}
+
 A_Err build_carrier(HostSuites& suites, AEGP_LayerH precompLayer, const NameBuffer& name,
                     AEGP_LayerH* carrierNull) {
     const auto& layers = suites.get<AEGP_LayerSuite_v11>();
@@ -104,7 +117,8 @@ A_Err build_carrier(HostSuites& suites, AEGP_LayerH precompLayer, const NameBuff
                                                           &plan.inPoint, &plan.duration);
         })
         .then([&] { return match_pixel_aspect(suites, *carrierNull, plan.pixelAspect); })
-        .then([&] { return match_3d_switch(suites, precompLayer, *carrierNull); });
+        .then([&] { return match_3d_switch(suites, precompLayer, *carrierNull); })
+        .then([&] { return match_parent(suites, precompLayer, *carrierNull); });
     return err.code();
 }
 

@@ -17,7 +17,7 @@ std::u16string carrier_name(std::u16string_view precompName);
 
 // Creates the carrier null for `precompLayer` on top of the composition that
 // holds it: named after the pre-comp layer, with its in point (composition
-// time) and duration, its 3D switch, and a solid with the pixel aspect ratio
+// time) and duration, its 3D switch, its parent, and a solid with the pixel aspect ratio
 // of the pre-comp's source. A null created before a later failure stays.
 A_Err create_carrier_null(const PluginInfo* info, AEGP_LayerH precompLayer,
                           AEGP_LayerH* carrierNull);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "extract/project_item_index.h"
 #include "shell/host_suites.h"
@@ -97,14 +98,19 @@ A_Err addressable_as_active_item(HostSuites& suites, AEGP_ItemH compItem, bool* 
     return err.code();
 }
 
-std::string release_statement(const std::string& comp, A_long position) {
-    return comp + ".layer(" + std::to_string(position) + ").parent = null; ";
+// The statement that gives the layer at 1-based `position` the layer at
+// `parentPosition` as its parent, or none when that is 0.
+std::string parent_statement(const std::string& comp, A_long position, A_long parentPosition) {
+    const std::string parent = parentPosition == 0
+                                   ? std::string("null")
+                                   : comp + ".layer(" + std::to_string(parentPosition) + ")";
+    return comp + ".layer(" + std::to_string(position) + ").parent = " + parent + "; ";
 }
 
-// Builds the statement for the layer at `index` and runs it. `itemIndex`
-// keeps the last number the item walk gave across entries.
-A_Err release_from_parent(HostSuites& suites, const PluginInfo* info, AEGP_CompH parentComp,
-                          A_long index, int* itemIndex) {
+// How a generated statement names the parent composition. `itemIndex` keeps
+// the last number the item walk gave across calls.
+A_Err comp_reference(HostSuites& suites, const PluginInfo* info, AEGP_CompH parentComp,
+                     int* itemIndex, std::string* reference) {
     RunningError err;
     AEGP_ItemH compItem = nullptr;
     bool active = false;
@@ -115,18 +121,90 @@ A_Err release_from_parent(HostSuites& suites, const PluginInfo* info, AEGP_CompH
     if (err.ok() && !active) {
         err.then([&] { return find_project_item_index(info, compItem, itemIndex); });
     }
-    const std::string comp = active ? std::string("app.project.activeItem")
-                                    : "app.project.item(" + std::to_string(*itemIndex) + ")";
-    const std::string statement = release_statement(comp, index + 1);
+    *reference = active ? std::string("app.project.activeItem")
+                        : "app.project.item(" + std::to_string(*itemIndex) + ")";
+    return err.code();
+}
+
+A_Err run_statement(HostSuites& suites, const PluginInfo* info, const std::string& statement) {
+    return suites.get<AEGP_UtilitySuite_v13>().AEGP_ExecuteScript(info->pluginId, statement.c_str(),
+                                                                  false, nullptr, nullptr);
+}
+
+// 1-based position of a layer in its composition, 0 for none.
+A_Err script_position(HostSuites& suites, AEGP_LayerH layer, A_long* position) {
+    *position = 0;
+    if (layer == nullptr) return A_Err_NONE;
+    RunningError err;
+    A_long index = 0;
+    err.then([&] { return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerIndex(layer, &index); });
+    if (err.ok()) *position = index + 1;
+    return err.code();
+}
+
+A_Err parent_of(HostSuites& suites, AEGP_LayerH layer, AEGP_LayerH* parent) {
+    *parent = nullptr;
+    if (layer == nullptr) return A_Err_NONE;
+    return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerParent(layer, parent);
+}
+
+// Moves the layer at `index` of the parent composition under `newParent`
+// (none when null) by script, which keeps the layer's place and look.
+A_Err reparent_by_script(HostSuites& suites, const PluginInfo* info, AEGP_CompH parentComp,
+                         A_long index, AEGP_LayerH newParent, int* itemIndex) {
+    RunningError err;
+    std::string comp;
+    A_long parentPosition = 0;
     AEGP_LayerH layer = nullptr;
+    err.then([&] { return comp_reference(suites, info, parentComp, itemIndex, &comp); })
+        .then([&] { return script_position(suites, newParent, &parentPosition); })
+        .then([&] {
+            return suites.get<AEGP_LayerSuite_v11>().AEGP_GetCompLayerByIndex(parentComp, index,
+                                                                              &layer);
+        })
+        .then([&] {
+            return run_statement(suites, info, parent_statement(comp, index + 1, parentPosition));
+        });
+    return err.code();
+}
+
+// Where a copy freed from the carrier goes: under the carrier's own parent
+// when it hangs on the carrier and the carrier has one (the carrier's
+// transform alone is then folded in, so the copy keeps following that
+// parent's motion), else under no parent.
+A_Err release_target(HostSuites& suites, AEGP_CompH parentComp, A_long index,
+                     AEGP_LayerH carrierNull, AEGP_LayerH carrierParent, AEGP_LayerH* target) {
+    *target = nullptr;
+    if (carrierParent == nullptr) return A_Err_NONE;
+    RunningError err;
+    AEGP_LayerH layer = nullptr;
+    AEGP_LayerH parent = nullptr;
     err.then([&] {
            return suites.get<AEGP_LayerSuite_v11>().AEGP_GetCompLayerByIndex(parentComp, index,
                                                                              &layer);
        })
-        .then([&] {
-            return suites.get<AEGP_UtilitySuite_v13>().AEGP_ExecuteScript(
-                info->pluginId, statement.c_str(), false, nullptr, nullptr);
+        .then([&] { return parent_of(suites, layer, &parent); });
+    if (err.ok() && parent == carrierNull) *target = carrierParent;
+    return err.code();
+}
+
+// Layers of the composition whose parent is `layer`.
+A_Err followers_of(HostSuites& suites, AEGP_LayerH layer, std::vector<AEGP_LayerH>* followers) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+    RunningError err;
+    AEGP_CompH comp = nullptr;
+    A_long count = 0;
+    err.then([&] { return layers.AEGP_GetLayerParentComp(layer, &comp); }).then([&] {
+        return layers.AEGP_GetCompNumLayers(comp, &count);
+    });
+    for (A_long i = 0; i < count && err.ok(); ++i) {
+        AEGP_LayerH candidate = nullptr;
+        AEGP_LayerH parent = nullptr;
+        err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, i, &candidate); }).then([&] {
+            return parent_of(suites, candidate, &parent);
         });
+        if (err.ok() && parent == layer) followers->push_back(candidate);
+    }
     return err.code();
 }
 
@@ -182,15 +260,50 @@ A_Err attach_to_carrier(const PluginInfo* info, AEGP_LayerH carrierNull, ParentI
     });
 }
 
-A_Err detach_from_carrier(const PluginInfo* info, AEGP_CompH parentComp, ParentIndices list) {
+A_Err detach_from_carrier(const PluginInfo* info, AEGP_CompH parentComp, AEGP_LayerH carrierNull,
+                          ParentIndices list) {
     return with_suites(info->spBasic, [&](HostSuites& suites) {
         RunningError err;
         int itemIndex = kUnknownItemIndex;
+        AEGP_LayerH carrierParent = nullptr;
+        err.then([&] { return parent_of(suites, carrierNull, &carrierParent); });
         for (std::size_t i = 0; i < list.size() && err.ok(); ++i) {
             if (list[i] != kNoParent) continue;
+            const auto index = static_cast<A_long>(i);
+            AEGP_LayerH target = nullptr;
             err.then([&] {
-                return release_from_parent(suites, info, parentComp, static_cast<A_long>(i),
-                                           &itemIndex);
+                   return release_target(suites, parentComp, index, carrierNull, carrierParent,
+                                         &target);
+               })
+                .then([&] {
+                    return reparent_by_script(suites, info, parentComp, index, target, &itemIndex);
+                });
+        }
+        return err.code();
+    });
+}
+
+A_Err hand_over_followers(const PluginInfo* info, AEGP_LayerH precompLayer,
+                          AEGP_LayerH keptCarrier) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+        RunningError err;
+        std::vector<AEGP_LayerH> followers;
+        AEGP_LayerH precompParent = nullptr;
+        AEGP_CompH comp = nullptr;
+        int itemIndex = kUnknownItemIndex;
+        err.then([&] { return followers_of(suites, precompLayer, &followers); })
+            .then([&] { return parent_of(suites, precompLayer, &precompParent); })
+            .then([&] { return layers.AEGP_GetLayerParentComp(precompLayer, &comp); });
+        for (AEGP_LayerH follower : followers) {
+            if (keptCarrier != nullptr) {
+                // The carrier's values and parent are the pre-comp layer's.
+                err.then([&] { return layers.AEGP_SetLayerParent(follower, keptCarrier); });
+                continue;
+            }
+            A_long index = 0;
+            err.then([&] { return layers.AEGP_GetLayerIndex(follower, &index); }).then([&] {
+                return reparent_by_script(suites, info, comp, index, precompParent, &itemIndex);
             });
         }
         return err.code();

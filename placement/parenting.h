@@ -39,6 +39,19 @@ A_Err attach_to_carrier(const PluginInfo* info, AEGP_LayerH carrierNull, ParentI
 // Frees the layers at the indices of the entries without a parent from the
 // carrier, one generated script statement each; the script engine keeps each
 // layer's place and look, folding the carrier's transform into the layer.
-A_Err detach_from_carrier(const PluginInfo* info, AEGP_CompH parentComp, ParentIndices list);
+// Layers that hang on a carrier with a parent of its own move under that
+// parent instead of under none, so they keep following it; other layers are
+// released to no parent. `carrierNull` may be null: every layer then goes to
+// no parent.
+A_Err detach_from_carrier(const PluginInfo* info, AEGP_CompH parentComp, AEGP_LayerH carrierNull,
+                          ParentIndices list);
+
+// Layers of the pre-comp layer's composition that follow it (have it as
+// their parent) before it goes: with a kept carrier they follow the carrier,
+// which moves as the pre-comp layer did; otherwise they move, by script
+// keeping their place and look, under the pre-comp layer's own parent (or
+// none).
+A_Err hand_over_followers(const PluginInfo* info, AEGP_LayerH precompLayer,
+                          AEGP_LayerH keptCarrier);
 
 }  // namespace outfold

@@ -78,6 +78,63 @@ std::vector<double> angles_xyz(const Mat3& r) {
     return {degrees_in_turn(x), degrees_in_turn(y), degrees_in_turn(z)};
 }
 
+namespace {
+
+using Quaternion = std::array<double, 4>;  // w, x, y, z
+
+Quaternion quaternion_of(const Mat3& r) {
+    // Taken from the largest of the four diagonal combinations, for accuracy.
+    const double trace = r[0][0] + r[1][1] + r[2][2];
+    Quaternion q{};
+    if (trace > 0) {
+        const double s = 2 * std::sqrt(1 + trace);
+        q = {s / 4, (r[2][1] - r[1][2]) / s, (r[0][2] - r[2][0]) / s, (r[1][0] - r[0][1]) / s};
+    } else if (r[0][0] > r[1][1] && r[0][0] > r[2][2]) {
+        const double s = 2 * std::sqrt(1 + r[0][0] - r[1][1] - r[2][2]);
+        q = {(r[2][1] - r[1][2]) / s, s / 4, (r[0][1] + r[1][0]) / s, (r[0][2] + r[2][0]) / s};
+    } else if (r[1][1] > r[2][2]) {
+        const double s = 2 * std::sqrt(1 + r[1][1] - r[0][0] - r[2][2]);
+        q = {(r[0][2] - r[2][0]) / s, (r[0][1] + r[1][0]) / s, s / 4, (r[1][2] + r[2][1]) / s};
+    } else {
+        const double s = 2 * std::sqrt(1 + r[2][2] - r[0][0] - r[1][1]);
+        q = {(r[1][0] - r[0][1]) / s, (r[0][2] + r[2][0]) / s, (r[1][2] + r[2][1]) / s, s / 4};
+    }
+    return q;
+}
+
+Mat3 matrix_of(const Quaternion& q) {
+    const double w = q[0], x = q[1], y = q[2], z = q[3];
+    return {{{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
+             {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
+             {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}}};
+}
+
+}  // namespace
+
+Mat3 turn_between(const Mat3& from, const Mat3& to, double f) {
+    const Quaternion a = quaternion_of(from);
+    Quaternion b = quaternion_of(to);
+    double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
+    if (dot < 0) {  // the same rotation the other way round is the shorter turn
+        for (double& v : b) v = -v;
+        dot = -dot;
+    }
+    double wa = 1 - f, wb = f;
+    if (dot < 1 - 1e-12) {
+        const double angle = std::acos(std::min(dot, 1.0));
+        wa = std::sin((1 - f) * angle) / std::sin(angle);
+        wb = std::sin(f * angle) / std::sin(angle);
+    }
+    Quaternion q{};
+    double norm = 0;
+    for (int i = 0; i < 4; ++i) {
+        q[i] = wa * a[i] + wb * b[i];
+        norm += q[i] * q[i];
+    }
+    for (double& v : q) v /= std::sqrt(norm);
+    return matrix_of(q);
+}
+
 bool Frame::planar() const {
     return std::abs(m[0][2]) < kTiny && std::abs(m[1][2]) < kTiny && std::abs(m[2][0]) < kTiny &&
            std::abs(m[2][1]) < kTiny;

@@ -32,6 +32,10 @@ Mat3 rotation_xyz(const std::vector<double>& degrees);
 // rotation matrix given (near gimbal lock z is 0).
 std::vector<double> angles_xyz(const Mat3& rotation);
 
+// The rotation a fraction f of the way from `from` to `to` along the
+// shortest turn between them (spherical interpolation).
+Mat3 turn_between(const Mat3& from, const Mat3& to, double f);
+
 struct Frame {
     Mat3 m = kIdentity3;
     std::array<double, 3> t{0, 0, 0};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "model/script_ops.h"
 #include "model/streams.h"
 
 namespace host::model {
@@ -247,6 +248,12 @@ Layer& add_layer(Project& project, Id compItem, Layer layer, int index) {
 void delete_layer(Project& project, Id layerId) {
     const auto where = locate_layer(project, layerId);
     if (!where) fail("no such layer");
+    // Its followers stay where they are on screen, as when freed by script.
+    std::vector<Id> followers;
+    for (const Layer& other : comp_of(project, where->comp)->layers) {
+        if (other.parent == layerId) followers.push_back(other.id);
+    }
+    for (Id follower : followers) set_parent_keeping_look(project, follower, kNoId);
     Composition& comp = *comp_of(project, where->comp);
     comp.layers.erase(comp.layers.begin() + where->index);
     forget_layer(comp, layerId);

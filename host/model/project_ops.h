@@ -63,6 +63,8 @@ bool comp_shows(const Project& project, Id compItem, Id itemId);
 // Inserts the layer at the index (0 = top; -1 or past the end = bottom). A
 // layer without an id gets a new one, a layer without streams its defaults.
 Layer& add_layer(Project& project, Id compItem, Layer layer, int index = 0);
+// Removes the layer; the layers that followed it lose the link and keep
+// their place on screen (its transform is folded into them).
 void delete_layer(Project& project, Id layerId);
 // Moves the layer to the index; the others keep their relative order.
 void reorder_layer(Project& project, Id layerId, int newIndex);

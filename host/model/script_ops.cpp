@@ -60,7 +60,7 @@ std::vector<double> stream_value(const Layer& layer, int number, Time layerTime,
                                  std::vector<double> fallback) {
     const auto found = layer.streams.find(number);
     if (found == layer.streams.end()) return fallback;
-    std::vector<double> v = value_at(found->second, layerTime);
+    std::vector<double> v = layer_value_at(layer, found->second, layerTime);
     return v.empty() ? fallback : v;
 }
 
@@ -169,9 +169,12 @@ void fold_held_rotation_scale(Layer& layer, const Frame& change) {
 // change's own rotation and scale.
 void fold_animated_rotation_scale(Layer& layer, const Frame& change) {
     const RotationScale turn = decompose(change.a(), change.b(), change.c(), change.d());
+    // Under a mirror a turn one way shows as a turn the other way: the angle
+    // is reflected about the change's own, not added to it.
+    const bool mirrored = turn.sy < 0;
     if (layer.streams.contains(stream::kRotation)) {
         for_each_value(layer.streams[stream::kRotation], [&](std::vector<double>& v) {
-            if (!v.empty()) v[0] += turn.degrees;
+            if (!v.empty()) v[0] = mirrored ? turn.degrees - v[0] : v[0] + turn.degrees;
         });
     }
     if (layer.streams.contains(stream::kScale)) {

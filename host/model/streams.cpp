@@ -1,7 +1,9 @@
 #include "model/streams.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "model/frame.h"
 #include "model/project_ops.h"
 
 namespace host::model {
@@ -174,21 +176,58 @@ bool is_stream_legal(const Project& project, const Layer& layer, int number) {
     return true;
 }
 
-std::vector<double> value_at(const Stream& s, Time t) {
+namespace {
+
+// The keyframes around a time and how far along from the first to the
+// second it lies; nothing when the value is simply one keyframe's.
+struct Between {
+    const Keyframe* from = nullptr;
+    const Keyframe* to = nullptr;
+    double fraction = 0;
+};
+
+std::optional<Between> between(const Stream& s, Time t, std::vector<double>* held) {
     const auto& keys = s.keyframes;
-    if (keys.empty()) return s.value;
-    if (t <= keys.front().time) return keys.front().value;
-    if (keys.back().time <= t) return keys.back().value;
+    if (keys.empty()) {
+        *held = s.value;
+        return std::nullopt;
+    }
+    if (t <= keys.front().time || keys.back().time <= t) {
+        *held = t <= keys.front().time ? keys.front().value : keys.back().value;
+        return std::nullopt;
+    }
     const std::size_t i = segment_before(keys, t);
     const Keyframe& a = keys[i];
     const Keyframe& b = keys[i + 1];
     if (a.outInterp == Interpolation::Hold || b.inInterp == Interpolation::Hold ||
-        a.value.size() != b.value.size())
-        return a.value;
-    const double f = ((t - a.time) / (b.time - a.time)).seconds();
-    std::vector<double> v(a.value.size());
-    for (std::size_t d = 0; d < v.size(); ++d) v[d] = a.value[d] + (b.value[d] - a.value[d]) * f;
+        a.value.size() != b.value.size() || t == a.time) {
+        *held = a.value;
+        return std::nullopt;
+    }
+    return Between{&a, &b, ((t - a.time) / (b.time - a.time)).seconds()};
+}
+
+}  // namespace
+
+std::vector<double> value_at(const Stream& s, Time t) {
+    std::vector<double> v;
+    const std::optional<Between> at = between(s, t, &v);
+    if (!at) return v;
+    const std::vector<double>& a = at->from->value;
+    const std::vector<double>& b = at->to->value;
+    v.resize(a.size());
+    for (std::size_t d = 0; d < v.size(); ++d) v[d] = a[d] + (b[d] - a[d]) * at->fraction;
     return v;
+}
+
+std::vector<double> layer_value_at(const Layer& layer, const Stream& s, Time t) {
+    const auto orientation = layer.streams.find(stream::kOrientation);
+    if (orientation == layer.streams.end() || &orientation->second != &s) return value_at(s, t);
+    std::vector<double> v;
+    const std::optional<Between> at = between(s, t, &v);
+    if (!at || at->from->value.size() != 3) return at ? value_at(s, t) : v;
+    return angles_xyz(
+        turn_between(rotation_xyz(at->from->value), rotation_xyz(at->to->value), at->fraction));
 }
 
 std::string text_at(const Stream& s, Time t) {

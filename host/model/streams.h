@@ -65,6 +65,11 @@ bool is_stream_legal(const Project& project, const Layer& layer, int number);
 // segments are read as linear: the host does not evaluate curves.
 std::vector<double> value_at(const Stream& stream, Time layerTime);
 std::string text_at(const Stream& stream, Time layerTime);
+// The value of one of the layer's own streams at a layer time: as value_at,
+// except that Orientation turns along the shortest way between two
+// keyframes (spherically), not angle by angle; its values between keyframes
+// are angles in [0, 360).
+std::vector<double> layer_value_at(const Layer& layer, const Stream& stream, Time layerTime);
 
 // A keyframe for the stream at the time, with the stream's value there,
 // linear interpolation and default ease for every temporal dimension.

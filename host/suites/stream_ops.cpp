@@ -107,7 +107,7 @@ A_Err AEGP_GetNewStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
         const model::Stream& stream = s.stream(streamH);
         const model::Layer& layer = s.stream_layer(streamH);
         AEGP_StreamValue2& value = out(valueP);
-        StreamValueData data = value_of(stream, s.layer_time(layer, time_mode, timePT));
+        StreamValueData data = value_of(layer, stream, s.layer_time(layer, time_mode, timePT));
         hand_out(s, streamH, std::move(data), value);
         return A_Err_NONE;
     });

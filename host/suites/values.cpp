@@ -29,9 +29,10 @@ void assign(const StreamValueData& data, const model::Stream& target, std::vecto
     }
 }
 
-StreamValueData value_of(const model::Stream& stream, model::Time layerTime) {
+StreamValueData value_of(const model::Layer& layer, const model::Stream& stream,
+                         model::Time layerTime) {
     if (stream.kind == model::StreamKind::NoData) throw BadArgument("the stream holds no data");
-    return StreamValueData{stream.kind, model::value_at(stream, layerTime),
+    return StreamValueData{stream.kind, model::layer_value_at(layer, stream, layerTime),
                            model::text_at(stream, layerTime)};
 }
 

@@ -16,7 +16,8 @@ const StreamValueData& handed_back(Session& s, const AEGP_StreamValue2& value);
 // it fits the stream: the same number of dimensions, text for text streams.
 void assign(const StreamValueData& data, const model::Stream& target, std::vector<double>& value,
             std::string& text);
-StreamValueData value_of(const model::Stream& stream, model::Time layerTime);
+StreamValueData value_of(const model::Layer& layer, const model::Stream& stream,
+                         model::Time layerTime);
 StreamValueData keyframe_value(const model::Stream& stream, const model::Keyframe& key);
 model::Keyframe& keyframe(model::Stream& stream, AEGP_KeyframeIndex index);
 

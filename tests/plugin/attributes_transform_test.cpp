@@ -70,7 +70,8 @@ protected:
 TEST_F(TransformTransferTest, PropertiesWithoutKeyframesArriveAsHeldValues) {
     bool animated = false;
     ASSERT_EQ(copy_transform(kStill, &animated), A_Err_NONE);
-    EXPECT_FALSE(animated);
+    // Position varies through its expression alone: the carrier must stay.
+    EXPECT_TRUE(animated);
     for (const int number : kTransform) {
         SCOPED_TRACE("stream " + std::to_string(number));
         EXPECT_EQ(stream(kCarrier, number).value, stream(kStill, number).value);
@@ -105,14 +106,14 @@ TEST_F(TransformTransferTest, KeyframedPropertiesArriveAtTheSameCompositionTimes
 }
 
 // The flag only ever goes up: to true when a property has keyframes.
-TEST_F(TransformTransferTest, AnimatedIsRaisedOnlyByKeyframes) {
+TEST_F(TransformTransferTest, AnimatedIsRaisedByKeyframesAndExpressions) {
     struct Case {
         A_long source;
         bool before;
         bool after;
     };
     const Case cases[] = {
-        {kStill, false, false},
+        {kStill, false, true},  // an expression on position
         {kStill, true, true},
         {kMoving, false, true},
         {kFading, false, true},
@@ -189,7 +190,8 @@ TEST_F(TransformTransferTest, AFailureStopsAtItsProperty) {
         bool animated = false;
         EXPECT_EQ(copy_transform_to_layer(&pluginInfo, target, source, &animated), A_Err_GENERIC);
         host_.clear_faults();
-        EXPECT_FALSE(animated);
+        // Raised once position (under an expression) is read through.
+        EXPECT_EQ(animated, c.copied > 1);
         EXPECT_EQ(calls_to("AEGP_GetLayerInPoint"), c.copied + 1);
         for (std::size_t i = 0; i < std::size(kTransform); ++i) {
             const int number = kTransform[i];

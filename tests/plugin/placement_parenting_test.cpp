@@ -198,7 +198,7 @@ TEST_F(ParentingTest, EmptyAndUnlinkedListsTouchNoLayer) {
     }
     const ParentIndices none;
     EXPECT_EQ(attach_to_carrier(&pluginInfo, carrier, none), A_Err_NONE);
-    EXPECT_EQ(detach_from_carrier(&pluginInfo, main, none), A_Err_NONE);
+    EXPECT_EQ(detach_from_carrier(&pluginInfo, main, carrier, none), A_Err_NONE);
     EXPECT_EQ(calls_to("AEGP_GetCompLayerByIndex"), 0u);
     EXPECT_TRUE(host_.scripts_run().empty());
     EXPECT_EQ(project(), before);
@@ -243,7 +243,7 @@ TEST_F(ParentingTest, CopiesAreFreedFromTheCarrierByScript) {
         const Names sideBefore = links_in(project(), "Side");
         clear_trace();
 
-        ASSERT_EQ(detach_from_carrier(&pluginInfo, comp_handle("Main"), list), A_Err_NONE);
+        ASSERT_EQ(detach_from_carrier(&pluginInfo, comp_handle("Main"), carrier, list), A_Err_NONE);
         EXPECT_EQ(release_statements(), c.statements);
         EXPECT_EQ(links_in(project(), "Main"),
                   (Names{"Root", "Arm>Root", "Hand>Arm", "Loose", "Prop>Root", "{{Rig_outfold}}",
@@ -263,7 +263,7 @@ TEST_F(ParentingTest, FreeingCopiesThatHaveNoParentChangesNothing) {
     const AEGP_CompH main = comp_handle("Main");
     clear_trace();
     const PluginInfo pluginInfo = info();
-    ASSERT_EQ(detach_from_carrier(&pluginInfo, main, list), A_Err_NONE);
+    ASSERT_EQ(detach_from_carrier(&pluginInfo, main, carrier, list), A_Err_NONE);
     EXPECT_EQ(release_statements().size(), 2u);
     EXPECT_EQ(project(), before);
 }
@@ -279,7 +279,7 @@ TEST_F(ParentingTest, ACompositionTheWalkMissesIsNamedItemMinusOne) {
     // The walk's first step answers "no further item".
     host_.fail_call("AEGP_GetNextProjItem", 1, A_Err_NONE);
     const PluginInfo pluginInfo = info();
-    EXPECT_NE(detach_from_carrier(&pluginInfo, main, list), A_Err_NONE);
+    EXPECT_NE(detach_from_carrier(&pluginInfo, main, carrier, list), A_Err_NONE);
     EXPECT_EQ(release_statements(), Names{"app.project.item(-1).layer(1).parent = null; "});
 }
 
@@ -303,7 +303,7 @@ TEST_F(ParentingTest, AFailingStatementStopsTheRest) {
         host_.clear_trace();
         host_.fail_call(c.operation, 1, A_Err_GENERIC);
         const PluginInfo pluginInfo = info();
-        EXPECT_EQ(detach_from_carrier(&pluginInfo, main, list), A_Err_GENERIC);
+        EXPECT_EQ(detach_from_carrier(&pluginInfo, main, carrier, list), A_Err_GENERIC);
         host_.clear_faults();
         EXPECT_EQ(calls_to("AEGP_ExecuteScript"), c.statements);
     }

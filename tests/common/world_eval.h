@@ -1,0 +1,217 @@
+// Where a layer shows on screen, worked out from the project's stored values
+// alone: the reference the placement tests hold the host and the plug-in to.
+// It shares no code with the host's own transform folding.
+//
+// A layer maps its space into its parent's as position + R * S * (p - anchor
+// point). R is the Z rotation for 2D layers and orientation * X * Y * Z
+// rotation for 3D layers (orientation angles applied Z, then Y, then X); y
+// points down and positive angles turn clockwise on screen. Between two
+// keyframes values run linearly (bezier segments too), a hold keeps the
+// earlier value, and Orientation turns along the shortest way (quaternion
+// interpolation). Expressions are not evaluated.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <numbers>
+#include <vector>
+
+#include "model/model.h"
+
+namespace outfold::testing::eval {
+
+namespace model = host::model;
+
+using Matrix = std::array<std::array<double, 3>, 3>;
+using Vector = std::array<double, 3>;
+
+struct Affine {
+    Matrix m{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+    Vector t{0, 0, 0};
+};
+
+inline Matrix product(const Matrix& a, const Matrix& b) {
+    Matrix r{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k) r[i][j] += a[i][k] * b[k][j];
+    return r;
+}
+
+inline Vector apply(const Matrix& m, const Vector& v) {
+    Vector r{};
+    for (int i = 0; i < 3; ++i) r[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
+    return r;
+}
+
+// `outer` applied after `inner`.
+inline Affine then(const Affine& inner, const Affine& outer) {
+    Affine r;
+    r.m = product(outer.m, inner.m);
+    r.t = apply(outer.m, inner.t);
+    for (int i = 0; i < 3; ++i) r.t[i] += outer.t[i];
+    return r;
+}
+
+// Unit quaternions (w, x, y, z) for turns about the axes.
+using Quaternion = std::array<double, 4>;
+
+inline Quaternion axis_turn(int axis, double degrees) {
+    const double half = degrees * std::numbers::pi / 360.0;
+    Quaternion q{std::cos(half), 0, 0, 0};
+    q[1 + axis] = std::sin(half);
+    return q;
+}
+
+inline Quaternion times(const Quaternion& a, const Quaternion& b) {
+    return {a[0] * b[0] - a[1] * b[1] - a[2] * b[2] - a[3] * b[3],
+            a[0] * b[1] + a[1] * b[0] + a[2] * b[3] - a[3] * b[2],
+            a[0] * b[2] - a[1] * b[3] + a[2] * b[0] + a[3] * b[1],
+            a[0] * b[3] + a[1] * b[2] - a[2] * b[1] + a[3] * b[0]};
+}
+
+// X, then Y, then Z turn, each applied to the result of the ones after it.
+inline Quaternion xyz_turn(const std::vector<double>& degrees) {
+    return times(times(axis_turn(0, degrees.at(0)), axis_turn(1, degrees.at(1))),
+                 axis_turn(2, degrees.at(2)));
+}
+
+inline Matrix matrix(const Quaternion& q) {
+    const double w = q[0], x = q[1], y = q[2], z = q[3];
+    return {{{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
+             {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
+             {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}}};
+}
+
+inline Quaternion slerp(const Quaternion& a, Quaternion b, double f) {
+    double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
+    if (dot < 0) {
+        for (double& v : b) v = -v;
+        dot = -dot;
+    }
+    const double angle = std::acos(std::fmin(dot, 1.0));
+    Quaternion q{};
+    for (int i = 0; i < 4; ++i) {
+        q[i] = angle < 1e-9 ? a[i] + (b[i] - a[i]) * f
+                            : (std::sin((1 - f) * angle) * a[i] + std::sin(f * angle) * b[i]) /
+                                  std::sin(angle);
+    }
+    const double norm = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    for (double& v : q) v /= norm;
+    return q;
+}
+
+// The two keyframes around a layer time and the fraction between them, or
+// the one keyframe whose value holds there.
+struct Segment {
+    const model::Keyframe* from = nullptr;
+    const model::Keyframe* to = nullptr;
+    double fraction = 0;
+};
+
+inline Segment segment(const model::Stream& stream, model::Time time) {
+    const auto& keys = stream.keyframes;
+    if (time <= keys.front().time) return {&keys.front(), nullptr, 0};
+    if (keys.back().time <= time) return {&keys.back(), nullptr, 0};
+    std::size_t i = 0;
+    while (keys[i + 1].time <= time) ++i;
+    const model::Keyframe& a = keys[i];
+    const model::Keyframe& b = keys[i + 1];
+    if (a.outInterp == model::Interpolation::Hold || b.inInterp == model::Interpolation::Hold)
+        return {&a, nullptr, 0};
+    return {&a, &b, ((time - a.time) / (b.time - a.time)).seconds()};
+}
+
+inline std::vector<double> value(const model::Layer& layer, int number, model::Time time,
+                                 std::vector<double> fallback) {
+    const auto found = layer.streams.find(number);
+    if (found == layer.streams.end()) return fallback;
+    const model::Stream& stream = found->second;
+    std::vector<double> v = stream.keyframes.empty() ? stream.value : std::vector<double>{};
+    if (!stream.keyframes.empty()) {
+        const Segment s = segment(stream, time);
+        v = s.from->value;
+        if (s.to != nullptr) {
+            for (std::size_t i = 0; i < v.size(); ++i) v[i] += (s.to->value[i] - v[i]) * s.fraction;
+        }
+    }
+    v.resize(fallback.size(), 0.0);
+    return v;
+}
+
+constexpr int kAnchor = 0, kPosition = 1, kScale = 2, kRotation = 3, kRotateX = 8, kRotateY = 9,
+              kOrientation = 10;
+
+inline Quaternion orientation(const model::Layer& layer, model::Time time) {
+    const auto found = layer.streams.find(kOrientation);
+    if (found == layer.streams.end()) return {1, 0, 0, 0};
+    const model::Stream& stream = found->second;
+    if (stream.keyframes.empty()) return xyz_turn(stream.value);
+    const Segment s = segment(stream, time);
+    if (s.to == nullptr) return xyz_turn(s.from->value);
+    return slerp(xyz_turn(s.from->value), xyz_turn(s.to->value), s.fraction);
+}
+
+inline bool is_3d(const model::Layer& layer) { return (layer.flags & model::flag::k3D) != 0; }
+
+// The layer's own map into its parent's space at a layer time.
+inline Affine local(const model::Layer& layer, model::Time time) {
+    const auto scalar = [&](int number) { return value(layer, number, time, {0})[0]; };
+    Quaternion turn = axis_turn(2, scalar(kRotation));
+    if (is_3d(layer)) {
+        turn = times(
+            orientation(layer, time),
+            times(times(axis_turn(0, scalar(kRotateX)), axis_turn(1, scalar(kRotateY))), turn));
+    }
+    const Matrix r = matrix(turn);
+    const std::vector<double> s = value(layer, kScale, time, {100, 100, 100});
+    const std::vector<double> anchor = value(layer, kAnchor, time, {0, 0, 0});
+    const std::vector<double> position = value(layer, kPosition, time, {0, 0, 0});
+    Affine a;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) a.m[i][j] = r[i][j] * s[std::size_t(j)] / 100;
+    const Vector moved = apply(a.m, {anchor[0], anchor[1], anchor[2]});
+    for (int i = 0; i < 3; ++i) a.t[i] = position[std::size_t(i)] - moved[i];
+    return a;
+}
+
+inline const model::Layer* layer_by_id(const model::Project& project, model::Id id) {
+    for (const model::Item& item : project.items) {
+        if (!item.comp) continue;
+        for (const model::Layer& layer : item.comp->layers)
+            if (layer.id == id) return &layer;
+    }
+    return nullptr;
+}
+
+// The layer's map into its composition at a composition time: its own and
+// each ancestor's, each read at its own layer time.
+inline Affine world(const model::Project& project, const model::Layer& layer,
+                    model::Time compTime) {
+    Affine w = local(layer, compTime - layer.offset);
+    for (const model::Layer* up = layer_by_id(project, layer.parent); up != nullptr;
+         up = layer_by_id(project, up->parent)) {
+        w = then(w, local(*up, compTime - up->offset));
+    }
+    return w;
+}
+
+// Whether the layer is drawn at a composition time.
+inline bool shows(const model::Layer& layer, model::Time compTime) {
+    const model::Time start = layer.offset + layer.inPoint;
+    return (layer.flags & model::flag::kVideoActive) != 0 && start <= compTime &&
+           compTime < start + layer.duration;
+}
+
+// The largest difference between two maps, entry by entry.
+inline double distance(const Affine& a, const Affine& b) {
+    double d = 0;
+    for (int i = 0; i < 3; ++i) {
+        d = std::fmax(d, std::fabs(a.t[i] - b.t[i]));
+        for (int j = 0; j < 3; ++j) d = std::fmax(d, std::fabs(a.m[i][j] - b.m[i][j]));
+    }
+    return d;
+}
+
+}  // namespace outfold::testing::eval
