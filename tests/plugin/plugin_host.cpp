@@ -125,6 +125,45 @@ A_Err PluginHostTest::load_module() {
     return err;
 }
 
+void PluginHostTest::open_scene(const std::string& fixture) {
+    host_.load_project(fixture_path(fixture));
+    ASSERT_EQ(load_module(), A_Err_NONE);
+    ASSERT_NE(command(), 0);
+}
+
+A_Err PluginHostTest::run(const std::vector<std::string>& selection, std::vector<std::string> user,
+                          const std::function<void()>& beforeClick) {
+    select_layers(host_.project(), "Main", selection);
+    host_.open_menu(AEGP_Menu_LAYER);
+    before_ = host_.project();
+    host_.set_user(std::move(user));
+    host_.clear_trace();
+    beforeClick();
+    return host_.click(command());
+}
+
+void PluginHostTest::expect_as_before() {
+    model::Project now = host_.project();
+    now.nextId = before_.nextId;
+    EXPECT_EQ(describe(now), describe(before_));
+    EXPECT_TRUE(now == before_);
+}
+
+void PluginHostTest::expect_undo_restores() {
+    ASSERT_TRUE(host_.undo());
+    expect_as_before();
+}
+
+std::vector<std::string> PluginHostTest::undo_names() const {
+    std::vector<std::string> names;
+    for (const host::UndoEntry& entry : host_.undo_history()) names.push_back(entry.name);
+    return names;
+}
+
+const model::Layer& PluginHostTest::layer(const std::string& comp, const std::string& name) {
+    return *model::find_layer(host_.project(), layer_id(host_.project(), comp, name));
+}
+
 std::vector<std::string> PluginHostTest::host_calls() const {
     std::vector<std::string> calls;
     for (const std::string& entry : host_.trace()) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,23 @@ protected:
     A_Err load_module();
     AEGP_Command command() const { return command_; }
 
+    // The scene every end-to-end test starts from (fixtures/<name>.json),
+    // with the module loaded and its command found.
+    void open_scene(const std::string& fixture = "outfold_scene");
+    // Selects layers of Main, lets the menu settle as the user would see it,
+    // keeps the project in before_, and runs the command with the scripted
+    // user's actions (`beforeClick` may plant faults).
+    A_Err run(
+        const std::vector<std::string>& selection, std::vector<std::string> user,
+        const std::function<void()>& beforeClick = [] {});
+    // The project equals before_ (ids are never handed out twice, so the next
+    // id may have moved on).
+    void expect_as_before();
+    // One undo gives back the project as it was before the run.
+    void expect_undo_restores();
+    std::vector<std::string> undo_names() const;
+    const host::model::Layer& layer(const std::string& comp, const std::string& name);
+
     // Host operations called since the trace was cleared, without the suite
     // bookkeeping (AcquireSuite / ReleaseSuite).
     std::vector<std::string> host_calls() const;
@@ -59,6 +77,7 @@ protected:
     std::filesystem::path settingsDir_;
     host::Host host_;
     AEGP_Command command_ = 0;
+    host::model::Project before_;
 };
 
 }  // namespace outfold::testing
