@@ -142,24 +142,27 @@ TEST_F(CopyTest, SeedsRunFromTheTopLayerDown) {
 }
 
 // Every call failing in turn, the copies found above the selected pre-comp
-// layer.
+// layer (the seeding has a sweep of its own).
 TEST_F(CopyTest, EveryFailureIsReturned) {
-    for (const bool selectPrecomp : {true}) {
-        sweep([&] {
-            load("extract_copy");
-            options_.fixRandomExpressions = true;
-            select_in_main(selectPrecomp ? std::vector<A_long>{1} : std::vector<A_long>{});
-            const AEGP_Collection2H collection = new_collection();
-            const AEGP_LayerH precomp = layer_handle("Main", 1);
-            return Prepared{[this, precomp, collection] {
-                                AEGP_Collection2H handle = collection;
-                                char prefix[kMaxPrefixBytes + 1] = {};
-                                const PluginInfo pluginInfo = info();
-                                return copy_layers_to_parent(&pluginInfo, precomp, prefix, &handle);
-                            },
-                            [this, collection] { dispose_collection(collection); }};
-        });
-    }
+    sweep([&] {
+        load("extract_copy");
+        select_in_main({1});
+        const AEGP_Collection2H collection = new_collection();
+        const AEGP_LayerH precomp = layer_handle("Main", 1);
+        return Prepared{[this, precomp, collection] {
+                            AEGP_Collection2H handle = collection;
+                            char prefix[kMaxPrefixBytes + 1] = {};
+                            const PluginInfo pluginInfo = info();
+                            return copy_layers_to_parent(&pluginInfo, precomp, prefix, &handle);
+                        },
+                        [this, collection] { dispose_collection(collection); }};
+    });
+    load("extract_copy");
+    options_.fixRandomExpressions = true;
+    const AEGP_Collection2H collection = new_collection();
+    EXPECT_EQ(
+        failing("AEGP_SetExpression", 2, A_Err_STRUCT, [&] { return copy("Main", 1, collection); }),
+        A_Err_STRUCT);
 }
 
 // The loadable module exports the step under its C++ name; called through
