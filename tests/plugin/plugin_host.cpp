@@ -108,16 +108,7 @@ PluginHostTest::PluginHostTest()
 
 PluginHostTest::~PluginHostTest() { std::filesystem::remove_all(settingsDir_); }
 
-void PluginHostTest::TearDown() {
-    const host::Outstanding left = host_.outstanding();
-    EXPECT_TRUE(left.none()) << "collections " << left.collections << ", streams " << left.streams
-                             << ", values " << left.streamValues << ", effects " << left.effects
-                             << ", memory handles " << left.memHandles << ", locked "
-                             << left.lockedMemHandles << ", keyframe batches "
-                             << left.keyframeBatches << ", undo groups " << left.openUndoGroups
-                             << ", suites " << left.suites;
-    EXPECT_EQ(left.openUndoGroups, 0);
-}
+void PluginHostTest::TearDown() { EXPECT_EQ(describe(host_.outstanding()), ""); }
 
 A_Err PluginHostTest::load_module() {
     const A_Err err = host_.load_plugin(OUTFOLD_MODULE_PATH);
