@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -77,18 +79,24 @@ TEST_F(CommandHook, ExtractsInPlaceAndSelectsTheCopies) {
     }
 }
 
-class CommandHookNaming
-    : public CommandHook,
-      public ::testing::WithParamInterface<std::pair<std::vector<std::string>, std::string>> {};
+struct Typed {
+    std::vector<std::string> user;
+    std::string firstName;
+};
+// Test names stay plain words under every test runner.
+void PrintTo(const Typed& c, std::ostream* os) {
+    for (char ch : c.firstName) *os << (std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_');
+}
+
+class CommandHookNaming : public CommandHook, public ::testing::WithParamInterface<Typed> {};
 
 // Each case in a fresh settings folder: the dialog remembers what was typed.
 TEST_P(CommandHookNaming, CopiesAreNamedWithThePrefixAsTyped) {
-    EXPECT_EQ(run({"Intro"}, GetParam().first), A_Err_NONE);
+    EXPECT_EQ(run({"Intro"}, GetParam().user), A_Err_NONE);
     EXPECT_TRUE(host_.alerts().empty());
-    EXPECT_EQ(layers_of(host_.project(), "Main").front(), GetParam().second);
+    EXPECT_EQ(layers_of(host_.project(), "Main").front(), GetParam().firstName);
 }
 
-using Typed = std::pair<std::vector<std::string>, std::string>;
 INSTANTIATE_TEST_SUITE_P(
     Prefixes, CommandHookNaming,
     ::testing::Values(

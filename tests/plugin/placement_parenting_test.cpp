@@ -162,17 +162,6 @@ TEST_F(ParentingTest, CopiesAreLinkedAsInThePrecompAndTheTopOnesHangOnTheCarrier
     EXPECT_EQ(position_of(project(), "Main", 0), (std::vector<double>{300, 200, 0}));
 }
 
-TEST_F(ParentingTest, AnAttachFailureLeavesTheLaterCopiesAlone) {
-    AEGP_LayerH carrier = nullptr;
-    const ParentIndices list = extract_rig(&carrier);
-    host_.fail_call("AEGP_SetLayerParent", 2, A_Err_GENERIC);
-    const PluginInfo pluginInfo = info();
-    EXPECT_EQ(attach_to_carrier(&pluginInfo, carrier, list), A_Err_GENERIC);
-    const Names links = links_in(project(), "Main");
-    EXPECT_EQ(links[0], "Root>{{Rig_outfold}}");
-    EXPECT_EQ(links[3], "Loose");
-}
-
 TEST_F(ParentingTest, EmptyAndUnlinkedListsTouchNoLayer) {
     const PluginInfo pluginInfo = info();
     AEGP_LayerH carrier = nullptr;
@@ -280,6 +269,15 @@ TEST_F(ParentingTest, EveryFailureIsReturned) {
         return Prepared{[this, main, list] {
             const PluginInfo pluginInfo = info();
             return detach_from_carrier(&pluginInfo, main, list);
+        }};
+    });
+    sweep([this] {
+        load("placement_parents");
+        AEGP_LayerH carrier = nullptr;
+        const ParentIndices list = extract_rig(&carrier);
+        return Prepared{[this, carrier, list] {
+            const PluginInfo pluginInfo = info();
+            return attach_to_carrier(&pluginInfo, carrier, list);
         }};
     });
     sweep([this] {

@@ -1,7 +1,6 @@
 #include "plugin_host.h"
 
 #include <algorithm>
-#include <atomic>
 #include <stdexcept>
 
 #include "extract_harness.h"
@@ -13,19 +12,6 @@ namespace outfold::testing {
 namespace model = host::model;
 
 namespace {
-
-std::filesystem::path fresh_settings_dir() {
-    static std::atomic<int> counter{0};
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "outfold-settings-" + std::to_string(counter++);
-    if (test != nullptr) name += std::string("-") + test->test_suite_name() + "-" + test->name();
-    // Parameterised tests have '/' in their names: keep the folder one level.
-    std::replace(name.begin(), name.end(), '/', '_');
-    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
 
 model::Id layer_id(const model::Project& project, const std::string& comp,
                    const std::string& layer) {
@@ -103,10 +89,7 @@ std::vector<std::string> selected_in(const model::Project& project, const std::s
     return names;
 }
 
-PluginHostTest::PluginHostTest()
-    : settingsDir_(fresh_settings_dir()), host_(host::HostOptions{settingsDir_}) {}
-
-PluginHostTest::~PluginHostTest() { std::filesystem::remove_all(settingsDir_); }
+PluginHostTest::PluginHostTest() : host_(host::HostOptions{settingsDir_}) {}
 
 void PluginHostTest::TearDown() { EXPECT_EQ(describe(host_.outstanding()), ""); }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "host.h"
 
 namespace outfold::testing {
@@ -43,7 +44,6 @@ std::vector<std::string> selected_in(const host::model::Project& project, const 
 class PluginHostTest : public ::testing::Test {
 protected:
     PluginHostTest();
-    ~PluginHostTest() override;
     // Nothing the plug-in obtained may be left, and no undo group open.
     void TearDown() override;
 
@@ -74,7 +74,9 @@ protected:
     std::vector<std::string> host_calls() const;
     std::size_t calls_to(const std::string& operation) const;
 
-    std::filesystem::path settingsDir_;
+    // A folder of its own: test programs of other trees may run at the same time.
+    outfold_test::TempDir settings_{"settings"};
+    const std::filesystem::path settingsDir_ = settings_.path();
     host::Host host_;
     AEGP_Command command_ = 0;
     host::model::Project before_;

@@ -29,7 +29,8 @@ std::vector<std::string> calls_of(const host::Host& host) {
 
 // Each case needs a host of its own; only one host may live at a time.
 std::filesystem::path case_settings_dir() {
-    return std::filesystem::path(::testing::TempDir()) / "outfold-registration-settings";
+    static const outfold_test::TempDir dir("registration");
+    return dir.path();
 }
 
 TEST_F(Registration, InsertsTheCommandAtTheBottomOfTheLayerMenuAndRegistersBothHooks) {
