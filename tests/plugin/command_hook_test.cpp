@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -19,162 +18,129 @@
 namespace outfold::testing {
 namespace {
 
+using Names = std::vector<std::string>;
+
 class CommandHook : public PluginHostTest {
 protected:
-    void SetUp() override {
-        host_.set_project(scene());
-        ASSERT_EQ(load_module(), A_Err_NONE);
-        ASSERT_NE(command(), 0);
-    }
-
-    // Selects, lets the menu settle as the user would see it, and runs the
-    // command with the given dialog actions.
-    A_Err run(
-        const std::vector<std::string>& selection, std::vector<std::string> user,
-        const std::function<void()>& beforeClick = [] {}) {
-        select_layers(host_.project(), "Main", selection);
-        host_.open_menu(AEGP_Menu_LAYER);
-        before_ = describe(host_.project());
-        host_.set_user(std::move(user));
-        host_.clear_trace();
-        beforeClick();
-        return host_.click(command());
-    }
-
-    std::vector<std::string> undo_names() const {
-        std::vector<std::string> names;
-        for (const host::UndoEntry& entry : host_.undo_history()) names.push_back(entry.name);
-        return names;
-    }
-
-    std::string before_;
+    void SetUp() override { open_scene(); }
 };
 
-TEST_F(CommandHook, CancelledOrClosedDialogChangesNothing) {
-    for (const std::string action : {"cancel", "close"}) {
-        SCOPED_TRACE(action);
-        EXPECT_EQ(run({"Intro"}, {action}), A_Err_NONE);
-        EXPECT_EQ(describe(host_.project()), before_);
+// A cancelled or closed dialog, or a prefix over 50 bytes (with its alert),
+// changes nothing and leaves no undo step.
+TEST_F(CommandHook, RunsThatChangeNothing) {
+    struct Case {
+        std::vector<std::string> user;
+        std::size_t alerts;
+    };
+    for (const Case& c : {Case{{"cancel"}, 0}, Case{{"close"}, 0},
+                          Case{{"set prefixInput " + std::string(51, 'x'), "ok"}, 1}}) {
+        SCOPED_TRACE(c.user[0]);
+        EXPECT_EQ(run({"Intro"}, c.user), A_Err_NONE);
+        expect_as_before();
         EXPECT_TRUE(undo_names().empty());
-        EXPECT_EQ(calls_to("AEGP_StartUndoGroup"), 0u);
-        EXPECT_TRUE(host_.alerts().empty());
+        ASSERT_EQ(host_.alerts().size(), c.alerts);
     }
-}
-
-TEST_F(CommandHook, TooLongPrefixAlertsAndChangesNothing) {
-    const std::string prefix(51, 'x');
-    EXPECT_EQ(run({"Intro"}, {"set prefixInput " + prefix, "ok"}), A_Err_NONE);
-    ASSERT_EQ(host_.alerts().size(), 1u);
     EXPECT_EQ(host_.alerts()[0].title, "Prefix Too Long");
-    EXPECT_EQ(describe(host_.project()), before_);
-    EXPECT_TRUE(undo_names().empty());
-}
-
-TEST_F(CommandHook, FiftyBytePrefixIsUsedWhole) {
-    const std::string prefix(50, 'x');
-    EXPECT_EQ(run({"Intro"}, {"set prefixInput " + prefix, "ok"}), A_Err_NONE);
-    EXPECT_TRUE(host_.alerts().empty());
-    EXPECT_EQ(layers_of(host_.project(), "Main")[0], prefix + "_Title");
 }
 
 TEST_F(CommandHook, WithoutActiveCompositionAnEmptyUndoGroupIsMade) {
-    select_layers(host_.project(), "Main", {"Intro"});
-    host_.open_menu(AEGP_Menu_LAYER);
-    make_active(host_.project(), "");
-    const std::string before = describe(host_.project());
-    host_.set_user({"ok"});
-    EXPECT_EQ(host_.click(command()), A_Err_NONE);
-    EXPECT_EQ(describe(host_.project()), before);
-    EXPECT_EQ(undo_names(), std::vector<std::string>{"Outfold"});
+    EXPECT_EQ(run({"Intro"}, {"ok"}, [&] { make_active(host_.project(), ""); }), A_Err_NONE);
+    make_active(before_, "");
+    expect_as_before();
+    EXPECT_EQ(undo_names(), Names{"Outfold"});
 }
 
-TEST_F(CommandHook, ExtractsThePrecompLayerInItsPlaceAndSelectsTheCopies) {
-    EXPECT_EQ(run({"Intro"}, {"ok"}), A_Err_NONE);
-    EXPECT_EQ(layers_of(host_.project(), "Main"),
-              (std::vector<std::string>{"Title", "Backdrop", "Logo", "Caption", "Plate", "Outro",
-                                        "Footer"}));
-    EXPECT_EQ(selected_in(host_.project(), "Main"),
-              (std::vector<std::string>{"Title", "Backdrop", "Logo"}));
-    EXPECT_EQ(undo_names(), std::vector<std::string>{"Outfold"});
-    EXPECT_TRUE(host_.alerts().empty());
-
-    // One undo restores the project as it was.
-    ASSERT_TRUE(host_.undo());
-    EXPECT_EQ(describe(host_.project()), before_);
-}
-
-TEST_F(CommandHook, SeveralPrecompLayersWithATextLayerLast) {
-    EXPECT_EQ(run({"Intro", "Outro", "Footer"}, {"ok"}), A_Err_NONE);
-    EXPECT_EQ(layers_of(host_.project(), "Main"),
-              (std::vector<std::string>{"Title", "Backdrop", "Logo", "Caption", "Plate", "Credits",
-                                        "Footer"}));
-    // The last selected item is not a pre-comp layer: the selection is left alone.
-    EXPECT_EQ(calls_to("AEGP_SetSelection"), 0u);
-    EXPECT_EQ(undo_names(), std::vector<std::string>{"Outfold"});
-}
-
-TEST_F(CommandHook, CopiesOfTheLastPrecompLayerEndSelected) {
-    EXPECT_EQ(run({"Intro", "Outro"}, {"ok"}), A_Err_NONE);
-    EXPECT_EQ(selected_in(host_.project(), "Main"), std::vector<std::string>{"Credits"});
-    EXPECT_EQ(calls_to("AEGP_SetSelection"), 1u);
-}
-
-struct PrefixCase {
-    std::vector<std::string> actions;
-    std::string firstName;
-};
-
-void PrintTo(const PrefixCase& c, std::ostream* os) {
-    for (const std::string& action : c.actions) {
-        for (char ch : action) *os << (std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_');
-        *os << ' ';
+// The copies take the pre-comp layers' places; those of the last pre-comp
+// layer end selected, unless the last selected layer is no pre-comp layer.
+TEST_F(CommandHook, ExtractsInPlaceAndSelectsTheCopies) {
+    struct Case {
+        Names selection, stack, selected;
+    };
+    const Case cases[] = {
+        {{"Intro"},
+         {"Title", "Backdrop", "Logo", "Caption", "Plate", "Outro", "Footer"},
+         {"Title", "Backdrop", "Logo"}},
+        {{"Intro", "Outro"},
+         {"Title", "Backdrop", "Logo", "Caption", "Plate", "Credits", "Footer"},
+         {"Credits"}},
+        {{"Intro", "Outro", "Footer"},
+         {"Title", "Backdrop", "Logo", "Caption", "Plate", "Credits", "Footer"},
+         {"Footer"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.selection.size());
+        host_.set_project(scene());
+        EXPECT_EQ(run(c.selection, {"ok"}), A_Err_NONE);
+        EXPECT_EQ(layers_of(host_.project(), "Main"), c.stack);
+        EXPECT_EQ(selected_in(host_.project(), "Main"), c.selected);
+        EXPECT_EQ(undo_names(), Names{"Outfold"});
+        EXPECT_TRUE(host_.alerts().empty());
+        expect_undo_restores();
     }
 }
 
-class CommandHookNaming : public CommandHook, public ::testing::WithParamInterface<PrefixCase> {};
+struct Typed {
+    std::vector<std::string> user;
+    std::string firstName;
+};
+// Test names stay plain words under every test runner.
+void PrintTo(const Typed& c, std::ostream* os) {
+    for (char ch : c.firstName) *os << (std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_');
+}
 
+class CommandHookNaming : public CommandHook, public ::testing::WithParamInterface<Typed> {};
+
+// Each case in a fresh settings folder: the dialog remembers what was typed.
 TEST_P(CommandHookNaming, CopiesAreNamedWithThePrefixAsTyped) {
-    EXPECT_EQ(run({"Intro"}, GetParam().actions), A_Err_NONE);
+    EXPECT_EQ(run({"Intro"}, GetParam().user), A_Err_NONE);
+    EXPECT_TRUE(host_.alerts().empty());
     EXPECT_EQ(layers_of(host_.project(), "Main").front(), GetParam().firstName);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Prefixes, CommandHookNaming,
     ::testing::Values(
-        PrefixCase{{"ok"}, "Title"}, PrefixCase{{"set prefixInput Hero", "ok"}, "Hero_Title"},
-        PrefixCase{{"set prefixInput say \"hi\"", "ok"}, "say \"hi\"_Title"},
-        PrefixCase{{"set prefixInput C:\\tmp\\", "ok"}, "C:\\tmp\\_Title"},
-        PrefixCase{{"set prefixInput caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "ok"},
-                   "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80_Title"},
-        PrefixCase{{"click prependPrecompName", "ok"}, "Intro_Title"},
-        PrefixCase{{"click prependPrecompName", "set prefixInput P", "ok"}, "Intro_P_Title"}));
+        Typed{{"ok"}, "Title"}, Typed{{"set prefixInput Hero", "ok"}, "Hero_Title"},
+        Typed{{"set prefixInput say \"hi\"", "ok"}, "say \"hi\"_Title"},
+        Typed{{"set prefixInput C:\\tmp\\", "ok"}, "C:\\tmp\\_Title"},
+        Typed{{"set prefixInput caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "ok"},
+              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80_Title"},
+        Typed{{"set prefixInput " + std::string(50, 'x'), "ok"}, std::string(50, 'x') + "_Title"},
+        Typed{{"click prependPrecompName", "ok"}, "Intro_Title"},
+        Typed{{"click prependPrecompName", "set prefixInput P", "ok"}, "Intro_P_Title"}));
 
-class CommandHookFailure : public CommandHook, public ::testing::WithParamInterface<std::string> {};
-
-TEST_P(CommandHookFailure, HostErrorEndsTheRunButClosesTheUndoGroup) {
-    EXPECT_EQ(run({"Intro"}, {"ok"}, [&] { host_.fail_call(GetParam(), 1, 40); }), 40);
-    EXPECT_EQ(calls_to("AEGP_EndUndoGroup"), 1u);
-    EXPECT_EQ(undo_names(), std::vector<std::string>{"Outfold"});
-    EXPECT_TRUE(host_.alerts().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Operations, CommandHookFailure,
-                         ::testing::Values("AEGP_GetActiveItem", "AEGP_GetCollectionNumItems",
-                                           "AEGP_GetCollectionItemByIndex", "AEGP_NewCollection",
-                                           "AEGP_GetLayerParentComp", "AEGP_SetSelection"));
-
-TEST_F(CommandHook, MissingSuiteDuringTheRunStillEndsTheUndoGroup) {
-    EXPECT_EQ(run({"Intro"}, {"ok"}, [&] { host_.remove_suite("AEGP Comp Suite", 14); }), 516);
-    EXPECT_EQ(calls_to("AEGP_StartUndoGroup"), 1u);
-    EXPECT_EQ(calls_to("AEGP_EndUndoGroup"), 1u);
-    EXPECT_EQ(undo_names(), std::vector<std::string>{"Outfold"});
-    EXPECT_EQ(host_.outstanding().suites, 0);
-}
-
-TEST_F(CommandHook, FailedUndoGroupStartStopsTheRun) {
+// A host error (or a missing suite) ends the run, but the undo group it
+// opened is closed and recorded; a failed start stops the run before anything.
+TEST_F(CommandHook, HostErrorEndsTheRunButClosesTheUndoGroup) {
+    struct Case {
+        const char* operation;
+        A_Err err;
+    };
+    const Case cases[] = {
+        {"AEGP_GetActiveItem", 40},      {"AEGP_GetCollectionNumItems", 40},
+        {"AEGP_NewCollection", 40},      {"AEGP_GetCollectionItemByIndex", 40},
+        {"AEGP_GetLayerParentComp", 40}, {"AEGP_SetSelection", 40},
+        {"AEGP Comp Suite", 516},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.operation);
+        host_.set_project(scene());
+        const std::size_t undoSteps = undo_names().size();
+        EXPECT_EQ(run({"Intro"}, {"ok"},
+                      [&] {
+                          if (c.err == 516) return host_.remove_suite(c.operation, 14);
+                          host_.fail_call(c.operation, 1, c.err);
+                      }),
+                  c.err);
+        host_.clear_faults();
+        EXPECT_EQ(undo_names().size(), undoSteps + 1);
+        EXPECT_EQ(undo_names().back(), "Outfold");
+        EXPECT_TRUE(host_.alerts().empty());
+        EXPECT_TRUE(host_.outstanding().none());
+    }
+    host_.set_project(scene());
     EXPECT_EQ(run({"Intro"}, {"ok"}, [&] { host_.fail_call("AEGP_StartUndoGroup", 1, 42); }), 42);
-    EXPECT_EQ(describe(host_.project()), before_);
-    EXPECT_EQ(calls_to("AEGP_GetActiveItem"), 0u);
+    expect_as_before();
 }
 
 // The hook called directly, in-process, to see its handled flag.
@@ -184,11 +150,15 @@ protected:
         host_.set_project(scene());
         select_layers(host_.project(), "Main", {"Intro"});
         ASSERT_EQ(host_.load_plugin(&EntryPointFunc), A_Err_NONE);
-        host_.clear_trace();
+    }
+    A_Err hook(AEGP_Command command, A_Boolean alreadyHandled, A_Boolean* handled) {
+        return command_hook(nullptr, nullptr, command, AEGP_HP_BeforeAE, alreadyHandled, handled);
     }
 };
 
-TEST_F(CommandHookInProcess, OtherCommandsAndHandledCommandsAreLeftAlone) {
+// Other commands and handled ones are left alone; the own command is handled
+// whether it is cancelled or fails.
+TEST_F(CommandHookInProcess, TheHandledFlag) {
     struct Case {
         AEGP_Command command;
         A_Boolean alreadyHandled;
@@ -196,31 +166,22 @@ TEST_F(CommandHookInProcess, OtherCommandsAndHandledCommandsAreLeftAlone) {
     for (const Case c :
          {Case{gCommandId + 1, false}, Case{AEGP_Command_ALL, false}, Case{gCommandId, true}}) {
         A_Boolean handled = 7;
-        EXPECT_EQ(
-            command_hook(nullptr, nullptr, c.command, AEGP_HP_BeforeAE, c.alreadyHandled, &handled),
-            A_Err_NONE);
+        EXPECT_EQ(hook(c.command, c.alreadyHandled, &handled), A_Err_NONE);
         EXPECT_EQ(handled, 7);
     }
-    EXPECT_TRUE(host_calls().empty());
     EXPECT_TRUE(host_.dialogs().empty());
-}
 
-TEST_F(CommandHookInProcess, CancelIsHandledWithoutAnyChange) {
     const std::string before = describe(host_.project());
     host_.set_user({"cancel"});
     A_Boolean handled = false;
-    EXPECT_EQ(command_hook(nullptr, nullptr, gCommandId, AEGP_HP_BeforeAE, false, &handled),
-              A_Err_NONE);
+    EXPECT_EQ(hook(gCommandId, false, &handled), A_Err_NONE);
     EXPECT_TRUE(handled);
     EXPECT_EQ(host_.dialogs().size(), 1u);
     EXPECT_EQ(describe(host_.project()), before);
-    EXPECT_TRUE(host_.undo_history().empty());
-}
 
-TEST_F(CommandHookInProcess, ErrorsStillMarkTheCommandHandled) {
     host_.fail_call("AEGP_ExecuteScript", 1, 12);
-    A_Boolean handled = false;
-    EXPECT_EQ(command_hook(nullptr, nullptr, gCommandId, AEGP_HP_BeforeAE, false, &handled), 12);
+    handled = false;
+    EXPECT_EQ(hook(gCommandId, false, &handled), 12);
     EXPECT_TRUE(handled);
     EXPECT_TRUE(host_.undo_history().empty());
 }

@@ -66,29 +66,6 @@ TEST(DialogAnswer, BooleansAreTrueExactlyWhenTheirTokenStartsWithT) {
     }
 }
 
-struct OutcomeCase {
-    std::string text;
-    DialogOutcome outcome;
-};
-
-TEST(DialogAnswer, OutcomeOfEachShapeOfAnswer) {
-    const std::vector<OutcomeCase> cases = {
-        {"", DialogOutcome::Cancelled},
-        {R"([true,false,false,"x",false])", DialogOutcome::Malformed},        // six tokens
-        {R"([[true],false,false,"",false,true])", DialogOutcome::Malformed},  // eight tokens
-        {R"([true,false,false,"",false,true)", DialogOutcome::Malformed},     // unclosed
-        {R"([true,false,false,"\q",false,true])", DialogOutcome::Malformed},  // bad escape
-        {"[" + repeat("0,", 128) + "0]", DialogOutcome::Malformed},           // > 128 tokens
-        {"[]", DialogOutcome::Malformed},
-        {"garbage", DialogOutcome::Malformed},
-        {R"([{},false,false,"",false,true])", DialogOutcome::Accepted},  // seven tokens
-    };
-    for (const OutcomeCase& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(read(c.text).outcome, c.outcome);
-    }
-}
-
 struct PrefixCase {
     std::string raw;      // between the quotes, as the answer carries it
     std::string decoded;  // what the run works with
@@ -118,26 +95,33 @@ TEST(DialogAnswer, PrefixArrivesAsTheUserTypedIt) {
     }
 }
 
-struct LimitCase {
-    std::string raw;
-    DialogOutcome outcome;
-};
-
-TEST(DialogAnswer, PrefixLimitCountsRawBytesBetweenTheQuotes) {
-    const std::vector<LimitCase> cases = {
-        {repeat("a", 50), DialogOutcome::Accepted},
-        {repeat("a", 51), DialogOutcome::PrefixTooLong},
-        {repeat("\xc3\xa9", 25), DialogOutcome::Accepted},       // 25 characters, 50 bytes
-        {repeat("\xc3\xa9", 26), DialogOutcome::PrefixTooLong},  // 26 characters, 52 bytes
-        {repeat("a", 48) + "\\\"", DialogOutcome::Accepted},     // 50 raw bytes, 49 decoded
-        {repeat("a", 49) + "\\\"", DialogOutcome::PrefixTooLong},
-        {repeat("\\u00e9", 8) + "ab", DialogOutcome::Accepted},  // 50 raw bytes
-        {repeat("\\u00e9", 9), DialogOutcome::PrefixTooLong},    // 54 raw, 18 decoded bytes
+// The shape of the answer, and the prefix limit counted in raw bytes between
+// the quotes.
+TEST(DialogAnswer, OutcomeOfEachShapeOfAnswer) {
+    struct Case {
+        std::string text;
+        DialogOutcome outcome;
     };
-    for (const LimitCase& c : cases) {
-        SCOPED_TRACE(c.raw);
-        EXPECT_EQ(read(answer_with_prefix(c.raw)).outcome, c.outcome);
-    }
+    const Case cases[] = {
+        {"", DialogOutcome::Cancelled},
+        {R"([true,false,false,"x",false])", DialogOutcome::Malformed},        // six tokens
+        {R"([[true],false,false,"",false,true])", DialogOutcome::Malformed},  // eight tokens
+        {R"([true,false,false,"",false,true)", DialogOutcome::Malformed},     // unclosed
+        {R"([true,false,false,"\q",false,true])", DialogOutcome::Malformed},  // bad escape
+        {"[" + repeat("0,", 128) + "0]", DialogOutcome::Malformed},           // > 128 tokens
+        {"[]", DialogOutcome::Malformed},
+        {"garbage", DialogOutcome::Malformed},
+        {R"([{},false,false,"",false,true])", DialogOutcome::Accepted},  // seven tokens
+        {answer_with_prefix(repeat("a", 50)), DialogOutcome::Accepted},
+        {answer_with_prefix(repeat("a", 51)), DialogOutcome::PrefixTooLong},
+        {answer_with_prefix(repeat("\xc3\xa9", 25)), DialogOutcome::Accepted},       // 50 bytes
+        {answer_with_prefix(repeat("\xc3\xa9", 26)), DialogOutcome::PrefixTooLong},  // 52 bytes
+        {answer_with_prefix(repeat("a", 48) + "\\\""), DialogOutcome::Accepted},     // 49 decoded
+        {answer_with_prefix(repeat("a", 49) + "\\\""), DialogOutcome::PrefixTooLong},
+        {answer_with_prefix(repeat("\\u00e9", 8) + "ab"), DialogOutcome::Accepted},  // 50 raw
+        {answer_with_prefix(repeat("\\u00e9", 9)), DialogOutcome::PrefixTooLong},    // 18 decoded
+    };
+    for (const Case& c : cases) EXPECT_EQ(read(c.text).outcome, c.outcome) << c.text;
 }
 
 TEST(DialogAnswer, LongestPrefixIsKeptWholeAndTerminated) {

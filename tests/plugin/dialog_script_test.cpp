@@ -3,7 +3,8 @@
 // the mutual rules and the answer.
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -58,222 +59,85 @@ protected:
         return run.value;
     }
 
-    void expect_checks(bool copy, bool deleteSource, bool deleteEnabled, bool keep,
-                       bool keepEnabled, bool prepend, bool fixRandom) {
-        EXPECT_EQ(control("optionCopyAttributes").value, copy);
-        EXPECT_EQ(control("optionDiscardAttributes").value, !copy);
-        EXPECT_EQ(control("optionDeleteSource").value, deleteSource);
-        EXPECT_EQ(control("optionDeleteSource").enabled, deleteEnabled);
-        EXPECT_EQ(control("optionKeepInComp").value, keep);
-        EXPECT_EQ(control("optionKeepInComp").enabled, keepEnabled);
-        EXPECT_EQ(control("prependPrecompName").value, prepend);
-        EXPECT_EQ(control("prependPrecompName").enabled, true);
-        EXPECT_EQ(control("fixRandomExpresions").value, fixRandom);
-        EXPECT_EQ(control("fixRandomExpresions").enabled, true);
+    // The option switches, as "name" when checked, with "-" before the name
+    // of a disabled unchecked one and after that of a disabled checked one.
+    std::string switches() {
+        std::string out;
+        for (const auto& [name, label] : {std::pair{"optionCopyAttributes", "copy"},
+                                          {"optionDeleteSource", "delete"},
+                                          {"optionKeepInComp", "keep"},
+                                          {"prependPrecompName", "prepend"},
+                                          {"fixRandomExpresions", "fix"}}) {
+            const Control& c = control(name);
+            const bool on = c.value.value_or(false);
+            if (!on && c.enabled) continue;
+            out += std::string(out.empty() ? "" : " ") + (on ? "" : "-") + label +
+                   (on && !c.enabled ? "-" : "");
+        }
+        // The two attribute choices exclude each other.
+        EXPECT_NE(control("optionDiscardAttributes").value, control("optionCopyAttributes").value);
+        return out;
     }
 };
 
-std::vector<std::string> child_names(const Control& control) {
-    std::vector<std::string> names;
-    for (const Control& child : control.children) names.push_back(child.name);
-    return names;
+// Every control depth first, one line each: kind, name, text, switch and
+// the layout properties the script set.
+void outline(const Control& c, const std::string& indent, std::string* out) {
+    *out += indent + c.kind + " " + c.name + " \"" + c.text + "\"";
+    if (c.value) *out += *c.value ? " on" : " off";
+    if (!c.enabled) *out += " disabled";
+    for (const auto& [key, value] : c.properties) *out += " " + key + "=" + value;
+    *out += "\n";
+    for (const Control& child : c.children) outline(child, indent + "  ", out);
 }
-
-std::vector<std::string> child_texts(const Control& control) {
-    std::vector<std::string> texts;
-    for (const Control& child : control.children) texts.push_back(child.text);
-    return texts;
-}
-
-std::string property(const Control& control, const std::string& name) {
-    const auto found = control.properties.find(name);
-    return found == control.properties.end() ? "(unset)" : found->second;
-}
-
-struct LayoutCase {
-    std::string control;
-    std::string orientation, alignChildren, spacing, margins;
-};
 
 TEST_F(DialogScript, OpensWithDefaultsAndTheControlTreeWhenNothingIsStored) {
     EXPECT_EQ(show({"cancel"}), "");
     ASSERT_EQ(host_.dialogs().size(), 1u);
-    const Control& window = host_.dialogs().back().window;
-    EXPECT_EQ(window.kind, "dialog");
-    EXPECT_EQ(window.text, "Outfold");
+    std::string tree;
+    outline(host_.dialogs().back().window, "", &tree);
+    std::ifstream golden(std::string(OUTFOLD_SOURCE_DIR) + "/tests/plugin/fixtures/dialog.txt");
+    EXPECT_EQ(tree, std::string(std::istreambuf_iterator<char>(golden), {}));
+    EXPECT_EQ(switches(), "copy");
+}
 
-    EXPECT_EQ(child_names(window), (std::vector<std::string>{"prefixGroup", "optionsGroup"}));
-    EXPECT_EQ(child_names(control("prefixGroup")),
-              (std::vector<std::string>{"prefixTitle", "prefixInput"}));
-    EXPECT_EQ(child_names(control("optionsGroup")),
-              (std::vector<std::string>{"option1Group", "option2Group", "optionDeleteSource",
-                                        "optionKeepInComp", "prependPrecompName",
-                                        "fixRandomExpresions", "buttons"}));
-    EXPECT_EQ(child_names(control("option1Group")),
-              (std::vector<std::string>{"optionCopyAttributes", "staticText1Group"}));
-    EXPECT_EQ(child_names(control("option2Group")),
-              (std::vector<std::string>{"optionDiscardAttributes", "staticText2Group"}));
-    EXPECT_EQ(child_names(control("buttons")),
-              (std::vector<std::string>{"buttonOK", "buttonCancel"}));
-
-    struct KindText {
-        std::string name, kind, text;
+// Stored settings are read back; the mutual rules apply to them.
+TEST_F(DialogScript, StoredSettingsAreRestored) {
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> settings;
+        std::string prefix, switches;
     };
-    for (const KindText& c : std::vector<KindText>{
-             {"prefixTitle", "statictext", "Outfolded Layer Prefix"},
-             {"prefixInput", "edittext", ""},
-             {"optionCopyAttributes", "radiobutton", "Copy pre-comp attributes to layers"},
-             {"optionDiscardAttributes", "radiobutton", "Discard pre-comp attributes"},
-             {"optionDeleteSource", "checkbox", "Delete source after outfolding"},
-             {"optionKeepInComp", "checkbox", "Keep pre-comp in composition"},
-             {"prependPrecompName", "checkbox", "Prepend pre-comp name to extracted layers"},
-             {"fixRandomExpresions", "checkbox",
-              "Attempt to correct layers with randomized expressions"},
-             {"buttonOK", "button", "Ok"},
-             {"buttonCancel", "button", "Cancel"}}) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(control(c.name).kind, c.kind);
-        EXPECT_EQ(control(c.name).text, c.text);
-    }
-    expect_checks(true, false, true, false, true, false, false);
-
-    const Control& lines1 = control("staticText1Group");
-    ASSERT_EQ(lines1.children.size(), 1u);
-    EXPECT_EQ(
-        child_texts(lines1.children[0]),
-        (std::vector<std::string>{"Use this option if you would like to copy the effects and other",
-                                  "attributes of the pre-comp to the layers being extracted"}));
-    const Control& lines2 = control("staticText2Group");
-    ASSERT_EQ(lines2.children.size(), 1u);
-    EXPECT_EQ(child_texts(lines2.children[0]),
-              (std::vector<std::string>{"Use this option to extract all layers, but disregard the",
-                                        "properties of the pre-comp layer"}));
-    for (const Control* column : {&lines1.children[0], &lines2.children[0]}) {
-        EXPECT_EQ(property(*column, "orientation"), "\"column\"");
-        EXPECT_EQ(property(*column, "spacing"), "0");
-        EXPECT_NE(property(*column, "preferredSize").find("\"width\":400"), std::string::npos);
-    }
-
-    for (const LayoutCase& c : std::vector<LayoutCase>{
-             {"prefixGroup", "\"row\"", R"(["left","center"])", "10", "0"},
-             {"optionsGroup", "\"column\"", R"(["left","center"])", "10", "[20,0,0,0]"},
-             {"option1Group", "\"column\"", R"(["left","center"])", "10", "0"},
-             {"staticText1Group", "\"row\"", R"(["left","center"])", "10", "[20,0,0,8]"},
-             {"option2Group", "\"column\"", R"(["left","center"])", "10", "0"},
-             {"staticText2Group", "\"row\"", R"(["left","center"])", "10", "[20,0,0,12]"},
-             {"buttons", "\"row\"", R"(["right","center"])", "10", "[0,20,0,0]"}}) {
-        SCOPED_TRACE(c.control);
-        EXPECT_EQ(property(control(c.control), "orientation"), c.orientation);
-        EXPECT_EQ(property(control(c.control), "alignChildren"), c.alignChildren);
-        EXPECT_EQ(property(control(c.control), "spacing"), c.spacing);
-        EXPECT_EQ(property(control(c.control), "margins"), c.margins);
-    }
-    EXPECT_EQ(property(window, "orientation"), "\"column\"");
-    EXPECT_EQ(property(window, "alignChildren"), R"(["fill","top"])");
-    EXPECT_EQ(property(window, "spacing"), "10");
-    EXPECT_EQ(property(window, "margins"), "16");
-    EXPECT_EQ(property(control("buttons"), "alignment"), R"(["fill","center"])");
-    EXPECT_EQ(property(control("optionCopyAttributes"), "alignment"), R"(["left","center"])");
-    EXPECT_EQ(property(control("optionDiscardAttributes"), "alignment"), R"(["left","center"])");
-    EXPECT_NE(property(control("prefixInput"), "preferredSize").find("\"width\":250"),
-              std::string::npos);
-    EXPECT_NE(property(control("buttonOK"), "preferredSize").find("\"width\":100"),
-              std::string::npos);
-    EXPECT_NE(property(control("buttonCancel"), "preferredSize").find("\"width\":100"),
-              std::string::npos);
-}
-
-struct StoredCase {
-    std::vector<std::pair<std::string, std::string>> settings;
-    std::string prefix;
-    bool copy, deleteSource, deleteEnabled, keep, keepEnabled, prepend, fixRandom;
-};
-
-// Named by the settings it stores, for readable test names.
-void PrintTo(const StoredCase& c, std::ostream* os) {
-    for (const auto& [key, value] : c.settings) *os << key << "=" << value << " ";
-}
-
-class DialogSettings : public DialogScript, public ::testing::WithParamInterface<StoredCase> {};
-
-TEST_P(DialogSettings, StoredSettingsAreRestored) {
-    const StoredCase& c = GetParam();
-    for (const auto& [key, value] : c.settings) store(key, value);
-    EXPECT_EQ(show({"close"}), "");
-    EXPECT_EQ(control("prefixInput").text, c.prefix);
-    expect_checks(c.copy, c.deleteSource, c.deleteEnabled, c.keep, c.keepEnabled, c.prepend,
-                  c.fixRandom);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Settings, DialogSettings,
-    ::testing::Values(
-        StoredCase{{{"settingCopyPrecompAttr", "false"}},
-                   "",
-                   false,
-                   false,
-                   true,
-                   false,
-                   true,
-                   false,
-                   false},
-        StoredCase{
-            {{"settingCopyPrecompAttr", "true"}}, "", true, false, true, false, true, false, false},
-        StoredCase{
-            {{"settingCopyPrecompAttr", "yes"}}, "", false, false, true, false, true, false, false},
-        StoredCase{{{"settingPrefixInput", "Hero 1"}},
-                   "Hero 1",
-                   true,
-                   false,
-                   true,
-                   false,
-                   true,
-                   false,
-                   false},
-        StoredCase{
-            {{"settingDeleteSource", "true"}}, "", true, true, true, false, false, false, false},
-        StoredCase{
-            {{"settingDeleteSource", "false"}}, "", true, false, true, false, true, false, false},
-        StoredCase{
-            {{"settingKeepInComp", "true"}}, "", true, false, false, true, true, false, false},
+    const Case cases[] = {
+        {{{"settingCopyPrecompAttr", "false"}}, "", ""},
+        {{{"settingCopyPrecompAttr", "true"}}, "", "copy"},
+        {{{"settingCopyPrecompAttr", "yes"}}, "", ""},
+        {{{"settingPrefixInput", "Hero 1"}}, "Hero 1", "copy"},
+        {{{"settingDeleteSource", "true"}}, "", "copy delete -keep"},
+        {{{"settingDeleteSource", "false"}}, "", "copy"},
+        {{{"settingKeepInComp", "true"}}, "", "copy -delete keep"},
         // Keep is applied after Delete: Delete ends unchecked and disabled, and
         // Keep stays disabled from Delete's rule.
-        StoredCase{{{"settingDeleteSource", "true"}, {"settingKeepInComp", "true"}},
-                   "",
-                   true,
-                   false,
-                   false,
-                   true,
-                   false,
-                   false,
-                   false},
-        StoredCase{{{"settingPrependPrecompName", "true"}},
-                   "",
-                   true,
-                   false,
-                   true,
-                   false,
-                   true,
-                   true,
-                   false},
-        StoredCase{{{"settingPrependPrecompName", "TRUE"}},
-                   "",
-                   true,
-                   false,
-                   true,
-                   false,
-                   true,
-                   false,
-                   false},
-        StoredCase{{{"settingFixRandomExpressions", "true"}},
-                   "",
-                   true,
-                   false,
-                   true,
-                   false,
-                   true,
-                   false,
-                   true}));
+        {{{"settingDeleteSource", "true"}, {"settingKeepInComp", "true"}},
+         "",
+         "copy -delete keep-"},
+        {{{"settingPrependPrecompName", "true"}}, "", "copy prepend"},
+        {{{"settingPrependPrecompName", "TRUE"}}, "", "copy"},
+        {{{"settingFixRandomExpressions", "true"}}, "", "copy fix"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings[0].first + "=" + c.settings[0].second);
+        for (const auto& [key, value] : c.settings) store(key, value);
+        EXPECT_EQ(show({"close"}), "");
+        EXPECT_EQ(control("prefixInput").text, c.prefix);
+        EXPECT_EQ(switches(), c.switches);
+        // Back to the defaults, which read as if nothing were stored.
+        for (const auto& [key, value] : c.settings) {
+            store(key, key == "settingCopyPrecompAttr" ? "true"
+                       : key == "settingPrefixInput"   ? ""
+                                                       : "false");
+        }
+    }
+}
 
 TEST_F(DialogScript, DeleteAndKeepDisableEachOtherWhileChecked) {
     show({"click optionDeleteSource", "expect optionKeepInComp enabled false",

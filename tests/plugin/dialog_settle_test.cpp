@@ -8,6 +8,7 @@
 #include "pipeline/embedded_scripts.h"
 #include "pipeline/options_dialog.h"
 #include "plugin_host.h"
+#include "script/scriptui.h"
 #include "shell/entry_point.h"
 #include "shell/globals.h"
 
@@ -37,84 +38,66 @@ protected:
 
 const std::string kTooLong = R"([true,false,false,")" + std::string(51, 'p') + R"(",false,false])";
 
-TEST_F(DialogInHost, MalformedAnswerWritesTheDebugLineAndNothingElse) {
-    for (const std::string answer :
-         {R"([true,false,false,"x",false])", R"([true)", "[[1],2,3,4,5,6]"}) {
-        SCOPED_TRACE(answer);
-        const auto linesBefore = host_.debug_lines().size();
-        const DialogRun run = settle(answer);
-        EXPECT_EQ(run.outcome, DialogOutcome::Malformed);
-        EXPECT_EQ(run.error, A_Err_NONE);
-        ASSERT_EQ(host_.debug_lines().size(), linesBefore + 1);
-        EXPECT_EQ(host_.debug_lines().back(), "Unexpected number of tokens in returned JSON");
+// Each kind of answer: a malformed one writes the debug line, a too long
+// prefix shows the alert (whose failure is the result); nothing else is shown.
+TEST_F(DialogInHost, WhatEachAnswerLeads) {
+    struct Case {
+        std::string answer;
+        A_Err alertFails;
+        DialogOutcome outcome;
+        A_Err error;
+        std::size_t alerts, debugLines;
+    };
+    const Case cases[] = {
+        {R"([true,false,false,"x",false])", 0, DialogOutcome::Malformed, A_Err_NONE, 0, 1},
+        {R"([true)", 0, DialogOutcome::Malformed, A_Err_NONE, 0, 1},
+        {"[[1],2,3,4,5,6]", 0, DialogOutcome::Malformed, A_Err_NONE, 0, 1},
+        {kTooLong, 0, DialogOutcome::PrefixTooLong, A_Err_NONE, 1, 0},
+        {kTooLong, 21, DialogOutcome::PrefixTooLong, 21, 0, 0},
+        {"", 0, DialogOutcome::Cancelled, A_Err_NONE, 0, 0},
+        {R"([false,true,false,"Hero",true,false])", 0, DialogOutcome::Accepted, A_Err_NONE, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        const std::size_t alerts = host_.alerts().size(), lines = host_.debug_lines().size();
+        if (c.alertFails != 0) host_.fail_call("AEGP_ExecuteScript", 1, c.alertFails);
+        const DialogRun run = settle(c.answer);
+        host_.clear_faults();
+        EXPECT_EQ(run.outcome, c.outcome);
+        EXPECT_EQ(run.error, c.error);
+        EXPECT_EQ(host_.alerts().size() - alerts, c.alerts);
+        EXPECT_EQ(host_.debug_lines().size() - lines, c.debugLines);
     }
-    EXPECT_TRUE(host_.alerts().empty());
-    EXPECT_TRUE(host_calls().empty());
-}
-
-TEST_F(DialogInHost, TooLongPrefixShowsTheAlertAndFreesItsResult) {
-    const DialogRun run = settle(kTooLong);
-    EXPECT_EQ(run.outcome, DialogOutcome::PrefixTooLong);
-    EXPECT_EQ(run.error, A_Err_NONE);
-    ASSERT_EQ(host_.alerts().size(), 1u);
-    EXPECT_EQ(host_.alerts()[0].message,
+    EXPECT_EQ(host_.debug_lines().back(), "Unexpected number of tokens in returned JSON");
+    EXPECT_EQ(host_.alerts().back().message,
               "The prefix you set it too long. Please limit prefixes to 50 characters.");
-    EXPECT_EQ(host_.alerts()[0].title, "Prefix Too Long");
-    EXPECT_EQ(host_.scripts_run(), std::vector<std::string>{find_script("prefixTooLong.jsx")});
-    EXPECT_TRUE(host_.debug_lines().empty());
-    EXPECT_EQ(calls_to("AEGP_FreeMemHandle"), calls_to("AEGP_ExecuteScript"));
-}
-
-TEST_F(DialogInHost, FailingAlertScriptGivesItsError) {
-    host_.fail_call("AEGP_ExecuteScript", 1, 21);
-    const DialogRun run = settle(kTooLong);
-    EXPECT_EQ(run.outcome, DialogOutcome::PrefixTooLong);
-    EXPECT_EQ(run.error, 21);
-    EXPECT_TRUE(host_.alerts().empty());
-}
-
-TEST_F(DialogInHost, AcceptedAndCancelledAnswersMakeNoHostCall) {
-    EXPECT_EQ(settle("").outcome, DialogOutcome::Cancelled);
-    const DialogRun run = settle(R"([false,true,false,"Hero",true,false])");
-    EXPECT_EQ(run.outcome, DialogOutcome::Accepted);
-    EXPECT_EQ(run.error, A_Err_NONE);
+    EXPECT_EQ(host_.alerts().back().title, "Prefix Too Long");
+    EXPECT_EQ(host_.scripts_run().front(), find_script("prefixTooLong.jsx"));
     EXPECT_STREQ(prefix_, "Hero");
     EXPECT_STREQ(options_.prefix, "Hero");
     EXPECT_TRUE(options_.deleteSource);
     EXPECT_TRUE(options_.prependPrecompName);
-    EXPECT_TRUE(host_calls().empty());
-    EXPECT_TRUE(host_.debug_lines().empty());
 }
 
-struct FailureCase {
-    std::string operation;
-    A_Err code;
-};
-
+// A failure around the dialog, or a missing suite before it, counts as a
+// cancel with its error.
 TEST_F(DialogInHost, HostFailureAroundTheDialogCountsAsCancelWithItsError) {
-    const std::vector<FailureCase> cases = {
-        {"AEGP_ExecuteScript", 31},
-        {"AEGP_LockMemHandle", 32},
-    };
-    for (const FailureCase& c : cases) {
-        SCOPED_TRACE(c.operation);
+    for (const auto& [operation, code] :
+         {std::pair{"AEGP_ExecuteScript", 31}, {"AEGP_LockMemHandle", 32}, {"", 516}}) {
+        SCOPED_TRACE(operation);
         host_.set_user({"ok"});
-        host_.fail_call(c.operation, 1, c.code);
+        if (code == 516) {
+            host_.remove_suite("AEGP Memory Suite", 1);
+        } else {
+            host_.fail_call(operation, 1, code);
+        }
         const DialogRun run = run_dialog();
         host_.clear_faults();
         EXPECT_EQ(run.outcome, DialogOutcome::Cancelled);
-        EXPECT_EQ(run.error, c.code);
+        EXPECT_EQ(run.error, code);
         EXPECT_TRUE(host_.outstanding().none());
     }
-}
-
-TEST_F(DialogInHost, MissingMemorySuiteEndsTheDialogBeforeItRuns) {
-    host_.remove_suite("AEGP Memory Suite", 1);
-    const DialogRun run = run_dialog();
-    EXPECT_EQ(run.outcome, DialogOutcome::Cancelled);
-    EXPECT_EQ(run.error, 516);
-    EXPECT_EQ(calls_to("AEGP_ExecuteScript"), 0u);
-    EXPECT_EQ(host_.outstanding().suites, 0);
+    EXPECT_EQ(host_.dialogs().size(), 1u);  // the one whose answer could not be read
 }
 
 }  // namespace

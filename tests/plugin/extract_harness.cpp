@@ -1,6 +1,8 @@
 #include "extract_harness.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -49,6 +51,30 @@ std::vector<std::string> layer_names(const model::Project& project, const std::s
     return names;
 }
 
+std::string describe(const host::Outstanding& left) {
+    if (left.none()) return "";
+    return "collections " + std::to_string(left.collections) + ", streams " +
+           std::to_string(left.streams) + ", values " + std::to_string(left.streamValues) +
+           ", effects " + std::to_string(left.effects) + ", memory " +
+           std::to_string(left.memHandles) + ", locked " + std::to_string(left.lockedMemHandles) +
+           ", batches " + std::to_string(left.keyframeBatches) + ", undo groups " +
+           std::to_string(left.openUndoGroups) + ", suites " + std::to_string(left.suites);
+}
+
+void expect_key_copied(const model::Layer& sourceLayer, const model::Keyframe& source,
+                       const model::Layer& copyLayer, const model::Keyframe& copy) {
+    constexpr std::uint32_t kCarriedFlags = 0x1F;
+    EXPECT_TRUE(source.time + sourceLayer.offset == copy.time + copyLayer.offset);
+    EXPECT_EQ(copy.value, source.value);
+    EXPECT_EQ(copy.inInterp, source.inInterp);
+    EXPECT_EQ(copy.outInterp, source.outInterp);
+    EXPECT_EQ(copy.inEase, source.inEase);
+    EXPECT_EQ(copy.outEase, source.outEase);
+    EXPECT_EQ(copy.inTangent, source.inTangent);
+    EXPECT_EQ(copy.outTangent, source.outTangent);
+    EXPECT_EQ(copy.flags, source.flags & kCarriedFlags);
+}
+
 ExtractTest::ExtractTest() {
     const A_Err err = host_.load_plugin(&EntryPointFunc);
     if (err != A_Err_NONE) throw std::runtime_error("the plug-in did not load");
@@ -64,12 +90,48 @@ void ExtractTest::TearDown() {
         }
     }
     collections_.clear();
-    const host::Outstanding left = host_.outstanding();
-    EXPECT_TRUE(left.none()) << "collections " << left.collections << ", streams " << left.streams
-                             << ", values " << left.streamValues << ", effects " << left.effects
-                             << ", memory handles " << left.memHandles << ", locked "
-                             << left.lockedMemHandles << ", undo groups " << left.openUndoGroups
-                             << ", suites " << left.suites;
+    EXPECT_EQ(describe(host_.outstanding()), "");
+}
+
+void ExtractTest::sweep(const std::function<Prepared()>& prepare,
+                        const std::function<bool(const std::string&, int)>& quiet) {
+    static const std::set<std::string> kReleases = {
+        "ReleaseSuite",         "AEGP_DisposeCollection", "AEGP_FreeMemHandle",
+        "AEGP_UnlockMemHandle", "AEGP_DisposeStream",     "AEGP_DisposeStreamValue",
+        "AEGP_DisposeEffect",   "AEGP_EndAddKeyframes",
+    };
+    constexpr A_Err kInjected = 77;
+    std::vector<std::string> calls;
+    {
+        const Prepared clean = prepare();
+        host_.clear_trace();
+        ASSERT_EQ(clean.call(), A_Err_NONE);
+        calls = host_.trace();
+        clean.after();
+    }
+    ASSERT_FALSE(calls.empty());
+    std::map<std::string, int> seen;
+    for (std::size_t k = 0; k < calls.size(); ++k) {
+        const std::string& operation = calls[k];
+        const int nth = ++seen[operation];
+        if (kReleases.count(operation) != 0) continue;
+        SCOPED_TRACE("call " + std::to_string(k) + ": " + operation + " #" + std::to_string(nth));
+        const Prepared run = prepare();
+        const host::Outstanding before = host_.outstanding();
+        host_.fail_call(operation, nth, kInjected);
+        const A_Err err = run.call();
+        host_.clear_faults();
+        const A_Err injected = operation == "AcquireSuite" ? kMissingSuiteError : kInjected;
+        if (quiet && quiet(operation, nth)) {
+            EXPECT_TRUE(err == A_Err_NONE || err == injected) << "result " << err;
+        } else {
+            EXPECT_EQ(err, injected);
+        }
+        host::Outstanding left = host_.outstanding();
+        left.collections -= before.collections;  // the harness's own
+        EXPECT_EQ(describe(left), "");
+        run.after();
+    }
 }
 
 void ExtractTest::load(const std::string& fixture) {

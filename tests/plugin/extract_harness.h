@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ const host::model::Composition& comp_named(const host::model::Project& project,
 std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp);
 // The shown name of a layer (its own, else its source item's).
 std::string shown_name(const host::model::Project& project, const host::model::Layer& layer);
+// What the host counts as obtained and not given back, as text ("" for nothing).
+std::string describe(const host::Outstanding& left);
+
+// A copied keyframe against its source: same composition time, value,
+// interpolation, ease and tangents; of the flags only the five carried ones.
+void expect_key_copied(const host::model::Layer& sourceLayer, const host::model::Keyframe& source,
+                       const host::model::Layer& copyLayer, const host::model::Keyframe& copy);
 
 class ExtractTest : public ::testing::Test {
 protected:
@@ -54,6 +62,30 @@ protected:
     std::size_t calls_to(const std::string& operation) const;
 
     host::model::Project& project() { return host_.project(); }
+    const host::model::Layer& layer_at(const std::string& comp, A_long index) {
+        return comp_named(project(), comp).layers.at(static_cast<std::size_t>(index));
+    }
+    // A step with its handles obtained beforehand, and what to give back after it.
+    struct Prepared {
+        std::function<A_Err()> call;
+        std::function<void()> after = [] {};
+    };
+    // Runs the prepared step once cleanly to learn its host calls, then once
+    // per call with that call failing (releases aside: a refused release
+    // keeps its object). Every run must give back what it obtained and, unless
+    // `quiet(operation, nth)` allows the failure to be passed over, return the
+    // injected error (the missing-suite error when a suite cannot be had).
+    void sweep(const std::function<Prepared()>& prepare,
+               const std::function<bool(const std::string&, int)>& quiet = nullptr);
+
+    // Runs `step` with the nth call to `operation` failing with `err`.
+    template <class Step>
+    A_Err failing(const char* operation, int nth, A_Err err, Step step) {
+        host_.fail_call(operation, nth, err);
+        const A_Err result = step();
+        host_.clear_faults();
+        return result;
+    }
 
     host::Host host_;
     AEGP_PluginID pluginId_ = 0;

@@ -1,7 +1,6 @@
 #include "plugin_host.h"
 
 #include <algorithm>
-#include <atomic>
 #include <stdexcept>
 
 #include "extract_harness.h"
@@ -13,19 +12,6 @@ namespace outfold::testing {
 namespace model = host::model;
 
 namespace {
-
-std::filesystem::path fresh_settings_dir() {
-    static std::atomic<int> counter{0};
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "outfold-settings-" + std::to_string(counter++);
-    if (test != nullptr) name += std::string("-") + test->test_suite_name() + "-" + test->name();
-    // Parameterised tests have '/' in their names: keep the folder one level.
-    std::replace(name.begin(), name.end(), '/', '_');
-    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
 
 model::Id layer_id(const model::Project& project, const std::string& comp,
                    const std::string& layer) {
@@ -103,26 +89,53 @@ std::vector<std::string> selected_in(const model::Project& project, const std::s
     return names;
 }
 
-PluginHostTest::PluginHostTest()
-    : settingsDir_(fresh_settings_dir()), host_(host::HostOptions{settingsDir_}) {}
+PluginHostTest::PluginHostTest() : host_(host::HostOptions{settingsDir_}) {}
 
-PluginHostTest::~PluginHostTest() { std::filesystem::remove_all(settingsDir_); }
-
-void PluginHostTest::TearDown() {
-    const host::Outstanding left = host_.outstanding();
-    EXPECT_TRUE(left.none()) << "collections " << left.collections << ", streams " << left.streams
-                             << ", values " << left.streamValues << ", effects " << left.effects
-                             << ", memory handles " << left.memHandles << ", locked "
-                             << left.lockedMemHandles << ", keyframe batches "
-                             << left.keyframeBatches << ", undo groups " << left.openUndoGroups
-                             << ", suites " << left.suites;
-    EXPECT_EQ(left.openUndoGroups, 0);
-}
+void PluginHostTest::TearDown() { EXPECT_EQ(describe(host_.outstanding()), ""); }
 
 A_Err PluginHostTest::load_module() {
     const A_Err err = host_.load_plugin(OUTFOLD_MODULE_PATH);
     command_ = host_.find_command(kUnusableText).value_or(0);
     return err;
+}
+
+void PluginHostTest::open_scene(const std::string& fixture) {
+    host_.load_project(fixture_path(fixture));
+    ASSERT_EQ(load_module(), A_Err_NONE);
+    ASSERT_NE(command(), 0);
+}
+
+A_Err PluginHostTest::run(const std::vector<std::string>& selection, std::vector<std::string> user,
+                          const std::function<void()>& beforeClick) {
+    select_layers(host_.project(), "Main", selection);
+    host_.open_menu(AEGP_Menu_LAYER);
+    before_ = host_.project();
+    host_.set_user(std::move(user));
+    host_.clear_trace();
+    beforeClick();
+    return host_.click(command());
+}
+
+void PluginHostTest::expect_as_before() {
+    model::Project now = host_.project();
+    now.nextId = before_.nextId;
+    EXPECT_EQ(describe(now), describe(before_));
+    EXPECT_TRUE(now == before_);
+}
+
+void PluginHostTest::expect_undo_restores() {
+    ASSERT_TRUE(host_.undo());
+    expect_as_before();
+}
+
+std::vector<std::string> PluginHostTest::undo_names() const {
+    std::vector<std::string> names;
+    for (const host::UndoEntry& entry : host_.undo_history()) names.push_back(entry.name);
+    return names;
+}
+
+const model::Layer& PluginHostTest::layer(const std::string& comp, const std::string& name) {
+    return *model::find_layer(host_.project(), layer_id(host_.project(), comp, name));
 }
 
 std::vector<std::string> PluginHostTest::host_calls() const {

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "host.h"
 
 namespace outfold::testing {
@@ -42,7 +44,6 @@ std::vector<std::string> selected_in(const host::model::Project& project, const 
 class PluginHostTest : public ::testing::Test {
 protected:
     PluginHostTest();
-    ~PluginHostTest() override;
     // Nothing the plug-in obtained may be left, and no undo group open.
     void TearDown() override;
 
@@ -51,14 +52,34 @@ protected:
     A_Err load_module();
     AEGP_Command command() const { return command_; }
 
+    // The scene every end-to-end test starts from (fixtures/<name>.json),
+    // with the module loaded and its command found.
+    void open_scene(const std::string& fixture = "outfold_scene");
+    // Selects layers of Main, lets the menu settle as the user would see it,
+    // keeps the project in before_, and runs the command with the scripted
+    // user's actions (`beforeClick` may plant faults).
+    A_Err run(
+        const std::vector<std::string>& selection, std::vector<std::string> user,
+        const std::function<void()>& beforeClick = [] {});
+    // The project equals before_ (ids are never handed out twice, so the next
+    // id may have moved on).
+    void expect_as_before();
+    // One undo gives back the project as it was before the run.
+    void expect_undo_restores();
+    std::vector<std::string> undo_names() const;
+    const host::model::Layer& layer(const std::string& comp, const std::string& name);
+
     // Host operations called since the trace was cleared, without the suite
     // bookkeeping (AcquireSuite / ReleaseSuite).
     std::vector<std::string> host_calls() const;
     std::size_t calls_to(const std::string& operation) const;
 
-    std::filesystem::path settingsDir_;
+    // A folder of its own: test programs of other trees may run at the same time.
+    outfold_test::TempDir settings_{"settings"};
+    const std::filesystem::path settingsDir_ = settings_.path();
     host::Host host_;
     AEGP_Command command_ = 0;
+    host::model::Project before_;
 };
 
 }  // namespace outfold::testing

@@ -29,7 +29,8 @@ std::vector<std::string> calls_of(const host::Host& host) {
 
 // Each case needs a host of its own; only one host may live at a time.
 std::filesystem::path case_settings_dir() {
-    return std::filesystem::path(::testing::TempDir()) / "outfold-registration-settings";
+    static const outfold_test::TempDir dir("registration");
+    return dir.path();
 }
 
 TEST_F(Registration, InsertsTheCommandAtTheBottomOfTheLayerMenuAndRegistersBothHooks) {
@@ -65,31 +66,37 @@ TEST_F(Registration, HooksAreLiveAfterLoading) {
     EXPECT_EQ(host_.dialogs().size(), 1u);
 }
 
-struct FailureCase {
-    std::string operation;
-    std::size_t callsMade;  // registration calls reached, the failing one included
-    bool commandInMenu;
-};
-
-TEST(RegistrationFailure, FirstFailingCallStopsTheRestReportsOnceAndIsReturned) {
-    const std::vector<FailureCase> cases = {
-        {"AEGP_GetUniqueCommand", 1, false},
-        {"AEGP_InsertMenuCommand", 2, false},
-        {"AEGP_RegisterCommandHook", 3, true},
-        {"AEGP_RegisterUpdateMenuHook", 4, true},
+// The first failing call stops the rest, is reported once and is returned; a
+// missing suite returns its error without a report. Nothing is kept either way.
+TEST(RegistrationFailure, WhatAFailureLeaves) {
+    struct Case {
+        std::string operation;  // or the missing suite
+        A_long version;         // of the missing suite; 0 for a failing call
+        std::size_t callsMade;  // registration calls reached, the failing one included
+        bool commandInMenu;
     };
-    for (const FailureCase& c : cases) {
+    const Case cases[] = {
+        {"AEGP_GetUniqueCommand", 0, 1, false},   {"AEGP_InsertMenuCommand", 0, 2, false},
+        {"AEGP_RegisterCommandHook", 0, 3, true}, {"AEGP_RegisterUpdateMenuHook", 0, 4, true},
+        {"AEGP Command Suite", 1, 0, false},      {"AEGP Register Suite", 6, 2, true},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.operation);
         host::Host host(host::HostOptions{case_settings_dir()});
-        host.fail_call(c.operation, 1, 1234);
-        EXPECT_EQ(host.load_plugin(OUTFOLD_MODULE_PATH), 1234);
-
+        if (c.version != 0) {
+            host.remove_suite(c.operation, c.version);
+        } else {
+            host.fail_call(c.operation, 1, 1234);
+        }
+        EXPECT_EQ(host.load_plugin(OUTFOLD_MODULE_PATH), c.version != 0 ? 516 : 1234);
         std::vector<std::string> expected(kRegistrationCalls.begin(),
                                           kRegistrationCalls.begin() + long(c.callsMade));
-        expected.push_back("AEGP_ReportInfo");
+        if (c.version == 0) expected.push_back("AEGP_ReportInfo");
         EXPECT_EQ(calls_of(host), expected);
         EXPECT_EQ(host.reports(),
-                  std::vector<std::string>{"Outfold: Problems encountered during outfold."});
+                  c.version != 0
+                      ? std::vector<std::string>{}
+                      : std::vector<std::string>{"Outfold: Problems encountered during outfold."});
         EXPECT_EQ(host.find_command(kUnusableText).has_value(), c.commandInMenu);
         EXPECT_TRUE(host.outstanding().none());
         EXPECT_EQ(host.outstanding().suites, 0);
@@ -112,29 +119,6 @@ TEST_F(Registration, FailedInsertionLeavesNoHookBehind) {
     host_.clear_trace();
     host_.open_menu(AEGP_Menu_LAYER);
     EXPECT_TRUE(host_calls().empty());
-}
-
-struct MissingSuiteCase {
-    std::string suite;
-    A_long version;
-    std::vector<std::string> callsMade;
-};
-
-TEST(RegistrationFailure, MissingSuiteReturnsItsErrorWithoutReportAndReleasesEverything) {
-    const std::vector<MissingSuiteCase> cases = {
-        {"AEGP Command Suite", 1, {}},
-        {"AEGP Register Suite", 6, {"AEGP_GetUniqueCommand", "AEGP_InsertMenuCommand"}},
-    };
-    for (const MissingSuiteCase& c : cases) {
-        SCOPED_TRACE(c.suite);
-        host::Host host(host::HostOptions{case_settings_dir()});
-        host.remove_suite(c.suite, c.version);
-        EXPECT_EQ(host.load_plugin(OUTFOLD_MODULE_PATH), 516);
-        EXPECT_EQ(calls_of(host), c.callsMade);
-        EXPECT_TRUE(host.reports().empty());
-        EXPECT_EQ(host.outstanding().suites, 0);
-        EXPECT_TRUE(host.outstanding().none());
-    }
 }
 
 TEST_F(Registration, MissingReportSuiteAfterAFailureStillReturnsTheMissingSuiteError) {
