@@ -65,6 +65,11 @@ Host::Impl::Impl(HostOptions hostOptions)
 
 Host::Impl::~Impl() = default;
 
+script::ExpressionEngine& Host::Impl::expressions() {
+    if (!expressionEngine) expressionEngine = std::make_unique<script::ExpressionEngine>();
+    return *expressionEngine;
+}
+
 bool Host::Impl::is_plugin(AEGP_PluginID id) const { return plugin(id) != nullptr; }
 
 const PluginRecord* Host::Impl::plugin(AEGP_PluginID id) const {
@@ -87,6 +92,7 @@ script::ScriptRun Host::Impl::run_script(std::string_view utf8) {
     context.user = std::move(user);
     context.removeNativeJson = removeNativeJson;
     context.dialogs = &dialogs;
+    context.expressions = &expressions();
     script::ScriptRun result = script::run_script(context, utf8);
     user = std::move(context.user);  // what the dialogs did not consume
     return result;

@@ -10,6 +10,7 @@
 #include "host.h"
 #include "menus/menu_book.h"
 #include "module/module.h"
+#include "script/expression_engine.h"
 #include "suites/faults.h"
 #include "suites/registry.h"
 #include "undo/undo_stack.h"
@@ -70,6 +71,10 @@ struct Host::Impl {
     std::vector<std::string> user;
     bool removeNativeJson = false;
     std::unique_ptr<script::SettingsStore> settings;
+    // Made when first needed, then kept: one sandbox heap for the Host's
+    // expression evaluations.
+    script::ExpressionEngine& expressions();
+    std::unique_ptr<script::ExpressionEngine> expressionEngine;
 
     std::vector<module::Module> modules;  // kept loaded for the Host's lifetime
     std::string lastLoadError;

@@ -18,6 +18,8 @@ run deselect Main menu select Main Intro menu
 
 echo
 echo "== Outfold on the pre-comp layer: prefix \"Hero\", keep the pre-comp layer"
+echo "   (Title's rotation expression names Logo: its copy follows the rename to Hero_Logo,"
+echo "    while the pre-comp's own expression keeps naming its own Logo)"
 run show select Main Intro \
     user "set prefixInput Hero" user "click optionKeepInComp" user "click buttonOK" \
     outfold show undo show

@@ -438,12 +438,12 @@ void for_each_stream(Project& project, const Visit& visit) {
     for (Item& item : project.items) {
         if (!item.comp) continue;
         for (Layer& layer : item.comp->layers) {
-            for (auto& [number, stream] : layer.streams) visit(stream);
+            for (auto& [number, stream] : layer.streams) visit(layer, stream);
             for (Effect& effect : layer.effects) {
-                for (Stream& param : effect.params) visit(param);
+                for (Stream& param : effect.params) visit(layer, param);
             }
             for (Mask& mask : layer.masks) {
-                for (Stream& stream : mask.streams) visit(stream);
+                for (Stream& stream : mask.streams) visit(layer, stream);
             }
         }
     }
@@ -509,12 +509,23 @@ std::string rename_in_expression(std::string_view expression, std::string_view o
     return out;
 }
 
-int auto_fix_expressions(Project& project, std::string_view oldName, std::string_view newName) {
+namespace {
+
+// A quick test before the literal scan: a literal can only spell the name
+// without containing it through escapes.
+bool may_name(const std::string& expression, std::string_view name) {
+    return expression.find(name) != std::string::npos || expression.find('\\') != std::string::npos;
+}
+
+}  // namespace
+
+int auto_fix_expressions(Project& project, std::string_view oldName, std::string_view newName,
+                         const FixCheck& keep) {
     int changed = 0;
-    for_each_stream(project, [&](Stream& stream) {
-        if (stream.expression.empty()) return;
+    for_each_stream(project, [&](const Layer& layer, Stream& stream) {
+        if (!may_name(stream.expression, oldName)) return;
         std::string fixed = rename_in_expression(stream.expression, oldName, newName);
-        if (fixed == stream.expression) return;
+        if (fixed == stream.expression || !keep(layer, stream, fixed)) return;
         stream.expression = std::move(fixed);
         ++changed;
     });

@@ -3,6 +3,7 @@
 // project-wide expression fix after a rename. Failures throw ModelError.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,12 +33,17 @@ Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp);
 // the change's rotation and scale).
 void set_parent_keeping_look(Project& project, Id layerId, Id parentId);
 
-// Rewrites every expression in the project (layer streams, effect
-// parameters, mask streams) where a string literal, in either quote style,
-// is exactly the old name: the literal becomes the new name in the same
-// quote style. Other literals, comments and code stay byte for byte.
-// Returns how many expressions changed.
-int auto_fix_expressions(Project& project, std::string_view oldName, std::string_view newName);
+// Whether a rewritten expression is kept: given the stream (on its layer)
+// as it is and the rewritten text.
+using FixCheck = std::function<bool(const Layer&, const Stream&, const std::string& fixed)>;
+
+// Rewrites expressions in the project (layer streams, effect parameters,
+// mask streams) where a string literal, in either quote style, is exactly
+// the old name: the literal becomes the new name in the same quote style;
+// other literals, comments and code stay byte for byte. A rewrite is kept
+// only where `keep` agrees. Returns how many expressions changed.
+int auto_fix_expressions(Project& project, std::string_view oldName, std::string_view newName,
+                         const FixCheck& keep);
 
 // The expression with the renaming above applied (unchanged when nothing
 // matches).

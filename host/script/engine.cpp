@@ -21,6 +21,7 @@
 #include <string>
 
 #include "script/engine_text.h"
+#include "script/heap_budget.h"
 #include "script/natives.h"
 #include "script/preludes.h"
 #include "script/script.h"
@@ -34,58 +35,10 @@ constexpr const char* kScriptFile = "script";  // what stack traces call the scr
 
 // ---------------------------------------------------------------- memory
 
-// Each block carries its size in front of it, so frees can be counted.
-struct HeapBudget {
-    std::size_t used = 0;
-    std::size_t peak = 0;
-};
-
 // Runs may happen on several threads (one host each), so the totals are
 // guarded.
 std::mutex gStatsMutex;
 EngineStats gStats;
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-
-std::size_t block_size(void* ptr) {
-    std::size_t size = 0;
-    std::memcpy(&size, static_cast<unsigned char*>(ptr) - kHeader, sizeof size);
-    return size;
-}
-
-void* budget_alloc(void* udata, duk_size_t size) {
-    auto* budget = static_cast<HeapBudget*>(udata);
-    if (size > kHeapLimit - budget->used) return nullptr;
-    auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
-    if (block == nullptr) return nullptr;
-    std::memcpy(block, &size, sizeof size);
-    budget->used += size;
-    budget->peak = std::max(budget->peak, budget->used);
-    return block + kHeader;
-}
-
-void budget_free(void* udata, void* ptr) {
-    if (ptr == nullptr) return;
-    static_cast<HeapBudget*>(udata)->used -= block_size(ptr);
-    std::free(static_cast<unsigned char*>(ptr) - kHeader);
-}
-
-void* budget_realloc(void* udata, void* ptr, duk_size_t size) {
-    if (ptr == nullptr) return budget_alloc(udata, size);
-    if (size == 0) {
-        budget_free(udata, ptr);
-        return nullptr;
-    }
-    auto* budget = static_cast<HeapBudget*>(udata);
-    const std::size_t old = block_size(ptr);
-    if (size > old && size - old > kHeapLimit - budget->used) return nullptr;
-    auto* block = static_cast<unsigned char*>(
-        std::realloc(static_cast<unsigned char*>(ptr) - kHeader, size + kHeader));
-    if (block == nullptr) return nullptr;
-    std::memcpy(block, &size, sizeof size);
-    budget->used = budget->used - old + size;
-    budget->peak = std::max(budget->peak, budget->used);
-    return block + kHeader;
-}
 
 // Only reached if an error escapes every protected call, which the run
 // below never allows; there is no way to continue from inside the engine.
@@ -113,7 +66,7 @@ public:
     duk_context* context() const { return ctx_; }
 
 private:
-    HeapBudget budget_;
+    HeapBudget budget_{kHeapLimit};
     duk_context* ctx_;
 };
 

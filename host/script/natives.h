@@ -77,12 +77,15 @@ namespace detail {
 void copy_message(char* buffer, std::size_t size, std::string_view utf8) noexcept;
 }
 
-template <Body body>
-duk_ret_t native(duk_context* ctx) {
+// Runs a native's body (a callable returning the number of values pushed).
+// C++ errors are caught here and raised as script errors only once no C++
+// object of the body is left alive.
+template <class Run>
+duk_ret_t guarded(duk_context* ctx, const Run& run) {
     char message[1024];
     duk_errcode_t kind = DUK_ERR_ERROR;
     try {
-        return body(ctx, session_of(ctx));
+        return run();
     } catch (const ScriptError& e) {
         kind = e.kind();
         detail::copy_message(message, sizeof message, e.what());
@@ -95,6 +98,11 @@ duk_ret_t native(duk_context* ctx) {
         detail::copy_message(message, sizeof message, "unknown failure in the host");
     }
     return duk_error(ctx, kind, "%s", message);
+}
+
+template <Body body>
+duk_ret_t native(duk_context* ctx) {
+    return guarded(ctx, [ctx] { return body(ctx, session_of(ctx)); });
 }
 
 struct Entry {

@@ -15,5 +15,8 @@ struct Prelude {
 
 extern const Prelude kAppPrelude;
 extern const Prelude kToolkitPrelude;
+// The expression language of the expression sandbox (expression_engine.h),
+// called once per sandbox with (natives, global object).
+extern const Prelude kExpressionPrelude;
 
 }  // namespace host::script

@@ -1,9 +1,11 @@
 // Natives behind app.project, its items and their layers. Objects reach
 // them by id; an id that names nothing (any more) is an invalid object.
 #include <array>
+#include <memory>
 
 #include "io/names.h"
 #include "model/script_ops.h"
+#include "script/expression_engine.h"
 #include "script/natives.h"
 
 namespace host::script::natives {
@@ -72,7 +74,10 @@ duk_ret_t active_item(duk_context* ctx, Session& session) {
 duk_ret_t auto_fix_expressions(duk_context* ctx, Session& session) {
     const std::string oldName = string_arg(ctx, 0, "autoFixExpressions(): parameter 1");
     const std::string newName = string_arg(ctx, 1, "autoFixExpressions(): parameter 2");
-    if (model::auto_fix_expressions(session.project(), oldName, newName) > 0)
+    std::unique_ptr<ExpressionEngine> ownEngine;
+    ExpressionEngine* engine = session.host.expressions;
+    if (engine == nullptr) engine = (ownEngine = std::make_unique<ExpressionEngine>()).get();
+    if (auto_fix_expressions(session.project(), *engine, oldName, newName) > 0)
         session.project_changed();
     return 0;
 }

@@ -12,8 +12,9 @@
 
 namespace host::script {
 
-class SettingsStore;  // settings.h
-struct Dialog;        // scriptui.h
+class SettingsStore;     // settings.h
+struct Dialog;           // scriptui.h
+class ExpressionEngine;  // expression_engine.h
 
 struct Alert {
     std::string message;
@@ -34,6 +35,9 @@ struct ScriptHost {
     bool removeNativeJson = false;
     // Every dialog shown, kept for inspection after the run.
     std::vector<Dialog>* dialogs = nullptr;
+    // The sandbox that evaluates expressions (autoFixExpressions); without
+    // one, a run that needs it makes its own.
+    ExpressionEngine* expressions = nullptr;
     // Called after each change a script makes to the project (a name, a
     // parent, a copy, a removal, expressions fixed), while the script runs.
     std::function<void()> onProjectChanged;

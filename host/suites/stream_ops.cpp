@@ -1,12 +1,13 @@
 // Streams: layer properties and effect parameters.
 //
 // A stream varies over time when it has keyframes or an enabled expression.
-// Values are read before expressions whatever pre_expressionB asks: the host
-// does not evaluate expressions. Expression texts are UTF-8; a stream without
+// Values come before or after expressions as pre_expressionB asks; after
+// them, a failing expression shows the stored value. Expression texts are UTF-8; a stream without
 // an expression (or one that cannot carry expressions) gives no handle.
 #include <cstring>
 
 #include "model/streams.h"
+#include "script/expression_engine.h"
 #include "suites/ops.h"
 #include "suites/session.h"
 #include "suites/values.h"
@@ -101,13 +102,20 @@ A_Err AEGP_GetStreamType(AEGP_StreamRefH streamH, AEGP_StreamType* stream_typeP)
 
 A_Err AEGP_GetNewStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
                              AEGP_LTimeMode time_mode, const A_Time* timePT,
-                             A_Boolean /*pre_expressionB*/, AEGP_StreamValue2* valueP) {
+                             A_Boolean pre_expressionB, AEGP_StreamValue2* valueP) {
     return run(__func__, [&](Session& s) {
         s.require_plugin(plugin_id);
         const model::Stream& stream = s.stream(streamH);
         const model::Layer& layer = s.stream_layer(streamH);
         AEGP_StreamValue2& value = out(valueP);
-        StreamValueData data = value_of(layer, stream, s.layer_time(layer, time_mode, timePT));
+        const model::Time layerTime = s.layer_time(layer, time_mode, timePT);
+        StreamValueData data = value_of(layer, stream, layerTime);
+        if (!pre_expressionB) {
+            script::ExpressionResult shown = script::value_after_expression(
+                s.host().expressions(), s.project(), layer.id, stream, layerTime);
+            data.value = std::move(shown.value);
+            data.text = std::move(shown.text);
+        }
         hand_out(s, streamH, std::move(data), value);
         return A_Err_NONE;
     });

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -11,7 +12,6 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
-#include <duktape.h>
 extern "C" void OutputDebugStringA(const char* text);
 #endif
 
@@ -143,11 +143,11 @@ TEST_F(Modules, LoadFailuresAreErrorCodesWithReasons) {
         {"a file that is no module", notAModule, A_Err_GENERIC, "could not be loaded"},
     };
 #if !defined(_WIN32)
-    // The script engine's shared library: loaded in this process, no plug-in.
-    // (Not the C library: under the address checker its functions resolve
-    // into the program itself.)
+    // The C++ library: loaded in this process, no plug-in. (Not the C
+    // library: under the address checker its functions resolve into the
+    // program itself.)
     Dl_info info{};
-    ASSERT_NE(dladdr(reinterpret_cast<void*>(&duk_create_heap), &info), 0);
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&std::set_terminate), &info), 0);
     cases.push_back(
         {"a library without an entry point", info.dli_fname, A_Err_STRUCT, "EntryPointFunc"});
 #endif

@@ -48,12 +48,16 @@ std::string layer_line(const model::Project& project, const model::Composition& 
     line << "  " << seconds(in) << " - " << seconds(in + layer.duration);
     if (layer.flags & model::flag::k3D) line << "  3D";
     if (!(layer.flags & model::flag::kVideoActive)) line << "  hidden";
-    int expressions = 0;
-    for (const auto& [number, stream] : layer.streams)
-        if (!stream.expression.empty()) ++expressions;
-    if (expressions) line << "  expressions: " << expressions;
     if (!layer.effects.empty()) line << "  effects: " << layer.effects.size();
     if (model::is_layer_selected(comp, layer.id)) line << "  *selected*";
+    // The layer's expressions, one line each (line breaks shown as " / ").
+    for (const auto& [number, stream] : layer.streams) {
+        if (stream.expression.empty()) continue;
+        std::string text = stream.expression;
+        for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
+            text.replace(at, 1, " / ");
+        line << "\n        " << stream.name << " = " << text;
+    }
     return line.str();
 }
 

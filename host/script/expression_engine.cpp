@@ -1,0 +1,575 @@
+#include "script/expression_engine.h"
+
+#include <duktape.h>
+#include <exec_timeout.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <sstream>
+
+#include "model/project_ops.h"
+#include "model/script_ops.h"
+#include "model/streams.h"
+#include "script/engine_text.h"
+#include "script/heap_budget.h"
+#include "script/natives.h"
+#include "script/preludes.h"
+
+namespace host::script {
+
+using Clock = std::chrono::steady_clock;
+using natives::ScriptError;
+
+// The heap's user data: the budget comes first, so the allocator sees it.
+struct ExpressionEngine::Sandbox {
+    HeapBudget budget;
+    ExpressionLimits limits;
+    Clock::time_point deadline;
+    const ExpressionSite* site = nullptr;
+    duk_context* ctx = nullptr;
+};
+
+namespace {
+
+using Sandbox = ExpressionEngine::Sandbox;
+static_assert(std::is_standard_layout_v<Sandbox>);
+
+constexpr const char* kRunner = "function (__expressionText) { return eval(__expressionText); }";
+constexpr std::int64_t kTicksPerSecond = 1000000;  // times handed in by expressions
+
+Sandbox& sandbox_of(duk_context* ctx) {
+    duk_memory_functions functions;
+    duk_get_memory_functions(ctx, &functions);
+    return *static_cast<Sandbox*>(functions.udata);
+}
+
+int past_deadline(void* udata) { return Clock::now() > static_cast<Sandbox*>(udata)->deadline; }
+
+void sandbox_fatal(void*, const char* message) {
+    std::fprintf(stderr, "expression engine: fatal error: %s\n", message ? message : "");
+    std::abort();
+}
+
+[[noreturn]] void missing(const std::string& what) {
+    throw ScriptError(DUK_ERR_REFERENCE_ERROR, what);
+}
+
+// ---------------------------------------------------------------- reading the project
+
+const ExpressionSite& site_of(duk_context* ctx) { return *sandbox_of(ctx).site; }
+const model::Project& project_of(duk_context* ctx) { return *site_of(ctx).project; }
+
+const model::Layer& layer_arg(duk_context* ctx, duk_idx_t index) {
+    const model::Layer* layer =
+        model::find_layer(project_of(ctx), static_cast<model::Id>(duk_get_int(ctx, index)));
+    if (layer == nullptr) missing("the layer does not exist");
+    return *layer;
+}
+
+const model::Composition& comp_arg(duk_context* ctx, duk_idx_t index) {
+    const model::Composition* comp =
+        model::comp_of(project_of(ctx), static_cast<model::Id>(duk_get_int(ctx, index)));
+    if (comp == nullptr) missing("the composition does not exist");
+    return *comp;
+}
+
+std::string text_arg(duk_context* ctx, duk_idx_t index) {
+    duk_size_t length = 0;
+    const char* text = duk_get_lstring(ctx, index, &length);
+    return from_engine(std::string_view(text == nullptr ? "" : text, length));
+}
+
+std::string number_text(double n) {
+    std::ostringstream out;
+    out << n;
+    return out.str();
+}
+
+// A 1-based index (a whole number from 1 to count), or -1 when the argument
+// is not a number.
+int index_in(duk_context* ctx, duk_idx_t index, std::size_t count, const std::string& what) {
+    if (!duk_is_number(ctx, index)) return -1;
+    const double n = duk_get_number(ctx, index);
+    if (!(n >= 1 && n <= static_cast<double>(count) && n == std::floor(n)))
+        missing(what + " " + number_text(n) + " does not exist");
+    return static_cast<int>(n);
+}
+
+void require_name(duk_context* ctx, duk_idx_t index, const char* what) {
+    if (!duk_is_string(ctx, index))
+        throw ScriptError(DUK_ERR_TYPE_ERROR, std::string(what) + " must be a name or an index");
+}
+
+model::Time time_arg(duk_context* ctx, duk_idx_t index) {
+    const double seconds = duk_get_number_default(ctx, index, NAN);
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e9)
+        throw ScriptError(DUK_ERR_TYPE_ERROR, "a time must be a number of seconds");
+    const ExpressionSite& site = site_of(ctx);
+    if (seconds == site.compTime.seconds()) return site.compTime;
+    return model::Rational::of(std::llround(seconds * kTicksPerSecond), kTicksPerSecond);
+}
+
+double seconds(model::Time t) { return t.seconds(); }
+
+// ---------------------------------------------------------------- values in the language's layout
+// Colors read as [r, g, b, a]; the position, anchor point and scale of a 2D
+// layer as two values; one value as a number.
+
+bool flat_on(const model::Layer& layer, const model::Stream& stream) {
+    if ((layer.flags & model::flag::k3D) != 0) return false;
+    for (int number :
+         {model::stream::kAnchorPoint, model::stream::kPosition, model::stream::kScale}) {
+        const auto found = layer.streams.find(number);
+        if (found != layer.streams.end() && &found->second == &stream) return true;
+    }
+    return false;
+}
+
+std::vector<double> language_layout(const model::Layer& layer, const model::Stream& stream,
+                                    std::vector<double> stored) {
+    if (stream.kind == model::StreamKind::Color && stored.size() == 4)
+        return {stored[1], stored[2], stored[3], stored[0]};
+    if (flat_on(layer, stream) && stored.size() > 2) stored.resize(2);
+    return stored;
+}
+
+struct PendingNumbers {
+    std::span<const double> values;
+};
+
+duk_ret_t push_pending_numbers(duk_context* ctx, void* udata) {
+    const auto* pending = static_cast<const PendingNumbers*>(udata);
+    if (pending->values.size() == 1) {
+        duk_push_number(ctx, pending->values[0]);
+        return 1;
+    }
+    duk_push_array(ctx);
+    for (std::size_t i = 0; i < pending->values.size(); ++i) {
+        duk_push_number(ctx, pending->values[i]);
+        duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i));
+    }
+    return 1;
+}
+
+// Pushes the stream's value at the composition time; an engine out of
+// memory throws std::bad_alloc (see natives::push_text).
+void push_stream_value(duk_context* ctx, const model::Layer& layer, const model::Stream& stream,
+                       model::Time compTime) {
+    const model::Time layerTime = compTime - layer.offset;
+    if (model::holds_text(stream.kind))
+        return natives::push_text(ctx, model::text_at(stream, layerTime));
+    if (stream.kind == model::StreamKind::NoData)
+        missing("the property \"" + stream.name + "\" has no value");
+    const std::vector<double> values =
+        language_layout(layer, stream, model::layer_value_at(layer, stream, layerTime));
+    PendingNumbers pending{values};
+    if (duk_safe_call(ctx, push_pending_numbers, &pending, 0, 1) != DUK_EXEC_SUCCESS) {
+        duk_pop(ctx);
+        throw std::bad_alloc();
+    }
+}
+
+// ---------------------------------------------------------------- natives
+
+template <duk_ret_t (*body)(duk_context*)>
+duk_ret_t guarded(duk_context* ctx) {
+    return natives::guarded(ctx, [ctx] { return body(ctx); });
+}
+
+duk_ret_t this_layer(duk_context* ctx) {
+    duk_push_int(ctx, site_of(ctx).layer);
+    return 1;
+}
+
+duk_ret_t this_comp(duk_context* ctx) {
+    const auto where = model::locate_layer(project_of(ctx), site_of(ctx).layer);
+    if (!where) missing("the layer does not exist");
+    duk_push_int(ctx, where->comp);
+    return 1;
+}
+
+duk_ret_t time_now(duk_context* ctx) {
+    duk_push_number(ctx, seconds(site_of(ctx).compTime));
+    return 1;
+}
+
+duk_ret_t own_value(duk_context* ctx) {
+    const ExpressionSite& site = site_of(ctx);
+    const model::Layer* layer = model::find_layer(*site.project, site.layer);
+    if (layer == nullptr) missing("the layer does not exist");
+    push_stream_value(ctx, *layer, *site.stream, site.compTime);
+    return 1;
+}
+
+duk_ret_t comp_named(duk_context* ctx) {
+    require_name(ctx, 0, "comp(): the composition");
+    const std::string name = text_arg(ctx, 0);
+    for (const model::Item& item : project_of(ctx).items) {
+        if (item.comp && item.name == name) {
+            duk_push_int(ctx, item.id);
+            return 1;
+        }
+    }
+    missing("composition \"" + name + "\" does not exist");
+}
+
+duk_ret_t layer_in_comp(duk_context* ctx) {
+    const model::Composition& comp = comp_arg(ctx, 0);
+    const int index = index_in(ctx, 1, comp.layers.size(), "layer");
+    if (index > 0) {
+        duk_push_int(ctx, comp.layers[static_cast<std::size_t>(index - 1)].id);
+        return 1;
+    }
+    require_name(ctx, 1, "layer(): the layer");
+    const std::string name = text_arg(ctx, 1);
+    for (const model::Layer& layer : comp.layers) {
+        if (model::shown_name(project_of(ctx), layer) == name) {
+            duk_push_int(ctx, layer.id);
+            return 1;
+        }
+    }
+    missing("layer \"" + name + "\" does not exist");
+}
+
+// Pushes [name, numbers...]; the name goes first, as the only push that can
+// fail.
+void push_record(duk_context* ctx, const std::string& name, std::span<const double> numbers) {
+    natives::push_text(ctx, name);
+    duk_push_array(ctx);
+    duk_swap_top(ctx, -2);
+    duk_put_prop_index(ctx, -2, 0);
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        duk_push_number(ctx, numbers[i]);
+        duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i + 1));
+    }
+}
+
+duk_ret_t layer_info(duk_context* ctx) {
+    const model::Project& project = project_of(ctx);
+    const model::Layer& layer = layer_arg(ctx, 0);
+    const auto where = model::locate_layer(project, layer.id);
+    const double numbers[] = {
+        static_cast<double>(where ? where->index + 1 : 0), seconds(layer.inPoint + layer.offset),
+        seconds(layer.inPoint + layer.duration + layer.offset), seconds(layer.offset)};
+    push_record(ctx, model::shown_name(project, layer), numbers);
+    return 1;
+}
+
+duk_ret_t comp_info(duk_context* ctx) {
+    const model::Composition& comp = comp_arg(ctx, 0);
+    const model::Item* item =
+        model::find_item(project_of(ctx), static_cast<model::Id>(duk_get_int(ctx, 0)));
+    const double numbers[] = {static_cast<double>(comp.width),
+                              static_cast<double>(comp.height),
+                              seconds(comp.duration),
+                              1.0 / comp.frameRate.seconds(),
+                              static_cast<double>(comp.layers.size()),
+                              comp.pixelAspect.seconds()};
+    push_record(ctx, item->name, numbers);
+    return 1;
+}
+
+duk_ret_t stream_value(duk_context* ctx) {
+    const model::Layer& layer = layer_arg(ctx, 0);
+    const auto found = layer.streams.find(duk_get_int(ctx, 1));
+    if (found == layer.streams.end())
+        missing("the property does not exist on layer \"" +
+                model::shown_name(project_of(ctx), layer) + "\"");
+    push_stream_value(ctx, layer, found->second, time_arg(ctx, 2));
+    return 1;
+}
+
+const model::Effect& effect_at(duk_context* ctx, const model::Layer& layer, duk_idx_t index) {
+    const int at = duk_get_int(ctx, index);
+    if (at < 1 || static_cast<std::size_t>(at) > layer.effects.size())
+        missing("the effect does not exist");
+    return layer.effects[static_cast<std::size_t>(at - 1)];
+}
+
+duk_ret_t effect_of(duk_context* ctx) {
+    const model::Layer& layer = layer_arg(ctx, 0);
+    const int index = index_in(ctx, 1, layer.effects.size(), "effect");
+    if (index > 0) {
+        duk_push_int(ctx, index);
+        return 1;
+    }
+    require_name(ctx, 1, "effect(): the effect");
+    const std::string name = text_arg(ctx, 1);
+    for (std::size_t i = 0; i < layer.effects.size(); ++i) {
+        if (layer.effects[i].name == name) {
+            duk_push_int(ctx, static_cast<duk_int_t>(i + 1));
+            return 1;
+        }
+    }
+    missing("effect \"" + name + "\" does not exist on layer \"" +
+            model::shown_name(project_of(ctx), layer) + "\"");
+}
+
+duk_ret_t effect_name(duk_context* ctx) {
+    natives::push_text(ctx, effect_at(ctx, layer_arg(ctx, 0), 1).name);
+    return 1;
+}
+
+// Parameters count from 1 (the effect's own entry 0 is not one of them).
+duk_ret_t param_of(duk_context* ctx) {
+    const model::Effect& effect = effect_at(ctx, layer_arg(ctx, 0), 1);
+    const std::size_t count = effect.params.empty() ? 0 : effect.params.size() - 1;
+    const int index = index_in(ctx, 2, count, "parameter");
+    if (index > 0) {
+        duk_push_int(ctx, index);
+        return 1;
+    }
+    require_name(ctx, 2, "the effect's parameter");
+    const std::string name = text_arg(ctx, 2);
+    for (std::size_t i = 1; i < effect.params.size(); ++i) {
+        if (effect.params[i].name == name) {
+            duk_push_int(ctx, static_cast<duk_int_t>(i));
+            return 1;
+        }
+    }
+    missing("parameter \"" + name + "\" does not exist on effect \"" + effect.name + "\"");
+}
+
+const model::Stream& param_at(duk_context* ctx, const model::Effect& effect, duk_idx_t index) {
+    const int at = duk_get_int(ctx, index);
+    if (at < 1 || static_cast<std::size_t>(at) >= effect.params.size())
+        missing("the parameter does not exist");
+    return effect.params[static_cast<std::size_t>(at)];
+}
+
+duk_ret_t param_name(duk_context* ctx) {
+    const model::Layer& layer = layer_arg(ctx, 0);
+    natives::push_text(ctx, param_at(ctx, effect_at(ctx, layer, 1), 2).name);
+    return 1;
+}
+
+duk_ret_t param_value(duk_context* ctx) {
+    const model::Layer& layer = layer_arg(ctx, 0);
+    const model::Stream& param = param_at(ctx, effect_at(ctx, layer, 1), 2);
+    push_stream_value(ctx, layer, param, time_arg(ctx, 3));
+    return 1;
+}
+
+const duk_function_list_entry kNatives[] = {
+    {"thisLayer", guarded<this_layer>, 0},
+    {"thisComp", guarded<this_comp>, 0},
+    {"time", guarded<time_now>, 0},
+    {"value", guarded<own_value>, 0},
+    {"comp", guarded<comp_named>, 1},
+    {"layer", guarded<layer_in_comp>, 2},
+    {"layerInfo", guarded<layer_info>, 1},
+    {"compInfo", guarded<comp_info>, 1},
+    {"streamValue", guarded<stream_value>, 3},
+    {"effect", guarded<effect_of>, 2},
+    {"effectName", guarded<effect_name>, 2},
+    {"param", guarded<param_of>, 3},
+    {"paramName", guarded<param_name>, 3},
+    {"paramValue", guarded<param_value>, 4},
+    {nullptr, nullptr, 0},
+};
+
+// ---------------------------------------------------------------- the sandbox's steps
+// Each runs under duk_safe_call; none holds a C++ object an unwinding would
+// skip.
+
+duk_ret_t set_up(duk_context* ctx, void*) {
+    duk_push_heap_stash(ctx);
+    duk_push_string(ctx, kExpressionPrelude.file);
+    duk_compile_lstring_filename(ctx, DUK_COMPILE_EVAL, kExpressionPrelude.text,
+                                 std::strlen(kExpressionPrelude.text));
+    duk_call(ctx, 0);  // the prelude's function
+    duk_push_object(ctx);
+    duk_put_function_list(ctx, -1, kNatives);
+    duk_push_global_object(ctx);
+    duk_call(ctx, 2);  // [stash handles]
+    duk_get_prop_string(ctx, -1, "evaluate");
+    duk_put_prop_string(ctx, -3, "evaluate");
+    duk_compile_string(ctx, DUK_COMPILE_FUNCTION, kRunner);
+    duk_put_prop_string(ctx, -3, "run");
+    duk_get_prop_string(ctx, -1, "seal");
+    duk_call(ctx, 0);
+    duk_put_prop_string(ctx, -3, "tidy");
+    return 0;
+}
+
+struct Evaluation {
+    std::string_view text;  // in the engine's form
+    bool wantsText = false;
+};
+
+duk_ret_t run_evaluation(duk_context* ctx, void* udata) {
+    const auto* evaluation = static_cast<const Evaluation*>(udata);
+    duk_push_heap_stash(ctx);
+    duk_get_prop_string(ctx, -1, "evaluate");
+    duk_get_prop_string(ctx, -2, "run");
+    duk_push_lstring(ctx, evaluation->text.data(), evaluation->text.size());
+    duk_push_boolean(ctx, evaluation->wantsText);
+    duk_call(ctx, 3);
+    return 1;
+}
+
+duk_ret_t tidy_globals(duk_context* ctx, void*) {
+    duk_push_heap_stash(ctx);
+    duk_get_prop_string(ctx, -1, "tidy");
+    duk_call(ctx, 0);
+    return 0;
+}
+
+std::string top_text(duk_context* ctx) {
+    duk_size_t length = 0;
+    const char* text = duk_safe_to_lstring(ctx, -1, &length);
+    return from_engine(std::string_view(text == nullptr ? "" : text, length));
+}
+
+// The evaluated result (number, array of numbers or text, as the prelude
+// leaves it) in the stream's own layout.
+struct Raw {
+    bool scalar = false;
+    std::vector<double> numbers;
+};
+
+Raw read_numbers(duk_context* ctx) {
+    Raw raw;
+    if (duk_is_number(ctx, -1)) {
+        raw.scalar = true;
+        raw.numbers.push_back(duk_get_number(ctx, -1));
+        return raw;
+    }
+    const duk_size_t count = duk_is_array(ctx, -1) ? duk_get_length(ctx, -1) : 0;
+    for (duk_size_t i = 0; i < count; ++i) {
+        duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(i));
+        raw.numbers.push_back(duk_get_number_default(ctx, -1, NAN));
+        duk_pop(ctx);
+    }
+    return raw;
+}
+
+std::string dimension_error(std::size_t wanted, std::size_t got) {
+    return "Error: the result must have " + std::to_string(wanted) + " value" +
+           (wanted == 1 ? "" : "s") + ", not " + std::to_string(got);
+}
+
+void fit_to_stream(const ExpressionSite& site, const Raw& raw, ExpressionResult& result) {
+    const model::Stream& stream = *site.stream;
+    const model::Layer* layer = model::find_layer(*site.project, site.layer);
+    const model::Time layerTime = site.compTime - (layer ? layer->offset : model::Time{});
+    std::vector<double> stored = layer ? model::layer_value_at(*layer, stream, layerTime)
+                                       : model::value_at(stream, layerTime);
+    const std::size_t wanted = stored.size();
+    const std::size_t got = raw.numbers.size();
+    for (double n : raw.numbers) {
+        if (!std::isfinite(n)) {
+            result.error = "Error: the result is not a finite number";
+            return;
+        }
+    }
+    if (!raw.scalar && got == 0) {
+        result.error = "Error: the result must be a number or an array of numbers";
+        return;
+    }
+    if (wanted == 1 ? !(got == 1) : (raw.scalar || got < 2 || got > wanted)) {
+        result.error = dimension_error(wanted, got);
+        return;
+    }
+    std::vector<double> value = raw.numbers;
+    if (stream.kind == model::StreamKind::Color && wanted == 4)
+        value = {got > 3 ? value[3] : stored[0], value[0], value[1],
+                 got > 2 ? value[2] : stored[3]};
+    for (std::size_t i = value.size(); i < wanted; ++i) value.push_back(stored[i]);
+    result.value = std::move(value);
+    result.ok = true;
+}
+
+}  // namespace
+
+ExpressionEngine::ExpressionEngine(ExpressionLimits limits)
+    : sandbox_(std::make_unique<Sandbox>()) {
+    sandbox_->budget.limit = limits.heapBytes;
+    sandbox_->limits = limits;
+    sandbox_->ctx =
+        duk_create_heap(budget_alloc, budget_realloc, budget_free, sandbox_.get(), sandbox_fatal);
+    if (sandbox_->ctx == nullptr) throw std::bad_alloc();
+    if (duk_safe_call(sandbox_->ctx, set_up, nullptr, 0, 1) != DUK_EXEC_SUCCESS) {
+        const std::string error = top_text(sandbox_->ctx);
+        duk_destroy_heap(sandbox_->ctx);
+        throw std::runtime_error("the expression engine could not be prepared: " + error);
+    }
+    duk_pop(sandbox_->ctx);
+}
+
+ExpressionEngine::~ExpressionEngine() { duk_destroy_heap(sandbox_->ctx); }
+
+std::size_t ExpressionEngine::heap_bytes() const { return sandbox_->budget.used; }
+
+ExpressionResult ExpressionEngine::evaluate(const ExpressionSite& site,
+                                            std::string_view expression) {
+    ExpressionResult result;
+    duk_context* ctx = sandbox_->ctx;
+    const std::string text = to_engine(expression);
+    const Evaluation evaluation{text, model::holds_text(site.stream->kind)};
+
+    sandbox_->site = &site;
+    sandbox_->deadline = Clock::now() + sandbox_->limits.timeLimit;
+    outfold_duk_arm_timeout(sandbox_.get(), past_deadline);
+    const bool ran = duk_safe_call(ctx, run_evaluation, const_cast<Evaluation*>(&evaluation), 0,
+                                   1) == DUK_EXEC_SUCCESS;
+    outfold_duk_arm_timeout(nullptr, nullptr);
+
+    if (!ran) {
+        result.error = top_text(ctx);
+    } else if (evaluation.wantsText) {
+        result.text = top_text(ctx);
+        result.ok = true;
+    } else {
+        fit_to_stream(site, read_numbers(ctx), result);
+    }
+    duk_pop(ctx);
+    if (duk_safe_call(ctx, tidy_globals, nullptr, 0, 1) != DUK_EXEC_SUCCESS && result.ok) {
+        result = {};
+        result.error = "Error: the expression's globals could not be removed";
+    }
+    duk_pop(ctx);
+    sandbox_->site = nullptr;
+    // What a runaway expression left is collected now rather than whenever
+    // the engine next decides to.
+    if (sandbox_->budget.used > sandbox_->budget.limit / 4) duk_gc(ctx, 0);
+    return result;
+}
+
+ExpressionResult value_after_expression(ExpressionEngine& engine, const model::Project& project,
+                                        model::Id layerId, const model::Stream& stream,
+                                        model::Time layerTime) {
+    const model::Layer* layer = model::find_layer(project, layerId);
+    ExpressionResult stored;
+    stored.ok = true;
+    stored.value = layer ? model::layer_value_at(*layer, stream, layerTime)
+                         : model::value_at(stream, layerTime);
+    stored.text = model::text_at(stream, layerTime);
+    if (layer == nullptr || stream.expression.empty() || !stream.expressionEnabled ||
+        stream.kind == model::StreamKind::NoData)
+        return stored;
+    ExpressionResult evaluated = engine.evaluate(
+        ExpressionSite{&project, layerId, &stream, layerTime + layer->offset}, stream.expression);
+    if (evaluated.ok) return evaluated;
+    stored.ok = false;
+    stored.error = std::move(evaluated.error);
+    return stored;
+}
+
+int auto_fix_expressions(model::Project& project, ExpressionEngine& engine,
+                         std::string_view oldName, std::string_view newName) {
+    const auto evaluates = [&](const model::Layer& layer, const model::Stream& stream,
+                               std::string_view text) {
+        return engine.evaluate(ExpressionSite{&project, layer.id, &stream, model::Time{}}, text).ok;
+    };
+    return model::auto_fix_expressions(
+        project, oldName, newName,
+        [&](const model::Layer& layer, const model::Stream& stream, const std::string& fixed) {
+            return !evaluates(layer, stream, stream.expression) && evaluates(layer, stream, fixed);
+        });
+}
+
+}  // namespace host::script
