@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <sstream>
 
@@ -29,6 +30,11 @@ struct ExpressionEngine::Sandbox {
     ExpressionLimits limits;
     Clock::time_point deadline;
     const ExpressionSite* site = nullptr;
+    // Looked up once per evaluation: most references stay in the site's
+    // composition.
+    const model::Layer* siteLayer = nullptr;
+    model::Id siteCompId = model::kNoId;
+    const model::Composition* siteComp = nullptr;
     duk_context* ctx = nullptr;
 };
 
@@ -62,11 +68,45 @@ void sandbox_fatal(void*, const char* message) {
 const ExpressionSite& site_of(duk_context* ctx) { return *sandbox_of(ctx).site; }
 const model::Project& project_of(duk_context* ctx) { return *site_of(ctx).project; }
 
+bool in_site_comp(const Sandbox& sandbox, const model::Layer& layer) {
+    const model::Composition* comp = sandbox.siteComp;
+    return comp != nullptr && !comp->layers.empty() && &layer >= &comp->layers.front() &&
+           &layer <= &comp->layers.back();
+}
+
+const model::Layer* find_near(const Sandbox& sandbox, model::Id id) {
+    if (sandbox.siteComp != nullptr) {
+        for (const model::Layer& layer : sandbox.siteComp->layers) {
+            if (layer.id == id) return &layer;
+        }
+    }
+    return model::find_layer(*sandbox.site->project, id);
+}
+
+std::optional<model::LayerLocation> location_of(const Sandbox& sandbox, const model::Layer& layer) {
+    if (!in_site_comp(sandbox, layer)) return model::locate_layer(*sandbox.site->project, layer.id);
+    return model::LayerLocation{sandbox.siteCompId,
+                                static_cast<int>(&layer - sandbox.siteComp->layers.data())};
+}
+
 const model::Layer& layer_arg(duk_context* ctx, duk_idx_t index) {
     const model::Layer* layer =
-        model::find_layer(project_of(ctx), static_cast<model::Id>(duk_get_int(ctx, index)));
+        find_near(sandbox_of(ctx), static_cast<model::Id>(duk_get_int(ctx, index)));
     if (layer == nullptr) missing("the layer does not exist");
     return *layer;
+}
+
+const model::Layer& site_layer(duk_context* ctx) {
+    const model::Layer* layer = sandbox_of(ctx).siteLayer;
+    if (layer == nullptr) missing("the layer does not exist");
+    return *layer;
+}
+
+// shown_name(layer) == name, without building the shown name.
+bool shows_name(const model::Project& project, const model::Layer& layer, const std::string& name) {
+    if (!layer.ownName.empty()) return layer.ownName == name;
+    const model::Item* source = model::find_item(project, layer.source);
+    return source != nullptr && source->name == name;
 }
 
 const model::Composition& comp_arg(duk_context* ctx, duk_idx_t index) {
@@ -185,9 +225,8 @@ duk_ret_t this_layer(duk_context* ctx) {
 }
 
 duk_ret_t this_comp(duk_context* ctx) {
-    const auto where = model::locate_layer(project_of(ctx), site_of(ctx).layer);
-    if (!where) missing("the layer does not exist");
-    duk_push_int(ctx, where->comp);
+    site_layer(ctx);
+    duk_push_int(ctx, sandbox_of(ctx).siteCompId);
     return 1;
 }
 
@@ -198,9 +237,7 @@ duk_ret_t time_now(duk_context* ctx) {
 
 duk_ret_t own_value(duk_context* ctx) {
     const ExpressionSite& site = site_of(ctx);
-    const model::Layer* layer = model::find_layer(*site.project, site.layer);
-    if (layer == nullptr) missing("the layer does not exist");
-    push_stream_value(ctx, *layer, *site.stream, site.compTime);
+    push_stream_value(ctx, site_layer(ctx), *site.stream, site.compTime);
     return 1;
 }
 
@@ -226,7 +263,7 @@ duk_ret_t layer_in_comp(duk_context* ctx) {
     require_name(ctx, 1, "layer(): the layer");
     const std::string name = text_arg(ctx, 1);
     for (const model::Layer& layer : comp.layers) {
-        if (model::shown_name(project_of(ctx), layer) == name) {
+        if (shows_name(project_of(ctx), layer, name)) {
             duk_push_int(ctx, layer.id);
             return 1;
         }
@@ -250,7 +287,7 @@ void push_record(duk_context* ctx, const std::string& name, std::span<const doub
 duk_ret_t layer_info(duk_context* ctx) {
     const model::Project& project = project_of(ctx);
     const model::Layer& layer = layer_arg(ctx, 0);
-    const auto where = model::locate_layer(project, layer.id);
+    const auto where = location_of(sandbox_of(ctx), layer);
     const double numbers[] = {
         static_cast<double>(where ? where->index + 1 : 0), seconds(layer.inPoint + layer.offset),
         seconds(layer.inPoint + layer.duration + layer.offset), seconds(layer.offset)};
@@ -452,9 +489,9 @@ std::string dimension_error(std::size_t wanted, std::size_t got) {
            (wanted == 1 ? "" : "s") + ", not " + std::to_string(got);
 }
 
-void fit_to_stream(const ExpressionSite& site, const Raw& raw, ExpressionResult& result) {
+void fit_to_stream(const ExpressionSite& site, const model::Layer* layer, const Raw& raw,
+                   ExpressionResult& result) {
     const model::Stream& stream = *site.stream;
-    const model::Layer* layer = model::find_layer(*site.project, site.layer);
     const model::Time layerTime = site.compTime - (layer ? layer->offset : model::Time{});
     std::vector<double> stored = layer ? model::layer_value_at(*layer, stream, layerTime)
                                        : model::value_at(stream, layerTime);
@@ -512,6 +549,10 @@ ExpressionResult ExpressionEngine::evaluate(const ExpressionSite& site,
     const Evaluation evaluation{text, model::holds_text(site.stream->kind)};
 
     sandbox_->site = &site;
+    sandbox_->siteLayer = model::find_layer(*site.project, site.layer);
+    const auto where = model::locate_layer(*site.project, site.layer);
+    sandbox_->siteCompId = where ? where->comp : model::kNoId;
+    sandbox_->siteComp = where ? model::comp_of(*site.project, where->comp) : nullptr;
     sandbox_->deadline = Clock::now() + sandbox_->limits.timeLimit;
     outfold_duk_arm_timeout(sandbox_.get(), past_deadline);
     const bool ran = duk_safe_call(ctx, run_evaluation, const_cast<Evaluation*>(&evaluation), 0,
@@ -524,7 +565,7 @@ ExpressionResult ExpressionEngine::evaluate(const ExpressionSite& site,
         result.text = top_text(ctx);
         result.ok = true;
     } else {
-        fit_to_stream(site, read_numbers(ctx), result);
+        fit_to_stream(site, sandbox_->siteLayer, read_numbers(ctx), result);
     }
     duk_pop(ctx);
     if (duk_safe_call(ctx, tidy_globals, nullptr, 0, 1) != DUK_EXEC_SUCCESS && result.ok) {
@@ -533,6 +574,8 @@ ExpressionResult ExpressionEngine::evaluate(const ExpressionSite& site,
     }
     duk_pop(ctx);
     sandbox_->site = nullptr;
+    sandbox_->siteLayer = nullptr;
+    sandbox_->siteComp = nullptr;
     // What a runaway expression left is collected now rather than whenever
     // the engine next decides to.
     if (sandbox_->budget.used > sandbox_->budget.limit / 4) duk_gc(ctx, 0);

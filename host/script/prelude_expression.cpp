@@ -45,15 +45,23 @@ function layerStream(layerId, number, name) {
     return property(name, function (t) { return native.streamValue(layerId, number, t); });
 }
 
+// The transform group: callable with a property's name, and with the
+// properties as members (on a shared prototype, so making one is cheap).
+var transformProto = Object.create(Function.prototype);
+Object.keys(transformKeys).forEach(function (key) {
+    getter(transformProto, key, function () {
+        return layerStream(this.layerId, transformKeys[key], key);
+    });
+});
+
 function transformOf(layerId) {
     var group = function (name) {
         if (!Object.prototype.hasOwnProperty.call(transformNames, name))
             throw new Error("property named \"" + name + "\" does not exist");
         return layerStream(layerId, transformNames[name], String(name));
     };
-    Object.keys(transformKeys).forEach(function (key) {
-        getter(group, key, function () { return layerStream(layerId, transformKeys[key], key); });
-    });
+    hide(group, "layerId", layerId);
+    Object.setPrototypeOf(group, transformProto);
     return group;
 }
 
@@ -258,9 +266,11 @@ return {
                     Object.defineProperty(global, key, {writable: false, configurable: false});
             }
         });
-        [Layer.prototype, Comp.prototype, Object.getPrototypeOf(function () {})].forEach(Object.freeze);
+        [Layer.prototype, Comp.prototype, transformProto].forEach(Object.freeze);
+        // Globals an expression makes by assignment are enumerable; the
+        // kept ones are not (the builtins' and the language's).
         return function () {
-            Object.getOwnPropertyNames(global).forEach(function (key) {
+            Object.keys(global).forEach(function (key) {
                 if (!kept[key]) delete global[key];
             });
         };
