@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <sstream>
+#include <type_traits>
 
 #include "model/project_ops.h"
 #include "model/script_ops.h"

@@ -1,5 +1,5 @@
-// app.project.autoFixExpressions: expressions that name a layer follow its
-// rename, wherever they are in the project.
+// app.project.autoFixExpressions: broken expressions that name a layer follow
+// its rename, wherever they are in the project.
 #include "model/script_ops.h"
 #include "script_bench.h"
 
