@@ -12,17 +12,6 @@
 namespace outfold {
 namespace {
 
-// Turns a missing suite inside body into its error code, so that the caller
-// can still close what it opened (the undo group) before returning.
-template <class Body>
-A_Err missing_suite_as_error(Body&& body) {
-    try {
-        return body();
-    } catch (const MissingSuite& missing) {
-        return missing.code();
-    }
-}
-
 // Walks the active composition's selection and extracts each pre-comp layer
 // in turn; count receives the number of selected items of every kind.
 A_Err extract_selected_precomp_layers(HostSuites& suites, ExtractionRun& run,
@@ -58,7 +47,7 @@ A_Err extract_in_undo_group(HostSuites& suites, ExtractionRun& run) {
     RunningError error;
     error.then([&] { return utility.AEGP_StartUndoGroup(get_string(kStringCommandName)); });
     error.then([&] {
-        return missing_suite_as_error(
+        return exception_as_error(
             [&] { return extract_selected_precomp_layers(suites, run, selection, &count); });
     });
     error.keep_first(utility.AEGP_EndUndoGroup());

@@ -179,11 +179,10 @@ A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH 
     LayerExtraction layer;
     layer.precompLayer = precompLayer;
     RunningError error;
-    try {
-        error.then([&] { return run_layer_steps(suites, run, layer, extracted, lastItem); });
-    } catch (const MissingSuite& missing) {
-        error.keep_first(missing.code());
-    }
+    error.then([&] {
+        return exception_as_error(
+            [&] { return run_layer_steps(suites, run, layer, extracted, lastItem); });
+    });
     // A run that stopped before the links inside the pre-comp were put back
     // leaves the pre-comp as it found it all the same.
     if (layer.precompLinksCleared) error.keep_first(restore_links_inside_precomp(run, layer));
