@@ -1,8 +1,8 @@
 #include "attributes/effect_transfer.h"
 
 #include "attributes/stream_transfer.h"
-#include "extract/owned.h"
 #include "shell/host_suites.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 
 namespace outfold {

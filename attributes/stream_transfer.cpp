@@ -1,7 +1,7 @@
 #include "attributes/stream_transfer.h"
 
-#include "extract/owned.h"
 #include "shell/host_suites.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 
 namespace outfold {
@@ -30,68 +30,6 @@ constexpr AEGP_KeyframeFlags kCopiedFlags[] = {
 constexpr A_Time kLayerTimeZero{0, 1};
 
 constexpr A_Boolean kPreExpression = true;
-
-// A stream value (or tangent) obtained from the host, given back with
-// AEGP_DisposeStreamValue: explicitly where the order of releases matters, by
-// the destructor on every other way out.
-class StreamValue {
-public:
-    // Take the disposer from a suite acquired before the value exists.
-    explicit StreamValue(const AEGP_StreamSuite_v9& streams)
-        : dispose_(streams.AEGP_DisposeStreamValue) {}
-    StreamValue(const StreamValue&) = delete;
-    StreamValue& operator=(const StreamValue&) = delete;
-    ~StreamValue() { static_cast<void>(release()); }
-
-    // Where a host call writes the value, and the value to hand back.
-    AEGP_StreamValue2* get() { return &value_; }
-
-    // Records the answer of the call that filled get(): the host hands out a
-    // value only when it succeeds.
-    A_Err adopt(A_Err err) {
-        held_ = err == A_Err_NONE;
-        return err;
-    }
-
-    // Gives the value back now; 0 when none is held.
-    A_Err release() {
-        if (!held_) return A_Err_NONE;
-        held_ = false;
-        return dispose_(&value_);
-    }
-
-private:
-    A_Err (*dispose_)(AEGP_StreamValue2*);
-    AEGP_StreamValue2 value_{};
-    bool held_ = false;
-};
-
-// A keyframe batch, ended exactly once: commit() adds its keyframes; a batch
-// that is given up (after a failure, or while a missing suite unwinds the
-// call) is ended without adding any, so the host never keeps an open batch.
-class KeyframeBatch {
-public:
-    explicit KeyframeBatch(const AEGP_KeyframeSuite_v4& keyframes)
-        : end_(keyframes.AEGP_EndAddKeyframes) {}
-    KeyframeBatch(const KeyframeBatch&) = delete;
-    KeyframeBatch& operator=(const KeyframeBatch&) = delete;
-    ~KeyframeBatch() { static_cast<void>(end(false)); }
-
-    AEGP_AddKeyframesInfoH* out() { return &handle_; }
-    AEGP_AddKeyframesInfoH get() const { return handle_; }
-    A_Err commit() { return end(true); }
-
-private:
-    A_Err end(bool add) {
-        if (handle_ == nullptr) return A_Err_NONE;
-        const AEGP_AddKeyframesInfoH handle = handle_;
-        handle_ = nullptr;
-        return end_(add, handle);
-    }
-
-    A_Err (*end_)(A_Boolean, AEGP_AddKeyframesInfoH);
-    AEGP_AddKeyframesInfoH handle_ = nullptr;
-};
 
 bool has_spatial_tangents(AEGP_StreamType type) {
     return type == AEGP_StreamType_ThreeD_SPATIAL || type == AEGP_StreamType_TwoD_SPATIAL;
@@ -184,8 +122,8 @@ A_Err copy_temporal_ease(const AEGP_KeyframeSuite_v4& keyframes, const KeyframeP
 // the incoming one first.
 A_Err copy_spatial_tangents(HostSuites& suites, PluginInfo const* info, const KeyframePair& key) {
     const auto& keyframes = suites.get<AEGP_KeyframeSuite_v4>();
-    StreamValue in(suites.get<AEGP_StreamSuite_v9>());
-    StreamValue out(suites.get<AEGP_StreamSuite_v9>());
+    OwnedStreamValue in(suites.get<AEGP_StreamSuite_v9>());
+    OwnedStreamValue out(suites.get<AEGP_StreamSuite_v9>());
     RunningError err;
     err.then([&] {
         const A_Err got = keyframes.AEGP_GetNewKeyframeSpatialTangents(
@@ -213,7 +151,7 @@ A_Err copy_tangents_if_spatial(HostSuites& suites, PluginInfo const* info, const
 A_Err add_to_batch(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH source,
                    AEGP_KeyframeIndex k, AEGP_AddKeyframesInfoH batch) {
     const auto& keyframes = suites.get<AEGP_KeyframeSuite_v4>();
-    StreamValue value(suites.get<AEGP_StreamSuite_v9>());
+    OwnedStreamValue value(suites.get<AEGP_StreamSuite_v9>());
     A_Time time{};
     A_long index = 0;
     RunningError err;
@@ -237,7 +175,7 @@ A_Err add_to_batch(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH s
 A_Err add_keyframes_in_batch(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH source,
                              A_long count, AEGP_StreamRefH target) {
     const auto& keyframes = suites.get<AEGP_KeyframeSuite_v4>();
-    KeyframeBatch batch(keyframes);
+    OwnedKeyframeBatch batch(keyframes);
     RunningError err;
     err.then([&] { return keyframes.AEGP_StartAddKeyframes(target, batch.out()); });
     for (A_long k = 0; k < count; ++k) {
@@ -280,7 +218,7 @@ A_Err insert_keyframe_copy(HostSuites& suites, PluginInfo const* info, AEGP_Stre
                            AEGP_KeyframeIndex k, AEGP_StreamRefH target) {
     const auto& keyframes = suites.get<AEGP_KeyframeSuite_v4>();
     const auto& streams = suites.get<AEGP_StreamSuite_v9>();
-    StreamValue value(streams);
+    OwnedStreamValue value(streams);
     A_Time time{};
     KeyframePair key{source, k, target, 0};
     AEGP_StreamType type = AEGP_StreamType_NO_DATA;
@@ -374,7 +312,7 @@ A_Err copy_expression(HostSuites& suites, PluginInfo const* info, AEGP_StreamRef
 A_Err copy_held_param_value(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH source,
                             AEGP_StreamRefH target) {
     const auto& streams = suites.get<AEGP_StreamSuite_v9>();
-    StreamValue value(streams);
+    OwnedStreamValue value(streams);
     RunningError err;
     err.then([&] {
            return value.adopt(
@@ -409,7 +347,7 @@ A_Err copy_layer_stream_with(HostSuites& suites, PluginInfo const* info, AEGP_La
     const auto& streams = suites.get<AEGP_StreamSuite_v9>();
     Owned<AEGP_StreamRefH> source(streams.AEGP_DisposeStream);
     Owned<AEGP_StreamRefH> target(streams.AEGP_DisposeStream);
-    StreamValue held(streams);
+    OwnedStreamValue held(streams);
     A_Time inPoint{};
     A_long keyframes = 0;
     A_Boolean varies = false;

@@ -1,7 +1,7 @@
 #include "expressions/seed_random.h"
 
-#include "extract/owned.h"
 #include "shell/host_suites.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 
 namespace outfold {

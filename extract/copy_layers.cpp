@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "expressions/seed_random.h"
-#include "extract/owned.h"
 #include "extract/project_item_index.h"
 #include "shell/host_suites.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 
 namespace outfold {

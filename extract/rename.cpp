@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "expressions/fix_expressions.h"
-#include "extract/owned.h"
 #include "shell/host_suites.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 #include "shell/text.h"
 

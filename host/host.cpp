@@ -12,11 +12,17 @@
 #include "script/settings.h"
 #include "suites/ops.h"
 
+#if __has_include(<execinfo.h>)
+#include <execinfo.h>
+#define OUTFOLD_HAVE_BACKTRACE 1
+#endif
+
 namespace host {
 
 namespace {
 
 Host::Impl* gActive = nullptr;
+thread_local bool gPluginCodeRunning = false;
 std::uint16_t gGenerations = 0;
 
 std::uint16_t next_generation() {
@@ -103,11 +109,33 @@ A_Err Host::Impl::enter_plugin(AEGP_EntryPoint entry) {
     const AEGP_PluginID id = nextPluginId++;
     plugins.push_back(PluginRecord{id, nullptr});
     AEGP_GlobalRefcon refcon = nullptr;
-    const A_Err err = entry(&basic, options.majorVersion, options.minorVersion, id, &refcon);
+    const A_Err err = [&] {
+        const CodeOwner pluginCode(true);
+        return entry(&basic, options.majorVersion, options.minorVersion, id, &refcon);
+    }();
     for (PluginRecord& record : plugins) {
         if (record.id == id) record.refcon = refcon;
     }
     return err;
+}
+
+CodeOwner::CodeOwner(bool plugin) : previous_(gPluginCodeRunning) { gPluginCodeRunning = plugin; }
+CodeOwner::~CodeOwner() { gPluginCodeRunning = previous_; }
+
+bool plugin_code_running() { return gPluginCodeRunning; }
+
+std::uint64_t call_site() {
+#if defined(OUTFOLD_HAVE_BACKTRACE)
+    void* frames[64];
+    const int count = backtrace(frames, 64);
+    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a over the return addresses
+    for (int i = 0; i < count; ++i) {
+        hash = (hash ^ reinterpret_cast<std::uintptr_t>(frames[i])) * 1099511628211ull;
+    }
+    return hash;
+#else
+    return 0;
+#endif
 }
 
 // ---------------------------------------------------------------- Host
@@ -166,7 +194,10 @@ std::vector<MenuCommand> Host::open_menu(AEGP_MenuID menu) {
     const auto hooks = impl_->menuHooks;  // a hook may register more
     for (const MenuHookRecord& record : hooks) {
         const PluginRecord* plugin = impl_->plugin(record.plugin);
-        const A_Err err = record.hook(plugin ? plugin->refcon : nullptr, record.refcon, 0);
+        const A_Err err = [&] {
+            const CodeOwner pluginCode(true);
+            return record.hook(plugin ? plugin->refcon : nullptr, record.refcon, 0);
+        }();
         if (impl_->lastMenuHookError == A_Err_NONE) impl_->lastMenuHookError = err;
     }
     return impl_->menus.menu(menu);
@@ -192,8 +223,11 @@ A_Err Host::click(AEGP_Command command) {
             if (record.command != AEGP_Command_ALL && record.command != command) continue;
             const PluginRecord* plugin = impl_->plugin(record.plugin);
             A_Boolean handled = 0;
-            const A_Err err = record.hook(plugin ? plugin->refcon : nullptr, record.refcon, command,
-                                          priority, alreadyHandled, &handled);
+            const A_Err err = [&] {
+                const CodeOwner pluginCode(true);
+                return record.hook(plugin ? plugin->refcon : nullptr, record.refcon, command,
+                                   priority, alreadyHandled, &handled);
+            }();
             if (err != A_Err_NONE) return err;
             if (handled) alreadyHandled = true;
         }
@@ -230,7 +264,17 @@ Outstanding Host::outstanding() const {
 
 const std::vector<std::string>& Host::trace() const { return impl_->trace; }
 
-void Host::clear_trace() { impl_->trace.clear(); }
+void Host::clear_trace() {
+    impl_->trace.clear();
+    impl_->callSites.clear();
+}
+
+void Host::record_call_sites(bool on) {
+    impl_->recordCallSites = on;
+    impl_->callSites.clear();
+}
+
+const std::vector<std::uint64_t>& Host::call_sites() const { return impl_->callSites; }
 
 void Host::fail_call(const std::string& operation, int nth, A_Err code) {
     impl_->faults.fail_call(operation, nth, code);

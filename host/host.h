@@ -108,6 +108,11 @@ public:
     Outstanding outstanding() const;
     const std::vector<std::string>& trace() const;  // operation names, in order
     void clear_trace();
+    // While on, each traced call also records a fingerprint of the stack it
+    // came from (0 where the platform gives none), so a test can tell calls
+    // made from the same place along the same path from the others.
+    void record_call_sites(bool on);
+    const std::vector<std::uint64_t>& call_sites() const;  // parallel to trace()
     // The n-th call (1-based, counted from now) of the operation fails with code.
     void fail_call(const std::string& operation, int nth, A_Err code);
     // AcquireSuite of this pair fails from now on.
@@ -133,5 +138,10 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
 };
+
+// True while a plug-in's own code runs on this thread: inside an entry point
+// or hook the host called, and not inside a suite call the plug-in made back.
+// Tests use it to tell the plug-in's allocations from the host's.
+bool plugin_code_running();
 
 }  // namespace host

@@ -1,6 +1,7 @@
 // The inside of a Host, shared by the facade and the suites.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -63,6 +64,9 @@ struct Host::Impl {
     std::map<std::pair<std::string, A_long>, std::int64_t> acquired;  // suite pair -> count
 
     std::vector<std::string> trace;
+    // Where each traced call came from, while call sites are recorded.
+    bool recordCallSites = false;
+    std::vector<std::uint64_t> callSites;
     std::vector<std::string> reports;
     std::vector<script::Alert> alerts;
     std::vector<std::string> debugLines;
@@ -83,5 +87,23 @@ struct Host::Impl {
 
 // The Host whose suites are being called; null when no Host lives.
 Host::Impl* active_host();
+
+// A fingerprint of the calling thread's stack (0 where the platform gives
+// none): calls made from the same place along the same path share it.
+std::uint64_t call_site();
+
+// For its lifetime, marks the code running on this thread as a plug-in's
+// (around a call into an entry point or hook) or the host's (around a suite
+// call); the mark before it comes back afterwards.
+class CodeOwner {
+public:
+    explicit CodeOwner(bool plugin);
+    ~CodeOwner();
+    CodeOwner(const CodeOwner&) = delete;
+    CodeOwner& operator=(const CodeOwner&) = delete;
+
+private:
+    bool previous_;
+};
 
 }  // namespace host

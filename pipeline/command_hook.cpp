@@ -5,31 +5,20 @@
 #include "shell/globals.h"
 #include "shell/host_suites.h"
 #include "shell/menu_hook.h"
-#include "shell/owned_collection.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 #include "shell/string_table.h"
 
 namespace outfold {
 namespace {
 
-// Turns a missing suite inside body into its error code, so that the caller
-// can still close what it opened (the undo group) before returning.
-template <class Body>
-A_Err missing_suite_as_error(Body&& body) {
-    try {
-        return body();
-    } catch (const MissingSuite& missing) {
-        return missing.code();
-    }
-}
-
 // Walks the active composition's selection and extracts each pre-comp layer
 // in turn; count receives the number of selected items of every kind.
 A_Err extract_selected_precomp_layers(HostSuites& suites, ExtractionRun& run,
-                                      OwnedCollection& selection, A_u_long* count) {
+                                      Owned<AEGP_Collection2H>& selection, A_u_long* count) {
     const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
-    RunningError error(selected_layers_of_active_comp(run.info, selection.address()));
-    if (!selection.exists()) return error.code();
+    RunningError error(selected_layers_of_active_comp(run.info, selection.out()));
+    if (!selection) return error.code();
     error.then([&] { return collections.AEGP_GetCollectionNumItems(selection.get(), count); });
     for (A_u_long i = 0; i < *count && error.ok(); ++i) {
         AEGP_CollectionItemV2 item{};
@@ -52,17 +41,18 @@ A_Err extract_selected_precomp_layers(HostSuites& suites, ExtractionRun& run,
 // which is ended on every path once it was asked for.
 A_Err extract_in_undo_group(HostSuites& suites, ExtractionRun& run) {
     const auto& utility = suites.get<AEGP_UtilitySuite_v13>();
-    OwnedCollection selection(suites.get<AEGP_CollectionSuite_v2>());
+    Owned<AEGP_Collection2H> selection(
+        suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection);
     A_u_long count = 0;
     RunningError error;
     error.then([&] { return utility.AEGP_StartUndoGroup(get_string(kStringCommandName)); });
     error.then([&] {
-        return missing_suite_as_error(
+        return exception_as_error(
             [&] { return extract_selected_precomp_layers(suites, run, selection, &count); });
     });
     error.keep_first(utility.AEGP_EndUndoGroup());
     error.then([&] { return report_undeleted_sources(run.info, &run.ledger, count); });
-    error.keep_first(selection.dispose());
+    error.keep_first(selection.release());
     return error.code();
 }
 

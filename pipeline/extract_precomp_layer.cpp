@@ -11,7 +11,7 @@
 #include "placement/parenting.h"
 #include "placement/stacking.h"
 #include "placement/timing.h"
-#include "shell/owned_collection.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 
 namespace outfold {
@@ -124,7 +124,7 @@ void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExt
 // Every step for one pre-comp layer, in order, each only while no error has
 // occurred and under its condition.
 A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& layer,
-                      OwnedCollection& extracted, bool lastItem) {
+                      Owned<AEGP_Collection2H>& extracted, bool lastItem) {
     const PluginInfo* info = run.info;
     const bool attributes = copies_attributes(run);
     RunningError error;
@@ -132,10 +132,10 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
         .then([&] { return detach_links_inside_precomp(run, layer); })
         .then([&] {
             return suites.get<AEGP_CollectionSuite_v2>().AEGP_NewCollection(info->pluginId,
-                                                                            extracted.address());
+                                                                            extracted.out());
         })
         .then([&] {
-            return copy_layers_to_parent(info, layer.precompLayer, run.prefix, extracted.address());
+            return copy_layers_to_parent(info, layer.precompLayer, run.prefix, extracted.out());
         });
     if (attributes) {
         error.then(
@@ -187,19 +187,19 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
 
 A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH precompLayer,
                             bool lastItem) {
-    OwnedCollection extracted(suites.get<AEGP_CollectionSuite_v2>());
+    Owned<AEGP_Collection2H> extracted(
+        suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection);
     LayerExtraction layer;
     layer.precompLayer = precompLayer;
     RunningError error;
-    try {
-        error.then([&] { return run_layer_steps(suites, run, layer, extracted, lastItem); });
-    } catch (const MissingSuite& missing) {
-        error.keep_first(missing.code());
-    }
+    error.then([&] {
+        return exception_as_error(
+            [&] { return run_layer_steps(suites, run, layer, extracted, lastItem); });
+    });
     // A run that stopped before the links inside the pre-comp were put back
     // leaves the pre-comp as it found it all the same.
     if (layer.precompLinksCleared) error.keep_first(restore_links_inside_precomp(run, layer));
-    error.keep_first(extracted.dispose());
+    error.keep_first(extracted.release());
     return error.code();
 }
 

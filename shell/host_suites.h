@@ -4,12 +4,14 @@
 // (name, version) pair from the SP basic suite on first use and caches it; the
 // destructor releases every pair that was acquired, and no other. A suite the
 // host cannot supply raises MissingSuite, which the function that built the
-// HostSuites turns back into its A_Err result.
+// HostSuites turns back into its A_Err result, as it does any other exception:
+// none ever reaches the host.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <exception>
+#include <new>
 
 #include "aegp.h"
 
@@ -87,16 +89,32 @@ inline void HostSuites::release_all() noexcept {
 #undef OUTFOLD_SUITE_RELEASE
 }
 
-// Runs body(suites) with a fresh HostSuites and turns a missing suite into
-// its error code. Every function that builds a HostSuites goes through here.
+// Runs body() and turns an exception into an error code: a missing suite
+// into its own, an allocation failure into A_Err_ALLOC, anything else into
+// A_Err_GENERIC. Code that must close what it opened (the undo group, the
+// links inside a pre-comp) runs its steps through here, so it still gets to
+// close them when a step throws.
 template <class Body>
-A_Err with_suites(const SPBasicSuite* basic, Body&& body) {
+A_Err exception_as_error(Body&& body) noexcept {
     try {
-        HostSuites suites(basic);
-        return body(suites);
+        return body();
     } catch (const MissingSuite& missing) {
         return missing.code();
+    } catch (const std::bad_alloc&) {
+        return A_Err_ALLOC;
+    } catch (...) {
+        return A_Err_GENERIC;
     }
+}
+
+// Runs body(suites) with a fresh HostSuites and turns an exception into its
+// error code. Every function that builds a HostSuites goes through here.
+template <class Body>
+A_Err with_suites(const SPBasicSuite* basic, Body&& body) noexcept {
+    return exception_as_error([&] {
+        HostSuites suites(basic);
+        return body(suites);
+    });
 }
 
 }  // namespace outfold

@@ -2,7 +2,7 @@
 
 #include "shell/globals.h"
 #include "shell/host_suites.h"
-#include "shell/owned_collection.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 #include "shell/string_table.h"
 
@@ -50,9 +50,10 @@ A_Err update_menu_hook(AEGP_GlobalRefcon /*pluginRefcon*/, AEGP_UpdateMenuRefcon
                        AEGP_WindowType /*activeWindow*/) {
     return with_suites(gSPBasicSuite, [](HostSuites& suites) {
         const PluginInfo info{gSPBasicSuite, gPluginId, nullptr};
-        OwnedCollection selection(suites.get<AEGP_CollectionSuite_v2>());
-        RunningError error(selected_layers_of_active_comp(&info, selection.address()));
-        if (!selection.exists()) return error.code();
+        Owned<AEGP_Collection2H> selection(
+            suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection);
+        RunningError error(selected_layers_of_active_comp(&info, selection.out()));
+        if (!selection) return error.code();
 
         bool found = false;
         error
@@ -60,7 +61,7 @@ A_Err update_menu_hook(AEGP_GlobalRefcon /*pluginRefcon*/, AEGP_UpdateMenuRefcon
                 return selection_holds_precomp_layer(info, suites, selection.get(), &found);
             })
             .then([&] { return show_command_state(suites, found); });
-        error.keep_first(selection.dispose());
+        error.keep_first(selection.release());
         return error.code();
     });
 }

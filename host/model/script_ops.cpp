@@ -372,9 +372,15 @@ std::size_t decode_escape(std::string_view text, std::size_t i, std::string& out
 std::string quoted(std::string_view text, char quote) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string out(1, quote);
-    for (const char ch : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
         const auto byte = static_cast<unsigned char>(ch);
-        if (ch == quote || ch == '\\') {
+        // U+2028 and U+2029 end a line inside a literal, as a line feed does.
+        if (text.substr(i, 2) == "\xE2\x80" && i + 2 < text.size() &&
+            (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+            out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else if (ch == quote || ch == '\\') {
             out += '\\';
             out += ch;
         } else if (ch == '\n') {

@@ -83,10 +83,12 @@ A_Time to_a_time(model::Time t, model::Rational frameRate);
 
 template <class Body>
 A_Err run(const char* operation, Body&& body) noexcept {
+    const CodeOwner hostCode(false);
     Host::Impl* host = active_host();
     if (host == nullptr) return A_Err_GENERIC;
     try {
         host->trace.emplace_back(operation);
+        if (host->recordCallSites) host->callSites.push_back(call_site());
         if (const auto planned = host->faults.on_call(operation)) return *planned;
         Session session(*host);
         return body(session);

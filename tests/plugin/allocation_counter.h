@@ -1,5 +1,5 @@
 // Counts the global allocations this thread makes while armed, so a test can
-// show that a piece of code allocates nothing.
+// show that a piece of code allocates nothing, and fails chosen ones.
 #pragma once
 
 namespace outfold {
@@ -10,6 +10,18 @@ public:
     ~AllocationCounter();  // disarmed
     AllocationCounter(const AllocationCounter&) = delete;
     AllocationCounter& operator=(const AllocationCounter&) = delete;
+
+    int count() const;
+};
+
+// Counts the allocations the loaded plug-in's own code makes while armed (the
+// host's are left alone) and makes the n-th of them throw std::bad_alloc.
+class PluginAllocationFault {
+public:
+    explicit PluginAllocationFault(int failAt);  // 0: none fails
+    ~PluginAllocationFault();
+    PluginAllocationFault(const PluginAllocationFault&) = delete;
+    PluginAllocationFault& operator=(const PluginAllocationFault&) = delete;
 
     int count() const;
 };
