@@ -112,7 +112,7 @@ TEST(VersionResource, NamesTheProductAndTheProjectVersion) {
         if (r.type.id == kVersionType) versions.push_back(r);
     ASSERT_EQ(versions.size(), 1u) << "expected one version resource";
 
-    const VersionInfo info = read_version(versions.front());
+    VersionInfo info = read_version(versions.front());
     const std::vector<unsigned> v = version_numbers(OUTFOLD_PROJECT_VERSION);
     ASSERT_EQ(v.size(), 3u) << OUTFOLD_PROJECT_VERSION;
     const std::uint32_t ms = v[0] << 16 | v[1];
