@@ -425,7 +425,7 @@ struct AEGP_LayerSuite_v11 {
     A_Err (*AEGP_GetLayerName)(AEGP_LayerH layerH, A_char* layer_nameZ, A_char* source_nameZ);
     AEGP_Placeholder reserved8;
     AEGP_Placeholder reserved9;
-    AEGP_Placeholder reserved10;
+    A_Err (*AEGP_GetLayerFlags)(AEGP_LayerH layerH, AEGP_LayerFlags* layer_flagsP);
     A_Err (*AEGP_SetLayerFlag)(AEGP_LayerH layerH, AEGP_LayerFlags single_flag, A_Boolean valueB);
     AEGP_Placeholder reserved12;
     AEGP_Placeholder reserved13;
@@ -818,6 +818,7 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_LayerSuite_v11, AEGP_GetLayerSourceItem, 4) \
     X(AEGP_LayerSuite_v11, AEGP_GetLayerParentComp, 6) \
     X(AEGP_LayerSuite_v11, AEGP_GetLayerName, 7) \
+    X(AEGP_LayerSuite_v11, AEGP_GetLayerFlags, 10) \
     X(AEGP_LayerSuite_v11, AEGP_SetLayerFlag, 11) \
     X(AEGP_LayerSuite_v11, AEGP_GetLayerInPoint, 15) \
     X(AEGP_LayerSuite_v11, AEGP_GetLayerDuration, 16) \

@@ -294,7 +294,13 @@ const std::vector<std::string>& Host::debug_lines() const { return impl_->debugL
 
 const std::vector<script::Dialog>& Host::dialogs() const { return impl_->dialogs; }
 
-std::vector<std::string> Host::scripts_run() const { return impl_->scriptsRun; }
+std::vector<std::string> Host::scripts_run() const {
+    std::vector<std::string> sources;
+    for (const ScriptRecord& record : impl_->scriptLog) sources.push_back(record.source);
+    return sources;
+}
+
+const std::vector<ScriptRecord>& Host::script_log() const { return impl_->scriptLog; }
 
 void Host::set_user(std::vector<std::string> actions) { impl_->user = std::move(actions); }
 

@@ -45,6 +45,13 @@ struct UndoEntry {
     std::string name;
 };
 
+// One script given to ExecuteScript, and how it ended (no outcome when the
+// host itself failed while running it).
+struct ScriptRecord {
+    std::string source;  // as the engine read it (UTF-8)
+    std::optional<script::ScriptRun> outcome;
+};
+
 struct HostOptions {
     // Folder of the settings store; empty: a per-user default folder.
     std::filesystem::path settingsDir;
@@ -125,6 +132,7 @@ public:
     const std::vector<std::string>& debug_lines() const;  // OutputDebugStringA
     const std::vector<script::Dialog>& dialogs() const;   // dialogs shown by scripts
     std::vector<std::string> scripts_run() const;         // texts given to ExecuteScript
+    const std::vector<ScriptRecord>& script_log() const;  // the same, with their outcomes
 
     // ---- script service
     // The scripted user: actions consumed by the next dialogs shown.

@@ -71,7 +71,7 @@ struct Host::Impl {
     std::vector<script::Alert> alerts;
     std::vector<std::string> debugLines;
     std::vector<script::Dialog> dialogs;
-    std::vector<std::string> scriptsRun;
+    std::vector<ScriptRecord> scriptLog;
     std::vector<std::string> user;
     bool removeNativeJson = false;
     std::unique_ptr<script::SettingsStore> settings;

@@ -29,9 +29,9 @@ A_Err extract_selected_precomp_layers(HostSuites& suites, ExtractionRun& run,
             })
             .then([&] { return is_precomp_layer(run.info, &item, &isPrecomp); });
         if (isPrecomp) {
-            error.then([&] {
-                return extract_precomp_layer(suites, run, item.u.layer.layerH, i + 1 == *count);
-            });
+            const AEGP_LayerH layer = item.u.layer.layerH;
+            error.then([&] { return note_time_remapping(run.info, layer, &run.timeRemaps); })
+                .then([&] { return extract_precomp_layer(suites, run, layer, i + 1 == *count); });
         }
     }
     return error.code();
@@ -52,6 +52,7 @@ A_Err extract_in_undo_group(HostSuites& suites, ExtractionRun& run) {
     });
     error.keep_first(utility.AEGP_EndUndoGroup());
     error.then([&] { return report_undeleted_sources(run.info, &run.ledger, count); });
+    error.then([&] { return report_uncarried_time_remaps(run.info, &run.timeRemaps); });
     error.keep_first(selection.release());
     return error.code();
 }
@@ -64,7 +65,7 @@ A_Err run_command(HostSuites& suites) {
     if (dialog.outcome != DialogOutcome::Accepted || dialog.error != A_Err_NONE) {
         return dialog.error;
     }
-    ExtractionRun run{&info, prefix, nullptr, {}};
+    ExtractionRun run{&info, prefix, nullptr, {}, {}};
     return extract_in_undo_group(suites, run);
 }
 

@@ -1,7 +1,6 @@
 #include "pipeline/dispose.h"
 
-#include <string>
-
+#include "pipeline/alert.h"
 #include "placement/source_users.h"
 #include "shell/host_suites.h"
 #include "shell/running_error.h"
@@ -55,27 +54,26 @@ A_Err delete_layer_or_source(HostSuites& suites, const PluginInfo* info, AEGP_La
     return err.code();
 }
 
-std::string alert_script(const char* message, const char* title) {
-    return std::string("alert(\"") + message + "\", \"" + title + "\");";
-}
+struct AlertText {
+    const char* message = nullptr;  // null: nothing to tell
+    const char* title = nullptr;
+};
 
-// The alert for the ledger's count, or empty when there is nothing to tell.
-std::string undeleted_sources_alert(A_long notDeleted, unsigned selectedCount) {
+// The alert for the ledger's count.
+AlertText undeleted_sources_alert(A_long notDeleted, unsigned selectedCount) {
     if (notDeleted == 1 && selectedCount == 1) {
-        return alert_script(
-            "The source could not be deleted because it is being used in other places",
-            "Source Not Deleted");
+        return {"The source could not be deleted because it is being used in other places",
+                "Source Not Deleted"};
     }
     if (notDeleted == 1) {
-        return alert_script(
-            "A source could not be deleted because it is being used in other places",
-            "Source Not Deleted");
+        return {"A source could not be deleted because it is being used in other places",
+                "Source Not Deleted"};
     }
     if (notDeleted > 1) {
-        return alert_script(
+        return {
             "Some (or all) sources could not be deleted because they are being used in other "
             "places",
-            "Sources Not Deleted");
+            "Sources Not Deleted"};
     }
     return {};
 }
@@ -96,12 +94,9 @@ A_Err dispose_precomp_layer(const PluginInfo* info, AEGP_LayerH precompLayer,
 
 A_Err report_undeleted_sources(const PluginInfo* info, const SourceLedger* ledger,
                                unsigned selectedCount) {
-    const std::string script = undeleted_sources_alert(ledger->notDeleted, selectedCount);
-    if (script.empty()) return A_Err_NONE;
-    return with_suites(info->spBasic, [&](HostSuites& suites) {
-        return suites.get<AEGP_UtilitySuite_v13>().AEGP_ExecuteScript(
-            info->pluginId, script.c_str(), false, nullptr, nullptr);
-    });
+    const AlertText alert = undeleted_sources_alert(ledger->notDeleted, selectedCount);
+    if (alert.message == nullptr) return A_Err_NONE;
+    return show_alert(info, alert.message, alert.title);
 }
 
 }  // namespace outfold

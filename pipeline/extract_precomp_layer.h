@@ -4,6 +4,7 @@
 
 #include "aegp.h"
 #include "pipeline/dispose.h"
+#include "pipeline/time_remap_report.h"
 #include "shell/host_suites.h"
 #include "shell/plugin_info.h"
 
@@ -15,6 +16,7 @@ struct ExtractionRun {
     char* prefix;                     // the run's prefix buffer (kMaxPrefixBytes + 1)
     AEGP_CompH parentComp = nullptr;  // looked up at the first pre-comp layer
     SourceLedger ledger;
+    UncarriedTimeRemaps timeRemaps;
 };
 
 // Extracts one pre-comp layer into its parent composition and disposes of it:

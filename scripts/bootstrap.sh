@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   duktape-dev nlohmann-json3-dev libcli11-dev libgtest-dev googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
+  librsvg2-bin
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds the plug-in and the simulated host, then plays a user
 # session on the example project: the Layer menu before and after selecting a
-# pre-comp layer, the command with its dialog answered, the result, and undo.
+# pre-comp layer, the command with its dialog answered, the result, and undo;
+# the run is also drawn as a timeline picture (SVG).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +21,10 @@ echo
 echo "== Outfold on the pre-comp layer: prefix \"Hero\", keep the pre-comp layer"
 echo "   (Title's rotation expression names Logo: its copy follows the rename to Hero_Logo,"
 echo "    while the pre-comp's own expression keeps naming its own Logo)"
-run show select Main Intro \
+timeline=build/native/demo-timeline.svg
+run --timeline "$timeline" show select Main Intro \
     user "set prefixInput Hero" user "click optionKeepInComp" user "click buttonOK" \
     outfold show undo show
+
+echo
+echo "== The run as a timeline picture, before and after: $timeline"

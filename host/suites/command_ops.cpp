@@ -119,8 +119,11 @@ A_Err AEGP_ExecuteScript(AEGP_PluginID plugin_id, const A_char* scriptZ,
         if (outErrorStringPH != nullptr) *outErrorStringPH = nullptr;
         const std::string given = in_text(scriptZ);
         const std::string source = platform_encodingB ? text::latin1_to_utf8(given) : given;
-        s.host().scriptsRun.push_back(source);
+        // Logged before it runs, so a script the host fails on is still listed.
+        const std::size_t logged = s.host().scriptLog.size();
+        s.host().scriptLog.push_back(ScriptRecord{source, std::nullopt});
         const script::ScriptRun result = s.host().run_script(source);
+        s.host().scriptLog[logged].outcome = result;
         if (!result.ok) {
             if (outErrorStringPH != nullptr) *outErrorStringPH = text_handle(s, result.error);
             return A_Err_GENERIC;

@@ -134,6 +134,16 @@ A_Err AEGP_SetLayerName(AEGP_LayerH layerH, const A_UTF16Char* new_nameZ) {
     });
 }
 
+A_Err AEGP_GetLayerFlags(AEGP_LayerH layerH, AEGP_LayerFlags* layer_flagsP) {
+    return run(__func__, [&](Session& s) {
+        const model::Layer& layer = s.layer(layerH);
+        std::uint32_t flags = layer.flags & kKnownLayerFlags;
+        if (is_always_3d(layer)) flags |= model::flag::k3D;
+        out(layer_flagsP) = static_cast<AEGP_LayerFlags>(flags);
+        return A_Err_NONE;
+    });
+}
+
 A_Err AEGP_SetLayerFlag(AEGP_LayerH layerH, AEGP_LayerFlags single_flag, A_Boolean valueB) {
     return run(__func__, [&](Session& s) {
         model::Layer& layer = s.layer(layerH);

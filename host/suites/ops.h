@@ -94,6 +94,7 @@ A_Err AEGP_SetKeyframeInterpolation(AEGP_StreamRefH streamH, AEGP_KeyframeIndex 
 A_Err AEGP_SetKeyframeSpatialTangents(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index, const AEGP_StreamValue2* in_tanP, const AEGP_StreamValue2* out_tanP);
 A_Err AEGP_SetKeyframeTemporalEase(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index, A_long dimL, const AEGP_KeyframeEase* in_easeP, const AEGP_KeyframeEase* out_easeP);
 A_Err AEGP_SetKeyframeValue(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index, const AEGP_StreamValue2* valueP);
+A_Err AEGP_GetLayerFlags(AEGP_LayerH layerH, AEGP_LayerFlags* layer_flagsP);
 A_Err AEGP_SetLayerFlag(AEGP_LayerH layerH, AEGP_LayerFlags single_flag, A_Boolean valueB);
 A_Err AEGP_SetLayerInPointAndDuration(AEGP_LayerH layerH, AEGP_LTimeMode time_mode, const A_Time* in_pointPT, const A_Time* durationPT);
 A_Err AEGP_SetLayerName(AEGP_LayerH layerH, const A_UTF16Char* new_nameZ);

@@ -6,7 +6,9 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -15,7 +17,9 @@
 #include "host.h"
 #include "model/project_ops.h"
 #include "printing.h"
+#include "run_report.h"
 #include "script/scriptui.h"
+#include "timeline.h"
 
 namespace {
 
@@ -49,10 +53,15 @@ model::Id find_layer(const model::Project& project, const model::Item& compItem,
     throw std::runtime_error("no layer " + key + " in " + compItem.name);
 }
 
+struct SessionOptions {
+    bool trace = false;    // print the host calls of each command
+    bool scripts = false;  // print every script a command ran
+};
+
 class Session {
 public:
-    Session(host::Host& host, std::ostream& out, bool trace)
-        : host_(host), out_(out), trace_(trace) {}
+    Session(host::Host& host, std::ostream& out, SessionOptions options)
+        : host_(host), out_(out), options_(options) {}
 
     void play(std::deque<std::string> words) {
         while (!words.empty()) {
@@ -140,11 +149,15 @@ private:
         const size_t dialogsBefore = host_.dialogs().size();
         const size_t alertsBefore = host_.alerts().size();
         const size_t undoBefore = host_.undo_history().size();
+        const tool::RunRecord record{host_.script_log(), host_.script_log().size(),
+                                     host_.debug_lines(), host_.debug_lines().size()};
+        model::Project before = host_.project();
         host_.set_user(user_);
         user_.clear();
         host_.clear_trace();
         A_Err err = host_.click(command);
-        if (trace_) {
+        lastCommand_ = {std::move(before), host_.project()};
+        if (options_.trace) {
             out_ << "host calls:";
             for (const auto& call : host_.trace())
                 if (call != "AcquireSuite" && call != "ReleaseSuite") out_ << " " << call;
@@ -158,7 +171,10 @@ private:
                  << "\n";
         for (size_t i = undoBefore; i < host_.undo_history().size(); ++i)
             out_ << "undo entry: \"" << host_.undo_history()[i].name << "\"\n";
-        out_ << "result: " << err << "\n";
+        if (options_.scripts) tool::print_scripts(out_, record);
+        tool::print_problems(out_, record);
+        out_ << "result: " << tool::error_text(err) << "\n";
+        if (err != A_Err_NONE) failed_ = true;
         if (!host_.outstanding().none()) {
             out_ << "warning: the plug-in left host objects unreleased\n";
             leaked_ = true;
@@ -167,14 +183,32 @@ private:
 
 public:
     bool leaked() const { return leaked_; }
+    bool failed() const { return failed_; }
+    // The project just before and just after the last command chosen.
+    struct BeforeAfter {
+        model::Project before;
+        model::Project after;
+    };
+    const std::optional<BeforeAfter>& last_command() const { return lastCommand_; }
 
 private:
     host::Host& host_;
     std::ostream& out_;
-    bool trace_ = false;
+    SessionOptions options_;
     std::vector<std::string> user_;
     bool leaked_ = false;
+    bool failed_ = false;
+    std::optional<BeforeAfter> lastCommand_;
 };
+
+void write_timeline(const Session& session, const std::string& file) {
+    if (!session.last_command())
+        throw std::runtime_error("--timeline: no command was chosen, so there is nothing to draw");
+    std::ofstream out(file, std::ios::binary);
+    out << tool::timeline_svg(session.last_command()->before, session.last_command()->after);
+    out.close();
+    if (!out) throw std::runtime_error("--timeline: cannot write " + file);
+}
 
 }  // namespace
 
@@ -184,14 +218,19 @@ int main(int argc, char** argv) {
     std::string pluginFile = OUTFOLD_MODULE_PATH;
     std::string settingsDir;
     std::string saveFile;
+    std::string timelineFile;
     bool noNativeJson = false;
-    bool trace = false;
+    SessionOptions sessionOptions;
     std::vector<std::string> actions;
     app.add_option("--project", projectFile, "Project file to open (JSON)");
     app.add_option("--plugin", pluginFile, "Plug-in module to load")->capture_default_str();
     app.add_option("--settings", settingsDir, "Folder of the settings store");
     app.add_option("--save", saveFile, "Save the project here at the end");
-    app.add_flag("--trace", trace, "Print the host calls the command made");
+    app.add_flag("--trace", sessionOptions.trace, "Print the host calls the command made");
+    app.add_flag("--scripts", sessionOptions.scripts,
+                 "Print every script the plug-in ran, in order, with its outcome");
+    app.add_option("--timeline", timelineFile,
+                   "Draw the compositions the last command changed, before and after (SVG)");
     app.add_flag("--no-native-json", noNativeJson, "Remove the engine's JSON before scripts run");
     app.add_option(
         "actions", actions,
@@ -205,7 +244,10 @@ int main(int argc, char** argv) {
         "  outfold                choose the plug-in's command\n"
         "  choose TEXT            choose a Layer-menu command by its text\n"
         "  undo                   undo the newest step\n"
-        "  show                   print the compositions and their layers");
+        "  show                   print the compositions and their layers\n"
+        "Exit status: 0; 1 when a command returned an error; 2 when the session\n"
+        "could not run (a malformed project file, an unknown layer or action);\n"
+        "3 when the plug-in left host objects unreleased.");
     CLI11_PARSE(app, argc, argv);
 
     try {
@@ -215,13 +257,16 @@ int main(int argc, char** argv) {
         host.set_remove_native_json(noNativeJson);
         if (!projectFile.empty()) host.load_project(projectFile);
         A_Err err = host.load_plugin(pluginFile);
-        std::cout << "loaded " << pluginFile << ": " << err << "\n";
+        std::cout << "loaded " << pluginFile << ": " << tool::error_text(err) << "\n";
+        if (err != A_Err_NONE) std::cout << "load error: " << host.last_load_error() << "\n";
         for (const auto& report : host.reports()) std::cout << "report: " << report << "\n";
 
-        Session session(host, std::cout, trace);
+        Session session(host, std::cout, sessionOptions);
         session.play(std::deque<std::string>(actions.begin(), actions.end()));
         if (!saveFile.empty()) host.save_project(saveFile);
-        return session.leaked() ? 3 : 0;
+        if (!timelineFile.empty()) write_timeline(session, timelineFile);
+        if (session.leaked()) return 3;
+        return session.failed() ? 1 : 0;
     } catch (const std::exception& e) {
         std::cerr << "outfold-host: " << e.what() << "\n";
         return 2;

@@ -21,6 +21,14 @@ void print_menu(std::ostream& out, const std::vector<host::MenuCommand>& entries
     }
 }
 
+std::string layer_kind_text(const model::Project& project, const model::Layer& layer) {
+    if (layer.isNull) return "null";
+    std::string text = host::io::layer_kind_name(layer.kind);
+    if (const model::Item* source = model::find_item(project, layer.source))
+        text += " of " + source->name;
+    return text;
+}
+
 namespace {
 
 std::string seconds(model::Time time) {
@@ -29,18 +37,11 @@ std::string seconds(model::Time time) {
     return text.str();
 }
 
-std::string kind_name(const model::Layer& layer) {
-    return layer.isNull ? "null" : host::io::layer_kind_name(layer.kind);
-}
-
 std::string layer_line(const model::Project& project, const model::Composition& comp,
                        const model::Layer& layer, size_t index) {
     std::ostringstream line;
     line << "    " << index + 1 << ". " << model::shown_name(project, layer) << "  ["
-         << kind_name(layer);
-    if (const model::Item* source = model::find_item(project, layer.source))
-        if (!layer.isNull) line << " of " << source->name;
-    line << "]";
+         << layer_kind_text(project, layer) << "]";
     if (layer.parent != model::kNoId)
         if (const model::Layer* parent = model::find_layer(project, layer.parent))
             line << "  parent: " << model::shown_name(project, *parent);

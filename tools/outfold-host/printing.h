@@ -3,11 +3,16 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "host.h"
 
 namespace tool {
+
+// The layer's kind in the project file's words, with its source for AV
+// layers ("av of Intro Comp", "text", "null").
+std::string layer_kind_text(const host::model::Project& project, const host::model::Layer& layer);
 
 void print_menu(std::ostream& out, const std::vector<host::MenuCommand>& entries);
 void print_project(std::ostream& out, const host::model::Project& project);
