@@ -1,5 +1,6 @@
 #include "host.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -87,7 +88,9 @@ script::ScriptRun Host::Impl::run_script(std::string_view utf8) {
     context.user = std::move(user);
     context.removeNativeJson = removeNativeJson;
     context.dialogs = &dialogs;
+    const auto start = std::chrono::steady_clock::now();
     script::ScriptRun result = script::run_script(context, utf8);
+    times.scripts += std::chrono::steady_clock::now() - start;
     user = std::move(context.user);  // what the dialogs did not consume
     return result;
 }
@@ -224,7 +227,12 @@ Outstanding Host::outstanding() const {
 
 const std::vector<std::string>& Host::trace() const { return impl_->trace; }
 
-void Host::clear_trace() { impl_->trace.clear(); }
+void Host::clear_trace() {
+    impl_->trace.clear();
+    impl_->times = {};
+}
+
+const HostTimes& Host::times() const { return impl_->times; }
 
 void Host::fail_call(const std::string& operation, int nth, A_Err code) {
     impl_->faults.fail_call(operation, nth, code);

@@ -6,6 +6,7 @@
 // plug-in calls carry no context, so they reach the active Host).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -33,6 +34,13 @@ struct Outstanding {
     std::int64_t openUndoGroups = 0;
     std::int64_t suites = 0;  // acquired and not yet released
     bool none() const;
+};
+
+// Where the time of a plug-in's work went, for benchmarks: inside the host's
+// suite operations (script runs included) and, of that, inside script runs.
+struct HostTimes {
+    std::chrono::nanoseconds operations{};
+    std::chrono::nanoseconds scripts{};
 };
 
 struct MenuCommand {
@@ -107,7 +115,8 @@ public:
     // ---- bookkeeping for tests
     Outstanding outstanding() const;
     const std::vector<std::string>& trace() const;  // operation names, in order
-    void clear_trace();
+    void clear_trace();                             // also starts the times afresh
+    const HostTimes& times() const;                 // since the last clear_trace
     // The n-th call (1-based, counted from now) of the operation fails with code.
     void fail_call(const std::string& operation, int nth, A_Err code);
     // AcquireSuite of this pair fails from now on.

@@ -62,6 +62,8 @@ struct Host::Impl {
     std::map<std::pair<std::string, A_long>, std::int64_t> acquired;  // suite pair -> count
 
     std::vector<std::string> trace;
+    HostTimes times;
+    int operationDepth = 0;  // operations running now (only the outermost is timed)
     std::vector<std::string> reports;
     std::vector<script::Alert> alerts;
     std::vector<std::string> debugLines;

@@ -4,6 +4,7 @@
 // application's menus: open the Layer menu, select layers, choose a command,
 // answer its dialog, undo.
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <iostream>
@@ -51,8 +52,8 @@ model::Id find_layer(const model::Project& project, const model::Item& compItem,
 
 class Session {
 public:
-    Session(host::Host& host, std::ostream& out, bool trace)
-        : host_(host), out_(out), trace_(trace) {}
+    Session(host::Host& host, std::ostream& out, bool trace, bool stats)
+        : host_(host), out_(out), trace_(trace), stats_(stats) {}
 
     void play(std::deque<std::string> words) {
         while (!words.empty()) {
@@ -143,7 +144,11 @@ private:
         host_.set_user(user_);
         user_.clear();
         host_.clear_trace();
+        const size_t scriptsBefore = host_.scripts_run().size();
+        const auto start = std::chrono::steady_clock::now();
         A_Err err = host_.click(command);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        if (stats_) print_stats(elapsed, host_.scripts_run().size() - scriptsBefore);
         if (trace_) {
             out_ << "host calls:";
             for (const auto& call : host_.trace())
@@ -165,6 +170,17 @@ private:
         }
     }
 
+    // One line for benchmarks: the command's time, what it asked of the host,
+    // and the part of the time spent inside host operations and scripts.
+    void print_stats(std::chrono::steady_clock::duration elapsed, size_t scripts) {
+        using std::chrono::duration_cast;
+        using us = std::chrono::microseconds;
+        out_ << "stats: time_us=" << duration_cast<us>(elapsed).count()
+             << " host_calls=" << host_.trace().size() << " script_runs=" << scripts
+             << " operations_us=" << duration_cast<us>(host_.times().operations).count()
+             << " scripts_us=" << duration_cast<us>(host_.times().scripts).count() << "\n";
+    }
+
 public:
     bool leaked() const { return leaked_; }
 
@@ -172,6 +188,7 @@ private:
     host::Host& host_;
     std::ostream& out_;
     bool trace_ = false;
+    bool stats_ = false;
     std::vector<std::string> user_;
     bool leaked_ = false;
 };
@@ -186,12 +203,15 @@ int main(int argc, char** argv) {
     std::string saveFile;
     bool noNativeJson = false;
     bool trace = false;
+    bool stats = false;
     std::vector<std::string> actions;
     app.add_option("--project", projectFile, "Project file to open (JSON)");
     app.add_option("--plugin", pluginFile, "Plug-in module to load")->capture_default_str();
     app.add_option("--settings", settingsDir, "Folder of the settings store");
     app.add_option("--save", saveFile, "Save the project here at the end");
     app.add_flag("--trace", trace, "Print the host calls the command made");
+    app.add_flag("--stats", stats,
+                 "Print the command's time, host calls, script runs and the time in the host");
     app.add_flag("--no-native-json", noNativeJson, "Remove the engine's JSON before scripts run");
     app.add_option(
         "actions", actions,
@@ -218,7 +238,7 @@ int main(int argc, char** argv) {
         std::cout << "loaded " << pluginFile << ": " << err << "\n";
         for (const auto& report : host.reports()) std::cout << "report: " << report << "\n";
 
-        Session session(host, std::cout, trace);
+        Session session(host, std::cout, trace, stats);
         session.play(std::deque<std::string>(actions.begin(), actions.end()));
         if (!saveFile.empty()) host.save_project(saveFile);
         return session.leaked() ? 3 : 0;
