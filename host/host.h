@@ -41,6 +41,7 @@ struct Outstanding {
 struct HostTimes {
     std::chrono::nanoseconds operations{};
     std::chrono::nanoseconds scripts{};
+    std::vector<std::chrono::nanoseconds> scriptRuns;  // each run's time, in order
 };
 
 struct MenuCommand {

@@ -72,6 +72,7 @@ struct Host::Impl {
     std::vector<std::string> user;
     bool removeNativeJson = false;
     std::unique_ptr<script::SettingsStore> settings;
+    std::unique_ptr<script::Engine> engine;  // made by the first script run, kept for the next
 
     std::vector<module::Module> modules;  // kept loaded for the Host's lifetime
     std::string lastLoadError;

@@ -4,6 +4,7 @@
 // application's menus: open the Layer menu, select layers, choose a command,
 // answer its dialog, undo.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <deque>
@@ -178,7 +179,14 @@ private:
         out_ << "stats: time_us=" << duration_cast<us>(elapsed).count()
              << " host_calls=" << host_.trace().size() << " script_runs=" << scripts
              << " operations_us=" << duration_cast<us>(host_.times().operations).count()
-             << " scripts_us=" << duration_cast<us>(host_.times().scripts).count() << "\n";
+             << " scripts_us=" << duration_cast<us>(host_.times().scripts).count()
+             << " median_script_us=" << median_us(host_.times().scriptRuns) << "\n";
+    }
+
+    static double median_us(std::vector<std::chrono::nanoseconds> runs) {
+        if (runs.empty()) return 0;
+        std::nth_element(runs.begin(), runs.begin() + runs.size() / 2, runs.end());
+        return std::chrono::duration<double, std::micro>(runs[runs.size() / 2]).count();
     }
 
 public:
