@@ -1,5 +1,6 @@
 #include "host.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -99,7 +100,12 @@ script::ScriptRun Host::Impl::run_script(std::string_view utf8) {
     context.removeNativeJson = removeNativeJson;
     context.dialogs = &dialogs;
     context.expressions = &expressions();
-    script::ScriptRun result = script::run_script(context, utf8);
+    const auto start = std::chrono::steady_clock::now();
+    if (!engine) engine = std::make_unique<script::Engine>();
+    script::ScriptRun result = engine->run(context, utf8);
+    const auto took = std::chrono::steady_clock::now() - start;
+    times.scripts += took;
+    times.scriptRuns.push_back(took);
     user = std::move(context.user);  // what the dialogs did not consume
     return result;
 }
@@ -267,6 +273,7 @@ const std::vector<std::string>& Host::trace() const { return impl_->trace; }
 void Host::clear_trace() {
     impl_->trace.clear();
     impl_->callSites.clear();
+    impl_->times = {};
 }
 
 void Host::record_call_sites(bool on) {
@@ -275,6 +282,8 @@ void Host::record_call_sites(bool on) {
 }
 
 const std::vector<std::uint64_t>& Host::call_sites() const { return impl_->callSites; }
+
+const HostTimes& Host::times() const { return impl_->times; }
 
 void Host::fail_call(const std::string& operation, int nth, A_Err code) {
     impl_->faults.fail_call(operation, nth, code);

@@ -6,6 +6,7 @@
 // plug-in calls carry no context, so they reach the active Host).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -33,6 +34,14 @@ struct Outstanding {
     std::int64_t openUndoGroups = 0;
     std::int64_t suites = 0;  // acquired and not yet released
     bool none() const;
+};
+
+// Where the time of a plug-in's work went, for benchmarks: inside the host's
+// suite operations (script runs included) and, of that, inside script runs.
+struct HostTimes {
+    std::chrono::nanoseconds operations{};
+    std::chrono::nanoseconds scripts{};
+    std::vector<std::chrono::nanoseconds> scriptRuns;  // each run's time, in order
 };
 
 struct MenuCommand {
@@ -114,12 +123,13 @@ public:
     // ---- bookkeeping for tests
     Outstanding outstanding() const;
     const std::vector<std::string>& trace() const;  // operation names, in order
-    void clear_trace();
+    void clear_trace();                             // also starts the times afresh
     // While on, each traced call also records a fingerprint of the stack it
     // came from (0 where the platform gives none), so a test can tell calls
     // made from the same place along the same path from the others.
     void record_call_sites(bool on);
     const std::vector<std::uint64_t>& call_sites() const;  // parallel to trace()
+    const HostTimes& times() const;                        // since the last clear_trace
     // The n-th call (1-based, counted from now) of the operation fails with code.
     void fail_call(const std::string& operation, int nth, A_Err code);
     // AcquireSuite of this pair fails from now on.

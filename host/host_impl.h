@@ -67,6 +67,8 @@ struct Host::Impl {
     // Where each traced call came from, while call sites are recorded.
     bool recordCallSites = false;
     std::vector<std::uint64_t> callSites;
+    HostTimes times;
+    int operationDepth = 0;  // operations running now (only the outermost is timed)
     std::vector<std::string> reports;
     std::vector<script::Alert> alerts;
     std::vector<std::string> debugLines;
@@ -79,6 +81,7 @@ struct Host::Impl {
     // expression evaluations.
     script::ExpressionEngine& expressions();
     std::unique_ptr<script::ExpressionEngine> expressionEngine;
+    std::unique_ptr<script::Engine> engine;  // made by the first script run, kept for the next
 
     std::vector<module::Module> modules;  // kept loaded for the Host's lifetime
     std::string lastLoadError;

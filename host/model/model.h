@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace host::model {
@@ -187,12 +188,42 @@ struct Item {
     friend bool operator==(const Item&, const Item&) = default;
 };
 
+// Aids that spare look-ups a walk through the whole project, kept with it by
+// the model's operations (project_ops.h, script_ops.h). They are no part of
+// a project's value: a copy starts without them and any two compare equal.
+class Lookups {
+public:
+    struct Place {
+        std::size_t item = 0;   // index in Project::items
+        std::size_t index = 0;  // index in its composition's layers
+    };
+    Lookups() = default;
+    Lookups(const Lookups&) {}
+    Lookups(Lookups&&) noexcept = default;
+    Lookups& operator=(const Lookups&) {
+        *this = Lookups();
+        return *this;
+    }
+    Lookups& operator=(Lookups&&) noexcept = default;
+    friend bool operator==(const Lookups&, const Lookups&) { return true; }
+
+    // Where each layer was last found, by id. Only a hint: every use checks
+    // it against the project, which may change in any way meanwhile.
+    std::unordered_map<Id, Place> layerPlaces;
+    // For each text that expressions hold in quotes (the names they may refer
+    // to), the layers whose expressions hold it. Kept up to date by the
+    // expression fixing that renames them; dropped whenever a layer is added
+    // or an expression set, the two ways a layer can come to hold others.
+    std::optional<std::unordered_map<std::string, std::vector<Id>>> quotedInExpressions;
+};
+
 struct Project {
     std::string name = "Untitled Project";
     Id rootFolder = 1;
     Id nextId = 2;
     Id activeItem = kNoId;
     std::vector<Item> items;  // app.project.item() order, without the root folder
+    mutable Lookups lookups;
     friend bool operator==(const Project&, const Project&) = default;
 };
 

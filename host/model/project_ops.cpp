@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "model/script_ops.h"
 #include "model/streams.h"
@@ -188,22 +189,59 @@ bool comp_shows(const Project& project, Id compItem, Id itemId) {
 
 // ---------------------------------------------------------------- layers
 
-std::optional<LayerLocation> locate_layer(const Project& project, Id layerId) {
+namespace {
+
+// Layers move by a few places when others are added, removed or reordered
+// above them; this far around its last place a layer is looked for before
+// the whole project is searched.
+constexpr std::size_t kNearPlaces = 8;
+
+// The layer at or near its remembered place; the place is corrected.
+bool near_last_place(const Project& project, Id layerId, Lookups::Place& place) {
+    if (place.item >= project.items.size() || !project.items[place.item].comp) return false;
+    const auto& layers = project.items[place.item].comp->layers;
+    const std::size_t from = place.index > kNearPlaces ? place.index - kNearPlaces : 0;
+    const std::size_t to = std::min(layers.size(), place.index + kNearPlaces + 1);
+    for (std::size_t i = from; i < to; ++i) {
+        if (layers[i].id != layerId) continue;
+        place.index = i;
+        return true;
+    }
+    return false;
+}
+
+std::optional<Lookups::Place> place_of(const Project& project, Id layerId) {
     if (layerId == kNoId) return std::nullopt;
-    for (const Item& item : project.items) {
-        if (!item.comp) continue;
-        const auto& layers = item.comp->layers;
+    auto& places = project.lookups.layerPlaces;
+    if (const auto known = places.find(layerId); known != places.end()) {
+        if (near_last_place(project, layerId, known->second)) return known->second;
+    }
+    // Search everything, noting every layer's place on the way.
+    std::optional<Lookups::Place> found;
+    for (std::size_t item = 0; item < project.items.size(); ++item) {
+        if (!project.items[item].comp) continue;
+        const auto& layers = project.items[item].comp->layers;
         for (std::size_t i = 0; i < layers.size(); ++i) {
-            if (layers[i].id == layerId) return LayerLocation{item.id, static_cast<int>(i)};
+            places[layers[i].id] = Lookups::Place{item, i};
+            if (layers[i].id == layerId) found = Lookups::Place{item, i};
         }
     }
-    return std::nullopt;
+    if (!found) places.erase(layerId);
+    return found;
+}
+
+}  // namespace
+
+std::optional<LayerLocation> locate_layer(const Project& project, Id layerId) {
+    const auto place = place_of(project, layerId);
+    if (!place) return std::nullopt;
+    return LayerLocation{project.items[place->item].id, static_cast<int>(place->index)};
 }
 
 Layer* find_layer(Project& project, Id layerId) {
-    const auto where = locate_layer(project, layerId);
-    if (!where) return nullptr;
-    return &comp_of(project, where->comp)->layers[static_cast<std::size_t>(where->index)];
+    const auto place = place_of(project, layerId);
+    if (!place) return nullptr;
+    return &project.items[place->item].comp->layers[place->index];
 }
 
 const Layer* find_layer(const Project& project, Id layerId) {
@@ -238,6 +276,7 @@ Layer& add_layer(Project& project, Id compItem, Layer layer, int index) {
         if (!parent || parent->comp != compItem) layer.parent = kNoId;
     }
     if (layer.streams.empty()) fill_default_streams(project, *comp, layer);
+    project.lookups.quotedInExpressions.reset();  // the layer may bring expressions
     auto& layers = comp->layers;
     const auto at = (index < 0 || static_cast<std::size_t>(index) > layers.size())
                         ? layers.end()
@@ -265,9 +304,17 @@ void reorder_layer(Project& project, Id layerId, int newIndex) {
     Composition& comp = *comp_of(project, where->comp);
     if (newIndex < 0 || static_cast<std::size_t>(newIndex) >= comp.layers.size())
         fail("layer index out of range");
-    Layer moving = std::move(comp.layers[static_cast<std::size_t>(where->index)]);
-    comp.layers.erase(comp.layers.begin() + where->index);
-    comp.layers.insert(comp.layers.begin() + newIndex, std::move(moving));
+    // Only the layers between the two places move, each by one place.
+    const auto from = comp.layers.begin() + where->index;
+    const auto to = comp.layers.begin() + newIndex;
+    if (from == to) return;
+    Layer moving = std::move(*from);
+    if (from < to) {
+        std::move(from + 1, to + 1, from);
+    } else {
+        std::move_backward(to, from, from + 1);
+    }
+    *to = std::move(moving);
 }
 
 void set_parent(Project& project, Id childId, Id parentId) {

@@ -19,14 +19,13 @@ namespace {
 // ---------------------------------------------------------------- copy
 
 // Index of the topmost selected layer of the composition, if any.
-std::optional<int> topmost_selected_index(const Composition& comp) {
+std::optional<int> topmost_selected_index(const Project& project, Id compItem) {
     std::optional<int> topmost;
-    for (const SelectionEntry& entry : comp.selection) {
+    for (const SelectionEntry& entry : comp_of(project, compItem)->selection) {
         if (entry.kind != SelectionKind::Layer) continue;
-        for (std::size_t i = 0; i < comp.layers.size(); ++i) {
-            if (comp.layers[i].id != entry.layer) continue;
-            if (!topmost || static_cast<int>(i) < *topmost) topmost = static_cast<int>(i);
-        }
+        const auto where = locate_layer(project, entry.layer);
+        if (!where || where->comp != compItem) continue;
+        if (!topmost || where->index < *topmost) topmost = where->index;
     }
     return topmost;
 }
@@ -440,18 +439,83 @@ Literal scan_literal(std::string_view text, std::size_t start) {
 }
 
 template <typename Visit>
-void for_each_stream(Project& project, const Visit& visit) {
-    for (Item& item : project.items) {
-        if (!item.comp) continue;
-        for (Layer& layer : item.comp->layers) {
-            for (auto& [number, stream] : layer.streams) visit(layer, stream);
-            for (Effect& effect : layer.effects) {
-                for (Stream& param : effect.params) visit(layer, param);
-            }
-            for (Mask& mask : layer.masks) {
-                for (Stream& stream : mask.streams) visit(layer, stream);
-            }
+void for_each_stream_of(Layer& layer, const Visit& visit) {
+    for (auto& [number, stream] : layer.streams) visit(layer, stream);
+    for (Effect& effect : layer.effects) {
+        for (Stream& param : effect.params) visit(layer, param);
+    }
+    for (Mask& mask : layer.masks) {
+        for (Stream& stream : mask.streams) visit(layer, stream);
+    }
+}
+
+// Calls visit(start, literal) for each closed text in single or double quotes
+// outside comments: the places where an expression names a layer.
+template <typename Visit>
+void for_each_quoted_text(std::string_view expression, const Visit& visit) {
+    std::size_t i = 0;
+    while (i < expression.size()) {
+        const char ch = expression[i];
+        if (ch == '/' && i + 1 < expression.size() &&
+            (expression[i + 1] == '/' || expression[i + 1] == '*')) {
+            i = skip_comment(expression, i);
+        } else if (ch == '"' || ch == '\'' || ch == '`') {
+            const Literal lit = scan_literal(expression, i);
+            if (lit.closed && ch != '`') visit(i, lit);
+            i = lit.end;
+        } else {
+            ++i;
         }
+    }
+}
+
+void note_quoted_texts(std::unordered_map<std::string, std::vector<Id>>& index, Layer& layer) {
+    for_each_stream_of(layer, [&](const Layer&, const Stream& stream) {
+        for_each_quoted_text(stream.expression, [&](std::size_t, const Literal& lit) {
+            std::vector<Id>& layers = index[lit.value];
+            if (layers.empty() || layers.back() != layer.id) layers.push_back(layer.id);
+        });
+    });
+}
+
+// The index of quoted texts: one walk through the project makes it.
+std::unordered_map<std::string, std::vector<Id>>& quoted_in_expressions(Project& project) {
+    auto& index = project.lookups.quotedInExpressions;
+    if (!index) {
+        index.emplace();
+        for (Item& item : project.items) {
+            if (!item.comp) continue;
+            for (Layer& layer : item.comp->layers) note_quoted_texts(*index, layer);
+        }
+    }
+    return *index;
+}
+
+// Every stream of the layers whose expressions quote the old name. Only the
+// expressions the fix keeps change, so a layer stays listed under the old name
+// and is listed under the new one too: the index may list a layer that no
+// longer quotes a text, never miss one that does.
+template <typename Visit>
+void for_each_stream_quoting(Project& project, std::string_view oldName, std::string_view newName,
+                             const Visit& visit) {
+    auto& index = quoted_in_expressions(project);
+    const auto found = index.find(std::string(oldName));
+    if (found == index.end()) return;
+    const std::vector<Id> layers = found->second;  // a copy: the new name's entry may move it
+    try {
+        for (const Id id : layers) {
+            Layer* layer = find_layer(project, id);
+            if (layer == nullptr) continue;
+            for_each_stream_of(*layer, visit);
+        }
+        std::vector<Id>& renamed = index[std::string(newName)];
+        for (const Id id : layers) {
+            if (std::find(renamed.begin(), renamed.end(), id) == renamed.end())
+                renamed.push_back(id);
+        }
+    } catch (...) {
+        project.lookups.quotedInExpressions.reset();  // made again when next needed
+        throw;
     }
 }
 
@@ -465,12 +529,13 @@ Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp) {
     if (copy.source != kNoId &&
         (copy.source == targetComp || comp_shows(project, copy.source, targetComp)))
         fail("the composition would show itself");
-    copy.id = new_id(project);
-    for (Effect& effect : copy.effects) effect.id = new_id(project);
-    for (Mask& mask : copy.masks) mask.id = new_id(project);
+    copy.id = kNoId;  // the copy gets a new id, then its effects and masks theirs
     if (where->comp != targetComp) copy.parent = kNoId;
-    const int index = topmost_selected_index(*comp_of(project, targetComp)).value_or(0);
-    return add_layer(project, targetComp, std::move(copy), index).id;
+    const int index = topmost_selected_index(project, targetComp).value_or(0);
+    Layer& added = add_layer(project, targetComp, std::move(copy), index);
+    for (Effect& effect : added.effects) effect.id = new_id(project);
+    for (Mask& mask : added.masks) mask.id = new_id(project);
+    return added.id;
 }
 
 void set_parent_keeping_look(Project& project, Id layerId, Id parentId) {
@@ -493,43 +558,21 @@ std::string rename_in_expression(std::string_view expression, std::string_view o
                                  std::string_view newName) {
     std::string out;
     std::size_t copied = 0;
-    std::size_t i = 0;
-    while (i < expression.size()) {
-        const char ch = expression[i];
-        if (ch == '/' && i + 1 < expression.size() &&
-            (expression[i + 1] == '/' || expression[i + 1] == '*')) {
-            i = skip_comment(expression, i);
-        } else if (ch == '"' || ch == '\'' || ch == '`') {
-            const Literal lit = scan_literal(expression, i);
-            if (lit.closed && ch != '`' && lit.value == oldName) {
-                out.append(expression.substr(copied, i - copied));
-                out += quoted(newName, ch);
-                copied = lit.end;
-            }
-            i = lit.end;
-        } else {
-            ++i;
-        }
-    }
+    for_each_quoted_text(expression, [&](std::size_t start, const Literal& lit) {
+        if (lit.value != oldName) return;
+        out.append(expression.substr(copied, start - copied));
+        out += quoted(newName, expression[start]);
+        copied = lit.end;
+    });
     out.append(expression.substr(copied));
     return out;
 }
 
-namespace {
-
-// A quick test before the literal scan: a literal can only spell the name
-// without containing it through escapes.
-bool may_name(const std::string& expression, std::string_view name) {
-    return expression.find(name) != std::string::npos || expression.find('\\') != std::string::npos;
-}
-
-}  // namespace
-
 int auto_fix_expressions(Project& project, std::string_view oldName, std::string_view newName,
                          const FixCheck& keep) {
     int changed = 0;
-    for_each_stream(project, [&](const Layer& layer, Stream& stream) {
-        if (!may_name(stream.expression, oldName)) return;
+    for_each_stream_quoting(project, oldName, newName, [&](const Layer& layer, Stream& stream) {
+        if (stream.expression.empty()) return;
         std::string fixed = rename_in_expression(stream.expression, oldName, newName);
         if (fixed == stream.expression || !keep(layer, stream, fixed)) return;
         stream.expression = std::move(fixed);

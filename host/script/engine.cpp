@@ -1,10 +1,12 @@
 // Runs script text in Duktape with the object model bound to the host.
 //
-// Every run gets a fresh engine: the preludes define the globals, the script
-// runs as eval code (so its last expression's value is the result), and the
-// engine is destroyed afterwards. The application keeps its globals between
-// runs; the plug-in relies on nothing of that, and a fresh engine keeps runs
-// independent of each other.
+// An Engine lives for many runs, as the application's scripting engine does:
+// the preludes define the globals once, when the engine starts, and whatever
+// globals a script leaves behind are there for the next run. Each run binds
+// the host's project and records for its length only, compiles the text as
+// eval code (so its last expression's value is the result) and calls it
+// under a protected call, so a failing script leaves the engine ready for
+// the next run. run_script() makes a fresh engine for one run.
 //
 // Safety: the engine's memory is capped (kHeapLimit), so a script that grows
 // without bound fails with an error instead of exhausting the machine; deep
@@ -17,7 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "script/engine_text.h"
@@ -47,22 +51,22 @@ void engine_fatal(void*, const char* message) {
     std::abort();
 }
 
-class Engine {
+class Heap {
 public:
-    Engine()
+    Heap()
         : ctx_(duk_create_heap(budget_alloc, budget_realloc, budget_free, &budget_, engine_fatal)) {
         const std::lock_guard lock(gStatsMutex);
         ++gStats.liveEngines;
     }
-    ~Engine() {
+    ~Heap() {
         if (ctx_ != nullptr) duk_destroy_heap(ctx_);
         const std::lock_guard lock(gStatsMutex);
         --gStats.liveEngines;
         gStats.bytesNotReturned += budget_.used;
         gStats.largestHeap = std::max(gStats.largestHeap, budget_.peak);
     }
-    Engine(const Engine&) = delete;
-    Engine& operator=(const Engine&) = delete;
+    Heap(const Heap&) = delete;
+    Heap& operator=(const Heap&) = delete;
     duk_context* context() const { return ctx_; }
 
 private:
@@ -74,9 +78,7 @@ private:
 // Each step runs under duk_safe_call, so engine errors stay inside the
 // engine; none of them holds a C++ object that an unwinding would skip.
 
-struct SetupOptions {
-    bool removeNativeJson = false;
-};
+constexpr const char* kNativeJsonKey = "nativeJSON";
 
 void run_prelude(duk_context* ctx, const Prelude& prelude, duk_idx_t natives) {
     duk_push_string(ctx, prelude.file);
@@ -91,8 +93,9 @@ void run_prelude(duk_context* ctx, const Prelude& prelude, duk_idx_t natives) {
     duk_pop(ctx);
 }
 
-duk_ret_t set_up(duk_context* ctx, void* udata) {
-    const auto* options = static_cast<const SetupOptions*>(udata);
+// Once per engine: the natives, the preludes, and the engine's own JSON
+// kept aside for runs that are to see it after others removed it.
+duk_ret_t set_up(duk_context* ctx, void*) {
     duk_push_object(ctx);
     const duk_idx_t natives = duk_get_top_index(ctx);
     natives::put_project_natives(ctx);
@@ -101,11 +104,39 @@ duk_ret_t set_up(duk_context* ctx, void* udata) {
     run_prelude(ctx, kAppPrelude, natives);
     run_prelude(ctx, kToolkitPrelude, natives);
     duk_pop(ctx);
-    if (options->removeNativeJson) {
-        duk_push_global_object(ctx);
+    duk_push_global_stash(ctx);
+    duk_get_global_string(ctx, "JSON");
+    duk_put_prop_string(ctx, -2, kNativeJsonKey);
+    duk_pop(ctx);
+    return 0;
+}
+
+struct RunStart {
+    natives::Session* session = nullptr;
+    bool removeNativeJson = false;
+};
+
+// Before each run: the run's link to the host, and the global JSON as the
+// run is to see it.
+duk_ret_t start_run(duk_context* ctx, void* udata) {
+    const auto* start = static_cast<const RunStart*>(udata);
+    natives::bind_session(ctx, start->session);
+    duk_push_global_object(ctx);
+    if (start->removeNativeJson) {
         duk_del_prop_string(ctx, -1, "JSON");
-        duk_pop(ctx);
+    } else {
+        duk_push_global_stash(ctx);
+        duk_get_prop_string(ctx, -1, kNativeJsonKey);
+        duk_remove(ctx, -2);
+        duk_put_prop_string(ctx, -2, "JSON");
     }
+    duk_pop(ctx);
+    return 0;
+}
+
+// After each run: natives called later (from finalizers) find no host.
+duk_ret_t end_run(duk_context* ctx, void*) {
+    natives::bind_session(ctx, nullptr);
     return 0;
 }
 
@@ -180,25 +211,9 @@ ScriptRun failure(std::string error) {
     return run;
 }
 
-}  // namespace
-
-EngineStats engine_stats() {
-    const std::lock_guard lock(gStatsMutex);
-    return gStats;
-}
-
-ScriptRun run_script(ScriptHost& host, std::string_view utf8Source) {
-    natives::Session session{host};  // outlives the engine: finalizers may still call in
-    Engine engine;
-    duk_context* ctx = engine.context();
-    if (ctx == nullptr) return failure("Error: the script engine could not start");
-    natives::bind_session(ctx, &session);
-
-    SetupOptions options{host.removeNativeJson};
-    if (duk_safe_call(ctx, set_up, &options, 0, 1) != DUK_EXEC_SUCCESS)
-        return failure("Error: the script engine could not be prepared: " + describe_error(ctx));
-    duk_pop(ctx);
-
+// Compiles and runs the text in the engine's global scope; the value stack
+// may hold leftovers afterwards, which the caller clears.
+ScriptRun run_in(duk_context* ctx, std::string_view utf8Source) {
     const std::string source = to_engine(without_bom(utf8Source));
     if (duk_safe_call(ctx, compile_and_run, const_cast<std::string*>(&source), 0, 1) !=
         DUK_EXEC_SUCCESS)
@@ -208,8 +223,78 @@ ScriptRun run_script(ScriptHost& host, std::string_view utf8Source) {
     ScriptRun run;
     run.ok = true;
     run.value = text_at(ctx, -1);
-    duk_pop(ctx);
     return run;
+}
+
+}  // namespace
+
+EngineStats engine_stats() {
+    const std::lock_guard lock(gStatsMutex);
+    return gStats;
+}
+
+namespace {
+
+// Makes a new heap's globals; the error text when that fails.
+std::optional<std::string> set_up_failure(duk_context* ctx) {
+    if (duk_safe_call(ctx, set_up, nullptr, 0, 1) != DUK_EXEC_SUCCESS)
+        return "Error: the script engine could not be prepared: " + describe_error(ctx);
+    duk_set_top(ctx, 0);
+    return std::nullopt;
+}
+
+// Binds the run's link to the host and the global JSON, then runs the text;
+// the value stack is empty afterwards.
+ScriptRun run_with(duk_context* ctx, natives::Session& session, std::string_view utf8Source) {
+    RunStart start{&session, session.host.removeNativeJson};
+    ScriptRun run;
+    if (duk_safe_call(ctx, start_run, &start, 0, 1) != DUK_EXEC_SUCCESS) {
+        run = failure("Error: the script engine could not start the run: " + describe_error(ctx));
+    } else {
+        duk_pop(ctx);
+        run = run_in(ctx, utf8Source);
+    }
+    duk_set_top(ctx, 0);
+    return run;
+}
+
+}  // namespace
+
+struct Engine::State {
+    Heap heap;
+    bool ready = false;  // the preludes have run
+};
+
+Engine::Engine() : state_(std::make_unique<State>()) {}
+
+Engine::~Engine() = default;
+
+ScriptRun Engine::run(ScriptHost& host, std::string_view utf8Source) {
+    duk_context* ctx = state_->heap.context();
+    if (ctx == nullptr) return failure("Error: the script engine could not start");
+    if (!state_->ready) {
+        if (auto error = set_up_failure(ctx)) {
+            state_ = std::make_unique<State>();  // the next run starts from a new engine
+            return failure(std::move(*error));
+        }
+        state_->ready = true;
+    }
+    natives::Session session{host};
+    ScriptRun run = run_with(ctx, session, utf8Source);
+    // The session ends with this call: later natives (finalizers) find none.
+    if (duk_safe_call(ctx, end_run, nullptr, 0, 1) != DUK_EXEC_SUCCESS)
+        std::fprintf(stderr, "script engine: could not unbind a finished run\n");
+    duk_set_top(ctx, 0);
+    return run;
+}
+
+ScriptRun run_script(ScriptHost& host, std::string_view utf8Source) {
+    natives::Session session{host};  // outlives the heap: finalizers may still call in
+    Heap heap;
+    duk_context* ctx = heap.context();
+    if (ctx == nullptr) return failure("Error: the script engine could not start");
+    if (auto error = set_up_failure(ctx)) return failure(std::move(*error));
+    return run_with(ctx, session, utf8Source);
 }
 
 }  // namespace host::script

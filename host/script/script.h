@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,8 +31,8 @@ struct ScriptHost {
     // The scripted user: one action per line, consumed by dialogs as they are
     // shown (see scriptui.h for the action language).
     std::vector<std::string> user;
-    // Removes the engine's native JSON object before each run, so scripts'
-    // own JSON fallbacks get exercised.
+    // The run starts without the engine's native JSON object (else with it),
+    // so scripts' own JSON fallbacks get exercised.
     bool removeNativeJson = false;
     // Every dialog shown, kept for inspection after the run.
     std::vector<Dialog>* dialogs = nullptr;
@@ -49,11 +50,29 @@ struct ScriptRun {
     std::string error;  // the error text when !ok
 };
 
-// Runs the script (UTF-8; a leading byte-order mark and CR LF line ends are
-// fine) in a fresh engine. Its last expression's value comes back as
-// String(value) would give it, undefined as the empty text. A failure gives
-// the error as text, with the script's line where known:
-// "TypeError: ... (line 3)".
+// A script engine for many runs, as the application keeps one for its
+// session: the object model's globals are made once, and globals a script
+// leaves behind persist into later runs. run() runs the script (UTF-8; a
+// leading byte-order mark and CR LF line ends are fine) with the host's
+// project, settings and records bound for the length of the run. Its last
+// expression's value comes back as String(value) would give it, undefined as
+// the empty text. A failure gives the error as text, with the script's line
+// where known: "TypeError: ... (line 3)"; the engine stays usable.
+class Engine {
+public:
+    Engine();
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    ScriptRun run(ScriptHost& host, std::string_view utf8Source);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Runs the script in a fresh engine that ends with the run.
 ScriptRun run_script(ScriptHost& host, std::string_view utf8Source);
 
 // Bookkeeping of the engines behind run_script, for tests: a run that ends

@@ -11,6 +11,7 @@
 // An operation called while no Host lives answers A_Err_GENERIC.
 #pragma once
 
+#include <chrono>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -81,11 +82,30 @@ inline const char* in_text(const char* text) {
 // value (halves away from zero).
 A_Time to_a_time(model::Time t, model::Rational frameRate);
 
+// Adds the time of the outermost operation running to the Host's total.
+class OperationTimer {
+public:
+    explicit OperationTimer(Host::Impl& host) : host_(host), start_(now()) {
+        ++host_.operationDepth;
+    }
+    ~OperationTimer() {
+        if (--host_.operationDepth == 0) host_.times.operations += now() - start_;
+    }
+    OperationTimer(const OperationTimer&) = delete;
+    OperationTimer& operator=(const OperationTimer&) = delete;
+
+private:
+    static std::chrono::steady_clock::time_point now() { return std::chrono::steady_clock::now(); }
+    Host::Impl& host_;
+    std::chrono::steady_clock::time_point start_;
+};
+
 template <class Body>
 A_Err run(const char* operation, Body&& body) noexcept {
     const CodeOwner hostCode(false);
     Host::Impl* host = active_host();
     if (host == nullptr) return A_Err_GENERIC;
+    const OperationTimer timer(*host);
     try {
         host->trace.emplace_back(operation);
         if (host->recordCallSites) host->callSites.push_back(call_site());

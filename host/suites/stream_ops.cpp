@@ -187,6 +187,7 @@ A_Err AEGP_SetExpression(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
         const char* text = in_text(expressionP);
         require_expressible(stream);
         stream.expression = text;
+        s.project().lookups.quotedInExpressions.reset();  // the layer may not have held one
         return A_Err_NONE;
     });
 }

@@ -4,6 +4,8 @@
 // application's menus: open the Layer menu, select layers, choose a command,
 // answer its dialog, undo.
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <fstream>
@@ -56,6 +58,7 @@ model::Id find_layer(const model::Project& project, const model::Item& compItem,
 struct SessionOptions {
     bool trace = false;    // print the host calls of each command
     bool scripts = false;  // print every script a command ran
+    bool stats = false;    // print the command's time and what it asked of the host
 };
 
 class Session {
@@ -155,8 +158,12 @@ private:
         host_.set_user(user_);
         user_.clear();
         host_.clear_trace();
+        const size_t scriptsBefore = host_.scripts_run().size();
+        const auto start = std::chrono::steady_clock::now();
         A_Err err = host_.click(command);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
         lastCommand_ = {std::move(before), host_.project()};
+        if (options_.stats) print_stats(elapsed, host_.scripts_run().size() - scriptsBefore);
         if (options_.trace) {
             out_ << "host calls:";
             for (const auto& call : host_.trace())
@@ -179,6 +186,24 @@ private:
             out_ << "warning: the plug-in left host objects unreleased\n";
             leaked_ = true;
         }
+    }
+
+    // One line for benchmarks: the command's time, what it asked of the host,
+    // and the part of the time spent inside host operations and scripts.
+    void print_stats(std::chrono::steady_clock::duration elapsed, size_t scripts) {
+        using std::chrono::duration_cast;
+        using us = std::chrono::microseconds;
+        out_ << "stats: time_us=" << duration_cast<us>(elapsed).count()
+             << " host_calls=" << host_.trace().size() << " script_runs=" << scripts
+             << " operations_us=" << duration_cast<us>(host_.times().operations).count()
+             << " scripts_us=" << duration_cast<us>(host_.times().scripts).count()
+             << " median_script_us=" << median_us(host_.times().scriptRuns) << "\n";
+    }
+
+    static double median_us(std::vector<std::chrono::nanoseconds> runs) {
+        if (runs.empty()) return 0;
+        std::nth_element(runs.begin(), runs.begin() + runs.size() / 2, runs.end());
+        return std::chrono::duration<double, std::micro>(runs[runs.size() / 2]).count();
     }
 
 public:
@@ -221,6 +246,8 @@ int main(int argc, char** argv) {
     std::string timelineFile;
     bool noNativeJson = false;
     SessionOptions sessionOptions;
+    app.add_flag("--stats", sessionOptions.stats,
+                 "Print the command's time, host calls, script runs and the time in the host");
     std::vector<std::string> actions;
     app.add_option("--project", projectFile, "Project file to open (JSON)");
     app.add_option("--plugin", pluginFile, "Plug-in module to load")->capture_default_str();

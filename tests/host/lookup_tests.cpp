@@ -1,0 +1,133 @@
+// Layer look-ups by id remember where layers were; whatever happens to the
+// project in between, a look-up finds the layer where it really is, and a
+// removed layer nowhere. Expression fixing remembers which layers quote which
+// names; layers that come to quote one later are fixed as well.
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "host_fixture.h"
+#include "model/script_ops.h"
+
+namespace host_test {
+namespace {
+
+namespace model = host::model;
+
+struct Change {
+    const char* name;
+    std::function<void(model::Project&)> apply;
+};
+
+model::Id comp_id(const model::Project& project, const char* name) {
+    return model::find_item_by_name(project, name)->id;
+}
+
+model::Id layer_id(const model::Project& project, const char* comp, std::size_t index) {
+    return model::comp_of(project, comp_id(project, comp))->layers.at(index).id;
+}
+
+// Twenty more layers in Pre, so that moves go beyond the near places.
+void widen(model::Project& project) {
+    for (int i = 0; i < 20; ++i) {
+        model::Layer layer;
+        layer.kind = model::LayerKind::Shape;
+        model::add_layer(project, comp_id(project, "Pre"), layer, -1);
+    }
+}
+
+const std::vector<Change> kChanges = {
+    {"top layer to the bottom",
+     [](auto& p) { model::reorder_layer(p, layer_id(p, "Pre", 0), 22); }},
+    {"bottom layer to the top",
+     [](auto& p) { model::reorder_layer(p, layer_id(p, "Pre", 22), 0); }},
+    {"a middle layer deleted", [](auto& p) { model::delete_layer(p, layer_id(p, "Pre", 5)); }},
+    {"a layer added on top", [](auto& p) { model::add_layer(p, comp_id(p, "Pre"), {}, 0); }},
+    {"a layer copied to another composition",
+     [](auto& p) { model::copy_layer_to_comp(p, layer_id(p, "Pre", 20), comp_id(p, "Main")); }},
+    {"the stack reversed by hand",
+     [](auto& p) {
+         auto& layers = model::comp_of(p, comp_id(p, "Pre"))->layers;
+         std::reverse(layers.begin(), layers.end());
+     }},
+    {"a layer moved between compositions by hand",
+     [](auto& p) {
+         auto& from = model::comp_of(p, comp_id(p, "Pre"))->layers;
+         model::comp_of(p, comp_id(p, "Second"))->layers.push_back(from.front());
+         from.erase(from.begin());
+     }},
+    {"a composition deleted", [](auto& p) { model::delete_item(p, comp_id(p, "Second")); }},
+    {"an earlier copy of the project put back",
+     [](auto& p) {
+         model::Project before = p;
+         model::reorder_layer(p, layer_id(p, "Pre", 0), 10);
+         model::delete_layer(p, layer_id(p, "Pre", 3));
+         p = before;
+     }},
+};
+
+class Lookups : public HostTest {};
+
+TEST_F(Lookups, FindEveryLayerWhereItIsAfterEachChange) {
+    load("basic.json");
+    model::Project& p = project();
+    widen(p);
+    std::vector<model::Id> everSeen;
+    for (const Change& change : kChanges) {
+        for (const auto& item : p.items) {
+            if (!item.comp) continue;
+            for (const auto& layer : item.comp->layers) {
+                everSeen.push_back(layer.id);
+                model::locate_layer(p, layer.id);  // remembered before the change
+            }
+        }
+        change.apply(p);
+        std::vector<model::Id> present;
+        for (const auto& item : p.items) {
+            if (!item.comp) continue;
+            for (std::size_t i = 0; i < item.comp->layers.size(); ++i) {
+                const model::Id id = item.comp->layers[i].id;
+                present.push_back(id);
+                const auto where = model::locate_layer(p, id);
+                EXPECT_TRUE(where && where->comp == item.id && where->index == int(i))
+                    << change.name << ": layer " << id;
+                EXPECT_EQ(model::find_layer(p, id), &item.comp->layers[i]) << change.name;
+            }
+        }
+        for (const model::Id id : everSeen) {
+            if (std::find(present.begin(), present.end(), id) != present.end()) continue;
+            EXPECT_EQ(model::find_layer(p, id), nullptr) << change.name << ": gone " << id;
+        }
+    }
+}
+
+TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
+    load("basic.json");
+    const auto expression_of = [&](std::size_t index) -> std::string {
+        return model_comp("Pre").layers.at(index).streams.at(AEGP_LayerStream_OPACITY).expression;
+    };
+    auto set_opacity_expression = [&](std::size_t index, const char* text) {
+        AEGP_StreamRefH stream = nullptr;
+        ASSERT_EQ(streams().AEGP_GetNewLayerStream(plugin_, layer_at("Pre", A_long(index)),
+                                                   AEGP_LayerStream_OPACITY, &stream),
+                  A_Err_NONE);
+        EXPECT_EQ(streams().AEGP_SetExpression(plugin_, stream, text), A_Err_NONE);
+        EXPECT_EQ(streams().AEGP_DisposeStream(stream), A_Err_NONE);
+    };
+    set_opacity_expression(0, "thisComp.layer(\"Old\").opacity");
+    EXPECT_EQ(model::auto_fix_expressions(project(), "Old", "New"), 1);
+    // A layer that held none gets one; a copy brings one along.
+    set_opacity_expression(1, "thisComp.layer(\"New\").opacity");
+    model::copy_layer_to_comp(project(), model_comp("Pre").layers.at(0).id,
+                              comp_id(project(), "Pre"));
+    EXPECT_EQ(model::auto_fix_expressions(project(), "New", "Newer"), 3);
+    // Renamed again and back, with nothing in between.
+    EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last"), 3);
+    EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last"), 0);
+    EXPECT_EQ(model::auto_fix_expressions(project(), "Last", "Newer"), 3);
+    for (std::size_t i : {0, 1, 2})
+        EXPECT_EQ(expression_of(i), "thisComp.layer(\"Newer\").opacity") << i;
+}
+
+}  // namespace
+}  // namespace host_test
