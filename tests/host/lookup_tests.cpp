@@ -114,17 +114,21 @@ TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
         EXPECT_EQ(streams().AEGP_SetExpression(plugin_, stream, text), A_Err_NONE);
         EXPECT_EQ(streams().AEGP_DisposeStream(stream), A_Err_NONE);
     };
+    // The index alone is under test here: every rewrite is kept.
+    const model::FixCheck any = [](const model::Layer&, const model::Stream&, const std::string&) {
+        return true;
+    };
     set_opacity_expression(0, "thisComp.layer(\"Old\").opacity");
-    EXPECT_EQ(model::auto_fix_expressions(project(), "Old", "New"), 1);
+    EXPECT_EQ(model::auto_fix_expressions(project(), "Old", "New", any), 1);
     // A layer that held none gets one; a copy brings one along.
     set_opacity_expression(1, "thisComp.layer(\"New\").opacity");
     model::copy_layer_to_comp(project(), model_comp("Pre").layers.at(0).id,
                               comp_id(project(), "Pre"));
-    EXPECT_EQ(model::auto_fix_expressions(project(), "New", "Newer"), 3);
+    EXPECT_EQ(model::auto_fix_expressions(project(), "New", "Newer", any), 3);
     // Renamed again and back, with nothing in between.
-    EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last"), 3);
-    EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last"), 0);
-    EXPECT_EQ(model::auto_fix_expressions(project(), "Last", "Newer"), 3);
+    EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 3);
+    EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 0);
+    EXPECT_EQ(model::auto_fix_expressions(project(), "Last", "Newer", any), 3);
     for (std::size_t i : {0, 1, 2})
         EXPECT_EQ(expression_of(i), "thisComp.layer(\"Newer\").opacity") << i;
 }
