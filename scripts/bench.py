@@ -123,7 +123,7 @@ def run_once(command, project_file, user, settings):
     args.append("outfold")
     done = subprocess.run(args, capture_output=True, text=True)
     match = STATS.search(done.stdout)
-    if done.returncode != 0 or not match or "result: 0" not in done.stdout:
+    if done.returncode != 0 or not match or "result: A_Err_NONE (0)" not in done.stdout:
         sys.exit(f"bench: the run failed ({done.returncode}):\n{done.stdout[-2000:]}"
                  f"\n{done.stderr[-2000:]}")
     time_us, calls, scripts, operations_us, scripts_us = map(int, match.groups()[:5])
