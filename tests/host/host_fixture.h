@@ -161,6 +161,18 @@ protected:
         return *item->comp;
     }
 
+    // The model's layer behind a handle, found through the suites.
+    host::model::Layer& model_layer(AEGP_LayerH handle) {
+        A_long index = -1, id = 0;
+        AEGP_CompH comp = nullptr;
+        AEGP_ItemH item = nullptr;
+        EXPECT_EQ(layers().AEGP_GetLayerIndex(handle, &index), A_Err_NONE);
+        EXPECT_EQ(layers().AEGP_GetLayerParentComp(handle, &comp), A_Err_NONE);
+        EXPECT_EQ(comps().AEGP_GetItemFromComp(comp, &item), A_Err_NONE);
+        EXPECT_EQ(items().AEGP_GetItemID(item, &id), A_Err_NONE);
+        return host::model::comp_of(project(), id)->layers.at(static_cast<std::size_t>(index));
+    }
+
     AEGP_PluginID plugin_ = 0;
 
 private:

@@ -25,18 +25,6 @@ protected:
         EXPECT_EQ(memory().AEGP_FreeMemHandle(handle), A_Err_NONE);
         return text;
     }
-
-    const host::model::Layer& model_layer(AEGP_LayerH handle) {
-        A_long index = -1;
-        EXPECT_EQ(layers().AEGP_GetLayerIndex(handle, &index), A_Err_NONE);
-        AEGP_CompH comp = nullptr;
-        EXPECT_EQ(layers().AEGP_GetLayerParentComp(handle, &comp), A_Err_NONE);
-        AEGP_ItemH item = nullptr;
-        EXPECT_EQ(comps().AEGP_GetItemFromComp(comp, &item), A_Err_NONE);
-        A_long id = 0;
-        EXPECT_EQ(items().AEGP_GetItemID(item, &id), A_Err_NONE);
-        return host::model::comp_of(project(), id)->layers.at(static_cast<std::size_t>(index));
-    }
 };
 
 TEST_F(LayerSuites, EightBitNamesFitTheCallersBuffer) {

@@ -53,15 +53,7 @@ protected:
     }
 
     const host::model::Stream& stream_of(AEGP_LayerH layer, int which) {
-        A_long index = -1;
-        AEGP_CompH comp = nullptr;
-        AEGP_ItemH item = nullptr;
-        A_long id = 0;
-        EXPECT_EQ(layers().AEGP_GetLayerIndex(layer, &index), A_Err_NONE);
-        EXPECT_EQ(layers().AEGP_GetLayerParentComp(layer, &comp), A_Err_NONE);
-        EXPECT_EQ(comps().AEGP_GetItemFromComp(comp, &item), A_Err_NONE);
-        EXPECT_EQ(items().AEGP_GetItemID(item, &id), A_Err_NONE);
-        return host::model::comp_of(project(), id)->layers.at(std::size_t(index)).streams.at(which);
+        return model_layer(layer).streams.at(which);
     }
 
     std::vector<AEGP_StreamRefH> opened_;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/dialog_outline.h"
 #include "pipeline/embedded_scripts.h"
 #include "plugin_host.h"
 #include "script/scriptui.h"
@@ -80,22 +81,11 @@ protected:
     }
 };
 
-// Every control depth first, one line each: kind, name, text, switch and
-// the layout properties the script set.
-void outline(const Control& c, const std::string& indent, std::string* out) {
-    *out += indent + c.kind + " " + c.name + " \"" + c.text + "\"";
-    if (c.value) *out += *c.value ? " on" : " off";
-    if (!c.enabled) *out += " disabled";
-    for (const auto& [key, value] : c.properties) *out += " " + key + "=" + value;
-    *out += "\n";
-    for (const Control& child : c.children) outline(child, indent + "  ", out);
-}
-
 TEST_F(DialogScript, OpensWithDefaultsAndTheControlTreeWhenNothingIsStored) {
     EXPECT_EQ(show({"cancel"}), "");
     ASSERT_EQ(host_.dialogs().size(), 1u);
     std::string tree;
-    outline(host_.dialogs().back().window, "", &tree);
+    outfold_test::outline(host_.dialogs().back().window, "", &tree);
     std::ifstream golden(std::string(OUTFOLD_SOURCE_DIR) + "/tests/plugin/fixtures/dialog.txt");
     EXPECT_EQ(tree, std::string(std::istreambuf_iterator<char>(golden), {}));
     EXPECT_EQ(switches(), "copy");

@@ -1,9 +1,10 @@
-// Layer.parent from scripts: assigning null (or another layer) keeps the
-// layer where it is on screen.
-#include <array>
+// Layer.parent from scripts: assigning null (or another layer), or removing
+// the layer followed, keeps the layer's picture at every time; the folded
+// values are the ones a user would see. Pictures come from the tests' own
+// evaluator.
 #include <cmath>
-#include <numbers>
 
+#include "common/world_eval.h"
 #include "model/frame.h"
 #include "model/streams.h"
 #include "script_bench.h"
@@ -11,81 +12,59 @@
 namespace script_test {
 namespace {
 
-struct Point {
-    double x = 0;
-    double y = 0;
-};
+namespace eval = outfold::testing::eval;
+using model::Rational;
 
-double held(const model::Layer& layer, int number, std::size_t i, double fallback,
-            model::Time time) {
-    const auto found = layer.streams.find(number);
-    if (found == layer.streams.end()) return fallback;
-    const std::vector<double> v = model::value_at(found->second, time);
-    return i < v.size() ? v[i] : fallback;
-}
-
-// A point of a layer's space in its parent's space, step by step as the
-// application describes a layer's transform: about the anchor point, scale,
-// then rotate (clockwise, y pointing down), then move to the position.
-Point into_parent(const model::Layer& layer, Point p, model::Time compTime) {
-    const model::Time t = compTime - layer.offset;
-    const double sx = held(layer, 2, 0, 100, t) / 100, sy = held(layer, 2, 1, 100, t) / 100;
-    const double dx = (p.x - held(layer, 0, 0, 0, t)) * sx;
-    const double dy = (p.y - held(layer, 0, 1, 0, t)) * sy;
-    const double r = held(layer, 3, 0, 0, t) * std::numbers::pi / 180;
-    return {held(layer, 1, 0, 0, t) + dx * std::cos(r) - dy * std::sin(r),
-            held(layer, 1, 1, 0, t) + dx * std::sin(r) + dy * std::cos(r)};
-}
-
-Point into_comp(const model::Project& project, const model::Layer& layer, Point p,
-                model::Time compTime) {
-    for (const model::Layer* l = &layer; l != nullptr;
-         l = l->parent == model::kNoId ? nullptr : model::find_layer(project, l->parent)) {
-        p = into_parent(*l, p, compTime);
-    }
-    return p;
-}
-
-const Point kProbes[] = {{0, 0}, {100, 0}, {0, 100}, {37, -12}, {-250, 80}};
-
-// Layers of "Main": Kid (the one released), then its ancestors.
-std::string scene(const std::string& kid, const std::string& parent,
-                  const std::string& grandparent = "") {
-    std::string layers =
-        R"({"type": "shape", "name": "Kid", "parent": "Dad", "streams": )" + kid + "},";
+// "Main" holds Kid (top), Dad and, when given, Grandpa; Kid follows Dad, Dad
+// follows Grandpa.
+std::string scene(const std::string& kid, const std::string& dad, const std::string& grandpa = "",
+                  bool threeD = false) {
+    const std::string flags = threeD ? R"("flags": ["video", "3d"], )" : "";
+    std::string layers = R"({"type": "shape", "name": "Kid", "parent": "Dad", )" + flags +
+                         R"("streams": )" + kid + "},";
     layers += R"({"type": "shape", "name": "Dad", )" +
-              std::string(grandparent.empty() ? "" : R"("parent": "Grandpa", )") +
-              R"("streams": )" + parent + "}";
-    if (!grandparent.empty())
-        layers += R"(, {"type": "shape", "name": "Grandpa", "streams": )" + grandparent + "}";
+              std::string(grandpa.empty() ? "" : R"("parent": "Grandpa", )") + flags +
+              R"("streams": )" + dad + "}";
+    if (!grandpa.empty())
+        layers += R"(, {"type": "shape", "name": "Grandpa", "streams": )" + grandpa + "}";
     return R"({"activeItem": "Main", "items": [{"type": "comp", "name": "Main", "layers": [)" +
            layers + "]}]}";
 }
 
+std::string keys(const std::vector<std::string>& values) {
+    std::string out = R"({"keyframes": [)";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        out += (i ? ", " : "") + std::string(R"({"time": )") + std::to_string(i) +
+               R"(, "value": )" + values[i] + "}";
+    return out + "]}";
+}
+
+constexpr const char* kRelease = "app.project.item(1).layer(1).parent = null";
+
+struct Value {
+    int stream;
+    int key;  // -1: the stream's own value
+    std::vector<double> expected;
+};
+
+struct Case {
+    const char* label;
+    std::string project;
+    std::string script = kRelease;
+    std::string parent = "";      // whom Kid follows afterwards
+    bool sheared = false;         // only place and x direction can be kept
+    std::vector<int> times = {};  // composition times in quarter seconds; empty: 0 to 2 s
+    std::vector<Value> values = {};
+};
+
 class Parent : public ScriptBench {
 protected:
-    std::vector<Point> world_of(const std::string& name, model::Time t = model::Rational::of(0)) {
-        std::vector<Point> points;
-        for (const Point& p : kProbes)
-            points.push_back(into_comp(project, layer("Main", name), p, t));
-        return points;
-    }
-
-    void expect_same_place(const std::vector<Point>& before, const std::vector<Point>& after,
-                           const std::string& label) {
-        ASSERT_EQ(before.size(), after.size());
-        for (std::size_t i = 0; i < before.size(); ++i) {
-            EXPECT_NEAR(before[i].x, after[i].x, 1e-6) << label << " probe " << i;
-            EXPECT_NEAR(before[i].y, after[i].y, 1e-6) << label << " probe " << i;
-        }
+    eval::Affine picture(int quarter) {
+        return eval::world(project, layer("Main", "Kid"), Rational::of(quarter, 4));
     }
 };
 
-TEST_F(Parent, ReleasingKeepsTheLayersPlaceAndLook) {
-    struct Case {
-        const char* label;
-        std::string project;
-    };
+TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
     const Case cases[] = {
         {"translation", scene(R"({"Position": [10, 10, 0]})", R"({"Position": [100, 50, 0]})")},
         {"rotation and uniform scale about an anchor",
@@ -98,58 +77,127 @@ TEST_F(Parent, ReleasingKeepsTheLayersPlaceAndLook) {
                    "Scale": [150, 150, 100]})",
                R"({"Position": [960, 540, 0], "Anchor Point": [100, 100, 0], "Rotation": 30,
                    "Scale": [50, 50, 100]})")},
-        {"a mirrored layer",
+        {"a mirrored layer stays mirrored the way it was",
          scene(R"({"Position": [25, 0, 0], "Scale": [-100, 100, 100], "Rotation": 20})",
-               R"({"Position": [500, 500, 0], "Rotation": 135, "Scale": [75, 75, 100]})")},
+               R"({"Position": [500, 500, 0], "Rotation": 135, "Scale": [75, 75, 100]})"),
+         kRelease,
+         "",
+         false,
+         {},
+         {{2, -1, {-75, 75, 100}}, {3, -1, {155}}}},
         {"a non-uniform parent over an upright child",
          scene(R"({"Position": [10, 30, 0], "Scale": [50, 120, 100]})",
                R"({"Position": [200, 100, 0], "Scale": [200, 100, 100], "Rotation": 60})")},
         {"a non-uniform parent over a rotated child",
          scene(R"({"Position": [10, 30, 0], "Rotation": 30})",
-               R"({"Position": [200, 100, 0], "Scale": [300, 100, 100]})")},
+               R"({"Position": [200, 100, 0], "Scale": [300, 100, 100]})"),
+         kRelease, "", true},
+        {"folded values",
+         scene(R"({"Position": [10, 0, 5], "Anchor Point": [0, 0, 0]})",
+               R"({"Position": [100, 100, 30], "Anchor Point": [0, 0, 0], "Rotation": 90,
+                   "Scale": [200, 200, 100]})"),
+         kRelease,
+         "",
+         false,
+         {},
+         {{1, -1, {100, 120, 35}}, {3, -1, {90}}, {2, -1, {200, 200, 100}}, {0, -1, {0, 0, 0}}}},
+        {"keyframes move with the fold",
+         scene("{\"Position\": " + keys({"[0, 0, 0]", "[10, 0, 0]"}) +
+                   ", \"Rotation\": " + keys({"0", "45"}) +
+                   ", \"Scale\": " + keys({"[100, 100, 100]", "[40, 60, 100]"}) + "}",
+               R"({"Position": [100, 50, 0], "Rotation": 30, "Scale": [50, 50, 100]})"),
+         kRelease,
+         "",
+         false,
+         {},
+         {{3, 0, {30}}, {3, 1, {75}}, {2, 1, {20, 30, 100}}}},
+        {"a mirror reflects the child's turning",
+         scene("{\"Rotation\": " + keys({"0", "120", "-40"}) +
+                   ", \"Position\": " + keys({"[100, 50, 0]", "[300, -20, 0]", "[0, 0, 0]"}) + "}",
+               R"({"Scale": [-80, 80, 100], "Rotation": 30, "Position": [700, 400, 0]})")},
+        {"animated ancestors are read where the layer starts",
+         R"({"items": [{"type": "comp", "name": "Main", "layers": [
+            {"type": "shape", "name": "Kid", "parent": "Dad", "inPoint": 5, "offset": 0,
+             "streams": {"Position": [0, 10, 0]}},
+            {"type": "shape", "name": "Dad", "streams": {"Anchor Point": [0, 0, 0],
+             "Position": {"keyframes": [{"time": 0, "value": [100, 0, 0]},
+                                        {"time": 10, "value": [200, 0, 0]}]}}}]}]})",
+         kRelease,
+         "",
+         false,
+         {20},
+         {{1, -1, {150, 10, 0}}}},
+        {"assigning a parent",
+         scene(R"({"Position": [10, 10, 0], "Rotation": 5})",
+               R"({"Position": [300, 200, 0], "Anchor Point": [20, 20, 0], "Rotation": -60,
+                   "Scale": [250, 250, 100]})",
+               R"({"Position": [40, 40, 0], "Rotation": 12, "Scale": [80, 80, 100]})"),
+         "app.project.item(1).layer(1).parent = app.project.item(1).layer(3)", "Grandpa"},
+        {"removing the parent folds it in",
+         scene("{\"Rotation\": " + keys({"0", "90"}) + "}",
+               R"({"Scale": [50, 50, 100], "Rotation": 30})"),
+         "app.project.item(1).layer(2).remove()"},
+        {"3D: a tilted parent",
+         scene(R"({"Position": [10, 20, 5], "Anchor Point": [5, 5, 0], "Rotation": 40,
+                   "X Rotation": 15})",
+               R"({"Position": [300, 200, 50], "Orientation": [30, 0, 0], "Y Rotation": 20,
+                   "Scale": [150, 150, 150]})",
+               "", true)},
+        {"3D: a flat parent over a turned child",
+         scene(R"({"Position": [-40, 70, 0], "Orientation": [0, 45, 0], "Rotation": 10})",
+               R"({"Position": [30, -20, 0], "Rotation": 90, "Scale": [50, 50, 50]})", "", true)},
+        {"3D: a mirrored, tilted parent",
+         scene(R"({"Position": [25, 0, 0], "Y Rotation": -30})",
+               R"({"Position": [500, 500, 0], "X Rotation": 60, "Scale": [-100, 100, 100]})", "",
+               true)},
+        {"3D: orientation keys turned out of the picture plane turn the shortest way",
+         scene(
+             "{\"Orientation\": " + keys({"[10, 20, 30]", "[80, 200, 140]", "[300, 10, 60]"}) + "}",
+             R"({"X Rotation": 50, "Y Rotation": -20, "Scale": [70, 70, 70]})", "", true)},
+        {"3D: the turn goes into the orientation, own rotations keep their values",
+         scene("{\"Position\": [0, 0, 0], \"Rotation\": 25, \"X Rotation\": " + keys({"0", "90"}) +
+                   "}",
+               R"({"Position": [100, 0, 0], "X Rotation": 90})", "", true),
+         kRelease,
+         "",
+         false,
+         {},
+         {{10, -1, {90, 0, 0}}, {3, -1, {25}}, {8, 1, {90}}, {1, -1, {100, 0, 0}}}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
         load(c.project);
         const model::Layer dad = layer("Main", "Dad");
-        const std::vector<Point> before = world_of("Kid");
-        value("app.project.item(1).layer(1).parent = null");
-        EXPECT_EQ(layer("Main", "Kid").parent, model::kNoId) << c.label;
-        EXPECT_EQ(layer("Main", "Dad"), dad) << c.label << ": the parent is untouched";
-        const std::vector<Point> after = world_of("Kid");
-        if (std::string(c.label).find("rotated child") != std::string::npos) {
-            // A sheared result cannot be kept; the layer keeps its place and
-            // the direction of its x axis.
-            EXPECT_NEAR(before[0].x, after[0].x, 1e-6);
-            EXPECT_NEAR(before[0].y, after[0].y, 1e-6);
-            EXPECT_NEAR(std::atan2(before[1].y - before[0].y, before[1].x - before[0].x),
-                        std::atan2(after[1].y - after[0].y, after[1].x - after[0].x), 1e-9);
-        } else {
-            expect_same_place(before, after, c.label);
+        std::vector<int> times = c.times;
+        if (times.empty()) times = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+        std::vector<eval::Affine> before;
+        for (int q : times) before.push_back(picture(q));
+        value(c.script);
+        EXPECT_EQ(changes, 1);
+        changes = 0;
+        const model::Layer& kid = layer("Main", "Kid");
+        EXPECT_EQ(kid.parent, c.parent.empty() ? model::kNoId : layer("Main", c.parent).id);
+        if (c.script == kRelease) EXPECT_EQ(layer("Main", "Dad"), dad) << "the parent is untouched";
+        for (std::size_t i = 0; i < times.size(); ++i) {
+            const eval::Affine after = picture(times[i]);
+            if (!c.sheared) {
+                EXPECT_LE(eval::distance(after, before[i]), 1e-6) << "at " << times[i] << "/4 s";
+                continue;
+            }
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(after.t[k], before[i].t[k], 1e-6);
+            EXPECT_NEAR(std::atan2(after.m[1][0], after.m[0][0]),
+                        std::atan2(before[i].m[1][0], before[i].m[0][0]), 1e-9);
+        }
+        for (const Value& v : c.values) {
+            const model::Stream& s = kid.streams.at(v.stream);
+            const std::vector<double>& got =
+                v.key < 0 ? s.value : s.keyframes.at(std::size_t(v.key)).value;
+            ASSERT_EQ(got.size(), v.expected.size()) << "stream " << v.stream;
+            for (std::size_t i = 0; i < got.size(); ++i)
+                EXPECT_NEAR(got[i], v.expected[i], 1e-9)
+                    << "stream " << v.stream << " key " << v.key;
         }
     }
-}
-
-TEST_F(Parent, FoldedValuesAreTheOnesAUserWouldSee) {
-    load(scene(R"({"Position": [10, 0, 5], "Anchor Point": [0, 0, 0]})",
-               R"({"Position": [100, 100, 30], "Anchor Point": [0, 0, 0], "Rotation": 90,
-                   "Scale": [200, 200, 100]})"));
-    value("app.project.item(1).layer(1).parent = null");
-    const model::Layer& kid = layer("Main", "Kid");
-    EXPECT_EQ(kid.streams.at(1).value, (std::vector<double>{100, 120, 35}));
-    EXPECT_EQ(kid.streams.at(3).value, (std::vector<double>{90}));
-    EXPECT_EQ(kid.streams.at(2).value, (std::vector<double>{200, 200, 100}));
-    EXPECT_EQ(kid.streams.at(0).value, (std::vector<double>{0, 0, 0}));
-    EXPECT_EQ(changes, 1);
-}
-
-TEST_F(Parent, AMirroredLayerStaysMirroredTheWayItWas) {
-    load(scene(R"({"Position": [25, 0, 0], "Scale": [-100, 100, 100], "Rotation": 20})",
-               R"({"Position": [500, 500, 0], "Rotation": 135, "Scale": [75, 75, 100]})"));
-    value("app.project.item(1).layer(1).parent = null");
-    const model::Layer& kid = layer("Main", "Kid");
-    EXPECT_NEAR(kid.streams.at(2).value[0], -75, 1e-9);
-    EXPECT_NEAR(kid.streams.at(2).value[1], 75, 1e-9);
-    EXPECT_NEAR(kid.streams.at(3).value[0], 155, 1e-9);
 }
 
 TEST_F(Parent, ReleasingALayerWithoutParentChangesNothing) {
@@ -158,77 +206,21 @@ TEST_F(Parent, ReleasingALayerWithoutParentChangesNothing) {
     const model::Project original = project;
     value("app.project.item(1).layer(2).parent = null");  // Dad has no parent
     EXPECT_EQ(project, original);
-    value("app.project.item(1).layer(1).parent = null");
+    value(kRelease);
     const model::Project once = project;
-    value("app.project.item(1).layer(1).parent = null");
+    value(kRelease);
     EXPECT_EQ(project, once);
     // Under a parent that only moves it, rotation and scale stay exactly.
     EXPECT_EQ(layer("Main", "Kid").streams.at(3).value, (std::vector<double>{33.3}));
     EXPECT_EQ(layer("Main", "Kid").streams.at(2).value, (std::vector<double>{-70, 45, 100}));
 }
 
-TEST_F(Parent, KeyframesMoveWithTheFold) {
-    load(scene(R"({
-                 "Position": {"keyframes": [{"time": 0, "value": [0, 0, 0]},
-                                            {"time": 1, "value": [10, 0, 0]}]},
-                 "Rotation": {"keyframes": [{"time": 0, "value": 0}, {"time": 1, "value": 45}]},
-                 "Scale": {"keyframes": [{"time": 0, "value": [100, 100, 100]},
-                                         {"time": 1, "value": [40, 60, 100]}]}})",
-               R"({"Position": [100, 50, 0], "Rotation": 30, "Scale": [50, 50, 100]})"));
-    const std::vector<Point> atStart = world_of("Kid", model::Rational::of(0));
-    const std::vector<Point> atEnd = world_of("Kid", model::Rational::of(1));
-    value("app.project.item(1).layer(1).parent = null");
-    const model::Layer& kid = layer("Main", "Kid");
-    ASSERT_EQ(kid.streams.at(3).keyframes.size(), 2u);
-    EXPECT_NEAR(kid.streams.at(3).keyframes[0].value[0], 30, 1e-9);
-    EXPECT_NEAR(kid.streams.at(3).keyframes[1].value[0], 75, 1e-9);
-    EXPECT_NEAR(kid.streams.at(2).keyframes[1].value[0], 20, 1e-9);
-    EXPECT_NEAR(kid.streams.at(2).keyframes[1].value[1], 30, 1e-9);
-    // Every keyframe keeps its look, since the parent does not move.
-    expect_same_place(atStart, world_of("Kid", model::Rational::of(0)), "first key");
-    expect_same_place(atEnd, world_of("Kid", model::Rational::of(1)), "last key");
-}
-
-TEST_F(Parent, AnimatedAncestorsAreReadWhereTheLayerStarts) {
-    load(R"({"items": [{"type": "comp", "name": "Main", "layers": [
-        {"type": "shape", "name": "Kid", "parent": "Dad", "inPoint": 5, "offset": 0,
-         "streams": {"Position": [0, 10, 0]}},
-        {"type": "shape", "name": "Dad", "streams": {"Anchor Point": [0, 0, 0],
-         "Position": {"keyframes": [{"time": 0, "value": [100, 0, 0]},
-                                    {"time": 10, "value": [200, 0, 0]}]}}}]}]})");
-    const std::vector<Point> before = world_of("Kid", model::Rational::of(5));
-    value("app.project.item(1).layer(1).parent = null");
-    EXPECT_EQ(layer("Main", "Kid").streams.at(1).value, (std::vector<double>{150, 10, 0}));
-    expect_same_place(before, world_of("Kid", model::Rational::of(5)), "at the start");
-}
-
-TEST_F(Parent, AssigningAParentKeepsTheLookToo) {
-    load(scene(R"({"Position": [10, 10, 0], "Rotation": 5})",
-               R"({"Position": [300, 200, 0], "Anchor Point": [20, 20, 0], "Rotation": -60,
-                   "Scale": [250, 250, 100]})",
-               R"({"Position": [40, 40, 0], "Rotation": 12, "Scale": [80, 80, 100]})"));
-    const std::vector<Point> before = world_of("Kid");
-    // Move Kid from Dad to Grandpa, then to nobody, then back to Dad.
-    value(
-        "var kid = app.project.item(1).layer(1);\n"
-        "kid.parent = app.project.item(1).layer(3);\n"
-        "kid.parent.name");
-    EXPECT_EQ(layer("Main", "Kid").parent, layer("Main", "Grandpa").id);
-    expect_same_place(before, world_of("Kid"), "under Grandpa");
-    value("app.project.item(1).layer(1).parent = null");
-    expect_same_place(before, world_of("Kid"), "alone");
-    value("app.project.item(1).layer(1).parent = app.project.item(1).layer(2)");
-    EXPECT_EQ(layer("Main", "Kid").parent, layer("Main", "Dad").id);
-    expect_same_place(before, world_of("Kid"), "back under Dad");
-    EXPECT_EQ(changes, 3);
-}
-
 TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
-    struct Case {
+    struct Refused {
         const char* source;
         const char* error;
     };
-    const Case cases[] = {
+    const Refused cases[] = {
         {"app.project.item(1).layer(2).parent = app.project.item(1).layer(1)",
          "Error: parent: the parent link would make a cycle (line 1)"},
         {"app.project.item(1).layer(1).parent = app.project.item(1).layer(1)",
@@ -238,7 +230,7 @@ TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
         {"app.project.item(1).layer(1).parent = app.project.item(1).layer(4)",
          "Error: parent: the new parent is scaled to nothing (line 1)"},
     };
-    for (const Case& c : cases) {
+    for (const Refused& c : cases) {
         load(R"({"items": [
             {"type": "comp", "name": "Main", "layers": [
               {"type": "shape", "name": "Kid", "parent": "Dad"},
@@ -253,126 +245,21 @@ TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
     EXPECT_EQ(changes, 0);
 }
 
-// ---- 3D layers
-
-struct Point3 {
-    double x = 0;
-    double y = 0;
-    double z = 0;
-};
-
-using Matrix = model::Mat3;
-using model::multiply;
-
-// Turns about x, y and z, in degrees (y down, so positive z turns clockwise).
-Matrix turn(int axis, double degrees) {
-    const double c = std::cos(degrees * std::numbers::pi / 180);
-    const double s = std::sin(degrees * std::numbers::pi / 180);
-    if (axis == 0) return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}};
-    if (axis == 1) return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}};
-    return {{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
-}
-
-// A 3D layer's map into its parent: about the anchor point, scale, then the
-// rotations (Z, then Y, then X), then the orientation (its Z, Y, X), then
-// move to the position.
-Point3 into_parent_3d(const model::Layer& layer, Point3 p, model::Time compTime) {
-    const model::Time t = compTime - layer.offset;
-    const auto v = [&](int number, std::size_t i, double fallback) {
-        return held(layer, number, i, fallback, t);
-    };
-    const Matrix orientation =
-        multiply(multiply(turn(0, v(10, 0, 0)), turn(1, v(10, 1, 0))), turn(2, v(10, 2, 0)));
-    const Matrix rotation =
-        multiply(multiply(turn(0, v(8, 0, 0)), turn(1, v(9, 0, 0))), turn(2, v(3, 0, 0)));
-    const Matrix r = multiply(orientation, rotation);
-    const double d[3] = {(p.x - v(0, 0, 0)) * v(2, 0, 100) / 100,
-                         (p.y - v(0, 1, 0)) * v(2, 1, 100) / 100,
-                         (p.z - v(0, 2, 0)) * v(2, 2, 100) / 100};
-    double out[3];
-    for (int i = 0; i < 3; ++i)
-        out[i] = v(1, std::size_t(i), 0) + r[i][0] * d[0] + r[i][1] * d[1] + r[i][2] * d[2];
-    return {out[0], out[1], out[2]};
-}
-
-std::string scene_3d(const std::string& kid, const std::string& parent) {
-    return R"({"activeItem": "Main", "items": [{"type": "comp", "name": "Main", "layers": [
-        {"type": "shape", "name": "Kid", "parent": "Dad", "flags": ["video", "3d"], "streams": )" +
-           kid + R"(},
-        {"type": "shape", "name": "Dad", "flags": ["video", "3d"], "streams": )" +
-           parent + "}]}]}";
-}
-
-class Parent3D : public ScriptBench {
-protected:
-    std::vector<Point3> world_of(const std::string& name, model::Time t = model::Rational::of(0)) {
-        const Point3 probes[] = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}, {0, 0, 100}, {37, -12, 55}};
-        std::vector<Point3> points;
-        for (Point3 p : probes) {
-            for (const model::Layer* l = &layer("Main", name); l != nullptr;
-                 l = l->parent == model::kNoId ? nullptr : model::find_layer(project, l->parent)) {
-                p = into_parent_3d(*l, p, t);
-            }
-            points.push_back(p);
-        }
-        return points;
-    }
-
-    void expect_same_place(const std::vector<Point3>& before, const std::vector<Point3>& after,
-                           const std::string& label) {
-        for (std::size_t i = 0; i < before.size(); ++i) {
-            EXPECT_NEAR(before[i].x, after[i].x, 1e-6) << label << " probe " << i;
-            EXPECT_NEAR(before[i].y, after[i].y, 1e-6) << label << " probe " << i;
-            EXPECT_NEAR(before[i].z, after[i].z, 1e-6) << label << " probe " << i;
-        }
-    }
-};
-
-TEST_F(Parent3D, ReleasingKeepsATurnedLayersPlaceAndLook) {
-    struct Case {
-        const char* label;
-        std::string project;
-    };
-    const Case cases[] = {
-        {"a tilted parent",
-         scene_3d(R"({"Position": [10, 20, 5], "Anchor Point": [5, 5, 0], "Rotation": 40,
-                      "X Rotation": 15})",
-                  R"({"Position": [300, 200, 50], "Orientation": [30, 0, 0], "Y Rotation": 20,
-                      "Scale": [150, 150, 150]})")},
-        {"a flat parent over a turned child",
-         scene_3d(R"({"Position": [-40, 70, 0], "Orientation": [0, 45, 0], "Rotation": 10})",
-                  R"({"Position": [30, -20, 0], "Rotation": 90, "Scale": [50, 50, 50]})")},
-        {"a mirrored, tilted parent",
-         scene_3d(R"({"Position": [25, 0, 0], "Y Rotation": -30})",
-                  R"({"Position": [500, 500, 0], "X Rotation": 60, "Scale": [-100, 100, 100]})")},
-    };
-    for (const Case& c : cases) {
-        load(c.project);
-        const std::vector<Point3> before = world_of("Kid");
-        value("app.project.item(1).layer(1).parent = null");
-        EXPECT_EQ(layer("Main", "Kid").parent, model::kNoId) << c.label;
-        expect_same_place(before, world_of("Kid"), c.label);
-    }
-}
-
-// The parent's turn lands in the orientation; the layer's own rotations,
-// keyframes included, keep their values.
-TEST_F(Parent3D, TheTurnGoesIntoTheOrientation) {
-    load(scene_3d(R"({"Position": [0, 0, 0], "Rotation": 25,
-                      "X Rotation": {"keyframes": [{"time": 0, "value": 0},
-                                                   {"time": 1, "value": 90}]}})",
-                  R"({"Position": [100, 0, 0], "X Rotation": 90})"));
-    const std::vector<Point3> start = world_of("Kid");
-    const std::vector<Point3> end = world_of("Kid", model::Rational::of(1));
-    value("app.project.item(1).layer(1).parent = null");
+// The host's own reading of Orientation between keyframes is the shortest
+// turn, as the evaluator's.
+TEST_F(Parent, OrientationTurnsTheShortestWayBetweenKeyframes) {
+    load(scene("{\"Orientation\": " + keys({"[0, 0, 0]", "[350, 90, 10]", "[45, 45, 300]"}) + "}",
+               "{}", "", true));
     const model::Layer& kid = layer("Main", "Kid");
-    EXPECT_EQ(kid.streams.at(10).value, (std::vector<double>{90, 0, 0}));
-    EXPECT_EQ(kid.streams.at(3).value, (std::vector<double>{25}));
-    ASSERT_EQ(kid.streams.at(8).keyframes.size(), 2u);
-    EXPECT_EQ(kid.streams.at(8).keyframes[1].value, (std::vector<double>{90}));
-    EXPECT_EQ(kid.streams.at(1).value, (std::vector<double>{100, 0, 0}));
-    expect_same_place(start, world_of("Kid"), "at 0 s");
-    expect_same_place(end, world_of("Kid", model::Rational::of(1)), "at 1 s");
+    for (int eighth = 0; eighth <= 16; ++eighth) {
+        const model::Time t = Rational::of(eighth, 8);
+        const eval::Matrix want = eval::matrix(eval::orientation(kid, t));
+        const model::Mat3 got =
+            model::rotation_xyz(model::layer_value_at(kid, kid.streams.at(10), t));
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                EXPECT_NEAR(got[i][j], want[i][j], 1e-9) << eighth << "/8 s";
+    }
 }
 
 }  // namespace
