@@ -76,7 +76,25 @@ TEST_F(Dialog, TheControlTreeIsRecordedAsItStoodAtTheClose) {
     EXPECT_EQ(d.closingControl, "okButton");
     std::string tree;
     outfold_test::outline(d.window, "", &tree);
-    EXPECT_EQ(tree, R"(TREE)");
+    EXPECT_EQ(
+        tree,
+        R"(dialog  "Order form" alignChildren=["fill","top"] margins=16 orientation="column" spacing=10
+  group top "" orientation="row"
+    statictext nameLabel "Name"
+    edittext nameInput "Ann" bounds=[0,0,250,20] helpTip="Who orders" preferredSize={"width":250,"height":-1}
+  panel sizes "Size" margins=[20,0,0,0]
+    radiobutton optA "Small" off
+    radiobutton optB "Large" on
+  group elsewhere ""
+    radiobutton lone "Lone" on
+  checkbox check "Gift wrap" on
+  checkbox disabledBox "Unavailable" off disabled
+  panel hiddenPanel "Hidden" hidden
+    button secret "Secret"
+  group buttons "" alignment=["fill","center"]
+    button okButton "OK"
+    button cancelButton "Cancel"
+)");
     EXPECT_TRUE(user.empty()) << "every action was used";
 }
 

@@ -177,7 +177,9 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
         changes = 0;
         const model::Layer& kid = layer("Main", "Kid");
         EXPECT_EQ(kid.parent, c.parent.empty() ? model::kNoId : layer("Main", c.parent).id);
-        if (c.script == kRelease) EXPECT_EQ(layer("Main", "Dad"), dad) << "the parent is untouched";
+        if (c.script == kRelease) {
+            EXPECT_EQ(layer("Main", "Dad"), dad) << "the parent is untouched";
+        }
         for (std::size_t i = 0; i < times.size(); ++i) {
             const eval::Affine after = picture(times[i]);
             if (!c.sheared) {
