@@ -12,6 +12,7 @@
 #include "expressions/fix_expressions.h"
 #include "io/project_file.h"
 #include "model/script_ops.h"
+#include "script/expression_engine.h"
 #include "script/script.h"
 #include "script/scriptui.h"
 #include "shell/text.h"
@@ -57,8 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     host::model::Project project = scene(outfold::to_utf8(oldName));
     host::model::Project expected = project;
-    host::model::auto_fix_expressions(expected, outfold::to_utf8(oldName),
-                                      outfold::to_utf8(newName));
+    // The script must do what the fix itself does, and nothing else.
+    host::script::ExpressionEngine evaluator;
+    host::script::auto_fix_expressions(expected, evaluator, outfold::to_utf8(oldName),
+                                       outfold::to_utf8(newName));
 
     std::vector<host::script::Alert> alerts;
     std::vector<host::script::Dialog> dialogs;
