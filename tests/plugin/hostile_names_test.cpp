@@ -191,7 +191,9 @@ std::u16string expected_name(const Case& c, const std::string& original) {
 // name and the two layers that are not part of the extraction.
 json outside_the_extraction(const model::Project& project) {
     json items = json::array();
-    for (json& item : host::io::project_to_json(project)["items"]) {
+    // Held by name: a range over a member of a temporary would dangle.
+    json whole = host::io::project_to_json(project);
+    for (json& item : whole["items"]) {
         if (!item.contains("layers")) {
             items.push_back(item);
             continue;
