@@ -11,8 +11,13 @@
 // Nothing here knows about the host's plug-in interface types.
 #pragma once
 
+#include <algorithm>
+#include <compare>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -139,6 +144,154 @@ struct Layer {
     friend bool operator==(const Layer&, const Layer&) = default;
 };
 
+// The layers of a composition, index 0 at the top of the stack. Each layer
+// lives in an allocation of its own: moving a layer through the stack moves
+// pointers rather than whole layers (reordering a big composition stays
+// cheap), and a layer's address holds while others are added, moved or
+// removed. It copies deeply and compares by value, like a vector of layers.
+class LayerStack {
+    using Slots = std::vector<std::unique_ptr<Layer>>;
+
+public:
+    template <class Value, class Base>
+    class Iterator {
+    public:
+        using iterator_concept = std::random_access_iterator_tag;
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = Layer;
+        using difference_type = std::ptrdiff_t;
+        using pointer = Value*;
+        using reference = Value&;
+
+        Iterator() = default;
+        explicit Iterator(Base base) : base_(base) {}
+        // A mutable iterator converts to a constant one.
+        template <class OtherValue, class OtherBase>
+        requires std::is_convertible_v<OtherBase, Base> Iterator(
+            const Iterator<OtherValue, OtherBase>& other)
+            : base_(other.base()) {}
+
+        Value& operator*() const { return **base_; }
+        Value* operator->() const { return base_->get(); }
+        Value& operator[](difference_type n) const { return *base_[n]; }
+        Iterator& operator++() { return ++base_, *this; }
+        Iterator operator++(int) { return Iterator(base_++); }
+        Iterator& operator--() { return --base_, *this; }
+        Iterator operator--(int) { return Iterator(base_--); }
+        Iterator& operator+=(difference_type n) { return base_ += n, *this; }
+        Iterator& operator-=(difference_type n) { return base_ -= n, *this; }
+        friend Iterator operator+(Iterator it, difference_type n) { return it += n; }
+        friend Iterator operator+(difference_type n, Iterator it) { return it += n; }
+        friend Iterator operator-(Iterator it, difference_type n) { return it -= n; }
+        friend difference_type operator-(const Iterator& a, const Iterator& b) {
+            return a.base_ - b.base_;
+        }
+        friend bool operator==(const Iterator& a, const Iterator& b) { return a.base_ == b.base_; }
+        friend auto operator<=>(const Iterator& a, const Iterator& b) {
+            return a.base_ <=> b.base_;
+        }
+        Base base() const { return base_; }
+
+    private:
+        Base base_{};
+    };
+    using iterator = Iterator<Layer, Slots::iterator>;
+    using const_iterator = Iterator<const Layer, Slots::const_iterator>;
+    using value_type = Layer;
+    using size_type = std::size_t;
+
+    LayerStack() = default;
+    LayerStack(const LayerStack& other) {
+        slots_.reserve(other.size());
+        ids_.reserve(other.size());
+        for (const Layer& layer : other) push_back(layer);
+    }
+    LayerStack(LayerStack&&) noexcept = default;
+    LayerStack& operator=(const LayerStack& other) {
+        if (this != &other) *this = LayerStack(other);
+        return *this;
+    }
+    LayerStack& operator=(LayerStack&&) noexcept = default;
+
+    std::size_t size() const { return slots_.size(); }
+    bool empty() const { return slots_.empty(); }
+    Layer& operator[](std::size_t i) { return *slots_[i]; }
+    const Layer& operator[](std::size_t i) const { return *slots_[i]; }
+    Layer& at(std::size_t i) { return *slots_.at(i); }
+    const Layer& at(std::size_t i) const { return *slots_.at(i); }
+    Layer& front() { return *slots_.front(); }
+    const Layer& front() const { return *slots_.front(); }
+    Layer& back() { return *slots_.back(); }
+    const Layer& back() const { return *slots_.back(); }
+    iterator begin() { return iterator(slots_.begin()); }
+    iterator end() { return iterator(slots_.end()); }
+    const_iterator begin() const { return const_iterator(slots_.begin()); }
+    const_iterator end() const { return const_iterator(slots_.end()); }
+
+    void push_back(Layer layer) { insert(end(), std::move(layer)); }
+    iterator insert(const_iterator at, Layer layer) {
+        const auto index = at.base() - slots_.cbegin();
+        ids_.insert(ids_.begin() + index, layer.id);
+        return iterator(slots_.insert(at.base(), std::make_unique<Layer>(std::move(layer))));
+    }
+    iterator erase(const_iterator at) {
+        ids_.erase(ids_.begin() + (at.base() - slots_.cbegin()));
+        return iterator(slots_.erase(at.base()));
+    }
+    // Takes the layer at `from` out and puts it back at `to`; the layers
+    // between shift by one place.
+    void move(std::size_t from, std::size_t to) {
+        move_in(slots_, from, to);
+        move_in(ids_, from, to);
+    }
+    // The index of the layer with this id, looked for outwards from `hint`:
+    // the cost follows how far the layer is from where it was last seen.
+    std::optional<std::size_t> find_near(Id id, std::size_t hint) const {
+        const std::size_t size = ids_.size();
+        const std::size_t start = std::min(hint, size);
+        for (std::size_t distance = 0; distance <= std::max(start, size - start); ++distance) {
+            if (start + distance < size && ids_[start + distance] == id) {
+                return checked(start + distance, id);
+            }
+            if (distance != 0 && distance <= start && ids_[start - distance] == id) {
+                return checked(start - distance, id);
+            }
+        }
+        return std::nullopt;
+    }
+    // The index of the layer at this address, if it is one of these.
+    std::optional<std::size_t> index_of(const Layer* layer) const {
+        for (std::size_t i = 0; i < slots_.size(); ++i) {
+            if (slots_[i].get() == layer) return i;
+        }
+        return std::nullopt;
+    }
+
+    friend bool operator==(const LayerStack& a, const LayerStack& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    template <class Vector>
+    static void move_in(Vector& vector, std::size_t from, std::size_t to) {
+        const auto first = vector.begin();
+        if (from < to) {
+            std::rotate(first + from, first + from + 1, first + to + 1);
+        } else if (to < from) {
+            std::rotate(first + to, first + from, first + from + 1);
+        }
+    }
+    // The ids are a copy kept beside the layers for quick searching; a layer's
+    // id changed by hand since it was added makes the copy wrong there, so a
+    // match is confirmed against the layer itself.
+    std::optional<std::size_t> checked(std::size_t index, Id id) const {
+        return slots_[index]->id == id ? std::optional<std::size_t>(index) : std::nullopt;
+    }
+
+    Slots slots_;
+    std::vector<Id> ids_;  // slots_[i]->id as it was when the layer was added
+};
+
 enum class SelectionKind { Layer, Mask, Effect, Stream, Keyframe };
 
 struct SelectionEntry {
@@ -155,7 +308,7 @@ struct Composition {
     Rational pixelAspect = Rational::of(1);
     Rational frameRate = Rational::of(30);
     Time duration = Rational::of(10);
-    std::vector<Layer> layers;  // index 0 is the top of the stack
+    LayerStack layers;
     std::vector<SelectionEntry> selection;
     friend bool operator==(const Composition&, const Composition&) = default;
 };

@@ -191,23 +191,17 @@ bool comp_shows(const Project& project, Id compItem, Id itemId) {
 
 namespace {
 
-// Layers move by a few places when others are added, removed or reordered
-// above them; this far around its last place a layer is looked for before
-// the whole project is searched.
-constexpr std::size_t kNearPlaces = 8;
-
-// The layer at or near its remembered place; the place is corrected.
+// Layers drift from their remembered place as others are added, removed or
+// reordered in their composition; a layer is looked for there first, outwards
+// from that place, so the cost follows how far it drifted (a plug-in moving
+// many layers one by one keeps each look-up short) before the whole project
+// is searched.
 bool near_last_place(const Project& project, Id layerId, Lookups::Place& place) {
     if (place.item >= project.items.size() || !project.items[place.item].comp) return false;
-    const auto& layers = project.items[place.item].comp->layers;
-    const std::size_t from = place.index > kNearPlaces ? place.index - kNearPlaces : 0;
-    const std::size_t to = std::min(layers.size(), place.index + kNearPlaces + 1);
-    for (std::size_t i = from; i < to; ++i) {
-        if (layers[i].id != layerId) continue;
-        place.index = i;
-        return true;
-    }
-    return false;
+    const auto index = project.items[place.item].comp->layers.find_near(layerId, place.index);
+    if (!index) return false;
+    place.index = *index;
+    return true;
 }
 
 std::optional<Lookups::Place> place_of(const Project& project, Id layerId) {
@@ -304,17 +298,7 @@ void reorder_layer(Project& project, Id layerId, int newIndex) {
     Composition& comp = *comp_of(project, where->comp);
     if (newIndex < 0 || static_cast<std::size_t>(newIndex) >= comp.layers.size())
         fail("layer index out of range");
-    // Only the layers between the two places move, each by one place.
-    const auto from = comp.layers.begin() + where->index;
-    const auto to = comp.layers.begin() + newIndex;
-    if (from == to) return;
-    Layer moving = std::move(*from);
-    if (from < to) {
-        std::move(from + 1, to + 1, from);
-    } else {
-        std::move_backward(to, from, from + 1);
-    }
-    *to = std::move(moving);
+    comp.layers.move(where->index, static_cast<std::size_t>(newIndex));
 }
 
 void set_parent(Project& project, Id childId, Id parentId) {

@@ -69,11 +69,6 @@ void sandbox_fatal(void*, const char* message) {
 const ExpressionSite& site_of(duk_context* ctx) { return *sandbox_of(ctx).site; }
 const model::Project& project_of(duk_context* ctx) { return *site_of(ctx).project; }
 
-bool in_site_comp(const Sandbox& sandbox, const model::Layer& layer) {
-    const model::Composition* comp = sandbox.siteComp;
-    return comp != nullptr && !comp->layers.empty() && &layer >= &comp->layers.front() &&
-           &layer <= &comp->layers.back();
-}
 
 const model::Layer* find_near(const Sandbox& sandbox, model::Id id) {
     if (sandbox.siteComp != nullptr) {
@@ -85,9 +80,10 @@ const model::Layer* find_near(const Sandbox& sandbox, model::Id id) {
 }
 
 std::optional<model::LayerLocation> location_of(const Sandbox& sandbox, const model::Layer& layer) {
-    if (!in_site_comp(sandbox, layer)) return model::locate_layer(*sandbox.site->project, layer.id);
-    return model::LayerLocation{sandbox.siteCompId,
-                                static_cast<int>(&layer - sandbox.siteComp->layers.data())};
+    const auto index =
+        sandbox.siteComp != nullptr ? sandbox.siteComp->layers.index_of(&layer) : std::nullopt;
+    if (!index) return model::locate_layer(*sandbox.site->project, layer.id);
+    return model::LayerLocation{sandbox.siteCompId, static_cast<int>(*index)};
 }
 
 const model::Layer& layer_arg(duk_context* ctx, duk_idx_t index) {

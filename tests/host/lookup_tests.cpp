@@ -56,6 +56,8 @@ const std::vector<Change> kChanges = {
          model::comp_of(p, comp_id(p, "Second"))->layers.push_back(from.front());
          from.erase(from.begin());
      }},
+    {"a layer's id changed by hand",
+     [](auto& p) { model::comp_of(p, comp_id(p, "Pre"))->layers.at(7).id = p.nextId++; }},
     {"a composition deleted", [](auto& p) { model::delete_item(p, comp_id(p, "Second")); }},
     {"an earlier copy of the project put back",
      [](auto& p) {
