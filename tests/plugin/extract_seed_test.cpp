@@ -10,9 +10,7 @@ namespace {
 
 namespace model = host::model;
 
-constexpr int kAnchorPoint = 0;
 constexpr int kPosition = 1;
-constexpr int kRotation = 3;
 constexpr int kOpacity = 4;
 constexpr int kRotateX = 8;
 
