@@ -84,7 +84,7 @@ protected:
     }
 
     const AEGP_CommandSuite_v1& commands() {
-        return suite<AEGP_CommandSuite_v1>("AEGP Command Suite", 1);
+        return suite<AEGP_CommandSuite_v1>();
     }
 
     std::vector<std::string> texts(AEGP_MenuID menu) {
@@ -220,7 +220,7 @@ TEST_F(Menus, OpeningAMenuCallsTheUpdateHooksFirst) {
 }
 
 TEST_F(Menus, RegistrationChecksItsArguments) {
-    const auto& reg = suite<AEGP_RegisterSuite_v6>("AEGP Register Suite", 6);
+    const auto& reg = suite<AEGP_RegisterSuite_v6>();
     EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_, AEGP_HP_BeforeAE, 0, nullptr, nullptr),
               A_Err_PARAMETER);
     EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_, 7, 0, before_hook, nullptr), A_Err_PARAMETER);
@@ -231,7 +231,7 @@ TEST_F(Menus, RegistrationChecksItsArguments) {
     host().open_menu(AEGP_Menu_LAYER);
     EXPECT_TRUE(gCalls.empty()) << "refused hooks were not kept";
     EXPECT_EQ(host().plugin_id(), plugin_);
-    const auto& utility7 = suite<AEGP_UtilitySuite_v7>("AEGP Utility Suite", 7);
+    const auto& utility7 = suite<AEGP_UtilitySuite_v7>();
     EXPECT_EQ(utility7.AEGP_ReportInfo(plugin_, "Something happened"), A_Err_NONE);
     EXPECT_EQ(utility7.AEGP_ReportInfo(plugin_, nullptr), A_Err_PARAMETER);
     EXPECT_EQ(host().reports(), (std::vector<std::string>{"Something happened"}));

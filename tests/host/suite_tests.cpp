@@ -13,16 +13,7 @@ namespace {
 
 using host_test::HostTest;
 
-template <class Suite>
-struct SuiteName;
-#define SUITE_NAME(Type, suiteName, suiteVersion)       \
-    template <>                                         \
-    struct SuiteName<Type> {                            \
-        static constexpr const char* name = suiteName;  \
-        static constexpr A_long version = suiteVersion; \
-    };
-AEGP_FOR_EACH_SUITE(SUITE_NAME)
-#undef SUITE_NAME
+using host_test::SuiteName;
 
 // Calls an operation with every argument zero or null.
 template <class... Args>
@@ -170,7 +161,7 @@ TEST_F(Suites, APlannedFaultFailsExactlyTheNthCallAndDoesNothingElse) {
     EXPECT_EQ(layers().AEGP_GetLayerIndex(second, &index), A_Err_NONE);
     EXPECT_EQ(index, 1);
 
-    const auto& layers10 = suite<AEGP_LayerSuite_v10>("AEGP Layer Suite", 10);
+    const auto& layers10 = suite<AEGP_LayerSuite_v10>();
     const std::size_t before = model_comp("Main").layers.size();
     EXPECT_EQ(layers10.AEGP_DeleteLayer(first), A_Err_NONE);
     EXPECT_EQ(layers10.AEGP_DeleteLayer(second), A_Err_ALLOC);

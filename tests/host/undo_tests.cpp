@@ -27,7 +27,7 @@ TEST_F(Undo, HandlesWorkAgainWhenUndoBringsTheirObjectBack) {
     AEGP_LayerH pre = layer_at("Main", 0);
     AEGP_ItemH second = item_named("Second");
     ASSERT_EQ(utility().AEGP_StartUndoGroup("Delete"), A_Err_NONE);
-    ASSERT_EQ(suite<AEGP_LayerSuite_v10>("AEGP Layer Suite", 10).AEGP_DeleteLayer(pre), A_Err_NONE);
+    ASSERT_EQ(suite<AEGP_LayerSuite_v10>().AEGP_DeleteLayer(pre), A_Err_NONE);
     ASSERT_EQ(items().AEGP_DeleteItem(second), A_Err_NONE);
     ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
     A_long index = -1;
@@ -45,7 +45,7 @@ TEST_F(Undo, ObjectsMadeInsideTheGroupStayStaleAfterUndo) {
     ASSERT_EQ(utility().AEGP_StartUndoGroup("Null"), A_Err_NONE);
     AEGP_LayerH null = nullptr;
     const A_Time one{30, 30};
-    ASSERT_EQ(suite<AEGP_CompSuite_v25>("AEGP Comp Suite", 25)
+    ASSERT_EQ(suite<AEGP_CompSuite_v25>()
                   .AEGP_CreateNullInComp(host_test::wide(u"N"), comp_named("Main"), &one, &null),
               A_Err_NONE);
     ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
@@ -53,7 +53,7 @@ TEST_F(Undo, ObjectsMadeInsideTheGroupStayStaleAfterUndo) {
     // A new object after the undo gets a fresh id, so the old handle does not
     // name it.
     AEGP_LayerH another = nullptr;
-    ASSERT_EQ(suite<AEGP_CompSuite_v25>("AEGP Comp Suite", 25)
+    ASSERT_EQ(suite<AEGP_CompSuite_v25>()
                   .AEGP_CreateNullInComp(host_test::wide(u"M"), comp_named("Main"), &one, &another),
               A_Err_NONE);
     A_long index = -1;
