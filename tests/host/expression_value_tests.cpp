@@ -43,21 +43,18 @@ TEST_F(ExpressionValues, AfterExpressionsUnlessAskedForBefore) {
     const AEGP_LayerH probe = layer_at("Scene", 1);
     const A_Time two{2, 1};
     for (const Case& c : cases) {
-        AEGP_StreamRefH stream = nullptr;
-        AEGP_StreamRefH target = nullptr;
-        ASSERT_EQ(streams().AEGP_GetNewLayerStream(plugin_, hero, c.which, &stream), A_Err_NONE);
-        ASSERT_EQ(streams().AEGP_GetNewLayerStream(plugin_, probe, c.which, &target), A_Err_NONE);
+        AEGP_StreamRefH stream = new_stream(hero, c.which), target = new_stream(probe, c.which);
         AEGP_StreamValue2 value{};
-        ASSERT_EQ(streams().AEGP_GetNewStreamValue(plugin_, stream, AEGP_LTimeMode_CompTime, &two,
-                                                   c.before, &value),
-                  A_Err_NONE);
+        OK(streams().AEGP_GetNewStreamValue(plugin_, stream, AEGP_LTimeMode_CompTime, &two,
+                                            c.before, &value));
         // Read back through the model: the value set on the probe's stream.
-        EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, target, &value), A_Err_NONE);
+        OK(streams().AEGP_SetStreamValue(plugin_, target, &value));
         EXPECT_EQ(model_comp("Scene").layers[1].streams.at(c.which).value, c.value)
             << c.which << (c.before ? " before" : " after");
-        EXPECT_EQ(streams().AEGP_DisposeStreamValue(&value), A_Err_NONE);
-        EXPECT_EQ(streams().AEGP_DisposeStream(stream), A_Err_NONE);
-        EXPECT_EQ(streams().AEGP_DisposeStream(target), A_Err_NONE);
+        for (A_Err err :
+             {streams().AEGP_DisposeStreamValue(&value), streams().AEGP_DisposeStream(stream),
+              streams().AEGP_DisposeStream(target)})
+            EXPECT_EQ(err, A_Err_NONE);
     }
 }
 

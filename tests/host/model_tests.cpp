@@ -41,40 +41,27 @@ std::vector<std::string> layer_names(const Project& p, const std::string& comp) 
 
 // ---------------------------------------------------------------- Rational
 
-TEST(Rational, ArithmeticIsExactAndReduced) {
-    struct Case {
-        Rational a, b;
-        char op;
-        std::int64_t num, den;
+TEST(Rational, ArithmeticIsExactAndReducedAndComparesValues) {
+    using R = Rational;
+    const std::tuple<const char*, Rational, Rational> cases[] = {
+        {"1/3 + 1/6", R::of(1, 3) + R::of(1, 6), R{1, 2}},
+        {"1/3 - 1/2", R::of(1, 3) - R::of(1, 2), R{-1, 6}},
+        {"2/3 * 9/4", R::of(2, 3) * R::of(9, 4), R{3, 2}},
+        {"2/3 / 4/9", R::of(2, 3) / R::of(4, 9), R{3, 2}},
+        {"1001/30000 * 30000/1001", R::of(1001, 30000) * R::of(30000, 1001), R{1, 1}},
+        {"-4/-8", R::of(-4, -8) + R::of(0), R{1, 2}},
+        {"3/-9", R::of(3, -9) + R::of(0), R{-1, 3}},
     };
-    const Case cases[] = {
-        {Rational::of(1, 3), Rational::of(1, 6), '+', 1, 2},
-        {Rational::of(1, 3), Rational::of(1, 2), '-', -1, 6},
-        {Rational::of(2, 3), Rational::of(9, 4), '*', 3, 2},
-        {Rational::of(2, 3), Rational::of(4, 9), '/', 3, 2},
-        {Rational::of(1001, 30000), Rational::of(30000, 1001), '*', 1, 1},
-        {Rational::of(-4, -8), Rational::of(0), '+', 1, 2},
-        {Rational::of(3, -9), Rational::of(0), '+', -1, 3},
-    };
-    for (const Case& c : cases) {
-        Rational r;
-        switch (c.op) {
-            case '+':
-                r = c.a + c.b;
-                break;
-            case '-':
-                r = c.a - c.b;
-                break;
-            case '*':
-                r = c.a * c.b;
-                break;
-            default:
-                r = c.a / c.b;
-                break;
-        }
-        EXPECT_EQ(r.num, c.num) << c.a.num << "/" << c.a.den << c.op << c.b.num << "/" << c.b.den;
-        EXPECT_EQ(r.den, c.den) << c.a.num << "/" << c.a.den << c.op << c.b.num << "/" << c.b.den;
+    for (const auto& [what, got, expected] : cases) {
+        EXPECT_EQ(got.num, expected.num) << what;
+        EXPECT_EQ(got.den, expected.den) << what;
     }
+    EXPECT_TRUE(R::of(1, 3) < R::of(1, 2));
+    EXPECT_TRUE(R::of(-1, 2) < R::of(-1, 3));
+    EXPECT_TRUE(R::of(2, 4) == R::of(1, 2));
+    EXPECT_TRUE(R::of(1, 2) <= R::of(1, 2));
+    EXPECT_TRUE(R::of(3) > R::of(29, 10));
+    EXPECT_DOUBLE_EQ(R::of(3, 4).seconds(), 0.75);
 }
 
 TEST(Rational, LargeIntermediatesDoNotOverflow) {
@@ -88,15 +75,6 @@ TEST(Rational, LargeIntermediatesDoNotOverflow) {
                  std::overflow_error);
     EXPECT_THROW(Rational::of(1, 0), std::domain_error);
     EXPECT_THROW(Rational::of(1) / Rational::of(0), std::domain_error);
-}
-
-TEST(Rational, ComparisonsOrderValues) {
-    EXPECT_TRUE(Rational::of(1, 3) < Rational::of(1, 2));
-    EXPECT_TRUE(Rational::of(-1, 2) < Rational::of(-1, 3));
-    EXPECT_TRUE(Rational::of(2, 4) == Rational::of(1, 2));
-    EXPECT_TRUE(Rational::of(1, 2) <= Rational::of(1, 2));
-    EXPECT_TRUE(Rational::of(3) > Rational::of(29, 10));
-    EXPECT_DOUBLE_EQ(Rational::of(3, 4).seconds(), 0.75);
 }
 
 // ---------------------------------------------------------------- items
