@@ -143,12 +143,8 @@ TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
 }
 
 TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
-    struct Case {
-        Actions actions;
-        const char* error;
-        std::size_t left;  // actions not consumed
-    };
-    const Case cases[] = {
+    // The actions, the error, and how many actions were not consumed.
+    const std::tuple<Actions, const char*, std::size_t> cases[] = {
         {{"click nobody", "ok"}, "Error: no control named nobody (line 40)", 1},
         {{"click"}, "Error: no control named  (line 40)", 0},
         {{"set optA words"}, "Error: set: optA is a radiobutton, not an edittext (line 40)", 0},
@@ -160,11 +156,11 @@ TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
          "Error: expect: nameInput.text is \"x\", not \"y\" (line 40)",
          1},
     };
-    for (const Case& c : cases) {
+    for (const auto& [actions, expected, left] : cases) {
         dialogs.clear();
-        user = c.actions;
-        EXPECT_EQ(error(kDialog), c.error);
-        EXPECT_EQ(user.size(), c.left) << c.error;
+        user = actions;
+        EXPECT_EQ(error(kDialog), expected);
+        EXPECT_EQ(user.size(), left) << expected;
         EXPECT_TRUE(dialogs.empty()) << "a dialog that failed is not recorded";
     }
 }
@@ -294,11 +290,7 @@ TEST_F(Dialog, ControlsCanBeMadeAndFoundInTheToolkitsOtherWays) {
 }
 
 TEST_F(Dialog, MisusedToolkitCallsAreScriptErrors) {
-    struct Case {
-        const char* source;
-        const char* error;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"new Window('sheet')", "Error: Window(): unknown window type sheet (line 1)"},
         {"new Window('dialog').add('slider')",
          "Error: add(): unknown control type slider (line 1)"},
@@ -309,7 +301,7 @@ TEST_F(Dialog, MisusedToolkitCallsAreScriptErrors) {
         {"var w = new Window('dialog'); w.onShow = function () { w.show(); }; w.show()",
          "Error: show(): the window is already shown (line 1)"},
     };
-    for (const Case& c : cases) EXPECT_EQ(error(c.source), c.error) << c.source;
+    for (const auto& [source, expected] : cases) EXPECT_EQ(error(source), expected) << source;
 }
 
 }  // namespace
