@@ -69,13 +69,10 @@ struct SuiteName;
 AEGP_FOR_EACH_SUITE(SUITE_NAME)
 #undef SUITE_NAME
 
-// A plug-in that only remembers what the host gave it.
+// A plug-in that only remembers the id the host gave it.
 struct NullPlugin {
-    static inline const SPBasicSuite* basic = nullptr;
     static inline AEGP_PluginID id = 0;
-    static A_Err entry(SPBasicSuite* basicSuite, A_long, A_long, AEGP_PluginID pluginId,
-                       AEGP_GlobalRefcon*) {
-        basic = basicSuite;
+    static A_Err entry(SPBasicSuite*, A_long, A_long, AEGP_PluginID pluginId, AEGP_GlobalRefcon*) {
         id = pluginId;
         return A_Err_NONE;
     }
