@@ -40,38 +40,36 @@ struct ReadCase {
 };
 
 TEST_F(ObjectModel, ScriptsReadTheProject) {
+    // Each case runs after `var p = app.project, main = p.item(4);`.
     const ReadCase cases[] = {
-        {"app.project.numItems", "4"},
-        {"app.project.item(1).name", "Parts"},
-        {"app.project.item(2).name", "Red"},
-        {"app.project.item(4).name", "Main"},
-        {"app.project.item(1).typeName + app.project.item(2).typeName + "
-         "app.project.item(3).typeName",
+        {"p.numItems", "4"},
+        {"[p.item(1).name, p.item(2).name, p.item(4).name].join()", "Parts,Red,Main"},
+        {"p.item(1).typeName + p.item(2).typeName + p.item(3).typeName",
          "FolderFootageComposition"},
-        {"app.project.item(3) instanceof CompItem", "true"},
-        {"app.project.item(2) instanceof FootageItem", "true"},
-        {"app.project.item(1) instanceof FolderItem", "true"},
-        {"app.project.item(3).numLayers", "2"},
-        {"app.project.item(4).numLayers", "4"},
+        {"[p.item(3) instanceof CompItem, p.item(2) instanceof FootageItem,"
+         " p.item(1) instanceof FolderItem].join()",
+         "true,true,true"},
+        {"p.item(3).numLayers + ' ' + main.numLayers", "2 4"},
         // Layers count from the top of the stack, starting at 1.
-        {"app.project.item(4).layer(1).name", "Title"},
-        {"app.project.item(4).layer(2).name", "Pre"},
+        {"main.layer(1).name + ' ' + main.layer(2).name", "Title Pre"},
         // A layer without a name of its own shows its source's.
-        {"app.project.item(4).layer(3).name", "Red"},
-        {"app.project.item(4).layer(3).index", "3"},
-        {"app.project.item(4).layer(3).parent.name", "Title"},
-        {"app.project.item(4).layer(1).parent", "null"},
-        {"app.project.item(4).layer(2).source.name", "Inner"},
-        {"app.project.item(4).layer(1) instanceof TextLayer", "true"},
-        {"app.project.item(4).layer(4) instanceof CameraLayer", "true"},
-        {"app.project.item(4).layer(2) instanceof AVLayer", "true"},
-        {"app.project.item(4).layer(2).containingComp.name", "Main"},
-        {"app.project.item(4).layer('Pre').index", "2"},
-        {"app.project.item(4).layer('Nobody')", "null"},
-        {"app.project.activeItem.name", "Main"},
-        {"app.project.activeItem.id === app.project.item(4).id", "true"},
+        {"main.layer(3).name", "Red"},
+        {"main.layer(3).index", "3"},
+        {"main.layer(3).parent.name", "Title"},
+        {"main.layer(1).parent", "null"},
+        {"main.layer(2).source.name", "Inner"},
+        {"[main.layer(1) instanceof TextLayer, main.layer(4) instanceof CameraLayer,"
+         " main.layer(2) instanceof AVLayer].join()",
+         "true,true,true"},
+        {"main.layer(2).containingComp.name", "Main"},
+        {"main.layer('Pre').index", "2"},
+        {"main.layer('Nobody')", "null"},
+        {"p.activeItem.name", "Main"},
+        {"p.activeItem.id === main.id", "true"},
     };
-    for (const ReadCase& c : cases) EXPECT_EQ(value(c.source), c.value) << c.source;
+    for (const ReadCase& c : cases)
+        EXPECT_EQ(value(std::string("var p = app.project, main = p.item(4); ") + c.source), c.value)
+            << c.source;
     EXPECT_EQ(changes, 0);
 }
 
