@@ -10,16 +10,9 @@
 namespace {
 
 using host_test::got;
-using host_test::HostTest;
 using host_test::made;
 
-class Handles : public HostTest {
-protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        load("basic.json");
-    }
-};
+using Handles = host_test::BasicProjectTest;
 
 TEST_F(Handles, LayerOperationsRefuseBadLayerHandles) {
     AEGP_LayerH doomed = layer_at("Main", 1);

@@ -230,4 +230,13 @@ private:
     std::map<std::pair<std::string, A_long>, const void*> acquired_;
 };
 
+// The basic project loaded, as most tests start.
+class BasicProjectTest : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        load("basic.json");
+    }
+};
+
 }  // namespace host_test

@@ -9,17 +9,10 @@ namespace {
 
 using host::model::Rational;
 using host_test::got;
-using host_test::HostTest;
 using host_test::made;
 using host_test::wide;
 
-class LayerSuites : public HostTest {
-protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        load("basic.json");
-    }
-};
+using LayerSuites = host_test::BasicProjectTest;
 
 TEST_F(LayerSuites, EightBitNamesFitTheCallersBuffer) {
     AEGP_LayerH layer = layer_at("Main", 1);  // shows its source's name

@@ -8,15 +8,9 @@
 namespace {
 
 using host_test::got;
-using host_test::HostTest;
 
-class Undo : public HostTest {
+class Undo : public host_test::BasicProjectTest {
 protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        load("basic.json");
-    }
-
     std::vector<std::string> history() {
         std::vector<std::string> names;
         for (const auto& entry : host().undo_history()) names.push_back(entry.name);
