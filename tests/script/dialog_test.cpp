@@ -224,11 +224,14 @@ TEST_F(Dialog, DefaultAndCancelButtonsFollowTheToolkitsRules) {
         EXPECT_EQ(std::to_string(dialogs[0].result), std::string(c.value).substr(0, 1)) << script;
     }
     // Palettes are shown the same way here.
+    dialogs.clear();
     user = {"ok"};
     EXPECT_EQ(value("var w = new Window('palette', 'Tools'); w.add('button', undefined, 'OK');\n"
                     "w.show()"),
               "1");
-    EXPECT_EQ(dialogs.back().closedBy, ClosedBy::Button);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].closedBy, ClosedBy::Button);
+    EXPECT_EQ(dialogs[0].result, 1);
     user = {"ok"};
     EXPECT_EQ(error("var w = new Window('dialog'); w.add('button', undefined, 'Go'); w.show()"),
               "Error: ok: the dialog has no default button (line 1)");
