@@ -208,11 +208,8 @@ TEST_F(Parent, ReleasingALayerWithoutParentChangesNothing) {
 }
 
 TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
-    struct Refused {
-        const char* source;
-        const char* error;
-    };
-    const Refused cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
+        // script, error
         {"app.project.item(1).layer(2).parent = app.project.item(1).layer(1)",
          "Error: parent: the parent link would make a cycle (line 1)"},
         {"app.project.item(1).layer(1).parent = app.project.item(1).layer(1)",
@@ -222,7 +219,7 @@ TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
         {"app.project.item(1).layer(1).parent = app.project.item(1).layer(4)",
          "Error: parent: the new parent is scaled to nothing (line 1)"},
     };
-    for (const Refused& c : cases) {
+    for (const auto& [source, expected] : cases) {
         load(R"({"items": [
             {"type": "comp", "name": "Main", "layers": [
               {"type": "shape", "name": "Kid", "parent": "Dad"},
@@ -231,8 +228,8 @@ TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
               {"type": "shape", "name": "Flat", "streams": {"Scale": [0, 100, 100]}}]},
             {"type": "comp", "name": "Other", "layers": [{"type": "shape", "name": "Far"}]}]})");
         const model::Project before = project;
-        EXPECT_EQ(error(c.source), c.error) << c.source;
-        EXPECT_EQ(project, before) << c.source;
+        EXPECT_EQ(error(source), expected) << source;
+        EXPECT_EQ(project, before) << source;
     }
     EXPECT_EQ(changes, 0);
 }
