@@ -184,6 +184,8 @@ TEST_F(OutfoldHost, TimelineDrawsTheTouchedCompositionsBeforeAndAfter) {
         }
         EXPECT_EQ(panels, c.panels);
 
+        EXPECT_TRUE(std::regex_search(svg, std::regex(R"re(width="\d+" height="\d+")re")))
+            << "the picture gives its size";
         // A real renderer accepts it without a word.
         const Outcome render = run_command("rsvg-convert " + quoted(file("t.svg").string()) +
                                            " -o " + quoted(file("t.png").string()));
