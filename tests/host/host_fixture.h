@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -33,13 +34,45 @@ inline const A_UTF16Char* wide(const std::u16string& text) {
 
 using outfold_test::TempDir;
 
-// A plug-in that only remembers what the host gave it.
+// A call that must succeed.
+#define OK(call) ASSERT_EQ((call), A_Err_NONE)
+
+// What a getter writes through its last parameter. It is called twice, over
+// all-zero and all-one bytes, so an output it leaves unwritten cannot pass.
+template <class T, class... Params, class... Args>
+T got(A_Err (*get)(Params...), Args... args) {
+    T zeros, ones;
+    std::memset(&zeros, 0, sizeof zeros);
+    std::memset(&ones, 0xFF, sizeof ones);
+    EXPECT_EQ(get(args..., &zeros), A_Err_NONE);
+    EXPECT_EQ(get(args..., &ones), A_Err_NONE);
+    EXPECT_EQ(std::memcmp(&zeros, &ones, sizeof zeros), 0) << "an output was left unwritten";
+    return zeros;
+}
+
+// What a call that makes something hands out through its last parameter.
+template <class T, class... Params, class... Args>
+T made(A_Err (*make)(Params...), Args... args) {
+    T out{};
+    EXPECT_EQ(make(args..., &out), A_Err_NONE);
+    return out;
+}
+
+template <class Suite>
+struct SuiteName;
+#define SUITE_NAME(Type, suiteName, suiteVersion)       \
+    template <>                                         \
+    struct SuiteName<Type> {                            \
+        static constexpr const char* name = suiteName;  \
+        static constexpr A_long version = suiteVersion; \
+    };
+AEGP_FOR_EACH_SUITE(SUITE_NAME)
+#undef SUITE_NAME
+
+// A plug-in that only remembers the id the host gave it.
 struct NullPlugin {
-    static inline const SPBasicSuite* basic = nullptr;
     static inline AEGP_PluginID id = 0;
-    static A_Err entry(SPBasicSuite* basicSuite, A_long, A_long, AEGP_PluginID pluginId,
-                       AEGP_GlobalRefcon*) {
-        basic = basicSuite;
+    static A_Err entry(SPBasicSuite*, A_long, A_long, AEGP_PluginID pluginId, AEGP_GlobalRefcon*) {
         id = pluginId;
         return A_Err_NONE;
     }
@@ -75,12 +108,14 @@ protected:
 
     // The suite's function table, acquired once through the SP basic suite.
     template <class Suite>
-    const Suite& suite(const char* name, A_long version) {
-        const auto key = std::make_pair(std::string(name), version);
+    const Suite& suite() {
+        const auto key =
+            std::make_pair(std::string(SuiteName<Suite>::name), SuiteName<Suite>::version);
         auto found = acquired_.find(key);
         if (found == acquired_.end()) {
             const void* table = nullptr;
-            EXPECT_EQ(host_->basic_suite()->AcquireSuite(name, version, &table), A_Err_NONE);
+            EXPECT_EQ(host_->basic_suite()->AcquireSuite(key.first.c_str(), key.second, &table),
+                      A_Err_NONE);
             found = acquired_.emplace(key, table).first;
         }
         return *static_cast<const Suite*>(found->second);
@@ -94,40 +129,54 @@ protected:
     }
 
     // Shorthands for the suites most tests use.
-    const AEGP_LayerSuite_v11& layers() {
-        return suite<AEGP_LayerSuite_v11>("AEGP Layer Suite", 11);
+    const AEGP_LayerSuite_v11& layers() { return suite<AEGP_LayerSuite_v11>(); }
+    const AEGP_LayerSuite_v12& layers12() { return suite<AEGP_LayerSuite_v12>(); }
+    const AEGP_CompSuite_v9& comps() { return suite<AEGP_CompSuite_v9>(); }
+    const AEGP_ItemSuite_v10& items() { return suite<AEGP_ItemSuite_v10>(); }
+    const AEGP_ItemSuite_v3& items3() { return suite<AEGP_ItemSuite_v3>(); }
+    const AEGP_StreamSuite_v9& streams() { return suite<AEGP_StreamSuite_v9>(); }
+    const AEGP_KeyframeSuite_v4& keys() { return suite<AEGP_KeyframeSuite_v4>(); }
+    const AEGP_EffectSuite_v3& effects() { return suite<AEGP_EffectSuite_v3>(); }
+    const AEGP_MemorySuite_v1& memory() { return suite<AEGP_MemorySuite_v1>(); }
+    const AEGP_CollectionSuite_v2& collections() { return suite<AEGP_CollectionSuite_v2>(); }
+    const AEGP_UtilitySuite_v13& utility() { return suite<AEGP_UtilitySuite_v13>(); }
+
+    // Deleting a layer and making a null, as most tests set up their scene.
+    A_Err delete_layer(AEGP_LayerH layer) {
+        return suite<AEGP_LayerSuite_v10>().AEGP_DeleteLayer(layer);
     }
-    const AEGP_LayerSuite_v12& layers12() {
-        return suite<AEGP_LayerSuite_v12>("AEGP Layer Suite", 12);
+    AEGP_LayerH make_null(const std::string& comp, A_Time duration = {1, 1},
+                          const std::u16string& name = u"probe") {
+        AEGP_LayerH null = nullptr;
+        EXPECT_EQ(suite<AEGP_CompSuite_v25>().AEGP_CreateNullInComp(wide(name), comp_named(comp),
+                                                                    &duration, &null),
+                  A_Err_NONE);
+        return null;
     }
-    const AEGP_CompSuite_v9& comps() { return suite<AEGP_CompSuite_v9>("AEGP Comp Suite", 9); }
-    const AEGP_ItemSuite_v10& items() { return suite<AEGP_ItemSuite_v10>("AEGP Item Suite", 10); }
-    const AEGP_ItemSuite_v3& items3() { return suite<AEGP_ItemSuite_v3>("AEGP Item Suite", 3); }
-    const AEGP_StreamSuite_v9& streams() {
-        return suite<AEGP_StreamSuite_v9>("AEGP Stream Suite", 9);
+
+    // A layer's stream, which the caller disposes.
+    AEGP_StreamRefH new_stream(AEGP_LayerH layer, AEGP_LayerStream which) {
+        AEGP_StreamRefH stream = nullptr;
+        EXPECT_EQ(streams().AEGP_GetNewLayerStream(plugin_, layer, which, &stream), A_Err_NONE);
+        return stream;
     }
-    const AEGP_KeyframeSuite_v4& keys() {
-        return suite<AEGP_KeyframeSuite_v4>("AEGP Keyframe Suite", 4);
-    }
-    const AEGP_EffectSuite_v3& effects() {
-        return suite<AEGP_EffectSuite_v3>("AEGP Effect Suite", 3);
-    }
-    const AEGP_MemorySuite_v1& memory() {
-        return suite<AEGP_MemorySuite_v1>("AEGP Memory Suite", 1);
-    }
-    const AEGP_CollectionSuite_v2& collections() {
-        return suite<AEGP_CollectionSuite_v2>("AEGP Collection Suite", 2);
-    }
-    const AEGP_UtilitySuite_v13& utility() {
-        return suite<AEGP_UtilitySuite_v13>("AEGP Utility Suite", 13);
+
+    // The text in a memory handle, which is freed.
+    template <class Char = char>
+    std::basic_string<Char> take_text(AEGP_MemHandle handle) {
+        if (handle == nullptr) return {};
+        void* data = nullptr;
+        EXPECT_EQ(memory().AEGP_LockMemHandle(handle, &data), A_Err_NONE);
+        std::basic_string<Char> text(static_cast<const Char*>(data));
+        EXPECT_EQ(memory().AEGP_UnlockMemHandle(handle), A_Err_NONE);
+        EXPECT_EQ(memory().AEGP_FreeMemHandle(handle), A_Err_NONE);
+        return text;
     }
 
     // Handles found through the suites, as a plug-in finds them.
     AEGP_ItemH item_named(const std::string& name) {
         AEGP_ProjectH project = nullptr;
-        EXPECT_EQ(
-            suite<AEGP_ProjSuite_v8>("AEGP Proj Suite", 8).AEGP_GetProjectByIndex(0, &project),
-            A_Err_NONE);
+        EXPECT_EQ(suite<AEGP_ProjSuite_v8>().AEGP_GetProjectByIndex(0, &project), A_Err_NONE);
         const auto* found = host::model::find_item_by_name(host_->project(), name);
         EXPECT_NE(found, nullptr) << name;
         AEGP_ItemH item = nullptr;
@@ -179,6 +228,15 @@ private:
     TempDir settings_{"host-test"};
     std::unique_ptr<host::Host> host_;
     std::map<std::pair<std::string, A_long>, const void*> acquired_;
+};
+
+// The basic project loaded, as most tests start.
+class BasicProjectTest : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        load("basic.json");
+    }
 };
 
 }  // namespace host_test

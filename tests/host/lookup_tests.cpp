@@ -109,10 +109,8 @@ TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
         return model_comp("Pre").layers.at(index).streams.at(AEGP_LayerStream_OPACITY).expression;
     };
     auto set_opacity_expression = [&](std::size_t index, const char* text) {
-        AEGP_StreamRefH stream = nullptr;
-        ASSERT_EQ(streams().AEGP_GetNewLayerStream(plugin_, layer_at("Pre", A_long(index)),
-                                                   AEGP_LayerStream_OPACITY, &stream),
-                  A_Err_NONE);
+        AEGP_StreamRefH stream =
+            new_stream(layer_at("Pre", A_long(index)), AEGP_LayerStream_OPACITY);
         EXPECT_EQ(streams().AEGP_SetExpression(plugin_, stream, text), A_Err_NONE);
         EXPECT_EQ(streams().AEGP_DisposeStream(stream), A_Err_NONE);
     };

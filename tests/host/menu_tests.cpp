@@ -9,66 +9,57 @@
 namespace {
 
 using host_test::HostTest;
+using host_test::made;
 
 // What the hooks of the recording plug-ins saw, in order.
 std::vector<std::string> gCalls;
 A_Boolean gHandles = 0;  // what the "before" hook answers
 A_Err gHookError = A_Err_NONE;
+int gRefconTarget = 0;
 
-A_Err record_hook(const char* who, AEGP_GlobalRefcon refcon, AEGP_Command command,
-                  A_Boolean already, A_Boolean* handled, A_Boolean handles) {
-    gCalls.push_back(std::string(who) + " " + std::to_string(command) +
+enum Who { kFirst, kBefore, kAfter };
+
+template <Who who>
+A_Err hook(AEGP_GlobalRefcon refcon, AEGP_CommandRefcon, AEGP_Command command, AEGP_HookPriority,
+           A_Boolean already, A_Boolean* handled) {
+    const char* names[] = {"first", "before", "after"};
+    gCalls.push_back(std::string(names[who]) + " " + std::to_string(command) +
                      (already ? " handled" : "") + (refcon ? " refcon" : ""));
-    *handled = handles;
-    return who == std::string("before") ? gHookError : A_Err_NONE;
-}
-
-A_Err first_hook(AEGP_GlobalRefcon g, AEGP_CommandRefcon, AEGP_Command c, AEGP_HookPriority,
-                 A_Boolean already, A_Boolean* handled) {
-    return record_hook("first", g, c, already, handled, 0);
-}
-A_Err before_hook(AEGP_GlobalRefcon g, AEGP_CommandRefcon, AEGP_Command c, AEGP_HookPriority,
-                  A_Boolean already, A_Boolean* handled) {
-    return record_hook("before", g, c, already, handled, gHandles);
-}
-A_Err after_hook(AEGP_GlobalRefcon g, AEGP_CommandRefcon, AEGP_Command c, AEGP_HookPriority,
-                 A_Boolean already, A_Boolean* handled) {
-    return record_hook("after", g, c, already, handled, 0);
+    *handled = who == kBefore ? gHandles : 0;
+    return who == kBefore ? gHookError : A_Err_NONE;
 }
 A_Err menu_hook(AEGP_GlobalRefcon, AEGP_UpdateMenuRefcon, AEGP_WindowType) {
     gCalls.push_back("menu");
     return gHookError;
 }
 
-int gRefconTarget = 0;
-
 // A plug-in that inserts two commands and hooks (registered after-first-
 // before, to show the host orders them by priority).
 A_Err menu_plugin(SPBasicSuite* basic, A_long, A_long, AEGP_PluginID id,
                   AEGP_GlobalRefcon* refcon) {
     *refcon = reinterpret_cast<AEGP_GlobalRefcon>(&gRefconTarget);
-    const void* table = nullptr;
-    basic->AcquireSuite("AEGP Command Suite", 1, &table);
-    const auto* commands = static_cast<const AEGP_CommandSuite_v1*>(table);
-    basic->AcquireSuite("AEGP Register Suite", 6, &table);
-    const auto* reg = static_cast<const AEGP_RegisterSuite_v6*>(table);
+    const void *commandTable = nullptr, *registerTable = nullptr;
+    basic->AcquireSuite("AEGP Command Suite", 1, &commandTable);
+    basic->AcquireSuite("AEGP Register Suite", 6, &registerTable);
+    const auto* commands = static_cast<const AEGP_CommandSuite_v1*>(commandTable);
+    const auto* reg = static_cast<const AEGP_RegisterSuite_v6*>(registerTable);
     AEGP_Command bottom = 0, top = 0;
-    A_Err err = commands->AEGP_GetUniqueCommand(&bottom);
-    if (!err) err = commands->AEGP_GetUniqueCommand(&top);
-    if (!err)
-        err = commands->AEGP_InsertMenuCommand(bottom, "Bottom", AEGP_Menu_LAYER,
-                                               AEGP_MENU_INSERT_AT_BOTTOM);
-    if (!err)
-        err =
-            commands->AEGP_InsertMenuCommand(top, "Top", AEGP_Menu_LAYER, AEGP_MENU_INSERT_AT_TOP);
-    if (!err)
-        err = reg->AEGP_RegisterCommandHook(id, AEGP_HP_AfterAE, AEGP_Command_ALL, after_hook,
-                                            nullptr);
-    if (!err) err = reg->AEGP_RegisterCommandHook(id, AEGP_HP_First, bottom, first_hook, nullptr);
-    if (!err)
-        err = reg->AEGP_RegisterCommandHook(id, AEGP_HP_BeforeAE, AEGP_Command_ALL, before_hook,
-                                            nullptr);
-    if (!err) err = reg->AEGP_RegisterUpdateMenuHook(id, menu_hook, nullptr);
+    A_Err err = A_Err_NONE;
+    // A braced list runs its calls in order; the first error is kept.
+    for (A_Err e : {
+             commands->AEGP_GetUniqueCommand(&bottom),
+             commands->AEGP_GetUniqueCommand(&top),
+             commands->AEGP_InsertMenuCommand(bottom, "Bottom", AEGP_Menu_LAYER,
+                                              AEGP_MENU_INSERT_AT_BOTTOM),
+             commands->AEGP_InsertMenuCommand(top, "Top", AEGP_Menu_LAYER, AEGP_MENU_INSERT_AT_TOP),
+             reg->AEGP_RegisterCommandHook(id, AEGP_HP_AfterAE, AEGP_Command_ALL, hook<kAfter>,
+                                           nullptr),
+             reg->AEGP_RegisterCommandHook(id, AEGP_HP_First, bottom, hook<kFirst>, nullptr),
+             reg->AEGP_RegisterCommandHook(id, AEGP_HP_BeforeAE, AEGP_Command_ALL, hook<kBefore>,
+                                           nullptr),
+             reg->AEGP_RegisterUpdateMenuHook(id, menu_hook, nullptr),
+         })
+        err = err ? err : e;
     basic->ReleaseSuite("AEGP Command Suite", 1);
     basic->ReleaseSuite("AEGP Register Suite", 6);
     return err;
@@ -83,155 +74,122 @@ protected:
         gHookError = A_Err_NONE;
     }
 
-    const AEGP_CommandSuite_v1& commands() {
-        return suite<AEGP_CommandSuite_v1>("AEGP Command Suite", 1);
-    }
-
-    std::vector<std::string> texts(AEGP_MenuID menu) {
-        std::vector<std::string> out;
-        for (const host::MenuCommand& entry : host().menu(menu)) out.push_back(entry.text);
-        return out;
-    }
+    const AEGP_CommandSuite_v1& commands() { return suite<AEGP_CommandSuite_v1>(); }
+    AEGP_Command new_command() { return made<AEGP_Command>(commands().AEGP_GetUniqueCommand); }
 };
 
 TEST_F(Menus, PluginCommandsGoWhereTheyAreInserted) {
-    const std::vector<std::string> own = texts(AEGP_Menu_LAYER);
-    ASSERT_GE(own.size(), 8u) << "the application's own entries come first";
+    const std::size_t own = host().menu(AEGP_Menu_LAYER).size();
+    ASSERT_GE(own, 8u) << "the application's own entries come first";
     for (const host::MenuCommand& entry : host().menu(AEGP_Menu_LAYER)) EXPECT_EQ(entry.command, 0);
-
-    struct Case {
-        const char* text;
-        A_long after;
-        std::size_t expectedIndex;
-    };
-    const Case cases[] = {
-        {"At bottom", AEGP_MENU_INSERT_AT_BOTTOM, own.size()},
+    // Text, where it is inserted, and the index it lands at.
+    const std::tuple<const char*, A_long, std::size_t> cases[] = {
+        {"At bottom", AEGP_MENU_INSERT_AT_BOTTOM, own},
         {"At top", AEGP_MENU_INSERT_AT_TOP, 0},
         {"After 2", 2, 3},
-        {"Far past the end", 1000, own.size() + 3},
+        {"Far past the end", 1000, own + 3},
     };
-    for (const Case& c : cases) {
-        AEGP_Command command = 0;
-        ASSERT_EQ(commands().AEGP_GetUniqueCommand(&command), A_Err_NONE);
-        ASSERT_EQ(commands().AEGP_InsertMenuCommand(command, c.text, AEGP_Menu_LAYER, c.after),
-                  A_Err_NONE);
+    for (const auto& [text, after, index] : cases) {
+        const AEGP_Command command = new_command();
+        OK(commands().AEGP_InsertMenuCommand(command, text, AEGP_Menu_LAYER, after));
         const auto menu = host().menu(AEGP_Menu_LAYER);
-        ASSERT_LT(c.expectedIndex, menu.size()) << c.text;
-        EXPECT_EQ(menu[c.expectedIndex].text, c.text);
-        EXPECT_EQ(menu[c.expectedIndex].command, command);
-        EXPECT_EQ(host().find_command(c.text), command);
+        ASSERT_LT(index, menu.size()) << text;
+        EXPECT_EQ(menu[index].text, text);
+        EXPECT_EQ(menu[index].command, command);
+        EXPECT_EQ(host().find_command(text), command);
     }
 }
 
 TEST_F(Menus, CommandsAreRenamedEnabledAndDisabled) {
-    AEGP_Command command = 0, other = 0;
-    ASSERT_EQ(commands().AEGP_GetUniqueCommand(&command), A_Err_NONE);
-    ASSERT_EQ(commands().AEGP_GetUniqueCommand(&other), A_Err_NONE);
+    const AEGP_Command command = new_command(), other = new_command();
     EXPECT_NE(command, other);
-    ASSERT_EQ(commands().AEGP_InsertMenuCommand(command, "Start", AEGP_Menu_LAYER, -1), A_Err_NONE);
-    EXPECT_EQ(commands().AEGP_SetMenuCommandName(command, "Renamed"), A_Err_NONE);
-    EXPECT_EQ(commands().AEGP_DisableCommand(command), A_Err_NONE);
+    OK(commands().AEGP_InsertMenuCommand(command, "Start", AEGP_Menu_LAYER, -1));
+    OK(commands().AEGP_SetMenuCommandName(command, "Renamed"));
+    OK(commands().AEGP_DisableCommand(command));
     ASSERT_TRUE(host().command(command));
     EXPECT_EQ(host().command(command)->text, "Renamed");
     EXPECT_FALSE(host().command(command)->enabled);
-    EXPECT_EQ(commands().AEGP_EnableCommand(command), A_Err_NONE);
+    OK(commands().AEGP_EnableCommand(command));
     EXPECT_TRUE(host().command(command)->enabled);
     EXPECT_FALSE(host().find_command("Start"));
 
-    struct Refused {
-        const char* what;
-        A_Err got;
-    };
-    const Refused refused[] = {
+    const auto insert = commands().AEGP_InsertMenuCommand;
+    const std::pair<const char*, A_Err> refused[] = {
         {"a command never issued", commands().AEGP_EnableCommand(command + 1000)},
-        {"inserting twice",
-         commands().AEGP_InsertMenuCommand(command, "Again", AEGP_Menu_LAYER, -1)},
-        {"an unknown menu", commands().AEGP_InsertMenuCommand(other, "X", 99, -1)},
-        {"an unknown position", commands().AEGP_InsertMenuCommand(other, "X", AEGP_Menu_LAYER, -7)},
-        {"no text", commands().AEGP_InsertMenuCommand(other, nullptr, AEGP_Menu_LAYER, -1)},
+        {"inserting twice", insert(command, "Again", AEGP_Menu_LAYER, -1)},
+        {"an unknown menu", insert(other, "X", 99, -1)},
+        {"an unknown position", insert(other, "X", AEGP_Menu_LAYER, -7)},
+        {"no text", insert(other, nullptr, AEGP_Menu_LAYER, -1)},
         {"renaming to nothing", commands().AEGP_SetMenuCommandName(command, nullptr)},
     };
-    for (const Refused& r : refused) EXPECT_EQ(r.got, A_Err_PARAMETER) << r.what;
+    for (const auto& [what, err] : refused) EXPECT_EQ(err, A_Err_PARAMETER) << what;
     EXPECT_FALSE(host().find_command("X"));
 }
 
 TEST_F(Menus, HooksRunInPriorityOrderAndHearWhetherTheCommandWasHandled) {
-    ASSERT_EQ(host().load_plugin(&menu_plugin), A_Err_NONE);
+    OK(host().load_plugin(&menu_plugin));
     const auto bottom = host().find_command("Bottom");
     const auto top = host().find_command("Top");
     ASSERT_TRUE(bottom && top);
-    const auto layerMenu = host().menu(AEGP_Menu_LAYER);
-    EXPECT_EQ(layerMenu.front().text, "Top");
-    EXPECT_EQ(layerMenu.back().text, "Bottom");
-
-    const std::string b = std::to_string(*bottom);
-    struct Case {
-        AEGP_Command command;
-        A_Boolean beforeHandles;
-        std::vector<std::string> calls;
-    };
-    const Case cases[] = {
+    EXPECT_EQ(host().menu(AEGP_Menu_LAYER).front().text, "Top");
+    EXPECT_EQ(host().menu(AEGP_Menu_LAYER).back().text, "Bottom");
+    const std::string b = std::to_string(*bottom), t = std::to_string(*top);
+    // The command, what the "before" hook answers, and the calls in order.
+    const std::tuple<AEGP_Command, A_Boolean, std::vector<std::string>> cases[] = {
         {*bottom,
          0,
          {"first " + b + " refcon", "before " + b + " refcon", "after " + b + " refcon"}},
         {*bottom,
          1,
          {"first " + b + " refcon", "before " + b + " refcon", "after " + b + " handled refcon"}},
-        {*top,
-         0,
-         {"before " + std::to_string(*top) + " refcon",
-          "after " + std::to_string(*top) + " refcon"}},
+        {*top, 0, {"before " + t + " refcon", "after " + t + " refcon"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [command, handles, calls] : cases) {
         gCalls.clear();
-        gHandles = c.beforeHandles;
-        EXPECT_EQ(host().click(c.command), A_Err_NONE);
-        EXPECT_EQ(gCalls, c.calls);
+        gHandles = handles;
+        EXPECT_EQ(host().click(command), A_Err_NONE);
+        EXPECT_EQ(gCalls, calls);
     }
 }
 
 TEST_F(Menus, AHookErrorEndsTheChainAndDisabledCommandsDoNothing) {
-    ASSERT_EQ(host().load_plugin(&menu_plugin), A_Err_NONE);
+    OK(host().load_plugin(&menu_plugin));
     const AEGP_Command bottom = *host().find_command("Bottom");
     gHookError = 42;
     EXPECT_EQ(host().click(bottom), 42);
     EXPECT_EQ(gCalls.size(), 2u) << "the after hook is not called";
     gHookError = A_Err_NONE;
     gCalls.clear();
-    ASSERT_EQ(commands().AEGP_DisableCommand(bottom), A_Err_NONE);
+    OK(commands().AEGP_DisableCommand(bottom));
     EXPECT_EQ(host().click(bottom), A_Err_NONE);
-    EXPECT_TRUE(gCalls.empty());
     EXPECT_EQ(host().click(123456), A_Err_PARAMETER) << "no such command";
-    AEGP_Command unplaced = 0;
-    ASSERT_EQ(commands().AEGP_GetUniqueCommand(&unplaced), A_Err_NONE);
-    EXPECT_EQ(host().click(unplaced), A_Err_PARAMETER) << "a command in no menu";
+    EXPECT_EQ(host().click(new_command()), A_Err_PARAMETER) << "a command in no menu";
     EXPECT_TRUE(gCalls.empty());
 }
 
 TEST_F(Menus, OpeningAMenuCallsTheUpdateHooksFirst) {
-    ASSERT_EQ(host().load_plugin(&menu_plugin), A_Err_NONE);
+    OK(host().load_plugin(&menu_plugin));
     const auto before = host().menu(AEGP_Menu_LAYER);
     EXPECT_TRUE(gCalls.empty()) << "looking at a menu calls no hook";
     gHookError = 9;
-    const auto opened = host().open_menu(AEGP_Menu_LAYER);
+    EXPECT_EQ(host().open_menu(AEGP_Menu_LAYER).size(), before.size());
     EXPECT_EQ(gCalls, (std::vector<std::string>{"menu"}));
     EXPECT_EQ(host().last_menu_hook_error(), 9);
-    EXPECT_EQ(opened.size(), before.size());
 }
 
 TEST_F(Menus, RegistrationChecksItsArguments) {
-    const auto& reg = suite<AEGP_RegisterSuite_v6>("AEGP Register Suite", 6);
+    const auto& reg = suite<AEGP_RegisterSuite_v6>();
     EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_, AEGP_HP_BeforeAE, 0, nullptr, nullptr),
               A_Err_PARAMETER);
-    EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_, 7, 0, before_hook, nullptr), A_Err_PARAMETER);
-    EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_ + 1, 1, 0, before_hook, nullptr),
+    EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_, 7, 0, hook<kBefore>, nullptr), A_Err_PARAMETER);
+    EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_ + 1, 1, 0, hook<kBefore>, nullptr),
               A_Err_PARAMETER);
     EXPECT_EQ(reg.AEGP_RegisterUpdateMenuHook(plugin_, nullptr, nullptr), A_Err_PARAMETER);
     EXPECT_EQ(reg.AEGP_RegisterUpdateMenuHook(0, menu_hook, nullptr), A_Err_PARAMETER);
     host().open_menu(AEGP_Menu_LAYER);
     EXPECT_TRUE(gCalls.empty()) << "refused hooks were not kept";
     EXPECT_EQ(host().plugin_id(), plugin_);
-    const auto& utility7 = suite<AEGP_UtilitySuite_v7>("AEGP Utility Suite", 7);
+    const auto& utility7 = suite<AEGP_UtilitySuite_v7>();
     EXPECT_EQ(utility7.AEGP_ReportInfo(plugin_, "Something happened"), A_Err_NONE);
     EXPECT_EQ(utility7.AEGP_ReportInfo(plugin_, nullptr), A_Err_PARAMETER);
     EXPECT_EQ(host().reports(), (std::vector<std::string>{"Something happened"}));

@@ -15,6 +15,7 @@ namespace {
 
 using namespace host::model;
 using host_test::fixture;
+using Names = std::vector<std::string>;
 
 Project basic() { return host::io::load_project_file(fixture("basic.json")); }
 
@@ -32,8 +33,8 @@ Id layer_id(const Project& p, const std::string& comp, const std::string& name) 
     return kNoId;
 }
 
-std::vector<std::string> layer_names(const Project& p, const std::string& comp) {
-    std::vector<std::string> names;
+Names layer_names(const Project& p, const std::string& comp) {
+    Names names;
     for (const Layer& layer : comp_of(p, item_id(p, comp))->layers)
         names.push_back(shown_name(p, layer));
     return names;
@@ -41,40 +42,27 @@ std::vector<std::string> layer_names(const Project& p, const std::string& comp) 
 
 // ---------------------------------------------------------------- Rational
 
-TEST(Rational, ArithmeticIsExactAndReduced) {
-    struct Case {
-        Rational a, b;
-        char op;
-        std::int64_t num, den;
+TEST(Rational, ArithmeticIsExactAndReducedAndComparesValues) {
+    using R = Rational;
+    const std::tuple<const char*, Rational, Rational> cases[] = {
+        {"1/3 + 1/6", R::of(1, 3) + R::of(1, 6), R{1, 2}},
+        {"1/3 - 1/2", R::of(1, 3) - R::of(1, 2), R{-1, 6}},
+        {"2/3 * 9/4", R::of(2, 3) * R::of(9, 4), R{3, 2}},
+        {"2/3 / 4/9", R::of(2, 3) / R::of(4, 9), R{3, 2}},
+        {"1001/30000 * 30000/1001", R::of(1001, 30000) * R::of(30000, 1001), R{1, 1}},
+        {"-4/-8", R::of(-4, -8) + R::of(0), R{1, 2}},
+        {"3/-9", R::of(3, -9) + R::of(0), R{-1, 3}},
     };
-    const Case cases[] = {
-        {Rational::of(1, 3), Rational::of(1, 6), '+', 1, 2},
-        {Rational::of(1, 3), Rational::of(1, 2), '-', -1, 6},
-        {Rational::of(2, 3), Rational::of(9, 4), '*', 3, 2},
-        {Rational::of(2, 3), Rational::of(4, 9), '/', 3, 2},
-        {Rational::of(1001, 30000), Rational::of(30000, 1001), '*', 1, 1},
-        {Rational::of(-4, -8), Rational::of(0), '+', 1, 2},
-        {Rational::of(3, -9), Rational::of(0), '+', -1, 3},
-    };
-    for (const Case& c : cases) {
-        Rational r;
-        switch (c.op) {
-            case '+':
-                r = c.a + c.b;
-                break;
-            case '-':
-                r = c.a - c.b;
-                break;
-            case '*':
-                r = c.a * c.b;
-                break;
-            default:
-                r = c.a / c.b;
-                break;
-        }
-        EXPECT_EQ(r.num, c.num) << c.a.num << "/" << c.a.den << c.op << c.b.num << "/" << c.b.den;
-        EXPECT_EQ(r.den, c.den) << c.a.num << "/" << c.a.den << c.op << c.b.num << "/" << c.b.den;
+    for (const auto& [what, got, expected] : cases) {
+        EXPECT_EQ(got.num, expected.num) << what;
+        EXPECT_EQ(got.den, expected.den) << what;
     }
+    EXPECT_TRUE(R::of(1, 3) < R::of(1, 2));
+    EXPECT_TRUE(R::of(-1, 2) < R::of(-1, 3));
+    EXPECT_TRUE(R::of(2, 4) == R::of(1, 2));
+    EXPECT_TRUE(R::of(1, 2) <= R::of(1, 2));
+    EXPECT_TRUE(R::of(3) > R::of(29, 10));
+    EXPECT_DOUBLE_EQ(R::of(3, 4).seconds(), 0.75);
 }
 
 TEST(Rational, LargeIntermediatesDoNotOverflow) {
@@ -90,15 +78,6 @@ TEST(Rational, LargeIntermediatesDoNotOverflow) {
     EXPECT_THROW(Rational::of(1) / Rational::of(0), std::domain_error);
 }
 
-TEST(Rational, ComparisonsOrderValues) {
-    EXPECT_TRUE(Rational::of(1, 3) < Rational::of(1, 2));
-    EXPECT_TRUE(Rational::of(-1, 2) < Rational::of(-1, 3));
-    EXPECT_TRUE(Rational::of(2, 4) == Rational::of(1, 2));
-    EXPECT_TRUE(Rational::of(1, 2) <= Rational::of(1, 2));
-    EXPECT_TRUE(Rational::of(3) > Rational::of(29, 10));
-    EXPECT_DOUBLE_EQ(Rational::of(3, 4).seconds(), 0.75);
-}
-
 // ---------------------------------------------------------------- items
 
 TEST(ProjectModel, DeletingACompositionRemovesEveryLayerThatShowsIt) {
@@ -107,8 +86,8 @@ TEST(ProjectModel, DeletingACompositionRemovesEveryLayerThatShowsIt) {
     ASSERT_EQ(count_item_users(p, pre), 2);
     delete_item(p, pre);
     EXPECT_EQ(find_item(p, pre), nullptr);
-    EXPECT_EQ(layer_names(p, "Main"), (std::vector<std::string>{"Solid A", "Cam", "Lamp", "Clip"}));
-    EXPECT_EQ(layer_names(p, "Second"), (std::vector<std::string>{"Blob"}));
+    EXPECT_EQ(layer_names(p, "Main"), (Names{"Solid A", "Cam", "Lamp", "Clip"}));
+    EXPECT_EQ(layer_names(p, "Second"), (Names{"Blob"}));
     EXPECT_TRUE(comp_of(p, item_id(p, "Main"))->selection.empty()) << "the selected user went";
     EXPECT_NO_THROW(check_invariants(p));
 }
@@ -116,8 +95,7 @@ TEST(ProjectModel, DeletingACompositionRemovesEveryLayerThatShowsIt) {
 TEST(ProjectModel, DeletingFootageRemovesItsLayersAndAFolderItsContents) {
     Project p = basic();
     delete_item(p, item_id(p, "Solid A"));
-    EXPECT_EQ(layer_names(p, "Main"),
-              (std::vector<std::string>{"Pre Layer", "Cam", "Lamp", "Clip"}));
+    EXPECT_EQ(layer_names(p, "Main"), (Names{"Pre Layer", "Cam", "Lamp", "Clip"}));
     // B lost its parent together with A.
     const Layer* b = find_layer(p, layer_id(p, "Pre", "B"));
     ASSERT_NE(b, nullptr);
@@ -128,7 +106,7 @@ TEST(ProjectModel, DeletingFootageRemovesItsLayersAndAFolderItsContents) {
     EXPECT_EQ(find_item_by_name(p, "Pre"), nullptr);
     EXPECT_EQ(find_item_by_name(p, "Main"), nullptr);
     EXPECT_EQ(p.activeItem, kNoId) << "the active composition was deleted";
-    EXPECT_EQ(layer_names(p, "Second"), (std::vector<std::string>{"Blob"}));
+    EXPECT_EQ(layer_names(p, "Second"), (Names{"Blob"}));
     EXPECT_NO_THROW(check_invariants(p));
     EXPECT_THROW(delete_item(p, p.rootFolder), ModelError);
     EXPECT_THROW(delete_item(p, 9999), ModelError);
@@ -150,11 +128,8 @@ TEST(ProjectModel, ParentLinksStayInOneCompositionWithoutCycles) {
     const Id b = layer_id(p, "Pre", "B");
     const Id words = layer_id(p, "Pre", "Words");
     const Id other = layer_id(p, "Main", "Solid A");
-    struct Case {
-        Id child, parent;
-        bool accepted;
-    };
-    const Case cases[] = {
+    const std::tuple<Id, Id, bool> cases[] = {
+        // child, parent, accepted
         {a, b, false},          // B already hangs on A
         {a, a, false},          // a layer is not its own parent
         {words, b, true},       // Words -> B -> A
@@ -163,16 +138,15 @@ TEST(ProjectModel, ParentLinksStayInOneCompositionWithoutCycles) {
         {words, kNoId, true},   // clearing
         {a, 9999, false},       // no such layer
     };
-    for (const Case& c : cases) {
-        if (c.accepted) {
-            EXPECT_NO_THROW(set_parent(p, c.child, c.parent)) << c.child << "->" << c.parent;
-            EXPECT_EQ(find_layer(p, c.child)->parent, c.parent);
+    for (const auto& [child, parent, accepted] : cases) {
+        const Id before = find_layer(p, child)->parent;
+        if (accepted) {
+            EXPECT_NO_THROW(set_parent(p, child, parent)) << child << "->" << parent;
         } else {
-            const Id before = find_layer(p, c.child)->parent;
-            EXPECT_THROW(set_parent(p, c.child, c.parent), ModelError)
-                << c.child << "->" << c.parent;
-            EXPECT_EQ(find_layer(p, c.child)->parent, before) << "a refused link changes nothing";
+            EXPECT_THROW(set_parent(p, child, parent), ModelError) << child << "->" << parent;
         }
+        EXPECT_EQ(find_layer(p, child)->parent, accepted ? parent : before)
+            << child << "->" << parent;
     }
     EXPECT_NO_THROW(check_invariants(p));
 }
@@ -194,21 +168,16 @@ TEST(ProjectModel, DeletingALayerFreesItsChildrenAndItsSelection) {
 }
 
 TEST(ProjectModel, ReorderMovesOneLayerAndKeepsTheOthersInOrder) {
-    struct Case {
-        std::string layer;
-        int to;
-        std::vector<std::string> expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, int, Names> cases[] = {
         {"Clip", 0, {"Clip", "Pre Layer", "Solid A", "Cam", "Lamp"}},
         {"Pre Layer", 4, {"Solid A", "Cam", "Lamp", "Clip", "Pre Layer"}},
         {"Cam", 1, {"Pre Layer", "Cam", "Solid A", "Lamp", "Clip"}},
         {"Lamp", 3, {"Pre Layer", "Solid A", "Cam", "Lamp", "Clip"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [layer, to, expected] : cases) {
         Project p = basic();
-        reorder_layer(p, layer_id(p, "Main", c.layer), c.to);
-        EXPECT_EQ(layer_names(p, "Main"), c.expected) << c.layer << " to " << c.to;
+        reorder_layer(p, layer_id(p, "Main", layer), to);
+        EXPECT_EQ(layer_names(p, "Main"), expected) << layer << " to " << to;
     }
     Project p = basic();
     EXPECT_THROW(reorder_layer(p, layer_id(p, "Main", "Cam"), 5), ModelError);
@@ -250,12 +219,9 @@ TEST(ProjectModel, NullLayersGetNumberedSolidsInASolidsFolder) {
 
 TEST(LayerStreams, EachKindOfLayerHasItsStreams) {
     const Project p = basic();
-    struct Case {
-        std::string comp, layer;
-        std::vector<int> has;
-        std::vector<int> lacks;
-    };
-    const Case cases[] = {
+    // Composition, layer, the streams it has and some it lacks.
+    using Streams = std::vector<int>;
+    const std::tuple<const char*, const char*, Streams, Streams> cases[] = {
         {"Main", "Pre Layer", {0, 1, 2, 3, 4, 6, 7, 8, 9, 10}, {5, 11, 16, stream::kSourceText}},
         {"Main", "Clip", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {11, stream::kSourceText}},
         {"Main", "Cam", {0, 1, 3, 6, 8, 9, 10, 11, 12, 13, 14, 15}, {2, 4, 5, 7, 16}},
@@ -263,21 +229,22 @@ TEST(LayerStreams, EachKindOfLayerHasItsStreams) {
         {"Pre", "Words", {0, 1, 2, 3, 4, 6, 8, 9, 10, stream::kSourceText}, {5, 7, 11}},
         {"Second", "Blob", {0, 1, 2, 3, 4, 6, 8, 9, 10}, {5, 7, stream::kSourceText}},
     };
-    for (const Case& c : cases) {
-        const Layer* layer = find_layer(p, layer_id(p, c.comp, c.layer));
+    for (const auto& [comp, name, has, lacks] : cases) {
+        const Layer* layer = find_layer(p, layer_id(p, comp, name));
         ASSERT_NE(layer, nullptr);
-        for (int n : c.has) EXPECT_EQ(layer->streams.count(n), 1u) << c.layer << " stream " << n;
-        for (int n : c.lacks) EXPECT_EQ(layer->streams.count(n), 0u) << c.layer << " stream " << n;
+        for (int n : has) EXPECT_EQ(layer->streams.count(n), 1u) << name << " stream " << n;
+        for (int n : lacks) EXPECT_EQ(layer->streams.count(n), 0u) << name << " stream " << n;
     }
 }
 
 TEST(LayerStreams, DefaultsFollowSourceAndComposition) {
     const Project p = basic();
     const Layer& solid = *find_layer(p, layer_id(p, "Main", "Solid A"));
-    EXPECT_EQ(solid.streams.at(stream::kAnchorPoint).value, (std::vector<double>{100, 50, 0}));
-    EXPECT_EQ(solid.streams.at(stream::kPosition).value, (std::vector<double>{960, 540, 0}));
-    EXPECT_EQ(solid.streams.at(stream::kScale).value, (std::vector<double>{100, 100, 100}));
-    EXPECT_EQ(solid.streams.at(stream::kOpacity).value, (std::vector<double>{100}));
+    using V = std::vector<double>;
+    EXPECT_EQ(solid.streams.at(stream::kAnchorPoint).value, (V{100, 50, 0}));
+    EXPECT_EQ(solid.streams.at(stream::kPosition).value, (V{960, 540, 0}));
+    EXPECT_EQ(solid.streams.at(stream::kScale).value, (V{100, 100, 100}));
+    EXPECT_EQ(solid.streams.at(stream::kOpacity).value, V{100});
     EXPECT_EQ(solid.streams.at(stream::kPosition).kind, StreamKind::ThreeDSpatial);
     EXPECT_EQ(solid.streams.at(stream::kScale).kind, StreamKind::ThreeD);
     EXPECT_FALSE(solid.streams.at(stream::kMarker).canVary);
@@ -292,27 +259,20 @@ TEST(LayerStreams, LegalityFollowsTheLayersSwitchesAndSource) {
     const Layer& solid = *find_layer(p, layer_id(p, "Main", "Solid A"));
     const Layer& clip = *find_layer(p, layer_id(p, "Main", "Clip"));
     const Layer& cam = *find_layer(p, layer_id(p, "Main", "Cam"));
-    struct Case {
-        const Layer* layer;
-        int stream;
-        bool legal;
-    };
-    const Case cases[] = {
-        {&pre, stream::kPosition, true},
-        {&pre, stream::kTimeRemap, true},
-        {&pre, stream::kRotateX, false},
-        {&pre, stream::kAudioLevels, false},
-        {&solid, stream::kTimeRemap, false},
-        {&clip, stream::kTimeRemap, true},
-        {&clip, stream::kAudioLevels, true},
-        {&cam, stream::kOrientation, true},
-        {&cam, stream::kZoom, true},
-        {&cam, stream::kOpacity, false},
-        {&pre, 55, false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(is_stream_legal(p, *c.layer, c.stream), c.legal)
-            << shown_name(p, *c.layer) << " " << c.stream;
+    const std::tuple<const Layer*, int, bool> cases[] = {{&pre, stream::kPosition, true},
+                                                         {&pre, stream::kTimeRemap, true},
+                                                         {&pre, stream::kRotateX, false},
+                                                         {&pre, stream::kAudioLevels, false},
+                                                         {&solid, stream::kTimeRemap, false},
+                                                         {&clip, stream::kTimeRemap, true},
+                                                         {&clip, stream::kAudioLevels, true},
+                                                         {&cam, stream::kOrientation, true},
+                                                         {&cam, stream::kZoom, true},
+                                                         {&cam, stream::kOpacity, false},
+                                                         {&pre, 55, false}};
+    for (const auto& [layer, which, legal] : cases)
+        EXPECT_EQ(is_stream_legal(p, *layer, which), legal)
+            << shown_name(p, *layer) << " " << which;
     set_layer_flag(pre, flag::k3D, true);
     EXPECT_TRUE(is_stream_legal(p, pre, stream::kRotateX));
     EXPECT_TRUE(is_stream_legal(p, pre, stream::kOrientation));
@@ -331,15 +291,11 @@ TEST(LayerStreams, ValuesBetweenKeyframesInterpolate) {
     k1.value = {10, 30};
     EXPECT_EQ(insert_keyframe(s, k1), 0);
     EXPECT_EQ(insert_keyframe(s, k0), 0) << "sorted by time";
-    struct Case {
-        Rational t;
-        std::vector<double> value;
-    };
-    const Case cases[] = {
+    const std::pair<Rational, std::vector<double>> cases[] = {
         {Rational::of(0), {0, 10}},      {Rational::of(1), {0, 10}},  {Rational::of(2), {5, 20}},
         {Rational::of(5, 2), {7.5, 25}}, {Rational::of(3), {10, 30}}, {Rational::of(9), {10, 30}},
     };
-    for (const Case& c : cases) EXPECT_EQ(value_at(s, c.t), c.value) << c.t.seconds();
+    for (const auto& [t, value] : cases) EXPECT_EQ(value_at(s, t), value) << t.seconds();
     s.keyframes[0].outInterp = Interpolation::Hold;
     EXPECT_EQ(value_at(s, Rational::of(2)), (std::vector<double>{0, 10}));
     EXPECT_EQ(new_keyframe(s, Rational::of(1)).inEase.size(), 2u)
@@ -347,11 +303,7 @@ TEST(LayerStreams, ValuesBetweenKeyframesInterpolate) {
 }
 
 TEST(ProjectModel, InvariantCheckFindsBrokenProjects) {
-    struct Case {
-        std::string what;
-        void (*breakIt)(Project&);
-    };
-    const Case cases[] = {
+    const std::pair<const char*, void (*)(Project&)> cases[] = {
         {"duplicate id", [](Project& p) { p.items[1].id = p.items[0].id; }},
         {"id beyond nextId", [](Project& p) { p.items[0].id = p.nextId + 5; }},
         {"missing source",
@@ -375,10 +327,10 @@ TEST(ProjectModel, InvariantCheckFindsBrokenProjects) {
         {"missing active item", [](Project& p) { p.activeItem = 4242; }},
     };
     EXPECT_NO_THROW(check_invariants(basic()));
-    for (const Case& c : cases) {
+    for (const auto& [what, breakIt] : cases) {
         Project p = basic();
-        c.breakIt(p);
-        EXPECT_THROW(check_invariants(p), ModelError) << c.what;
+        breakIt(p);
+        EXPECT_THROW(check_invariants(p), ModelError) << what;
     }
 }
 

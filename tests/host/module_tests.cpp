@@ -28,99 +28,70 @@ void put_u32(std::vector<std::uint8_t>& bytes, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
-void put_code(std::vector<std::uint8_t>& bytes, const char (&code)[5]) {
-    put_u32(bytes, host::module::four_cc(code));
-}
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint32_t kTrueLength = 0xFFFFFFFF;
 
-void put_property(std::vector<std::uint8_t>& bytes, const char (&vendor)[5], const char (&key)[5],
-                  std::vector<std::uint8_t> data, std::uint32_t claimedLength = 0xFFFFFFFF) {
-    while (data.size() % 4 != 0) data.push_back(0);
-    put_code(bytes, vendor);
-    put_code(bytes, key);
-    put_u32(bytes, 0);
-    put_u32(bytes,
-            claimedLength == 0xFFFFFFFF ? static_cast<std::uint32_t>(data.size()) : claimedLength);
-    bytes.insert(bytes.end(), data.begin(), data.end());
-}
+struct Property {
+    std::uint32_t vendor, key;
+    Bytes data;
+    std::uint32_t claimedLength = kTrueLength;
+};
 
-std::vector<std::uint8_t> header(std::uint32_t count) {
-    std::vector<std::uint8_t> bytes{1, 0};
+// A property list as a resource holds it: the header, then each property
+// padded to four bytes.
+Bytes pipl(std::uint32_t count, std::vector<Property> properties) {
+    Bytes bytes{1, 0};
     put_u32(bytes, 0);
     put_u32(bytes, count);
+    for (Property& p : properties) {
+        while (p.data.size() % 4 != 0) p.data.push_back(0);
+        put_u32(bytes, p.vendor);
+        put_u32(bytes, p.key);
+        put_u32(bytes, 0);
+        put_u32(bytes,
+                p.claimedLength == kTrueLength ? std::uint32_t(p.data.size()) : p.claimedLength);
+        bytes.insert(bytes.end(), p.data.begin(), p.data.end());
+    }
     return bytes;
 }
 
-std::vector<std::uint8_t> text(const std::string& s, bool terminate = true) {
-    std::vector<std::uint8_t> bytes(s.begin(), s.end());
-    if (terminate) bytes.push_back(0);
-    return bytes;
-}
+Bytes text(const std::string& s) { return Bytes(s.c_str(), s.c_str() + s.size() + 1); }
+
+using host::module::four_cc;
+const std::uint32_t k8BIM = four_cc("8BIM"), kEntry = four_cc("8664");
 
 TEST(PropertyList, KeysAreStoredLittleEndian) {
-    std::vector<std::uint8_t> bytes;
-    put_code(bytes, "8BIM");
+    Bytes bytes;
+    put_u32(bytes, four_cc("8BIM"));
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "MIB8");
 }
 
 TEST(PropertyList, TheEntryPointIsFoundOrTheListRefused) {
-    struct Case {
-        std::string what;
-        std::vector<std::uint8_t> bytes;
-        std::string entry;  // empty: refused
+    const Property kind{k8BIM, four_cc("kind"), {'x', 'g', 'E', 'A'}};
+    const std::tuple<const char*, Bytes, std::string> cases[] = {
+        // What the list is, its bytes, and the entry point found (empty: refused).
+        {"a list like the plug-in's",
+         pipl(3, {kind,
+                  {k8BIM, four_cc("name"), {7, 'O', 'u', 't', 'f', 'o', 'l', 'd'}},
+                  {k8BIM, kEntry, text("EntryPointFunc")}}),
+         "EntryPointFunc"},
+        {"another vendor's property is skipped",
+         pipl(2, {{four_cc("XXXX"), kEntry, text("Wrong")}, {k8BIM, kEntry, text("Right")}}),
+         "Right"},
+        {"shorter than the header", {1, 0, 0, 0}, ""},
+        {"no properties", pipl(0, {}), ""},
+        {"fewer properties than counted", pipl(2, {kind}), ""},
+        {"data running past the end", pipl(1, {{k8BIM, kEntry, text("EntryPointFunc"), 400}}), ""},
+        {"a length that is not a multiple of 4",
+         pipl(1, {{k8BIM, kEntry, text("EntryPointFunc"), 6}}), ""},
+        {"a name without its terminator", pipl(1, {{k8BIM, kEntry, {'E', 'n', 't', 'r'}}}), ""},
+        {"an empty name", pipl(1, {{k8BIM, kEntry, {0, 0, 0, 0}}}), ""},
+        {"an absurd count", pipl(0x7FFFFFFF, {}), ""},
     };
-    std::vector<Case> cases;
-    {
-        auto b = header(3);
-        put_property(b, "8BIM", "kind", {'x', 'g', 'E', 'A'});
-        put_property(b, "8BIM", "name", text("\x07Outfold", false));
-        put_property(b, "8BIM", "8664", text("EntryPointFunc"));
-        cases.push_back({"a list like the plug-in's", b, "EntryPointFunc"});
-    }
-    {
-        auto b = header(2);
-        put_property(b, "XXXX", "8664", text("Wrong"));
-        put_property(b, "8BIM", "8664", text("Right"));
-        cases.push_back({"another vendor's property is skipped", b, "Right"});
-    }
-    cases.push_back({"shorter than the header", {1, 0, 0, 0}, ""});
-    cases.push_back({"no properties", header(0), ""});
-    {
-        auto b = header(2);
-        put_property(b, "8BIM", "kind", {'x', 'g', 'E', 'A'});
-        cases.push_back({"fewer properties than counted", b, ""});
-    }
-    {
-        auto b = header(1);
-        put_property(b, "8BIM", "8664", text("EntryPointFunc"), 400);
-        cases.push_back({"data running past the end", b, ""});
-    }
-    {
-        auto b = header(1);
-        put_property(b, "8BIM", "8664", text("EntryPointFunc"), 6);
-        cases.push_back({"a length that is not a multiple of 4", b, ""});
-    }
-    {
-        auto b = header(1);
-        put_property(b, "8BIM", "8664", text("Entry", false));
-        b.back() = 'x';
-        b[b.size() - 2] = 'y';
-        b[b.size() - 3] = 'z';
-        cases.push_back({"a name without its terminator", b, ""});
-    }
-    {
-        auto b = header(1);
-        put_property(b, "8BIM", "8664", {0, 0, 0, 0});
-        cases.push_back({"an empty name", b, ""});
-    }
-    {
-        auto b = header(0x7FFFFFFF);
-        cases.push_back({"an absurd count", b, ""});
-    }
-    for (const Case& c : cases) {
+    for (const auto& [what, bytes, expected] : cases) {
         std::string error;
-        const std::string entry = host::module::pipl_entry_point(c.bytes, error);
-        EXPECT_EQ(entry, c.entry) << c.what;
-        EXPECT_EQ(error.empty(), !c.entry.empty()) << c.what << ": " << error;
+        EXPECT_EQ(host::module::pipl_entry_point(bytes, error), expected) << what;
+        EXPECT_EQ(error.empty(), !expected.empty()) << what << ": " << error;
     }
 }
 

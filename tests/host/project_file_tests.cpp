@@ -140,12 +140,8 @@ TEST(ProjectFile, TimesAreExact) {
 }
 
 TEST(ProjectFile, RefusesWhatItCannotResolve) {
-    struct Case {
-        std::string what;
-        std::string text;
-        std::string mentions;
-    };
-    const Case cases[] = {
+    // What is wrong, the file's text, and what the refusal must mention.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"unknown source", R"({"items":[{"type":"comp","name":"C","layers":[{"source":"Nope"}]}]})",
          "Nope"},
         {"ambiguous name",
@@ -174,13 +170,13 @@ TEST(ProjectFile, RefusesWhatItCannotResolve) {
          "source"},
         {"unknown active item", R"({"activeItem":"X","items":[]})", "X"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, text, mentions] : cases) {
         try {
-            host::io::project_from_json(json::parse(c.text));
-            ADD_FAILURE() << c.what << " was accepted";
+            host::io::project_from_json(json::parse(text));
+            ADD_FAILURE() << what << " was accepted";
         } catch (const std::runtime_error& refused) {
-            EXPECT_NE(std::string(refused.what()).find(c.mentions), std::string::npos)
-                << c.what << ": " << refused.what();
+            EXPECT_NE(std::string(refused.what()).find(mentions), std::string::npos)
+                << what << ": " << refused.what();
         }
     }
     EXPECT_THROW(host::io::load_project_file(fixture("no-such-file.json")), std::runtime_error);

@@ -1,16 +1,19 @@
 // Streams, keyframes, expressions and effects through the suites.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <nlohmann/json.hpp>
 
 #include "host_fixture.h"
+#include "io/project_file.h"
 #include "model/streams.h"
 
 namespace {
 
-using host::model::Rational;
+using host_test::got;
 using host_test::HostTest;
+using host_test::made;
 namespace stream = host::model::stream;
+using Numbers = std::vector<double>;
 
 class Streams : public HostTest {
 protected:
@@ -21,10 +24,7 @@ protected:
 
     // Opened streams are disposed when the test ends.
     AEGP_StreamRefH open(AEGP_LayerH layer, AEGP_LayerStream which) {
-        AEGP_StreamRefH s = nullptr;
-        EXPECT_EQ(streams().AEGP_GetNewLayerStream(plugin_, layer, which, &s), A_Err_NONE) << which;
-        opened_.push_back(s);
-        return s;
+        return opened_.emplace_back(new_stream(layer, which));
     }
 
     void TearDown() override {
@@ -32,23 +32,21 @@ protected:
         HostTest::TearDown();
     }
 
-    std::vector<double> numbers(AEGP_StreamValue2& value) {
-        // The host keeps a value's numbers; read them back through a stream
-        // of a fresh null, which is where a plug-in would put them.
-        AEGP_LayerH null = nullptr;
-        const A_Time one{1, 1};
-        EXPECT_EQ(
-            suite<AEGP_CompSuite_v25>("AEGP Comp Suite", 25)
-                .AEGP_CreateNullInComp(host_test::wide(u"probe"), comp_named("Scene"), &one, &null),
-            A_Err_NONE);
-        AEGP_StreamType type = 0;
-        EXPECT_EQ(streams().AEGP_GetStreamType(value.streamH, &type), A_Err_NONE);
+    AEGP_StreamValue2 value_at(AEGP_StreamRefH s, AEGP_LTimeMode mode, A_Time time) {
+        AEGP_StreamValue2 value{};
+        EXPECT_EQ(streams().AEGP_GetNewStreamValue(plugin_, s, mode, &time, 1, &value), A_Err_NONE);
+        return value;
+    }
+
+    // The host keeps a value's numbers; read them back through a stream of a
+    // fresh null, which is where a plug-in would put them.
+    Numbers numbers(AEGP_StreamValue2& value) {
+        AEGP_LayerH null = make_null("Scene");
+        const auto type = got<AEGP_StreamType>(streams().AEGP_GetStreamType, value.streamH);
         const AEGP_LayerStream which = type == AEGP_StreamType_OneD ? 4 : 1;
-        AEGP_StreamRefH target = open(null, which);
-        EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, target, &value), A_Err_NONE);
-        const std::vector<double> result = stream_of(null, which).value;
-        EXPECT_EQ(suite<AEGP_LayerSuite_v10>("AEGP Layer Suite", 10).AEGP_DeleteLayer(null),
-                  A_Err_NONE);
+        EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, open(null, which), &value), A_Err_NONE);
+        const Numbers result = stream_of(null, which).value;
+        EXPECT_EQ(delete_layer(null), A_Err_NONE);
         return result;
     }
 
@@ -61,72 +59,50 @@ protected:
 
 TEST_F(Streams, StreamsDescribeThemselves) {
     AEGP_LayerH plate = layer_at("Inner", 1);
-    AEGP_LayerH label = layer_at("Inner", 0);
-    struct Case {
-        AEGP_LayerH layer;
-        AEGP_LayerStream which;
-        AEGP_StreamType type;
-        A_short temporal;
-        bool canVary;
-        bool varies;
-    };
-    const Case cases[] = {
-        {plate, stream::kPosition, AEGP_StreamType_ThreeD_SPATIAL, 1, true, true},
-        {plate, stream::kScale, AEGP_StreamType_ThreeD, 3, true, true},  // keyframes
-        {plate, stream::kOpacity, AEGP_StreamType_OneD, 1, true, false},
-        {plate, stream::kMarker, AEGP_StreamType_MARKER, 1, false, false},
-        {label, stream::kSourceText, AEGP_StreamType_TEXT_DOCUMENT, 1, true, true},
-        {layer_at("Scene", 3), 17, AEGP_StreamType_COLOR, 1, true, false},
-    };
-    for (const Case& c : cases) {
-        AEGP_StreamRefH s = open(c.layer, c.which);
-        AEGP_StreamType type = -1;
-        A_short temporal = -1;
-        A_Boolean canVary = 9, varies = 9;
-        ASSERT_EQ(streams().AEGP_GetStreamType(s, &type), A_Err_NONE);
-        ASSERT_EQ(keys().AEGP_GetStreamTemporalDimensionality(s, &temporal), A_Err_NONE);
-        ASSERT_EQ(streams().AEGP_CanVaryOverTime(s, &canVary), A_Err_NONE);
-        ASSERT_EQ(streams().AEGP_IsStreamTimevarying(s, &varies), A_Err_NONE);
-        EXPECT_EQ(type, c.type) << c.which;
-        EXPECT_EQ(temporal, c.temporal) << c.which;
-        EXPECT_EQ(canVary != 0, c.canVary) << c.which;
-        EXPECT_EQ(varies != 0, c.varies) << c.which;
+    const std::tuple<AEGP_LayerH, AEGP_LayerStream, AEGP_StreamType, A_short, bool, bool> cases[] =
+        {
+            // layer, stream, type, temporal dimensions, can vary, varies (has keyframes)
+            {plate, stream::kPosition, AEGP_StreamType_ThreeD_SPATIAL, 1, true, true},
+            {plate, stream::kScale, AEGP_StreamType_ThreeD, 3, true, true},
+            {plate, stream::kOpacity, AEGP_StreamType_OneD, 1, true, false},
+            {plate, stream::kMarker, AEGP_StreamType_MARKER, 1, false, false},
+            {layer_at("Inner", 0), stream::kSourceText, AEGP_StreamType_TEXT_DOCUMENT, 1, true,
+             true},
+            {layer_at("Scene", 3), 17, AEGP_StreamType_COLOR, 1, true, false},
+        };
+    for (const auto& [layer, which, type, temporal, canVary, varies] : cases) {
+        AEGP_StreamRefH s = open(layer, which);
+        EXPECT_EQ(got<AEGP_StreamType>(streams().AEGP_GetStreamType, s), type) << which;
+        EXPECT_EQ(got<A_short>(keys().AEGP_GetStreamTemporalDimensionality, s), temporal) << which;
+        EXPECT_EQ(got<A_Boolean>(streams().AEGP_CanVaryOverTime, s) != 0, canVary) << which;
+        EXPECT_EQ(got<A_Boolean>(streams().AEGP_IsStreamTimevarying, s) != 0, varies) << which;
     }
-    A_Boolean legal = 9;
-    EXPECT_EQ(streams().AEGP_IsStreamLegal(plate, stream::kOrientation, &legal), A_Err_NONE);
-    EXPECT_TRUE(legal) << "the plate is 3D";
-    EXPECT_EQ(streams().AEGP_IsStreamLegal(layer_at("Scene", 0), stream::kOrientation, &legal),
-              A_Err_NONE);
-    EXPECT_FALSE(legal);
-    EXPECT_EQ(streams().AEGP_IsStreamLegal(plate, 56, &legal), A_Err_PARAMETER);
-    EXPECT_EQ(streams().AEGP_IsStreamLegal(plate, -1, &legal), A_Err_PARAMETER);
+    const auto legal = streams().AEGP_IsStreamLegal;
+    EXPECT_TRUE(got<A_Boolean>(legal, plate, stream::kOrientation)) << "the plate is 3D";
+    EXPECT_FALSE(got<A_Boolean>(legal, layer_at("Scene", 0), stream::kOrientation));
+    A_Boolean answer = 9;
+    EXPECT_EQ(legal(plate, 56, &answer), A_Err_PARAMETER);
+    EXPECT_EQ(legal(plate, -1, &answer), A_Err_PARAMETER);
 }
 
 TEST_F(Streams, AnEnabledExpressionMakesAStreamVary) {
     AEGP_StreamRefH opacity = open(layer_at("Inner", 1), stream::kOpacity);
-    A_Boolean varies = 9, enabled = 9;
-    AEGP_MemHandle text = reinterpret_cast<AEGP_MemHandle>(std::uintptr_t{1});
-    ASSERT_EQ(streams().AEGP_GetExpression(plugin_, opacity, &text), A_Err_NONE);
-    EXPECT_EQ(text, nullptr) << "no expression, no handle";
-    ASSERT_EQ(streams().AEGP_SetExpression(plugin_, opacity, "wiggle(1, 10)"), A_Err_NONE);
-    ASSERT_EQ(streams().AEGP_IsStreamTimevarying(opacity, &varies), A_Err_NONE);
-    EXPECT_TRUE(varies);
-    ASSERT_EQ(streams().AEGP_GetExpressionState(plugin_, opacity, &enabled), A_Err_NONE);
-    EXPECT_TRUE(enabled);
-    ASSERT_EQ(streams().AEGP_SetExpressionState(plugin_, opacity, 0), A_Err_NONE);
-    ASSERT_EQ(streams().AEGP_IsStreamTimevarying(opacity, &varies), A_Err_NONE);
-    EXPECT_FALSE(varies);
-    ASSERT_EQ(streams().AEGP_GetExpression(plugin_, opacity, &text), A_Err_NONE);
-    ASSERT_NE(text, nullptr);
-    void* data = nullptr;
-    ASSERT_EQ(memory().AEGP_LockMemHandle(text, &data), A_Err_NONE);
-    EXPECT_STREQ(static_cast<const char*>(data), "wiggle(1, 10)");
-    ASSERT_EQ(memory().AEGP_UnlockMemHandle(text), A_Err_NONE);
-    ASSERT_EQ(memory().AEGP_FreeMemHandle(text), A_Err_NONE);
+    const auto varies = [&] { return got<A_Boolean>(streams().AEGP_IsStreamTimevarying, opacity); };
+    const auto expression = [&](AEGP_StreamRefH s) {
+        AEGP_MemHandle text = reinterpret_cast<AEGP_MemHandle>(std::uintptr_t{1});
+        EXPECT_EQ(streams().AEGP_GetExpression(plugin_, s, &text), A_Err_NONE);
+        return text == nullptr ? std::string("(no handle)") : take_text(text);
+    };
+    EXPECT_EQ(expression(opacity), "(no handle)");
+    OK(streams().AEGP_SetExpression(plugin_, opacity, "wiggle(1, 10)"));
+    EXPECT_TRUE(varies());
+    EXPECT_TRUE(got<A_Boolean>(streams().AEGP_GetExpressionState, plugin_, opacity));
+    OK(streams().AEGP_SetExpressionState(plugin_, opacity, 0));
+    EXPECT_FALSE(varies());
+    EXPECT_EQ(expression(opacity), "wiggle(1, 10)");
 
     AEGP_StreamRefH marker = open(layer_at("Inner", 1), stream::kMarker);
-    ASSERT_EQ(streams().AEGP_GetExpression(plugin_, marker, &text), A_Err_NONE);
-    EXPECT_EQ(text, nullptr);
+    EXPECT_EQ(expression(marker), "(no handle)");
     EXPECT_EQ(streams().AEGP_SetExpression(plugin_, marker, "1"), A_Err_PARAMETER);
     EXPECT_EQ(streams().AEGP_SetExpression(plugin_, opacity, nullptr), A_Err_PARAMETER);
     EXPECT_EQ(stream_of(layer_at("Inner", 1), stream::kOpacity).expression, "wiggle(1, 10)");
@@ -135,91 +111,65 @@ TEST_F(Streams, AnEnabledExpressionMakesAStreamVary) {
 TEST_F(Streams, ValuesAreReadAtATimeAndSetOnAnotherStream) {
     AEGP_LayerH plate = layer_at("Inner", 1);
     AEGP_StreamRefH position = open(plate, stream::kPosition);
-    struct Case {
-        AEGP_LTimeMode mode;
-        A_Time time;
-        std::vector<double> value;
-    };
     // Position keys: 0 s at [0,0,0], 1.5 s at [100,50,0]; the plate's offset is 0.
-    const Case cases[] = {
+    const std::tuple<AEGP_LTimeMode, A_Time, Numbers> cases[] = {
         {0, {0, 1}, {0, 0, 0}},
         {1, {3, 4}, {50, 25, 0}},
         {0, {9, 1}, {100, 50, 0}},
     };
-    for (const Case& c : cases) {
-        AEGP_StreamValue2 value{};
-        ASSERT_EQ(streams().AEGP_GetNewStreamValue(plugin_, position, c.mode, &c.time, 1, &value),
-                  A_Err_NONE);
+    for (const auto& [mode, time, expected] : cases) {
+        AEGP_StreamValue2 value = value_at(position, mode, time);
         EXPECT_EQ(value.streamH, position);
-        EXPECT_EQ(numbers(value), c.value);
-        ASSERT_EQ(streams().AEGP_DisposeStreamValue(&value), A_Err_NONE);
+        EXPECT_EQ(numbers(value), expected);
+        OK(streams().AEGP_DisposeStreamValue(&value));
     }
     // The child shape layer has an offset of -1/6 s: composition time 0 is
     // layer time 1/6.
-    AEGP_LayerH child = layer_at("Inner", 2);
-    AEGP_StreamRefH childRotation = open(child, stream::kRotation);
-    AEGP_StreamValue2 held{};
-    const A_Time zero{0, 1};
-    ASSERT_EQ(streams().AEGP_GetNewStreamValue(plugin_, childRotation, 1, &zero, 1, &held),
-              A_Err_NONE);
-    EXPECT_EQ(numbers(held), (std::vector<double>{0}));
+    AEGP_StreamValue2 held = value_at(open(layer_at("Inner", 2), stream::kRotation), 1, {0, 1});
+    EXPECT_EQ(numbers(held), Numbers{0});
 
     // A value fits only a stream of its own shape, and only one without keyframes.
-    AEGP_StreamRefH scale = open(plate, stream::kScale);
-    EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, scale, &held), A_Err_PARAMETER);
+    EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, open(plate, stream::kScale), &held),
+              A_Err_PARAMETER);
     AEGP_StreamRefH opacity = open(plate, stream::kOpacity);
     EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, opacity, &held), A_Err_NONE);
     AEGP_StreamRefH rotation = open(layer_at("Scene", 0), stream::kRotation);
+    const A_Time zero{0, 1};
     ASSERT_EQ(keys().AEGP_InsertKeyframe(rotation, 0, &zero, nullptr), A_Err_PARAMETER);
-    AEGP_KeyframeIndex index = -1;
-    ASSERT_EQ(keys().AEGP_InsertKeyframe(rotation, 0, &zero, &index), A_Err_NONE);
+    made<AEGP_KeyframeIndex>(keys().AEGP_InsertKeyframe, rotation, 0, &zero);
     EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, rotation, &held), A_Err_PARAMETER);
-    ASSERT_EQ(streams().AEGP_DisposeStreamValue(&held), A_Err_NONE);
+    OK(streams().AEGP_DisposeStreamValue(&held));
     EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, opacity, &held), A_Err_STRUCT) << "disposed";
 
-    AEGP_StreamRefH text = open(layer_at("Inner", 0), stream::kSourceText);
-    AEGP_StreamValue2 words{};
-    const A_Time late{1, 12};
-    ASSERT_EQ(streams().AEGP_GetNewStreamValue(plugin_, text, 0, &late, 1, &words), A_Err_NONE);
+    AEGP_StreamValue2 words = value_at(open(layer_at("Inner", 0), stream::kSourceText), 0, {1, 12});
     EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, opacity, &words), A_Err_PARAMETER)
         << "text on numbers";
-    ASSERT_EQ(streams().AEGP_DisposeStreamValue(&words), A_Err_NONE);
+    OK(streams().AEGP_DisposeStreamValue(&words));
 }
 
 TEST_F(Streams, KeyframesOneByOne) {
     AEGP_LayerH target = layer_at("Scene", 4);  // the null, offset 0
     AEGP_StreamRefH scale = open(target, stream::kScale);
     const A_Time oneSecond{1, 1};
-    ASSERT_EQ(layers().AEGP_SetLayerOffset(target, &oneSecond), A_Err_NONE);
-    struct Insert {
-        A_Time compTime;
-        AEGP_KeyframeIndex expected;
-    };
-    const Insert inserts[] = {{{3, 1}, 0}, {{2, 1}, 0}, {{5, 2}, 1}, {{3, 1}, 2}};
-    for (const Insert& i : inserts) {
-        AEGP_KeyframeIndex index = -1;
-        ASSERT_EQ(keys().AEGP_InsertKeyframe(scale, AEGP_LTimeMode_CompTime, &i.compTime, &index),
-                  A_Err_NONE);
-        EXPECT_EQ(index, i.expected) << i.compTime.value << "/" << i.compTime.scale;
+    OK(layers().AEGP_SetLayerOffset(target, &oneSecond));
+    // Composition time, and the index the new keyframe gets.
+    const std::pair<A_Time, AEGP_KeyframeIndex> inserts[] = {
+        {{3, 1}, 0}, {{2, 1}, 0}, {{5, 2}, 1}, {{3, 1}, 2}};
+    for (const auto& [time, expected] : inserts) {
+        EXPECT_EQ(made<AEGP_KeyframeIndex>(keys().AEGP_InsertKeyframe, scale,
+                                           AEGP_LTimeMode_CompTime, &time),
+                  expected)
+            << time.value << "/" << time.scale;
     }
-    A_long count = 0;
-    ASSERT_EQ(keys().AEGP_GetStreamNumKFs(scale, &count), A_Err_NONE);
-    EXPECT_EQ(count, 3) << "inserting at a keyframe's time keeps that keyframe";
-    A_Time layerTime{}, compTime{};
-    ASSERT_EQ(keys().AEGP_GetKeyframeTime(scale, 1, 0, &layerTime), A_Err_NONE);
-    ASSERT_EQ(keys().AEGP_GetKeyframeTime(scale, 1, 1, &compTime), A_Err_NONE);
-    EXPECT_EQ(layerTime.value, 45);  // 1.5 s at 30 fps
+    EXPECT_EQ(got<A_long>(keys().AEGP_GetStreamNumKFs, scale), 3)
+        << "inserting at a keyframe's time keeps that keyframe";
+    EXPECT_EQ(got<A_Time>(keys().AEGP_GetKeyframeTime, scale, 1, 0).value, 45);  // 1.5 s, 30 fps
+    const A_Time compTime = got<A_Time>(keys().AEGP_GetKeyframeTime, scale, 1, 1);
     EXPECT_EQ(compTime.value, 75);
     EXPECT_EQ(compTime.scale, 30u);
 
-    // Flags: one bit per call; "none" names no bit.
-    struct Flag {
-        AEGP_KeyframeFlags flag;
-        A_Boolean on;
-        AEGP_KeyframeFlags after;
-        A_Err err;
-    };
-    const Flag flags[] = {
+    // Flags: one bit per call; "none" names no bit. Flag, on, flags after, error.
+    const std::tuple<AEGP_KeyframeFlags, A_Boolean, AEGP_KeyframeFlags, A_Err> flags[] = {
         {AEGP_KeyframeFlag_ROVING, 1, 0x10, A_Err_NONE},
         {AEGP_KeyframeFlag_TEMPORAL_CONTINUOUS, 1, 0x11, A_Err_NONE},
         {AEGP_KeyframeFlag_NONE, 1, 0x11, A_Err_NONE},
@@ -228,33 +178,29 @@ TEST_F(Streams, KeyframesOneByOne) {
         {0x03, 1, 0x01, A_Err_PARAMETER},
         {0x20, 1, 0x01, A_Err_PARAMETER},
     };
-    for (const Flag& f : flags) {
-        EXPECT_EQ(keys().AEGP_SetKeyframeFlag(scale, 1, f.flag, f.on), f.err) << f.flag;
-        AEGP_KeyframeFlags now = -1;
-        ASSERT_EQ(keys().AEGP_GetKeyframeFlags(scale, 1, &now), A_Err_NONE);
-        EXPECT_EQ(now, f.after) << f.flag << (f.on ? " on" : " off");
+    for (const auto& [flag, on, after, err] : flags) {
+        EXPECT_EQ(keys().AEGP_SetKeyframeFlag(scale, 1, flag, on), err) << flag;
+        EXPECT_EQ(got<AEGP_KeyframeFlags>(keys().AEGP_GetKeyframeFlags, scale, 1), after)
+            << flag << (on ? " on" : " off");
     }
 
     // Interpolation and ease per temporal dimension (scale has three).
-    ASSERT_EQ(
-        keys().AEGP_SetKeyframeInterpolation(scale, 1, AEGP_KeyInterp_HOLD, AEGP_KeyInterp_BEZIER),
-        A_Err_NONE);
+    OK(keys().AEGP_SetKeyframeInterpolation(scale, 1, AEGP_KeyInterp_HOLD, AEGP_KeyInterp_BEZIER));
     AEGP_KeyframeInterpolationType in = 0, out = 0;
-    ASSERT_EQ(keys().AEGP_GetKeyframeInterpolation(scale, 1, &in, &out), A_Err_NONE);
+    OK(keys().AEGP_GetKeyframeInterpolation(scale, 1, &in, &out));
     EXPECT_EQ(in, AEGP_KeyInterp_HOLD);
     EXPECT_EQ(out, AEGP_KeyInterp_BEZIER);
     EXPECT_EQ(keys().AEGP_SetKeyframeInterpolation(scale, 1, AEGP_KeyInterp_NONE, 1),
               A_Err_PARAMETER);
-    const AEGP_KeyframeEase slow{0.5, 80}, fast{4, 20};
-    ASSERT_EQ(keys().AEGP_SetKeyframeTemporalEase(scale, 1, 2, &slow, &fast), A_Err_NONE);
+    const AEGP_KeyframeEase slow{0.5, 80}, fast{4, 20}, bad{0, 0};
+    OK(keys().AEGP_SetKeyframeTemporalEase(scale, 1, 2, &slow, &fast));
     AEGP_KeyframeEase gotIn{}, gotOut{};
-    ASSERT_EQ(keys().AEGP_GetKeyframeTemporalEase(scale, 1, 2, &gotIn, &gotOut), A_Err_NONE);
+    OK(keys().AEGP_GetKeyframeTemporalEase(scale, 1, 2, &gotIn, &gotOut));
     EXPECT_EQ(gotIn.influenceF, 80);
     EXPECT_EQ(gotOut.speedF, 4);
-    ASSERT_EQ(keys().AEGP_GetKeyframeTemporalEase(scale, 1, 0, &gotIn, &gotOut), A_Err_NONE);
+    OK(keys().AEGP_GetKeyframeTemporalEase(scale, 1, 0, &gotIn, &gotOut));
     EXPECT_NEAR(gotIn.influenceF, 16.666666667, 1e-6) << "other dimensions keep the default";
     EXPECT_EQ(keys().AEGP_SetKeyframeTemporalEase(scale, 1, 3, &slow, &fast), A_Err_PARAMETER);
-    const AEGP_KeyframeEase bad{0, 0};
     EXPECT_EQ(keys().AEGP_SetKeyframeTemporalEase(scale, 1, 0, &bad, &fast), A_Err_PARAMETER);
     EXPECT_EQ(keys().AEGP_GetKeyframeFlags(scale, 3, nullptr), A_Err_PARAMETER);
 
@@ -266,66 +212,51 @@ TEST_F(Streams, KeyframesOneByOne) {
 }
 
 TEST_F(Streams, KeyframesCopiedInABatchArriveWhole) {
-    AEGP_LayerH plate = layer_at("Inner", 1);
-    AEGP_LayerH null = layer_at("Scene", 4);
-    AEGP_StreamRefH source = open(plate, stream::kPosition);
-    AEGP_StreamRefH target = open(null, stream::kPosition);
-    A_long count = 0;
-    ASSERT_EQ(keys().AEGP_GetStreamNumKFs(source, &count), A_Err_NONE);
+    AEGP_LayerH plate = layer_at("Inner", 1), null = layer_at("Scene", 4);
+    AEGP_StreamRefH source = open(plate, stream::kPosition), target = open(null, stream::kPosition);
+    const A_long count = got<A_long>(keys().AEGP_GetStreamNumKFs, source);
     ASSERT_EQ(count, 2);
-    AEGP_AddKeyframesInfoH batch = nullptr;
-    ASSERT_EQ(keys().AEGP_StartAddKeyframes(target, &batch), A_Err_NONE);
+    auto batch = made<AEGP_AddKeyframesInfoH>(keys().AEGP_StartAddKeyframes, target);
     for (A_long k = 0; k < count; ++k) {
-        A_Time t{};
-        ASSERT_EQ(keys().AEGP_GetKeyframeTime(source, k, 1, &t), A_Err_NONE);
-        A_long index = -1;
-        ASSERT_EQ(keys().AEGP_AddKeyframes(batch, 1, &t, &index), A_Err_NONE);
-        EXPECT_EQ(index, k);
+        const A_Time t = got<A_Time>(keys().AEGP_GetKeyframeTime, source, k, 1);
+        EXPECT_EQ(made<A_long>(keys().AEGP_AddKeyframes, batch, 1, &t), k);
         AEGP_StreamValue2 value{};
-        ASSERT_EQ(keys().AEGP_GetNewKeyframeValue(plugin_, source, k, &value), A_Err_NONE);
-        ASSERT_EQ(keys().AEGP_SetAddKeyframe(batch, k, &value), A_Err_NONE);
-        ASSERT_EQ(streams().AEGP_DisposeStreamValue(&value), A_Err_NONE);
+        OK(keys().AEGP_GetNewKeyframeValue(plugin_, source, k, &value));
+        OK(keys().AEGP_SetAddKeyframe(batch, k, &value));
+        OK(streams().AEGP_DisposeStreamValue(&value));
     }
-    EXPECT_TRUE(stream_of(null, stream::kPosition).keyframes.empty())
-        << "nothing until the batch ends";
-    ASSERT_EQ(keys().AEGP_EndAddKeyframes(1, batch), A_Err_NONE);
+    EXPECT_TRUE(stream_of(null, stream::kPosition).keyframes.empty()) << "nothing before the end";
+    OK(keys().AEGP_EndAddKeyframes(1, batch));
     for (A_long k = 0; k < count; ++k) {
         AEGP_KeyframeInterpolationType in = 0, out = 0;
-        ASSERT_EQ(keys().AEGP_GetKeyframeInterpolation(source, k, &in, &out), A_Err_NONE);
-        ASSERT_EQ(keys().AEGP_SetKeyframeInterpolation(target, k, in, out), A_Err_NONE);
-        AEGP_KeyframeFlags flags = 0;
-        ASSERT_EQ(keys().AEGP_GetKeyframeFlags(source, k, &flags), A_Err_NONE);
+        OK(keys().AEGP_GetKeyframeInterpolation(source, k, &in, &out));
+        OK(keys().AEGP_SetKeyframeInterpolation(target, k, in, out));
+        const auto flags = got<AEGP_KeyframeFlags>(keys().AEGP_GetKeyframeFlags, source, k);
         for (AEGP_KeyframeFlags bit = 1; bit <= 0x10; bit <<= 1)
-            ASSERT_EQ(keys().AEGP_SetKeyframeFlag(target, k, bit, (flags & bit) != 0), A_Err_NONE);
-        AEGP_KeyframeEase in_ease{}, out_ease{};
-        ASSERT_EQ(keys().AEGP_GetKeyframeTemporalEase(source, k, 0, &in_ease, &out_ease),
-                  A_Err_NONE);
-        ASSERT_EQ(keys().AEGP_SetKeyframeTemporalEase(target, k, 0, &in_ease, &out_ease),
-                  A_Err_NONE);
+            OK(keys().AEGP_SetKeyframeFlag(target, k, bit, (flags & bit) != 0));
+        AEGP_KeyframeEase inEase{}, outEase{};
+        OK(keys().AEGP_GetKeyframeTemporalEase(source, k, 0, &inEase, &outEase));
+        OK(keys().AEGP_SetKeyframeTemporalEase(target, k, 0, &inEase, &outEase));
         AEGP_StreamValue2 tin{}, tout{};
-        ASSERT_EQ(keys().AEGP_GetNewKeyframeSpatialTangents(plugin_, source, k, &tin, &tout),
-                  A_Err_NONE);
-        ASSERT_EQ(keys().AEGP_SetKeyframeSpatialTangents(target, k, &tin, &tout), A_Err_NONE);
-        ASSERT_EQ(streams().AEGP_DisposeStreamValue(&tin), A_Err_NONE);
-        ASSERT_EQ(streams().AEGP_DisposeStreamValue(&tout), A_Err_NONE);
+        OK(keys().AEGP_GetNewKeyframeSpatialTangents(plugin_, source, k, &tin, &tout));
+        OK(keys().AEGP_SetKeyframeSpatialTangents(target, k, &tin, &tout));
+        OK(streams().AEGP_DisposeStreamValue(&tin));
+        OK(streams().AEGP_DisposeStreamValue(&tout));
     }
     // The plate sits at offset 0 and the null too, so layer times agree.
     EXPECT_EQ(stream_of(null, stream::kPosition).keyframes,
               stream_of(plate, stream::kPosition).keyframes);
 
     // A batch ended without adding leaves the stream alone.
-    AEGP_StreamRefH opacity = open(null, stream::kOpacity);
-    ASSERT_EQ(keys().AEGP_StartAddKeyframes(opacity, &batch), A_Err_NONE);
+    batch =
+        made<AEGP_AddKeyframesInfoH>(keys().AEGP_StartAddKeyframes, open(null, stream::kOpacity));
     const A_Time t{1, 1};
-    A_long index = -1;
-    ASSERT_EQ(keys().AEGP_AddKeyframes(batch, 0, &t, &index), A_Err_NONE);
-    AEGP_StreamValue2 wrong{};
-    ASSERT_EQ(streams().AEGP_GetNewStreamValue(plugin_, source, 0, &t, 1, &wrong), A_Err_NONE);
-    EXPECT_EQ(keys().AEGP_SetAddKeyframe(batch, 0, &wrong), A_Err_PARAMETER)
-        << "3D value, 1D stream";
-    EXPECT_EQ(keys().AEGP_SetAddKeyframe(batch, 1, &wrong), A_Err_PARAMETER) << "no such batch key";
-    ASSERT_EQ(streams().AEGP_DisposeStreamValue(&wrong), A_Err_NONE);
-    ASSERT_EQ(keys().AEGP_EndAddKeyframes(0, batch), A_Err_NONE);
+    A_long index = made<A_long>(keys().AEGP_AddKeyframes, batch, 0, &t);
+    AEGP_StreamValue2 wrong = value_at(source, 0, t);
+    EXPECT_EQ(keys().AEGP_SetAddKeyframe(batch, 0, &wrong), A_Err_PARAMETER) << "3D on 1D";
+    EXPECT_EQ(keys().AEGP_SetAddKeyframe(batch, 1, &wrong), A_Err_PARAMETER) << "no such key";
+    OK(streams().AEGP_DisposeStreamValue(&wrong));
+    OK(keys().AEGP_EndAddKeyframes(0, batch));
     EXPECT_TRUE(stream_of(null, stream::kOpacity).keyframes.empty());
     EXPECT_EQ(keys().AEGP_AddKeyframes(batch, 0, &t, &index), A_Err_STRUCT) << "the batch is gone";
     EXPECT_EQ(keys().AEGP_StartAddKeyframes(open(null, stream::kMarker), &batch), A_Err_PARAMETER);
@@ -333,71 +264,47 @@ TEST_F(Streams, KeyframesCopiedInABatchArriveWhole) {
 
 TEST_F(Streams, EffectsAreAppliedReadAndSwitched) {
     AEGP_LayerH plate = layer_at("Inner", 1);
-    A_long count = 0;
-    ASSERT_EQ(effects().AEGP_GetLayerNumEffects(plate, &count), A_Err_NONE);
-    ASSERT_EQ(count, 3);
-    struct Case {
-        A_long index;
-        AEGP_InstalledEffectKey key;
-        AEGP_EffectFlags flags;
-        A_long params;
-    };
-    const Case cases[] = {
-        {0, 3, AEGP_EffectFlags_ACTIVE, 2}, {1, 2, 0, 8}, {2, 4, AEGP_EffectFlags_ACTIVE, 2}};
-    for (const Case& c : cases) {
-        AEGP_EffectRefH effect = nullptr;
-        ASSERT_EQ(effects().AEGP_GetLayerEffectByIndex(plugin_, plate, c.index, &effect),
-                  A_Err_NONE);
-        AEGP_InstalledEffectKey key = 0;
-        AEGP_EffectFlags flags = -1;
-        A_long params = 0;
-        EXPECT_EQ(effects().AEGP_GetInstalledKeyFromLayerEffect(effect, &key), A_Err_NONE);
-        EXPECT_EQ(effects().AEGP_GetEffectFlags(effect, &flags), A_Err_NONE);
-        EXPECT_EQ(streams().AEGP_GetEffectNumParamStreams(effect, &params), A_Err_NONE);
-        EXPECT_EQ(key, c.key) << c.index;
-        EXPECT_EQ(flags, c.flags) << c.index;
-        EXPECT_EQ(params, c.params) << c.index;
-        EXPECT_EQ(effects().AEGP_DisposeEffect(effect), A_Err_NONE);
+    ASSERT_EQ(got<A_long>(effects().AEGP_GetLayerNumEffects, plate), 3);
+    // Installed key, flags and parameter count of each effect on the plate.
+    const std::tuple<AEGP_InstalledEffectKey, AEGP_EffectFlags, A_long> cases[] = {
+        {3, AEGP_EffectFlags_ACTIVE, 2}, {2, 0, 8}, {4, AEGP_EffectFlags_ACTIVE, 2}};
+    for (A_long index = 0; index < 3; ++index) {
+        const auto& [key, flags, params] = cases[index];
+        auto e = made<AEGP_EffectRefH>(effects().AEGP_GetLayerEffectByIndex, plugin_, plate, index);
+        EXPECT_EQ(got<AEGP_InstalledEffectKey>(effects().AEGP_GetInstalledKeyFromLayerEffect, e),
+                  key);
+        EXPECT_EQ(got<AEGP_EffectFlags>(effects().AEGP_GetEffectFlags, e), flags) << index;
+        EXPECT_EQ(got<A_long>(streams().AEGP_GetEffectNumParamStreams, e), params) << index;
+        OK(effects().AEGP_DisposeEffect(e));
     }
 
     AEGP_LayerH null = layer_at("Scene", 4);
-    AEGP_EffectRefH applied = nullptr;
-    ASSERT_EQ(effects().AEGP_ApplyEffect(plugin_, null, 3, &applied), A_Err_NONE);
-    ASSERT_EQ(effects().AEGP_SetEffectFlags(applied, AEGP_EffectFlags_ACTIVE, 0), A_Err_NONE);
-    AEGP_EffectFlags flags = -1;
-    ASSERT_EQ(effects().AEGP_GetEffectFlags(applied, &flags), A_Err_NONE);
-    EXPECT_EQ(flags, 0);
-    ASSERT_EQ(effects().AEGP_SetEffectFlags(applied, 0, AEGP_EffectFlags_ACTIVE), A_Err_NONE);
-    ASSERT_EQ(effects().AEGP_GetEffectFlags(applied, &flags), A_Err_NONE);
-    EXPECT_EQ(flags, 0) << "outside the mask nothing changes";
+    auto applied = made<AEGP_EffectRefH>(effects().AEGP_ApplyEffect, plugin_, null, 3);
+    OK(effects().AEGP_SetEffectFlags(applied, AEGP_EffectFlags_ACTIVE, 0));
+    EXPECT_EQ(got<AEGP_EffectFlags>(effects().AEGP_GetEffectFlags, applied), 0);
+    OK(effects().AEGP_SetEffectFlags(applied, 0, AEGP_EffectFlags_ACTIVE));
+    EXPECT_EQ(got<AEGP_EffectFlags>(effects().AEGP_GetEffectFlags, applied), 0)
+        << "outside the mask nothing changes";
 
     // Parameter 0 carries no data; parameter 1 is the slider.
-    AEGP_StreamRefH own = nullptr, slider = nullptr;
-    ASSERT_EQ(streams().AEGP_GetNewEffectStreamByIndex(plugin_, applied, 0, &own), A_Err_NONE);
-    ASSERT_EQ(streams().AEGP_GetNewEffectStreamByIndex(plugin_, applied, 1, &slider), A_Err_NONE);
-    opened_.push_back(own);
-    opened_.push_back(slider);
-    AEGP_StreamType type = -1;
-    ASSERT_EQ(streams().AEGP_GetStreamType(own, &type), A_Err_NONE);
-    EXPECT_EQ(type, AEGP_StreamType_NO_DATA);
+    const auto param = streams().AEGP_GetNewEffectStreamByIndex;
+    AEGP_StreamRefH own = opened_.emplace_back(made<AEGP_StreamRefH>(param, plugin_, applied, 0));
+    AEGP_StreamRefH slider =
+        opened_.emplace_back(made<AEGP_StreamRefH>(param, plugin_, applied, 1));
+    EXPECT_EQ(got<AEGP_StreamType>(streams().AEGP_GetStreamType, own), AEGP_StreamType_NO_DATA);
     AEGP_StreamValue2 value{};
     const A_Time zero{0, 1};
     EXPECT_EQ(streams().AEGP_GetNewStreamValue(plugin_, own, 0, &zero, 1, &value), A_Err_PARAMETER);
     AEGP_StreamRefH extra = nullptr;
-    EXPECT_EQ(streams().AEGP_GetNewEffectStreamByIndex(plugin_, applied, 2, &extra),
-              A_Err_PARAMETER);
-    ASSERT_EQ(streams().AEGP_SetExpression(plugin_, slider, "time"), A_Err_NONE);
-    ASSERT_EQ(effects().AEGP_DisposeEffect(applied), A_Err_NONE);
-    ASSERT_EQ(effects().AEGP_GetLayerNumEffects(null, &count), A_Err_NONE);
-    EXPECT_EQ(count, 1) << "disposing a reference leaves the effect on its layer";
+    EXPECT_EQ(param(plugin_, applied, 2, &extra), A_Err_PARAMETER);
+    OK(streams().AEGP_SetExpression(plugin_, slider, "time"));
+    OK(effects().AEGP_DisposeEffect(applied));
+    EXPECT_EQ(got<A_long>(effects().AEGP_GetLayerNumEffects, null), 1)
+        << "disposing a reference leaves the effect on its layer";
 
-    struct Refused {
-        const char* what;
-        A_Err got;
-        A_Err expected;
-    };
     AEGP_EffectRefH none = nullptr;
-    const Refused refused[] = {
+    AEGP_EffectFlags flags = -1;
+    const std::tuple<const char*, A_Err, A_Err> refused[] = {
         {"unknown key", effects().AEGP_ApplyEffect(plugin_, null, 999, &none), A_Err_PARAMETER},
         {"camera", effects().AEGP_ApplyEffect(plugin_, layer_at("Scene", 2), 1, &none),
          A_Err_PARAMETER},
@@ -405,8 +312,55 @@ TEST_F(Streams, EffectsAreAppliedReadAndSwitched) {
          A_Err_PARAMETER},
         {"disposed reference", effects().AEGP_GetEffectFlags(applied, &flags), A_Err_STRUCT},
     };
-    for (const Refused& r : refused) EXPECT_EQ(r.got, r.expected) << r.what;
+    for (const auto& [what, err, expected] : refused) EXPECT_EQ(err, expected) << what;
     EXPECT_EQ(none, nullptr);
+}
+
+// AEGP_GetNewStreamValue before and after expressions: after them, a working
+// expression's value; a failing or switched-off one shows the stored value.
+constexpr const char* kScene = R"json({
+  "items": [{"type": "comp", "name": "Scene", "layers": [
+    {"type": "shape", "name": "Hero", "offset": 1, "streams": {
+      "Rotation": {"value": 30, "expression": "value + time * 10"},
+      "Opacity": {"value": 50, "expression": "thisComp.layer('Nobody').transform.opacity"},
+      "Position": {"value": [100, 200, 0], "expression": "[1, thisComp.layer('Probe').transform.xRotation]"},
+      "Scale": {"value": [100, 100, 100], "expression": "[1, 1, 1]", "expressionEnabled": false}}},
+    {"type": "shape", "name": "Probe", "streams": {"X Rotation": 9}}
+  ]}]
+})json";
+
+class ExpressionValues : public host_test::HostTest {};
+
+TEST_F(ExpressionValues, AfterExpressionsUnlessAskedForBefore) {
+    host().set_project(host::io::project_from_json(nlohmann::json::parse(kScene)));
+    struct Case {
+        AEGP_LayerStream which;
+        A_Boolean before;
+        std::vector<double> value;
+    };
+    const Case cases[] = {
+        {stream::kRotation, 1, {30}},          {stream::kRotation, 0, {50}},  // composition time 2
+        {stream::kOpacity, 0, {50}},  // the expression fails
+        {stream::kPosition, 1, {100, 200, 0}}, {stream::kPosition, 0, {1, 9, 0}},
+        {stream::kScale, 0, {100, 100, 100}},  // switched off
+    };
+    const AEGP_LayerH hero = layer_at("Scene", 0);
+    const AEGP_LayerH probe = layer_at("Scene", 1);
+    const A_Time two{2, 1};
+    for (const Case& c : cases) {
+        AEGP_StreamRefH stream = new_stream(hero, c.which), target = new_stream(probe, c.which);
+        AEGP_StreamValue2 value{};
+        OK(streams().AEGP_GetNewStreamValue(plugin_, stream, AEGP_LTimeMode_CompTime, &two,
+                                            c.before, &value));
+        // Read back through the model: the value set on the probe's stream.
+        OK(streams().AEGP_SetStreamValue(plugin_, target, &value));
+        EXPECT_EQ(model_comp("Scene").layers[1].streams.at(c.which).value, c.value)
+            << c.which << (c.before ? " before" : " after");
+        for (A_Err err :
+             {streams().AEGP_DisposeStreamValue(&value), streams().AEGP_DisposeStream(stream),
+              streams().AEGP_DisposeStream(target)})
+            EXPECT_EQ(err, A_Err_NONE);
+    }
 }
 
 }  // namespace

@@ -7,15 +7,10 @@
 
 namespace {
 
-using host_test::HostTest;
+using host_test::got;
 
-class Undo : public HostTest {
+class Undo : public host_test::BasicProjectTest {
 protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        load("basic.json");
-    }
-
     std::vector<std::string> history() {
         std::vector<std::string> names;
         for (const auto& entry : host().undo_history()) names.push_back(entry.name);
@@ -26,36 +21,27 @@ protected:
 TEST_F(Undo, HandlesWorkAgainWhenUndoBringsTheirObjectBack) {
     AEGP_LayerH pre = layer_at("Main", 0);
     AEGP_ItemH second = item_named("Second");
-    ASSERT_EQ(utility().AEGP_StartUndoGroup("Delete"), A_Err_NONE);
-    ASSERT_EQ(suite<AEGP_LayerSuite_v10>("AEGP Layer Suite", 10).AEGP_DeleteLayer(pre), A_Err_NONE);
-    ASSERT_EQ(items().AEGP_DeleteItem(second), A_Err_NONE);
-    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    OK(utility().AEGP_StartUndoGroup("Delete"));
+    OK(delete_layer(pre));
+    OK(items().AEGP_DeleteItem(second));
+    OK(utility().AEGP_EndUndoGroup());
     A_long index = -1;
     AEGP_ItemType type = 0;
     EXPECT_EQ(layers().AEGP_GetLayerIndex(pre, &index), A_Err_STRUCT);
     EXPECT_EQ(items3().AEGP_GetItemType(second, &type), A_Err_STRUCT);
     ASSERT_TRUE(host().undo());
-    EXPECT_EQ(layers().AEGP_GetLayerIndex(pre, &index), A_Err_NONE);
-    EXPECT_EQ(index, 0);
-    EXPECT_EQ(items3().AEGP_GetItemType(second, &type), A_Err_NONE);
-    EXPECT_EQ(type, AEGP_ItemType_COMP);
+    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, pre), 0);
+    EXPECT_EQ(got<AEGP_ItemType>(items3().AEGP_GetItemType, second), AEGP_ItemType_COMP);
 }
 
 TEST_F(Undo, ObjectsMadeInsideTheGroupStayStaleAfterUndo) {
-    ASSERT_EQ(utility().AEGP_StartUndoGroup("Null"), A_Err_NONE);
-    AEGP_LayerH null = nullptr;
-    const A_Time one{30, 30};
-    ASSERT_EQ(suite<AEGP_CompSuite_v25>("AEGP Comp Suite", 25)
-                  .AEGP_CreateNullInComp(host_test::wide(u"N"), comp_named("Main"), &one, &null),
-              A_Err_NONE);
-    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    OK(utility().AEGP_StartUndoGroup("Null"));
+    AEGP_LayerH null = make_null("Main", {30, 30}, u"N");
+    OK(utility().AEGP_EndUndoGroup());
     ASSERT_TRUE(host().undo());
     // A new object after the undo gets a fresh id, so the old handle does not
     // name it.
-    AEGP_LayerH another = nullptr;
-    ASSERT_EQ(suite<AEGP_CompSuite_v25>("AEGP Comp Suite", 25)
-                  .AEGP_CreateNullInComp(host_test::wide(u"M"), comp_named("Main"), &one, &another),
-              A_Err_NONE);
+    AEGP_LayerH another = make_null("Main", {30, 30}, u"M");
     A_long index = -1;
     EXPECT_EQ(layers().AEGP_GetLayerIndex(null, &index), A_Err_STRUCT);
     EXPECT_NE(another, null);
@@ -85,20 +71,20 @@ TEST_F(Undo, GroupsPairNestAndMakeOneEntryEach) {
 }
 
 TEST_F(Undo, AnOpenGroupIsCountedAndBlocksUndo) {
-    ASSERT_EQ(utility().AEGP_StartUndoGroup("A"), A_Err_NONE);
-    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
-    ASSERT_EQ(utility().AEGP_StartUndoGroup("B"), A_Err_NONE);
+    OK(utility().AEGP_StartUndoGroup("A"));
+    OK(utility().AEGP_EndUndoGroup());
+    OK(utility().AEGP_StartUndoGroup("B"));
     EXPECT_EQ(host().outstanding().openUndoGroups, 1);
     EXPECT_FALSE(host().outstanding().none());
     EXPECT_FALSE(host().undo());
-    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    OK(utility().AEGP_EndUndoGroup());
     EXPECT_TRUE(host().undo());
     EXPECT_EQ(history(), (std::vector<std::string>{"A"}));
 }
 
 TEST_F(Undo, LoadingAProjectStartsAFreshHistory) {
-    ASSERT_EQ(utility().AEGP_StartUndoGroup("A"), A_Err_NONE);
-    ASSERT_EQ(utility().AEGP_EndUndoGroup(), A_Err_NONE);
+    OK(utility().AEGP_StartUndoGroup("A"));
+    OK(utility().AEGP_EndUndoGroup());
     load("basic.json");
     EXPECT_TRUE(history().empty());
 }

@@ -51,23 +51,20 @@ protected:
 };
 
 TEST_F(CopyToComp, LandsAboveTheTopmostSelectedLayerOrAtTheTop) {
-    struct Case {
-        Names selected;
-        Names after;
-    };
-    const Case cases[] = {
+    const std::pair<Names, Names> cases[] = {
+        // selected, and the stack after
         {{}, {"Rich", "A", "B", "C", "PreLayer"}},
         {{"C"}, {"A", "B", "Rich", "C", "PreLayer"}},
         {{"PreLayer", "B"}, {"A", "Rich", "B", "C", "PreLayer"}},
         {{"A"}, {"Rich", "A", "B", "C", "PreLayer"}},
         {{"PreLayer"}, {"A", "B", "C", "Rich", "PreLayer"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [selected, after] : cases) {
         load(kProject);
-        select("Main", c.selected);
+        select("Main", selected);
         const auto selectionBefore = comp("Main").selection;
         value("app.project.item(3).layer(1).copyToComp(app.project.item(4))");
-        EXPECT_EQ(layer_names("Main"), c.after) << "selected: " << c.selected.size();
+        EXPECT_EQ(layer_names("Main"), after) << "selected: " << selected.size();
         EXPECT_EQ(comp("Main").selection, selectionBefore) << "the selection is left as it was";
     }
 }

@@ -102,48 +102,36 @@ TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
     struct Case {
         Actions actions;
         const char* value;  // show()'s result and the handlers' log
-        ClosedBy closedBy;
-        const char* closingControl;
+        const char* closingControl = "okButton";
+        ClosedBy closedBy = ClosedBy::Button;
     };
     const Case cases[] = {
         // The user walks away: closed as by the window's close button.
-        {{}, "2|", ClosedBy::WindowButton, ""},
-        {{"close"}, "2|", ClosedBy::WindowButton, ""},
+        {{}, "2|", "", ClosedBy::WindowButton},
+        {{"close"}, "2|", "", ClosedBy::WindowButton},
         // Enter and Escape press the default and cancel buttons.
-        {{"ok"}, "1|ok", ClosedBy::Button, "okButton"},
-        {{"cancel"}, "2|cancel", ClosedBy::Button, "cancelButton"},
-        {{"click okButton"}, "1|ok", ClosedBy::Button, "okButton"},
-        {{"click cancelButton"}, "2|cancel", ClosedBy::Button, "cancelButton"},
+        {{"ok"}, "1|ok"},
+        {{"cancel"}, "2|cancel", "cancelButton"},
+        {{"click okButton"}, "1|ok"},
+        {{"click cancelButton"}, "2|cancel", "cancelButton"},
         // Typing fires the events once the text changes; an unchanged text fires nothing.
-        {{"set nameInput Bob Smith ", "ok"},
-         "1|changing:Bob Smith ,change:Bob Smith ,ok",
-         ClosedBy::Button,
-         "okButton"},
-        {{"set nameInput", "ok"}, "1|ok", ClosedBy::Button, "okButton"},
+        {{"set nameInput Bob Smith ", "ok"}, "1|changing:Bob Smith ,change:Bob Smith ,ok"},
+        {{"set nameInput", "ok"}, "1|ok"},
         // Radiobuttons: choosing one clears its neighbours; clicking the
         // chosen one again still fires.
         {{"click optB", "expect optA value false", "expect optB value true",
           "expect lone value true", "click optB", "click optA", "expect optB value false", "ok"},
-         "1|large,large,small,ok",
-         ClosedBy::Button,
-         "okButton"},
+         "1|large,large,small,ok"},
         // Checkboxes toggle before their handler runs.
         {{"click check", "click check", "click check", "expect check value true", "ok"},
-         "1|check:true,check:false,check:true,ok",
-         ClosedBy::Button,
-         "okButton"},
+         "1|check:true,check:false,check:true,ok"},
         // Disabled controls and controls in hidden containers cannot be reached.
-        {{"click disabledBox", "expect disabledBox value false", "click secret", "ok"},
-         "1|ok",
-         ClosedBy::Button,
-         "okButton"},
+        {{"click disabledBox", "expect disabledBox value false", "click secret", "ok"}, "1|ok"},
         // Comments and blank lines are skipped.
-        {{"# nothing to do", "", "   ", "ok"}, "1|ok", ClosedBy::Button, "okButton"},
+        {{"# nothing to do", "", "   ", "ok"}, "1|ok"},
         {{"expect nameInput preferredSize {\"width\":250,\"height\":-1}",
           "expect nameLabel text Name", "expect sizes enabled true", "ok"},
-         "1|ok",
-         ClosedBy::Button,
-         "okButton"},
+         "1|ok"},
     };
     for (const Case& c : cases) {
         dialogs.clear();
@@ -155,12 +143,8 @@ TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
 }
 
 TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
-    struct Case {
-        Actions actions;
-        const char* error;
-        std::size_t left;  // actions not consumed
-    };
-    const Case cases[] = {
+    // The actions, the error, and how many actions were not consumed.
+    const std::tuple<Actions, const char*, std::size_t> cases[] = {
         {{"click nobody", "ok"}, "Error: no control named nobody (line 40)", 1},
         {{"click"}, "Error: no control named  (line 40)", 0},
         {{"set optA words"}, "Error: set: optA is a radiobutton, not an edittext (line 40)", 0},
@@ -172,87 +156,82 @@ TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
          "Error: expect: nameInput.text is \"x\", not \"y\" (line 40)",
          1},
     };
-    for (const Case& c : cases) {
+    for (const auto& [actions, expected, left] : cases) {
         dialogs.clear();
-        user = c.actions;
-        EXPECT_EQ(error(kDialog), c.error);
-        EXPECT_EQ(user.size(), c.left) << c.error;
+        user = actions;
+        EXPECT_EQ(error(kDialog), expected);
+        EXPECT_EQ(user.size(), left) << expected;
         EXPECT_TRUE(dialogs.empty()) << "a dialog that failed is not recorded";
     }
 }
 
 TEST_F(Dialog, DefaultAndCancelButtonsFollowTheToolkitsRules) {
+    // Every script starts with a dialog `w` and ends by showing it.
     struct Case {
         const char* script;
         Actions actions;
         const char* value;
-        ClosedBy closedBy;
+        ClosedBy closedBy = ClosedBy::Button;
     };
     const Case cases[] = {
         // A handler that closes decides the result.
-        {"var w = new Window('dialog'); var b = w.add('button', undefined, 'OK');\n"
-         "b.onClick = function () { w.close(7); }; w.show()",
+        {"var b = w.add('button', undefined, 'OK'); b.onClick = function () { w.close(7); };",
          {"ok"},
-         "7",
-         ClosedBy::Button},
+         "7"},
         // close() without a value from the default button gives 1.
-        {"var w = new Window('dialog'); var b = w.add('button', undefined, 'Ok', {name: "
-         "'buttonOK'});\n"
-         "b.onClick = function () { w.close(); }; w.show()",
+        {"var b = w.add('button', undefined, 'Ok', {name: 'buttonOK'});\n"
+         "b.onClick = function () { w.close(); };",
          {"click buttonOK"},
-         "1",
-         ClosedBy::Button},
+         "1"},
         // A handler that does not close: the default button still closes.
-        {"var w = new Window('dialog'); var b = w.add('button', undefined, 'Go', {name: 'ok'});\n"
-         "var n = 0; b.onClick = function () { n++; }; w.show() + ':' + n",
+        {"var b = w.add('button', undefined, 'Go', {name: 'ok'});\n"
+         "var n = 0; b.onClick = function () { n++; }; var after = function () { return ':' + n; "
+         "};",
          {"ok"},
-         "1:1",
-         ClosedBy::Button},
+         "1:1"},
         // Other buttons close only when their handler does, with 2 by default.
-        {"var w = new Window('dialog'); var b = w.add('button', undefined, 'Apply', {name: "
-         "'apply'});\n"
-         "var n = 0; b.onClick = function () { n++; if (n == 2) w.close(); }; w.show() + ':' + n",
+        {"var b = w.add('button', undefined, 'Apply', {name: 'apply'}); var n = 0;\n"
+         "b.onClick = function () { n++; if (n == 2) w.close(); };\n"
+         "var after = function () { return ':' + n; };",
          {"click apply", "click apply", "click apply"},
-         "2:2",
-         ClosedBy::Button},
+         "2:2"},
         // The window's defaultElement wins over names.
-        {"var w = new Window('dialog'); w.add('button', undefined, 'OK');\n"
+        {"w.add('button', undefined, 'OK');\n"
          "var go = w.add('button', undefined, 'Go', {name: 'go'}); w.defaultElement = go;\n"
-         "var hit = ''; go.onClick = function () { hit = 'go'; }; w.show() + hit",
+         "var hit = ''; go.onClick = function () { hit = 'go'; };\n"
+         "var after = function () { return hit; };",
          {"ok"},
-         "1go",
-         ClosedBy::Button},
+         "1go"},
         // Escape without a cancel button closes as the window button does.
-        {"var w = new Window('dialog'); w.add('button', undefined, 'OK'); w.show()",
-         {"cancel"},
-         "2",
-         ClosedBy::WindowButton},
+        {"w.add('button', undefined, 'OK');", {"cancel"}, "2", ClosedBy::WindowButton},
         // onClose may refuse the window button.
-        {"var w = new Window('dialog'); w.add('button', undefined, 'Cancel');\n"
-         "var asked = 0; w.onClose = function () { asked++; return false; }; w.show() + ':' + "
-         "asked",
+        {"w.add('button', undefined, 'Cancel');\n"
+         "var asked = 0; w.onClose = function () { asked++; return false; };\n"
+         "var after = function () { return ':' + asked; };",
          {"close", "cancel"},
-         "2:1",
-         ClosedBy::Button},
+         "2:1"},
         // close() outside a click: closed by the script.
-        {"var w = new Window('dialog'); w.onShow = function () { w.close(3); }; w.show()",
-         {"ok"},
-         "3",
-         ClosedBy::Script},
-        // Palettes and windows are shown the same way here.
-        {"var w = new Window('palette', 'Tools'); w.add('button', undefined, 'OK'); w.show()",
-         {"ok"},
-         "1",
-         ClosedBy::Button},
+        {"w.onShow = function () { w.close(3); };", {"ok"}, "3", ClosedBy::Script},
     };
     for (const Case& c : cases) {
         dialogs.clear();
         user = c.actions;
-        EXPECT_EQ(value(c.script), c.value) << c.script;
-        ASSERT_EQ(dialogs.size(), 1u) << c.script;
-        EXPECT_EQ(dialogs[0].closedBy, c.closedBy) << c.script;
-        EXPECT_EQ(std::to_string(dialogs[0].result), std::string(c.value).substr(0, 1)) << c.script;
+        const std::string script = std::string("var w = new Window('dialog'); var after;\n") +
+                                   c.script + "\nw.show() + (after ? after() : '')";
+        EXPECT_EQ(value(script), c.value) << script;
+        ASSERT_EQ(dialogs.size(), 1u) << script;
+        EXPECT_EQ(dialogs[0].closedBy, c.closedBy) << script;
+        EXPECT_EQ(std::to_string(dialogs[0].result), std::string(c.value).substr(0, 1)) << script;
     }
+    // Palettes are shown the same way here.
+    dialogs.clear();
+    user = {"ok"};
+    EXPECT_EQ(value("var w = new Window('palette', 'Tools'); w.add('button', undefined, 'OK');\n"
+                    "w.show()"),
+              "1");
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].closedBy, ClosedBy::Button);
+    EXPECT_EQ(dialogs[0].result, 1);
     user = {"ok"};
     EXPECT_EQ(error("var w = new Window('dialog'); w.add('button', undefined, 'Go'); w.show()"),
               "Error: ok: the dialog has no default button (line 1)");
@@ -314,11 +293,7 @@ TEST_F(Dialog, ControlsCanBeMadeAndFoundInTheToolkitsOtherWays) {
 }
 
 TEST_F(Dialog, MisusedToolkitCallsAreScriptErrors) {
-    struct Case {
-        const char* source;
-        const char* error;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"new Window('sheet')", "Error: Window(): unknown window type sheet (line 1)"},
         {"new Window('dialog').add('slider')",
          "Error: add(): unknown control type slider (line 1)"},
@@ -329,7 +304,7 @@ TEST_F(Dialog, MisusedToolkitCallsAreScriptErrors) {
         {"var w = new Window('dialog'); w.onShow = function () { w.show(); }; w.show()",
          "Error: show(): the window is already shown (line 1)"},
     };
-    for (const Case& c : cases) EXPECT_EQ(error(c.source), c.error) << c.source;
+    for (const auto& [source, expected] : cases) EXPECT_EQ(error(source), expected) << source;
 }
 
 }  // namespace

@@ -7,11 +7,8 @@ namespace script_test {
 namespace {
 
 TEST(RenameInExpression, OnlyWholeQuotedNamesChange) {
-    struct Case {
-        const char* expression;
-        const char* fixed;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
+        // expression, fixed
         {R"(thisComp.layer("Old").transform.position)",
          R"(thisComp.layer("New").transform.position)"},
         {R"(layer('Old'))", R"(layer('New'))"},
@@ -42,19 +39,13 @@ layer("New"))"},
         {R"(layer("Old)", R"(layer("Old)"},
         {"", ""},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(host::model::rename_in_expression(c.expression, "Old", "New"), c.fixed)
-            << c.expression;
+    for (const auto& [expression, fixed] : cases)
+        EXPECT_EQ(host::model::rename_in_expression(expression, "Old", "New"), fixed) << expression;
 }
 
 TEST(RenameInExpression, NewNamesAreWrittenAsValidLiterals) {
-    struct Case {
-        const char* oldName;
-        const char* newName;
-        const char* expression;
-        const char* fixed;
-    };
-    const Case cases[] = {
+    // Old name, new name, expression, fixed.
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {"A", R"(Say "hi")", R"(layer("A"))", R"(layer("Say \"hi\""))"},
         {"A", "It's", R"(layer('A'))", R"(layer('It\'s'))"},
         {"A", R"(back\slash)", R"(layer("A"))", R"(layer("back\\slash"))"},
@@ -65,9 +56,8 @@ TEST(RenameInExpression, NewNamesAreWrittenAsValidLiterals) {
         {"\xC3\xA9", "B", R"(layer("\u00e9"))", R"(layer("B"))"},
         {"\xF0\x9F\x98\x80", "B", R"(layer("\ud83d\ude00"))", R"(layer("B"))"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(host::model::rename_in_expression(c.expression, c.oldName, c.newName), c.fixed)
-            << c.expression;
+    for (const auto& [from, to, expression, fixed] : cases)
+        EXPECT_EQ(host::model::rename_in_expression(expression, from, to), fixed) << expression;
 }
 
 constexpr const char* kProject = R"json({

@@ -114,41 +114,27 @@ TEST_F(AppSettings, ScriptsSaveAndReadSettingsAcrossRuns) {
     SettingsStore nextSession(dir.path());
     EXPECT_EQ(nextSession.get(PrefType::MachineSpecific, "fernhollow.outfold", "settingKeepInComp"),
               "true");
-    struct Case {
-        const char* source;
-        const char* value;
-    };
-    const Case cases[] = {
-        {"app.settings.haveSetting('fernhollow.outfold', 'settingPrefixInput', "
-         "PREFType.PREF_Type_MACHINE_SPECIFIC)",
-         "true"},
-        {"app.settings.getSetting('fernhollow.outfold', 'settingPrefixInput', "
-         "PREFType.PREF_Type_MACHINE_SPECIFIC)",
-         "x_"},
-        {"typeof app.settings.getSetting('fernhollow.outfold', 'settingKeepInComp', "
-         "PREFType.PREF_Type_MACHINE_SPECIFIC)",
-         "string"},
+    // Each case runs after these shorthands.
+    const std::string shorthands =
+        "var s = app.settings, S = 'fernhollow.outfold', M = PREFType.PREF_Type_MACHINE_SPECIFIC; ";
+    const std::pair<const char*, const char*> cases[] = {
+        {"s.haveSetting(S, 'settingPrefixInput', M)", "true"},
+        {"s.getSetting(S, 'settingPrefixInput', M)", "x_"},
+        {"typeof s.getSetting(S, 'settingKeepInComp', M)", "string"},
         // Another preference type is another file.
-        {"app.settings.haveSetting('fernhollow.outfold', 'settingPrefixInput', "
-         "PREFType.PREF_Type_MACHINE_INDEPENDENT)",
-         "false"},
+        {"s.haveSetting(S, 'settingPrefixInput', PREFType.PREF_Type_MACHINE_INDEPENDENT)", "false"},
         // Left out, the type is the machine-specific one.
-        {"app.settings.getSetting('fernhollow.outfold', 'settingPrefixInput')", "x_"},
-        {"app.settings.haveSetting('fernhollow.outfold', 'never', "
-         "PREFType.PREF_Type_MACHINE_SPECIFIC)",
-         "false"},
-        {"PREFType.PREF_Type_MACHINE_SPECIFIC === PREFType.PREF_Type_MACHINE_INDEPENDENT", "false"},
+        {"s.getSetting(S, 'settingPrefixInput')", "x_"},
+        {"s.haveSetting(S, 'never', M)", "false"},
+        {"M === PREFType.PREF_Type_MACHINE_INDEPENDENT", "false"},
         {"Object.keys(PREFType).length", "7"},
     };
-    for (const Case& c : cases) EXPECT_EQ(value(c.source), c.value) << c.source;
+    for (const auto& [source, expected] : cases)
+        EXPECT_EQ(value(shorthands + source), expected) << source;
 }
 
 TEST_F(AppSettings, MisuseIsAScriptError) {
-    struct Case {
-        const char* source;
-        const char* error;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"app.settings.getSetting('s', 'missing', PREFType.PREF_Type_MACHINE_SPECIFIC)",
          "Error: getSetting(): there is no setting \"missing\" in \"s\" (line 1)"},
         {"app.settings.haveSetting(5, 'k', PREFType.PREF_Type_MACHINE_SPECIFIC)",
@@ -160,7 +146,7 @@ TEST_F(AppSettings, MisuseIsAScriptError) {
         {"app.settings.haveSetting('s', 'k', 'PREF_Type_MACHINE_SPECIFIC')",
          "TypeError: haveSetting(): the preference type must be a number (line 1)"},
     };
-    for (const Case& c : cases) EXPECT_EQ(error(c.source), c.error) << c.source;
+    for (const auto& [source, expected] : cases) EXPECT_EQ(error(source), expected) << source;
 }
 
 TEST_F(AppSettings, AFailedSaveCanBeCaughtByTheScript) {

@@ -52,10 +52,11 @@ Outcome run_command(const std::string& command) {
 class OutfoldHost : public ::testing::Test {
 protected:
     // Each run with settings of its own, so the dialog always starts the same.
-    Outcome run(const Args& args) {
+    Outcome run(const std::filesystem::path& project, const Args& args) {
         const outfold_test::TempDir settings("outfold-host-settings");
-        std::string command =
-            quoted(OUTFOLD_HOST_PROGRAM) + " --settings " + quoted(settings.path().string());
+        std::string command = quoted(OUTFOLD_HOST_PROGRAM) + " --settings " +
+                              quoted(settings.path().string()) + " --project " +
+                              quoted(project.string());
         for (const std::string& arg : args) command += " " + quoted(arg);
         return run_command(command);
     }
@@ -65,75 +66,55 @@ protected:
 };
 
 TEST_F(OutfoldHost, FailuresNameTheProblemAndExitNonZero) {
-    {
-        std::ofstream broken(file("broken.json"));
-        broken << "{\"name\": \"Broken\", \"items\": [";
-    }
+    std::ofstream(file("broken.json")) << "{\"name\": \"Broken\", \"items\": [";
     struct Case {
-        const char* what;
+        std::filesystem::path project;
         Args args;
         int status;
         std::vector<std::string> said;
     };
     const Case cases[] = {
-        {"a dialog action naming no control",
-         {"--project", kDemo.string(), "select", "Main", "Intro", "user", "click prependCheckbox",
-          "outfold"},
+        {kDemo,
+         {"select", "Main", "Intro", "user", "click prependCheckbox", "outfold"},
          1,
          {"no control named prependCheckbox", "(line ", "result: A_Err_GENERIC (1)"}},
-        {"a malformed project file",
-         {"--project", file("broken.json").string(), "show"},
-         2,
-         {"broken.json"}},
-        {"a missing layer",
-         {"--project", kDemo.string(), "select", "Main", "Outro"},
-         2,
-         {"no layer Outro in Main"}},
-        {"a missing composition",
-         {"--project", kDemo.string(), "select", "Mian", "Intro"},
-         2,
-         {"no composition named Mian"}},
-        {"a missing project file",
-         {"--project", file("none.json").string(), "show"},
-         2,
-         {"none.json"}},
-        {"a run that works",
-         {"--project", kDemo.string(), "select", "Main", "Intro", "user", "ok", "outfold"},
+        {file("broken.json"), {"show"}, 2, {"broken.json"}},
+        {kDemo, {"select", "Main", "Outro"}, 2, {"no layer Outro in Main"}},
+        {kDemo, {"select", "Mian", "Intro"}, 2, {"no composition named Mian"}},
+        {file("none.json"), {"show"}, 2, {"none.json"}},
+        {kDemo,
+         {"select", "Main", "Intro", "user", "ok", "outfold"},
          0,
          {"result: A_Err_NONE (0)"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Outcome result = run(c.args);
+        const Outcome result = run(c.project, c.args);
         EXPECT_EQ(result.status, c.status) << result.output;
         for (const std::string& text : c.said)
-            EXPECT_NE(result.output.find(text), std::string::npos)
-                << "missing \"" << text << "\" in\n"
-                << result.output;
+            EXPECT_NE(result.output.find(text), std::string::npos) << text << " in\n"
+                                                                   << result.output;
     }
 }
 
 TEST_F(OutfoldHost, ScriptsListsEveryScriptInOrderWithItsOutcome) {
-    const Outcome result = run({"--project", kDemo.string(), "--scripts", "select", "Main", "Intro",
-                                "user", "set prefixInput Hero", "user", "ok", "outfold"});
+    const Outcome result = run(kDemo, {"--scripts", "select", "Main", "Intro", "user",
+                                       "set prefixInput Hero", "user", "ok", "outfold"});
     ASSERT_EQ(result.status, 0) << result.output;
-    // The dialog, then the copy; each followed by how it ended.
-    const std::regex header(R"(^script (\d+):$)");
-    const std::regex outcome(R"(^  -> (ok.*|error: .*)$)");
+    // The dialog, then the copy; each header numbered in turn and followed by how it ended.
+    const std::regex entry(R"(^script (\d+):$|^  -> (ok.*|error: .*)$)");
     std::istringstream lines(result.output);
-    std::vector<int> numbers;
-    int outcomes = 0;
+    std::vector<std::string> seen;  // "1", "->", "2", "->", ...
     std::string dialogOutcome;
     for (std::string line; std::getline(lines, line);) {
         std::smatch match;
-        if (std::regex_match(line, match, header)) numbers.push_back(std::stoi(match[1]));
-        if (std::regex_match(line, match, outcome)) {
-            if (++outcomes == 1) dialogOutcome = match[1];
-        }
+        if (!std::regex_match(line, match, entry)) continue;
+        seen.push_back(match[1].matched ? std::string(match[1]) : "->");
+        if (seen.size() == 2) dialogOutcome = match[2];
     }
-    ASSERT_GE(numbers.size(), 2u) << result.output;
-    for (std::size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], int(i) + 1);
-    EXPECT_EQ(outcomes, int(numbers.size()));
+    ASSERT_GE(seen.size(), 4u) << result.output;
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        EXPECT_EQ(seen[i], i % 2 ? "->" : std::to_string(i / 2 + 1)) << result.output;
+    EXPECT_EQ(seen.size() % 2, 0u);
     EXPECT_NE(dialogOutcome.find("\"Hero\""), std::string::npos) << dialogOutcome;
     EXPECT_NE(result.output.find("  | "), std::string::npos) << "the scripts' text";
 }
@@ -141,24 +122,15 @@ TEST_F(OutfoldHost, ScriptsListsEveryScriptInOrderWithItsOutcome) {
 // Rows of the picture, by composition and state, as the picture lists them.
 using Rows = std::map<std::string, std::vector<std::string>>;
 
-std::string unescape(std::string text) {
-    const std::pair<const char*, const char*> entities[] = {
-        {"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}};
-    for (const auto& [entity, character] : entities)
-        for (std::size_t at; (at = text.find(entity)) != std::string::npos;)
-            text.replace(at, std::string(entity).size(), character);
-    return text;
-}
-
 Rows rows_of_picture(const std::string& svg) {
     Rows rows;
     const std::regex row(
         R"re(<g class="layer" data-comp="([^"]*)" data-state="(before|after)" data-index="(\d+)" data-name="([^"]*)")re");
     for (auto it = std::sregex_iterator(svg.begin(), svg.end(), row); it != std::sregex_iterator();
          ++it) {
-        auto& names = rows[unescape((*it)[1]) + "/" + std::string((*it)[2])];
+        auto& names = rows[std::string((*it)[1]) + "/" + std::string((*it)[2])];
         EXPECT_EQ(std::stoul((*it)[3]), names.size() + 1) << "rows out of stack order";
-        names.push_back(unescape((*it)[4]));
+        names.push_back((*it)[4]);
     }
     return rows;
 }
@@ -169,18 +141,6 @@ std::vector<std::string> layer_names(const model::Project& project, const std::s
         for (const model::Layer& layer : item->comp->layers)
             names.push_back(model::shown_name(project, layer));
     return names;
-}
-
-std::pair<int, int> png_size(const std::filesystem::path& png) {
-    std::ifstream in(png, std::ios::binary);
-    std::array<unsigned char, 24> head{};
-    in.read(reinterpret_cast<char*>(head.data()), head.size());
-    const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (!in || !std::equal(std::begin(signature), std::end(signature), head.begin())) return {0, 0};
-    auto be32 = [&](int at) {
-        return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3];
-    };
-    return {be32(16), be32(20)};
 }
 
 TEST_F(OutfoldHost, TimelineDrawsTheTouchedCompositionsBeforeAndAfter) {
@@ -202,14 +162,13 @@ TEST_F(OutfoldHost, TimelineDrawsTheTouchedCompositionsBeforeAndAfter) {
     const model::Project before = host::io::load_project_file(kDemo);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Args args = {"--project",  kDemo.string(),
-                     "--timeline", file("t.svg").string(),
+        Args args = {"--timeline", file("t.svg").string(),
                      "--save",     file("after.json").string(),
                      "select",     "Main",
                      "Intro"};
         args.insert(args.end(), c.user.begin(), c.user.end());
         args.push_back("outfold");
-        const Outcome result = run(args);
+        const Outcome result = run(kDemo, args);
         ASSERT_EQ(result.status, 0) << result.output;
         std::ifstream in(file("t.svg"));
         const std::string svg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -225,15 +184,13 @@ TEST_F(OutfoldHost, TimelineDrawsTheTouchedCompositionsBeforeAndAfter) {
         }
         EXPECT_EQ(panels, c.panels);
 
-        // A real renderer draws it, at the size the picture gives.
+        EXPECT_TRUE(std::regex_search(svg, std::regex(R"re(width="\d+" height="\d+")re")))
+            << "the picture gives its size";
+        // A real renderer accepts it without a word.
         const Outcome render = run_command("rsvg-convert " + quoted(file("t.svg").string()) +
                                            " -o " + quoted(file("t.png").string()));
         EXPECT_EQ(render.status, 0) << render.output;
         EXPECT_EQ(render.output, "") << "the renderer complained";
-        std::smatch size;
-        ASSERT_TRUE(
-            std::regex_search(svg, size, std::regex(R"re(width="(\d+)" height="(\d+)")re")));
-        EXPECT_EQ(png_size(file("t.png")), std::make_pair(std::stoi(size[1]), std::stoi(size[2])));
     }
 }
 

@@ -3,31 +3,22 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "host.h"
 
 namespace {
 
 class DebugCaptureTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        settings_ = std::filesystem::current_path() / (std::string("debug_") + test->name());
-        std::filesystem::create_directories(settings_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(settings_, ignored);
-    }
     host::HostOptions options() const {
         host::HostOptions o;
-        o.settingsDir = settings_;
+        o.settingsDir = settings_.path();
         return o;
     }
-    std::filesystem::path settings_;
+    outfold_test::TempDir settings_{"debug"};
 };
 
 TEST_F(DebugCaptureTest, RecordsEachLineIntoTheActiveHostAsWritten) {

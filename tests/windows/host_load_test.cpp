@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "host.h"
 #include "windows/expected_module.h"
 #include "windows/pe_image.h"
@@ -18,6 +19,7 @@
 namespace {
 
 const std::filesystem::path kModule = OUTFOLD_MODULE_PATH;
+using Bytes = std::vector<std::uint8_t>;
 
 std::vector<std::uint8_t> read_file(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -32,22 +34,13 @@ void write_file(const std::filesystem::path& file, const std::vector<std::uint8_
 // A folder of its own for one test's files and settings, removed afterwards.
 class HostLoadTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = std::filesystem::current_path() / (std::string("host_load_") + test->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_ / "settings");
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
     host::HostOptions options() const {
         host::HostOptions o;
-        o.settingsDir = folder_ / "settings";
+        o.settingsDir = dir_.path();
         return o;
     }
-    std::filesystem::path folder_;
+    outfold_test::TempDir dir_{"host-load"};
+    const std::filesystem::path folder_ = dir_.path();
 };
 
 // The property list as it sits in the file.
@@ -75,12 +68,12 @@ TEST_F(HostLoadTest, LoadsTheModuleAndInsertsItsCommandAtTheBottomOfTheLayerMenu
 // host must still accept it.
 struct Patch {
     const char* what;
-    std::function<void(std::vector<std::uint8_t>& bytes, const pe::Resource& list)> apply;
+    std::function<void(Bytes& bytes, const pe::Resource& list)> apply;
     A_Err expected;
 };
 
-void replace_in_list(std::vector<std::uint8_t>& bytes, const pe::Resource& list,
-                     const std::string& from, const std::string& to) {
+void replace_in_list(Bytes& bytes, const pe::Resource& list, const std::string& from,
+                     const std::string& to) {
     auto begin = bytes.begin() + list.fileOffset;
     auto end = begin + std::ptrdiff_t(list.bytes.size());
     auto at = std::search(begin, end, from.begin(), from.end());
@@ -89,24 +82,24 @@ void replace_in_list(std::vector<std::uint8_t>& bytes, const pe::Resource& list,
 }
 
 const Patch kPatches[] = {
-    {"an unchanged copy", [](std::vector<std::uint8_t>&, const pe::Resource&) {}, A_Err_NONE},
+    {"an unchanged copy", [](Bytes&, const pe::Resource&) {}, A_Err_NONE},
     {"the property list names an entry point the module lacks",
-     [](std::vector<std::uint8_t>& bytes, const pe::Resource& list) {
+     [](Bytes& bytes, const pe::Resource& list) {
          replace_in_list(bytes, list, "EntryPointFunc", "EntryPointFunX");
      },
      A_Err_STRUCT},
     {"the resource type is not PIPL",
-     [](std::vector<std::uint8_t>& bytes, const pe::Resource& list) {
+     [](Bytes& bytes, const pe::Resource& list) {
          bytes[list.type.nameOffset + 6] = 'X';  // "PIPL" -> "PIPX", UTF-16
      },
      A_Err_STRUCT},
     {"the property count ends the list before the entry-point property",
-     [](std::vector<std::uint8_t>& bytes, const pe::Resource& list) {
+     [](Bytes& bytes, const pe::Resource& list) {
          bytes[list.fileOffset + 6] = 4;  // the count: 5 properties, 4 claimed
      },
      A_Err_STRUCT},
     {"a property's data runs past the end of the list",
-     [](std::vector<std::uint8_t>& bytes, const pe::Resource& list) {
+     [](Bytes& bytes, const pe::Resource& list) {
          // The 'name' property (the second) starts at 10 + 20; its data
          // length at 12 into it: 4096 bytes instead of 8.
          bytes[list.fileOffset + 30 + 12] = 0x00;
@@ -114,7 +107,7 @@ const Patch kPatches[] = {
      },
      A_Err_STRUCT},
     {"the x64 entry-point property is missing",
-     [](std::vector<std::uint8_t>& bytes, const pe::Resource& list) {
+     [](Bytes& bytes, const pe::Resource& list) {
          replace_in_list(bytes, list, "4668", "4669");  // key '8664' stored little-endian
      },
      A_Err_STRUCT},
@@ -147,19 +140,13 @@ TEST_F(HostLoadTest, RefusesAMissingFileAndAFileThatIsNoModule) {
     const std::filesystem::path text = folder_ / "notes.aex";
     write_file(text, std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', ' ', 'D', 'L', 'L'});
 
-    struct Case {
-        const char* what;
-        std::filesystem::path file;
-        A_Err expected;
+    const std::pair<std::filesystem::path, A_Err> cases[] = {
+        {folder_ / "absent.aex", A_Err_PARAMETER}, {text, A_Err_GENERIC},  // not a module
     };
-    const Case cases[] = {
-        {"missing file", folder_ / "absent.aex", A_Err_PARAMETER},
-        {"not a module", text, A_Err_GENERIC},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [file, expected] : cases) {
+        SCOPED_TRACE(file.string());
         host::Host host(options());
-        EXPECT_EQ(host.load_plugin(c.file), c.expected);
+        EXPECT_EQ(host.load_plugin(file), expected);
         EXPECT_FALSE(host.find_command("Outfold | Select a pre-comp layer").has_value());
     }
 }
