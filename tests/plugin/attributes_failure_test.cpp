@@ -45,24 +45,5 @@ TEST_F(AttributesFailureTest, KeyframedEffectsWithExpressionsAndControls) {
     sweep([this] { return layer_effects(1, 3); });
 }
 
-// Onto a collection, only a failure to read it reaches the caller.
-TEST_F(AttributesFailureTest, EffectsOntoACollection) {
-    sweep(
-        [this] {
-            load("attributes_effects");
-            const AEGP_Collection2H collection = new_collection(
-                {layer_item(layer_handle("Main", 3)), layer_item(layer_handle("Main", 4))});
-            const AEGP_LayerH from = layer_handle("Main", 0);
-            return Prepared{[this, from, collection] {
-                                const PluginInfo pluginInfo = info();
-                                return copy_effects_to_layers(&pluginInfo, from, collection);
-                            },
-                            [this, collection] { dispose_collection(collection); }};
-        },
-        [](const std::string& operation, int) {
-            return operation.rfind("AEGP_GetCollection", 0) != 0;
-        });
-}
-
 }  // namespace
 }  // namespace outfold::testing

@@ -141,30 +141,6 @@ TEST_F(CopyTest, SeedsRunFromTheTopLayerDown) {
     }
 }
 
-// Every call failing in turn, the copies found above the selected pre-comp
-// layer (the seeding has a sweep of its own).
-TEST_F(CopyTest, EveryFailureIsReturned) {
-    sweep([&] {
-        load("extract_copy");
-        select_in_main({1});
-        const AEGP_Collection2H collection = new_collection();
-        const AEGP_LayerH precomp = layer_handle("Main", 1);
-        return Prepared{[this, precomp, collection] {
-                            AEGP_Collection2H handle = collection;
-                            char prefix[kMaxPrefixBytes + 1] = {};
-                            const PluginInfo pluginInfo = info();
-                            return copy_layers_to_parent(&pluginInfo, precomp, prefix, &handle);
-                        },
-                        [this, collection] { dispose_collection(collection); }};
-    });
-    load("extract_copy");
-    options_.fixRandomExpressions = true;
-    const AEGP_Collection2H collection = new_collection();
-    EXPECT_EQ(
-        failing("AEGP_SetExpression", 2, A_Err_STRUCT, [&] { return copy("Main", 1, collection); }),
-        A_Err_STRUCT);
-}
-
 // The loadable module exports the step under its C++ name; called through
 // that export it behaves as linked in.
 using CopyLayersToParent = int (*)(PluginInfo const*, AEGP_LayerH, char*, AEGP_Collection2H*);

@@ -57,18 +57,6 @@ TEST_F(SourceUsersTest, CountsLayersInEveryComposition) {
     }
 }
 
-TEST_F(SourceUsersTest, EveryFailureIsReturned) {
-    sweep([this] {
-        load("extract_users");
-        const AEGP_ItemH item = item_handle("Twice Comp");
-        return Prepared{[this, item] {
-            const PluginInfo pluginInfo = info();
-            A_long users = 0;
-            return count_source_users(&pluginInfo, item, &users);
-        }};
-    });
-}
-
 // Fixture "extract_dispose": Main holds Alone (Alone Comp, used nowhere
 // else), Pair 1 and Pair 2 (Pair Comp), Crowd 1 and Crowd 2 (Crowd Comp, also
 // used by Crowd 3 in Elsewhere) and Caption, a text layer.
@@ -245,22 +233,6 @@ TEST_F(DisposeTest, AFailingCallDeletesNothing) {
         EXPECT_EQ(ledger.notDeleted, c.notDeleted);
         EXPECT_EQ(main_layer(c.layer)->flags & model::flag::kVideoActive,
                   model::flag::kVideoActive);
-    }
-}
-
-TEST_F(DisposeTest, EveryFailureIsReturned) {
-    for (const char* layer : {"Alone", "Crowd 1"}) {
-        sweep([&] {
-            load("extract_dispose");
-            options_.deleteSource = true;
-            const AEGP_LayerH handle = layer_handle("Main", layer[0] == 'A' ? 0 : 3);
-            return Prepared{[this, handle] {
-                SourceLedger ledger;
-                const PluginInfo pluginInfo = info();
-                const A_Err err = dispose_precomp_layer(&pluginInfo, handle, &ledger);
-                return err != A_Err_NONE ? err : report(ledger, 1);
-            }};
-        });
     }
 }
 

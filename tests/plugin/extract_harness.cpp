@@ -229,9 +229,4 @@ std::vector<std::string> ExtractTest::collection_layer_names(AEGP_Collection2H c
     return names;
 }
 
-std::size_t ExtractTest::calls_to(const std::string& operation) const {
-    const auto& trace = host_.trace();
-    return static_cast<std::size_t>(std::count(trace.begin(), trace.end(), operation));
-}
-
 }  // namespace outfold::testing

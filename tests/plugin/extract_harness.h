@@ -58,9 +58,6 @@ protected:
     std::vector<std::string> collection_layer_names(AEGP_Collection2H collection);
     static AEGP_CollectionItemV2 layer_item(AEGP_LayerH layer);
 
-    // How often an operation was called since the trace was last cleared.
-    std::size_t calls_to(const std::string& operation) const;
-
     host::model::Project& project() { return host_.project(); }
     const host::model::Layer& layer_at(const std::string& comp, A_long index) {
         return comp_named(project(), comp).layers.at(static_cast<std::size_t>(index));

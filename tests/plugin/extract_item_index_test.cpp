@@ -55,22 +55,5 @@ TEST_F(ItemIndexTest, CountsFromTheFirstItemOfTheWalk) {
     }
 }
 
-// The first failing host call ends the look-up with its error; the caller's
-// starting value is left alone.
-TEST_F(ItemIndexTest, AFailingCallEndsTheWalk) {
-    const AEGP_ItemH target = item_handle("Solid Red");
-    sweep([&] {
-        return Prepared{[this, target] {
-            const PluginInfo pluginInfo = info();
-            int index = -5;
-            const A_Err err = find_project_item_index(&pluginInfo, target, &index);
-            if (err != A_Err_NONE) {
-                EXPECT_EQ(index, -5);
-            }
-            return err;
-        }};
-    });
-}
-
 }  // namespace
 }  // namespace outfold::testing

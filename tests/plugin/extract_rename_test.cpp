@@ -148,27 +148,6 @@ TEST_F(RenameTest, ItemsOtherThanLayersAreSkipped) {
     EXPECT_EQ(name_of(kAlpha), "X_Alpha");
 }
 
-// The first failing rename ends the walk with its error; a failed repair of
-// the expressions, or a name that cannot be read for it, is passed over.
-TEST_F(RenameTest, EveryFailureButTheRepairsIsReturned) {
-    sweep(
-        [this] {
-            load("extract_rename");
-            const AEGP_Collection2H collection =
-                new_collection({layer_item(layer_handle("Main", kAlpha)),
-                                layer_item(layer_handle("Main", kGamma))});
-            return Prepared{[this, collection] {
-                                const PluginInfo pluginInfo = info();
-                                return rename_extracted_layers(&pluginInfo, collection, u"T", u"_");
-                            },
-                            [this, collection] { dispose_collection(collection); }};
-        },
-        [](const std::string& operation, int) {
-            return operation == "AEGP_ExecuteScript" || operation == "AEGP_GetLayerName" ||
-                   operation == "AEGP_LockMemHandle" || operation == "AcquireSuite";
-        });
-}
-
 // A failed expression repair does not stop the renaming.
 TEST_F(RenameTest, AFailedRepairIsIgnored) {
     const AEGP_LayerH alpha = layer_handle("Main", kAlpha);

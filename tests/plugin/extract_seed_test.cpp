@@ -104,16 +104,5 @@ TEST_F(SeedTest, AStreamTheLayerLacksIsNoError) {
     EXPECT_EQ(seed_random_stream(&pluginInfo, wobble, 5, kRotateX), A_Err_NONE);
 }
 
-TEST_F(SeedTest, EveryFailureIsReturned) {
-    sweep([this] {
-        load("extract_expressions");
-        const AEGP_LayerH many = layer_handle("Main", kMany);
-        return Prepared{[this, many] {
-            const PluginInfo pluginInfo = info();
-            return seed_random_expressions(&pluginInfo, many, 9);
-        }};
-    });
-}
-
 }  // namespace
 }  // namespace outfold::testing

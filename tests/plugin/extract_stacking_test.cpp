@@ -97,19 +97,5 @@ TEST_F(StackingTest, CollectionsOfAnyShape) {
     }
 }
 
-TEST_F(StackingTest, EveryFailureIsReturned) {
-    for (const bool gathering : {true, false}) {
-        sweep([&] {
-            load("extract_stack");
-            const AEGP_Collection2H collection = new_collection(
-                {layer_item(layer_handle("Main", 2)), layer_item(layer_handle("Main", 0))});
-            return Prepared{[this, gathering, collection] {
-                                return gathering ? gather(collection) : place(collection, 1);
-                            },
-                            [this, collection] { dispose_collection(collection); }};
-        });
-    }
-}
-
 }  // namespace
 }  // namespace outfold::testing

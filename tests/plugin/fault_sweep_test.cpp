@@ -35,6 +35,31 @@ const std::set<std::string> kReleases = {
     "AEGP_DisposeEffect",   "AEGP_EndUndoGroup",      "AEGP_EndAddKeyframes",
 };
 
+// The only calls whose failure a run may pass over: reading a layer's name
+// (for the prefix or the carrier), the expression repair after a rename, and
+// copying effects onto a single copy. Any other failure must reach the host.
+const std::set<std::string> kPassedOver = {
+    "AcquireSuite",
+    "AEGP_GetLayerName",
+    "AEGP_LockMemHandle",
+    "AEGP_ExecuteScript",
+    "AEGP_ApplyEffect",
+    "AEGP_CanVaryOverTime",
+    "AEGP_GetEffectFlags",
+    "AEGP_GetEffectNumParamStreams",
+    "AEGP_GetExpression",
+    "AEGP_GetExpressionState",
+    "AEGP_GetInstalledKeyFromLayerEffect",
+    "AEGP_GetLayerEffectByIndex",
+    "AEGP_GetLayerNumEffects",
+    "AEGP_GetNewEffectStreamByIndex",
+    "AEGP_GetNewStreamValue",
+    "AEGP_IsStreamTimevarying",
+    "AEGP_SetEffectFlags",
+    "AEGP_SetExpressionState",
+    "AEGP_SetStreamValue",
+};
+
 // fixtures/sweep_scene.json: "Moving" carries keyframes (its carrier stays),
 // "Still" does not (its carrier goes); "Shared One" and "Shared Two" show the
 // same composition, so deleting the source of one ends in an alert.
@@ -182,7 +207,8 @@ TEST(FaultSweep, EveryHostCallFailingInTurnLeavesNothingBehind) {
             run.host().fail_call(operation, nth, kInjected);
             const A_Err err = run.click();
             ++runs;
-            EXPECT_TRUE(err == A_Err_NONE || err == kInjected ||
+            const bool passable = kPassedOver.count(operation) + kReleases.count(operation) != 0;
+            EXPECT_TRUE((passable && err == A_Err_NONE) || err == kInjected ||
                         (operation == "AcquireSuite" && err == PF_Err_BAD_CALLBACK_PARAM))
                 << "result " << err;
             if (err != A_Err_NONE) ++failuresReported;

@@ -102,25 +102,6 @@ TEST_F(CarrierTest, ANameThatCannotBeReadLeavesTheMarksAlone) {
     EXPECT_EQ(main_layer(0).ownName, "{{_outfold}}");
 }
 
-// Every failure is returned, but a name that cannot be read (the first two
-// suites, the name and its text) only leaves the marks without it.
-TEST_F(CarrierTest, EveryFailureIsReturned) {
-    sweep(
-        [this] {
-            load("placement_carrier");
-            const AEGP_LayerH precomp = layer_handle("Main", 1);
-            return Prepared{[this, precomp] {
-                AEGP_LayerH carrier = nullptr;
-                const PluginInfo pluginInfo = info();
-                return create_carrier_null(&pluginInfo, precomp, &carrier);
-            }};
-        },
-        [](const std::string& operation, int nth) {
-            return operation == "AEGP_GetLayerName" || operation == "AEGP_LockMemHandle" ||
-                   (operation == "AcquireSuite" && nth <= 2);
-        });
-}
-
 using DeleteLayerAndSourceTest = PlacementFixture;
 
 TEST_F(DeleteLayerAndSourceTest, TheCarrierGoesWithItsSolid) {
@@ -161,15 +142,6 @@ TEST_F(DeleteLayerAndSourceTest, ASourceThatOthersUseStays) {
     }
 }
 
-TEST_F(DeleteLayerAndSourceTest, EveryFailureIsReturned) {
-    sweep([this] {
-        load("placement_carrier");
-        AEGP_LayerH carrier = nullptr;
-        EXPECT_EQ(create(0, &carrier), A_Err_NONE);
-        return Prepared{[this, carrier] { return remove(carrier); }};
-    });
-}
-
 class Layers3DTest : public PlacementFixture {
 protected:
     A_Err switch_to_3d(AEGP_Collection2H layers) {
@@ -195,16 +167,6 @@ TEST_F(Layers3DTest, EveryLayerItemBecomes3D) {
     EXPECT_TRUE(is_3d("Caption"));
     EXPECT_FALSE(is_3d("Backdrop"));
     EXPECT_EQ(switch_to_3d(new_collection()), A_Err_NONE);
-}
-
-TEST_F(Layers3DTest, EveryFailureIsReturned) {
-    sweep([this] {
-        load("placement_carrier");
-        const AEGP_Collection2H layers = new_collection(
-            {layer_item(layer_handle("Main", 0)), layer_item(layer_handle("Main", 3))});
-        return Prepared{[this, layers] { return switch_to_3d(layers); },
-                        [this, layers] { dispose_collection(layers); }};
-    });
 }
 
 }  // namespace

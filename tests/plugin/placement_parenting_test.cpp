@@ -258,38 +258,5 @@ TEST_F(ParentingTest, ACompositionTheWalkMissesIsNamedItemMinusOne) {
     EXPECT_EQ(release_statements(), Names{"app.project.item(-1).layer(1).parent = null; "});
 }
 
-TEST_F(ParentingTest, EveryFailureIsReturned) {
-    sweep([this] {
-        load("placement_parents");
-        AEGP_LayerH carrier = nullptr;
-        const ParentIndices list = extract_rig(&carrier);
-        const PluginInfo pluginInfo = info();
-        EXPECT_EQ(attach_to_carrier(&pluginInfo, carrier, list), A_Err_NONE);
-        const AEGP_CompH main = comp_handle("Main");
-        return Prepared{[this, main, carrier, list] {
-            const PluginInfo pluginInfo = info();
-            return detach_from_carrier(&pluginInfo, main, carrier, list);
-        }};
-    });
-    sweep([this] {
-        load("placement_parents");
-        AEGP_LayerH carrier = nullptr;
-        const ParentIndices list = extract_rig(&carrier);
-        return Prepared{[this, carrier, list] {
-            const PluginInfo pluginInfo = info();
-            return attach_to_carrier(&pluginInfo, carrier, list);
-        }};
-    });
-    sweep([this] {
-        load("placement_parents");
-        const AEGP_LayerH rig = precomp_layer("Rig");
-        return Prepared{[this, rig] {
-            ParentIndices list;
-            const PluginInfo pluginInfo = info();
-            return detach_precomp_parents(&pluginInfo, rig, &list);
-        }};
-    });
-}
-
 }  // namespace
 }  // namespace outfold::testing

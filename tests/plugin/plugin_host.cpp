@@ -146,9 +146,4 @@ std::vector<std::string> PluginHostTest::host_calls() const {
     return calls;
 }
 
-std::size_t PluginHostTest::calls_to(const std::string& operation) const {
-    const auto& trace = host_.trace();
-    return std::size_t(std::count(trace.begin(), trace.end(), operation));
-}
-
 }  // namespace outfold::testing

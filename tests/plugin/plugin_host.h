@@ -72,7 +72,6 @@ protected:
     // Host operations called since the trace was cleared, without the suite
     // bookkeeping (AcquireSuite / ReleaseSuite).
     std::vector<std::string> host_calls() const;
-    std::size_t calls_to(const std::string& operation) const;
 
     // A folder of its own: test programs of other trees may run at the same time.
     outfold_test::TempDir settings_{"settings"};
