@@ -35,14 +35,6 @@ const model::Composition& comp_named(const model::Project& project, const std::s
     return *item.comp;
 }
 
-std::string shown_name(const model::Project& project, const model::Layer& layer) {
-    if (!layer.ownName.empty()) return layer.ownName;
-    for (const model::Item& item : project.items) {
-        if (item.id == layer.source) return item.name;
-    }
-    return {};
-}
-
 std::vector<std::string> layer_names(const model::Project& project, const std::string& comp) {
     std::vector<std::string> names;
     for (const model::Layer& layer : comp_named(project, comp).layers) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host.h"
+#include "model/project_ops.h"
 #include "shell/plugin_info.h"
 
 namespace outfold::testing {
@@ -24,8 +25,6 @@ const host::model::Composition& comp_named(const host::model::Project& project,
                                            const std::string& name);
 // Shown names of a composition's layers, top of the stack first.
 std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp);
-// The shown name of a layer (its own, else its source item's).
-std::string shown_name(const host::model::Project& project, const host::model::Layer& layer);
 // What the host counts as obtained and not given back, as text ("" for nothing).
 std::string describe(const host::Outstanding& left);
 
