@@ -5,7 +5,7 @@
 
 #include "attributes/effect_transfer.h"
 #include "attributes/stream_transfer.h"
-#include "extract_harness.h"
+#include "plugin_host.h"
 #include "shell/host_suites.h"
 
 namespace outfold::testing {
@@ -33,8 +33,7 @@ protected:
         return layer_at("Main", index).streams.at(number);
     }
     A_Err copy_from(A_long source, bool* animated) {
-        const PluginInfo pluginInfo = info();
-        return copy_transform_to_layer(&pluginInfo, layer_handle("Main", kCarrier),
+        return copy_transform_to_layer(info(), layer_handle("Main", kCarrier),
                                        layer_handle("Main", source), animated);
     }
 };
@@ -169,8 +168,7 @@ protected:
     A_Err copy(CopyForm form, int number, A_long target) {
         const AEGP_StreamRefH from = open_stream(kSource, number);
         const AEGP_StreamRefH to = open_stream(target, number);
-        const PluginInfo pluginInfo = info();
-        return form(&pluginInfo, from, to);
+        return form(info(), from, to);
     }
     void expect_copied(int number, std::size_t k, A_long target, std::size_t j) {
         expect_key_copied(layer_at("Main", kSource), keys(kSource, number).at(k),
@@ -297,15 +295,12 @@ protected:
     // Copies the source's effects onto the given items through a collection.
     A_Err copy_to(A_long source, const std::vector<AEGP_CollectionItemV2>& items) {
         const AEGP_Collection2H collection = new_collection(items);
-        const PluginInfo pluginInfo = info();
-        const A_Err err =
-            copy_effects_to_layers(&pluginInfo, layer_handle("Main", source), collection);
+        const A_Err err = copy_effects_to_layers(info(), layer_handle("Main", source), collection);
         dispose_collection(collection);
         return err;
     }
     A_Err copy_onto(A_long source, A_long target) {
-        const PluginInfo pluginInfo = info();
-        return copy_layer_effects(&pluginInfo, layer_handle("Main", source),
+        return copy_layer_effects(info(), layer_handle("Main", source),
                                   layer_handle("Main", target));
     }
 };
@@ -447,18 +442,14 @@ protected:
         load("attributes_transform");
         const AEGP_LayerH to = layer_handle("Main", target), from = layer_handle("Main", source);
         return {[this, to, from] {
-            const PluginInfo pluginInfo = info();
             bool animated = false;
-            return copy_transform_to_layer(&pluginInfo, to, from, &animated);
+            return copy_transform_to_layer(info(), to, from, &animated);
         }};
     }
     Prepared layer_effects(A_long source, A_long target) {
         load("attributes_effects");
         const AEGP_LayerH from = layer_handle("Main", source), to = layer_handle("Main", target);
-        return {[this, from, to] {
-            const PluginInfo pluginInfo = info();
-            return copy_layer_effects(&pluginInfo, from, to);
-        }};
+        return {[this, from, to] { return copy_layer_effects(info(), from, to); }};
     }
 };
 

@@ -353,7 +353,7 @@ TEST_F(CommandHook, ExtractsInPlaceAndSelectsTheCopies) {
         SCOPED_TRACE(c.selection.size());
         host_.set_project(scene());
         EXPECT_EQ(run(c.selection, {"ok"}), A_Err_NONE);
-        EXPECT_EQ(layers_of(host_.project(), "Main"), c.stack);
+        EXPECT_EQ(layer_names(host_.project(), "Main"), c.stack);
         EXPECT_EQ(selected_in(host_.project(), "Main"), c.selected);
         EXPECT_EQ(undo_names(), Names{"Outfold"});
         EXPECT_TRUE(host_.alerts().empty());
@@ -376,7 +376,7 @@ class CommandHookNaming : public CommandHook, public ::testing::WithParamInterfa
 TEST_P(CommandHookNaming, CopiesAreNamedWithThePrefixAsTyped) {
     EXPECT_EQ(run({"Intro"}, GetParam().user), A_Err_NONE);
     EXPECT_TRUE(host_.alerts().empty());
-    EXPECT_EQ(layers_of(host_.project(), "Main").front(), GetParam().firstName);
+    EXPECT_EQ(layer_names(host_.project(), "Main").front(), GetParam().firstName);
 }
 
 INSTANTIATE_TEST_SUITE_P(

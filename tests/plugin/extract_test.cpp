@@ -14,7 +14,6 @@
 #include "expressions/seed_random.h"
 #include "extract/copy_layers.h"
 #include "extract/rename.h"
-#include "extract_harness.h"
 #include "io/project_file.h"
 #include "model/project_ops.h"
 #include "pipeline/dispose.h"
@@ -60,8 +59,7 @@ protected:
         const AEGP_LayerH precomp = layer_handle(comp, precompIndex);
         char prefix[kMaxPrefixBytes + 1] = "unused";
         host_.clear_trace();
-        const PluginInfo pluginInfo = info();
-        return copy_layers_to_parent(&pluginInfo, precomp, prefix, &collection);
+        return copy_layers_to_parent(info(), precomp, prefix, &collection);
     }
 
     void select_in_main(const std::vector<A_long>& indices) {
@@ -193,8 +191,7 @@ TEST_F(CopyTest, TheModuleExportsTheStep) {
     const AEGP_LayerH precomp = layer_handle("Main", 1);
     char prefix[kMaxPrefixBytes + 1] = {};
     options_.fixRandomExpressions = true;
-    const PluginInfo pluginInfo = info();
-    ASSERT_EQ(exported(&pluginInfo, precomp, prefix, &handle), A_Err_NONE);
+    ASSERT_EQ(exported(info(), precomp, prefix, &handle), A_Err_NONE);
     EXPECT_EQ(collection_layer_names(collection), (Names{"C", "B", "A"}));
     EXPECT_EQ(comp_named(project(), "Main").layers[0].streams.at(4).expression,
               "seedRandom(2); // this line was added by Outfold \n\nrandom(3)");
@@ -224,8 +221,7 @@ protected:
         std::vector<AEGP_CollectionItemV2> items;
         for (A_long index : indices) items.push_back(layer_item(layer_handle("Main", index)));
         const AEGP_Collection2H collection = new_collection(items);
-        const PluginInfo pluginInfo = info();
-        return rename_extracted_layers(&pluginInfo, collection, prefix, u"_");
+        return rename_extracted_layers(info(), collection, prefix, u"_");
     }
 };
 
@@ -235,11 +231,10 @@ TEST_F(RenameTest, ReadsTheNameALayerShows) {
         std::string name;
     };
     const Case cases[] = {{kAlpha, "Alpha"}, {kUnnamed, "Solid Red"}, {kLong, kLongName}};
-    const PluginInfo pluginInfo = info();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::u16string name = u"stale";
-        ASSERT_EQ(get_layer_name(&pluginInfo, layer_handle("Main", c.layer), &name), A_Err_NONE);
+        ASSERT_EQ(get_layer_name(info(), layer_handle("Main", c.layer), &name), A_Err_NONE);
         EXPECT_EQ(to_utf8(name), c.name);
     }
 }
@@ -248,8 +243,7 @@ TEST_F(RenameTest, AFailedNameLookUpGivesAnEmptyName) {
     const AEGP_LayerH alpha = layer_handle("Main", kAlpha);
     host_.fail_call("AEGP_GetLayerName", 1, A_Err_GENERIC);
     std::u16string name = u"stale";
-    const PluginInfo pluginInfo = info();
-    EXPECT_EQ(get_layer_name(&pluginInfo, alpha, &name), A_Err_GENERIC);
+    EXPECT_EQ(get_layer_name(info(), alpha, &name), A_Err_GENERIC);
     host_.clear_faults();
     EXPECT_EQ(name, u"");
 }
@@ -275,8 +269,7 @@ TEST_F(RenameTest, ThePrefixJoinsThePrecompNameAndTheText) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         options_.prependPrecompName = c.prependName;
-        const PluginInfo pluginInfo = info();
-        EXPECT_EQ(compose_name_prefix(&pluginInfo, layer_handle("Main", kInner), c.text), c.prefix);
+        EXPECT_EQ(compose_name_prefix(info(), layer_handle("Main", kInner), c.text), c.prefix);
     }
 }
 
@@ -307,9 +300,7 @@ TEST_F(RenameTest, NamesAreCutTo255Units) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.prefix.size());
         load("extract_rename");
-        const PluginInfo pluginInfo = info();
-        ASSERT_EQ(rename_layer(&pluginInfo, layer_handle("Main", kLong), c.prefix, u"_"),
-                  A_Err_NONE);
+        ASSERT_EQ(rename_layer(info(), layer_handle("Main", kLong), c.prefix, u"_"), A_Err_NONE);
         const std::u16string name = to_utf16(name_of(kLong));
         EXPECT_EQ(name.size(), c.units);
         std::u16string expected = c.prefix + u"_" + to_utf16(kLongName);
@@ -324,8 +315,7 @@ TEST_F(RenameTest, ItemsOtherThanLayersAreSkipped) {
     mask.u.mask.layerH = layer_handle("Main", kGamma);
     const AEGP_Collection2H collection =
         new_collection({mask, layer_item(layer_handle("Main", kAlpha))});
-    const PluginInfo pluginInfo = info();
-    ASSERT_EQ(rename_extracted_layers(&pluginInfo, collection, u"X", u"_"), A_Err_NONE);
+    ASSERT_EQ(rename_extracted_layers(info(), collection, u"X", u"_"), A_Err_NONE);
     EXPECT_EQ(name_of(kGamma), "Gamma");
     EXPECT_EQ(name_of(kAlpha), "X_Alpha");
 }
@@ -336,8 +326,7 @@ TEST_F(RenameTest, AFailedRepairIsIgnored) {
     const AEGP_LayerH gamma = layer_handle("Main", kGamma);
     const AEGP_Collection2H collection = new_collection({layer_item(alpha), layer_item(gamma)});
     host_.fail_call("AEGP_ExecuteScript", 1, A_Err_GENERIC);
-    const PluginInfo pluginInfo = info();
-    EXPECT_EQ(rename_extracted_layers(&pluginInfo, collection, u"T", u"_"), A_Err_NONE);
+    EXPECT_EQ(rename_extracted_layers(info(), collection, u"T", u"_"), A_Err_NONE);
     host_.clear_faults();
     EXPECT_EQ(name_of(kAlpha), "T_Alpha");
     EXPECT_EQ(name_of(kGamma), "T_Gamma");
@@ -399,8 +388,7 @@ protected:
         return texts;
     }
     A_Err seed_layer(A_long index, int seed) {
-        const PluginInfo pluginInfo = info();
-        return seed_random_expressions(&pluginInfo, layer_handle("Main", index), seed);
+        return seed_random_expressions(info(), layer_handle("Main", index), seed);
     }
 };
 
@@ -462,8 +450,7 @@ TEST_F(SeedTest, AStreamTheLayerLacksIsNoError) {
                   A_Err_NONE);
         ASSERT_FALSE(legal);  // a 2D layer has no X rotation
     }
-    const PluginInfo pluginInfo = info();
-    EXPECT_EQ(seed_random_stream(&pluginInfo, wobble, 5, kRotateX), A_Err_NONE);
+    EXPECT_EQ(seed_random_stream(info(), wobble, 5, kRotateX), A_Err_NONE);
 }
 }  // namespace extract_seed
 
@@ -482,9 +469,8 @@ protected:
     A_Err count(const std::string& itemName, A_long* users) {
         const AEGP_ItemH item = item_handle(itemName);
         host_.clear_trace();
-        const PluginInfo pluginInfo = info();
         *users = 0;
-        return count_source_users(&pluginInfo, item, users);
+        return count_source_users(info(), item, users);
     }
 };
 
@@ -531,8 +517,7 @@ protected:
             const AEGP_LayerH layer = layer_handle("Main", static_cast<A_long>(k));
             host_.clear_trace();
             if (failing != nullptr) host_.fail_call(failing, 1, A_Err_GENERIC);
-            const PluginInfo pluginInfo = info();
-            const A_Err err = dispose_precomp_layer(&pluginInfo, layer, ledger);
+            const A_Err err = dispose_precomp_layer(info(), layer, ledger);
             host_.clear_faults();
             return err;
         }
@@ -540,8 +525,7 @@ protected:
         return A_Err_GENERIC;
     }
     A_Err report(const SourceLedger& ledger, unsigned selected) {
-        const PluginInfo pluginInfo = info();
-        return report_undeleted_sources(&pluginInfo, &ledger, selected);
+        return report_undeleted_sources(info(), &ledger, selected);
     }
     const model::Layer* main_layer(const std::string& name) {
         for (const auto& layer : comp_named(project(), "Main").layers) {

@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "extract_harness.h"
 #include "io/project_file.h"
 #include "plugin/allocation_counter.h"
 #include "plugin_host.h"

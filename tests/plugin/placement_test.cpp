@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "extract/copy_layers.h"
-#include "extract_harness.h"
 #include "model/project_ops.h"
 #include "model/streams.h"
 #include "placement/carrier.h"
@@ -54,13 +53,9 @@ protected:
 
     A_Err create(A_long precompIndex, AEGP_LayerH* carrier) {
         const AEGP_LayerH precomp = layer_handle("Main", precompIndex);
-        const PluginInfo pluginInfo = info();
-        return create_carrier_null(&pluginInfo, precomp, carrier);
+        return create_carrier_null(info(), precomp, carrier);
     }
-    A_Err remove(AEGP_LayerH layer) {
-        const PluginInfo pluginInfo = info();
-        return delete_layer_and_source(&pluginInfo, layer);
-    }
+    A_Err remove(AEGP_LayerH layer) { return delete_layer_and_source(info(), layer); }
 };
 
 using CarrierTest = PlacementFixture;
@@ -123,8 +118,7 @@ TEST_F(CarrierTest, ANameThatCannotBeReadLeavesTheMarksAlone) {
     host_.fail_call("AEGP_GetLayerName", 1, A_Err_GENERIC);
     AEGP_LayerH carrier = nullptr;
     const AEGP_LayerH precomp = layer_handle("Main", 0);
-    const PluginInfo pluginInfo = info();
-    ASSERT_EQ(create_carrier_null(&pluginInfo, precomp, &carrier), A_Err_NONE);
+    ASSERT_EQ(create_carrier_null(info(), precomp, &carrier), A_Err_NONE);
     EXPECT_EQ(main_layer(0).ownName, "{{_outfold}}");
 }
 
@@ -170,10 +164,7 @@ TEST_F(DeleteLayerAndSourceTest, ASourceThatOthersUseStays) {
 
 class Layers3DTest : public PlacementFixture {
 protected:
-    A_Err switch_to_3d(AEGP_Collection2H layers) {
-        const PluginInfo pluginInfo = info();
-        return make_layers_3d(&pluginInfo, layers);
-    }
+    A_Err switch_to_3d(AEGP_Collection2H layers) { return make_layers_3d(info(), layers); }
     bool is_3d(const std::string& name) {
         return (main_layer_named(name)->flags & model::flag::k3D) != 0;
     }
@@ -229,13 +220,11 @@ protected:
 
     A_Err detach(const std::string& precomp, ParentIndices* list) {
         const AEGP_LayerH layer = precomp_layer(precomp);
-        const PluginInfo pluginInfo = info();
-        return detach_precomp_parents(&pluginInfo, layer, list);
+        return detach_precomp_parents(info(), layer, list);
     }
     A_Err restore_inside(const std::string& precomp, const ParentIndices& list) {
         const AEGP_LayerH layer = precomp_layer(precomp);
-        const PluginInfo pluginInfo = info();
-        return restore_precomp_parents(&pluginInfo, layer, list);
+        return restore_precomp_parents(info(), layer, list);
     }
     AEGP_LayerH precomp_layer(const std::string& name) {
         const Names names = layer_names(project(), "Main");
@@ -249,17 +238,16 @@ protected:
     // The pipeline up to the parent restore: carrier, recorded links, copies
     // gathered at the top of Main and linked among themselves.
     ParentIndices extract_rig(AEGP_LayerH* carrier) {
-        const PluginInfo pluginInfo = info();
         const AEGP_LayerH rig = precomp_layer("Rig");
-        EXPECT_EQ(create_carrier_null(&pluginInfo, rig, carrier), A_Err_NONE);
+        EXPECT_EQ(create_carrier_null(info(), rig, carrier), A_Err_NONE);
         ParentIndices list;
-        EXPECT_EQ(detach_precomp_parents(&pluginInfo, rig, &list), A_Err_NONE);
+        EXPECT_EQ(detach_precomp_parents(info(), rig, &list), A_Err_NONE);
         AEGP_Collection2H copies = new_collection();
         char prefix[kMaxPrefixBytes + 1] = {};
-        EXPECT_EQ(copy_layers_to_parent(&pluginInfo, rig, prefix, &copies), A_Err_NONE);
-        EXPECT_EQ(gather_extracted_layers(&pluginInfo, copies), A_Err_NONE);
-        EXPECT_EQ(restore_parents(&pluginInfo, comp_handle("Main"), list), A_Err_NONE);
-        EXPECT_EQ(restore_precomp_parents(&pluginInfo, rig, list), A_Err_NONE);
+        EXPECT_EQ(copy_layers_to_parent(info(), rig, prefix, &copies), A_Err_NONE);
+        EXPECT_EQ(gather_extracted_layers(info(), copies), A_Err_NONE);
+        EXPECT_EQ(restore_parents(info(), comp_handle("Main"), list), A_Err_NONE);
+        EXPECT_EQ(restore_precomp_parents(info(), rig, list), A_Err_NONE);
         host_.clear_trace();
         return list;
     }
@@ -336,8 +324,7 @@ TEST_F(ParentingTest, CopiesAreLinkedAsInThePrecompAndTheTopOnesHangOnTheCarrier
     // SetLayerParent keeps the copies' own values.
     EXPECT_EQ(position_of(project(), "Main", 1), (std::vector<double>{40, 0, 0}));
 
-    const PluginInfo pluginInfo = info();
-    ASSERT_EQ(attach_to_carrier(&pluginInfo, carrier, list), A_Err_NONE);
+    ASSERT_EQ(attach_to_carrier(info(), carrier, list), A_Err_NONE);
     // Only the copies without a parent of their own: the chain follows.
     EXPECT_EQ(links_in(project(), "Main"),
               (Names{"Root>{{Rig_outfold}}", "Arm>Root", "Hand>Arm", "Loose>{{Rig_outfold}}",
@@ -346,19 +333,18 @@ TEST_F(ParentingTest, CopiesAreLinkedAsInThePrecompAndTheTopOnesHangOnTheCarrier
 }
 
 TEST_F(ParentingTest, EmptyAndUnlinkedListsTouchNoLayer) {
-    const PluginInfo pluginInfo = info();
     AEGP_LayerH carrier = nullptr;
-    ASSERT_EQ(create_carrier_null(&pluginInfo, precomp_layer("Flat"), &carrier), A_Err_NONE);
+    ASSERT_EQ(create_carrier_null(info(), precomp_layer("Flat"), &carrier), A_Err_NONE);
     const model::Project before = project();
     const AEGP_CompH main = comp_handle("Main");
     const AEGP_LayerH flat = precomp_layer("Flat");
     for (const ParentIndices& list : {ParentIndices{-1, -1}, ParentIndices{}}) {
-        EXPECT_EQ(restore_parents(&pluginInfo, main, list), A_Err_NONE);
-        EXPECT_EQ(restore_precomp_parents(&pluginInfo, flat, list), A_Err_NONE);
+        EXPECT_EQ(restore_parents(info(), main, list), A_Err_NONE);
+        EXPECT_EQ(restore_precomp_parents(info(), flat, list), A_Err_NONE);
     }
     const ParentIndices none;
-    EXPECT_EQ(attach_to_carrier(&pluginInfo, carrier, none), A_Err_NONE);
-    EXPECT_EQ(detach_from_carrier(&pluginInfo, main, carrier, none), A_Err_NONE);
+    EXPECT_EQ(attach_to_carrier(info(), carrier, none), A_Err_NONE);
+    EXPECT_EQ(detach_from_carrier(info(), main, carrier, none), A_Err_NONE);
     EXPECT_TRUE(host_.scripts_run().empty());
     EXPECT_EQ(project(), before);
 }
@@ -395,14 +381,13 @@ TEST_F(ParentingTest, CopiesAreFreedFromTheCarrierByScript) {
         load("placement_parents");
         AEGP_LayerH carrier = nullptr;
         const ParentIndices list = extract_rig(&carrier);
-        const PluginInfo pluginInfo = info();
-        ASSERT_EQ(attach_to_carrier(&pluginInfo, carrier, list), A_Err_NONE);
+        ASSERT_EQ(attach_to_carrier(info(), carrier, list), A_Err_NONE);
         item_named(project(), "Main").selected = c.mainSelected;
         project().activeItem = item_named(project(), c.active).id;
         const Names sideBefore = links_in(project(), "Side");
         clear_trace();
 
-        ASSERT_EQ(detach_from_carrier(&pluginInfo, comp_handle("Main"), carrier, list), A_Err_NONE);
+        ASSERT_EQ(detach_from_carrier(info(), comp_handle("Main"), carrier, list), A_Err_NONE);
         EXPECT_EQ(release_statements(), c.statements);
         EXPECT_EQ(links_in(project(), "Main"),
                   (Names{"Root", "Arm>Root", "Hand>Arm", "Loose", "Prop>Root", "{{Rig_outfold}}",
@@ -420,8 +405,7 @@ TEST_F(ParentingTest, FreeingCopiesThatHaveNoParentChangesNothing) {
     const model::Project before = project();
     const AEGP_CompH main = comp_handle("Main");
     clear_trace();
-    const PluginInfo pluginInfo = info();
-    ASSERT_EQ(detach_from_carrier(&pluginInfo, main, carrier, list), A_Err_NONE);
+    ASSERT_EQ(detach_from_carrier(info(), main, carrier, list), A_Err_NONE);
     EXPECT_EQ(release_statements().size(), 2u);
     EXPECT_EQ(project(), before);
 }
@@ -436,8 +420,7 @@ TEST_F(ParentingTest, ACompositionTheWalkMissesIsNamedItemMinusOne) {
     clear_trace();
     // The walk's first step answers "no further item".
     host_.fail_call("AEGP_GetNextProjItem", 1, A_Err_NONE);
-    const PluginInfo pluginInfo = info();
-    EXPECT_NE(detach_from_carrier(&pluginInfo, main, carrier, list), A_Err_NONE);
+    EXPECT_NE(detach_from_carrier(info(), main, carrier, list), A_Err_NONE);
     EXPECT_EQ(release_statements(), Names{"app.project.item(-1).layer(1).parent = null; "});
 }
 }  // namespace placement_parenting
@@ -491,8 +474,7 @@ protected:
     A_Err retime(std::size_t extracted) {
         const AEGP_LayerH layer = layer_handle("Main", 2);
         host_.clear_trace();
-        const PluginInfo pluginInfo = info();
-        return retime_extracted_layers(&pluginInfo, layer, ParentIndices(extracted, kNoParent));
+        return retime_extracted_layers(info(), layer, ParentIndices(extracted, kNoParent));
     }
 
     void expect_shown(const model::Layer& layer, Shown shown) {
@@ -566,8 +548,7 @@ TEST_F(TimingTest, AFailureLeavesTheLaterLayersAsTheyWere) {
         set_copy_times(1, {0, 0, 120});
         const AEGP_LayerH layer = layer_handle("Main", 2);
         host_.fail_call(c.operation, c.nth, A_Err_GENERIC);
-        const PluginInfo pluginInfo = info();
-        EXPECT_EQ(retime_extracted_layers(&pluginInfo, layer, ParentIndices(2, kNoParent)),
+        EXPECT_EQ(retime_extracted_layers(info(), layer, ParentIndices(2, kNoParent)),
                   A_Err_GENERIC);
         host_.clear_faults();
         expect_shown(main_layer(0), c.first);
@@ -639,7 +620,7 @@ protected:
 TEST_F(PlacementPipeline, WithoutAttributesTheCarrierComesAndGoes) {
     ASSERT_EQ(run({"Still"}, {kDiscardAttributes, "ok"}), A_Err_NONE);
 
-    EXPECT_EQ(layers_of(project(), "Main"),
+    EXPECT_EQ(layer_names(project(), "Main"),
               (Names{"Header", "Root", "Arm", "Hand", "Loose", "Moving", "Footer"}));
     EXPECT_EQ(solids(), Names{"Solid Red"});
     // Freed from the carrier, although it never was their parent.
@@ -661,7 +642,7 @@ TEST_F(PlacementPipeline, WithoutAttributesTheCarrierComesAndGoes) {
 TEST_F(PlacementPipeline, AStillTransformIsFoldedIntoTheCopiesAndTheCarrierGoes) {
     ASSERT_EQ(run({"Still"}, {"ok"}), A_Err_NONE);
 
-    EXPECT_EQ(layers_of(project(), "Main"),
+    EXPECT_EQ(layer_names(project(), "Main"),
               (Names{"Header", "Root", "Arm", "Hand", "Loose", "Moving", "Footer"}));
     EXPECT_EQ(solids(), Names{"Solid Red"});
     EXPECT_EQ(parents_in("Main", {"Root", "Arm", "Hand", "Loose"}), (Names{"", "Root", "Arm", ""}));
@@ -691,7 +672,7 @@ TEST_F(PlacementPipeline, AStillTransformIsFoldedIntoTheCopiesAndTheCarrierGoes)
 TEST_F(PlacementPipeline, AnAnimatedTransformKeepsTheCarrierWithTheCopies) {
     ASSERT_EQ(run({"Moving"}, {"ok"}), A_Err_NONE);
 
-    EXPECT_EQ(layers_of(project(), "Main"),
+    EXPECT_EQ(layer_names(project(), "Main"),
               (Names{"Header", "Still", "Dot", "Line", "{{Moving_outfold}}", "Footer"}));
     EXPECT_EQ(parents_in("Main", {"Dot", "Line", "{{Moving_outfold}}"}),
               (Names{"{{Moving_outfold}}", "{{Moving_outfold}}", ""}));
@@ -710,8 +691,9 @@ TEST_F(PlacementPipeline, AnAnimatedTransformKeepsTheCarrierWithTheCopies) {
 TEST_F(PlacementPipeline, TwoPrecompLayersInOneRun) {
     ASSERT_EQ(run({"Still", "Moving"}, {"ok"}), A_Err_NONE);
 
-    EXPECT_EQ(layers_of(project(), "Main"), (Names{"Header", "Root", "Arm", "Hand", "Loose", "Dot",
-                                                   "Line", "{{Moving_outfold}}", "Footer"}));
+    EXPECT_EQ(layer_names(project(), "Main"),
+              (Names{"Header", "Root", "Arm", "Hand", "Loose", "Dot", "Line", "{{Moving_outfold}}",
+                     "Footer"}));
     EXPECT_EQ(selected_in(project(), "Main"), (Names{"Dot", "Line", "{{Moving_outfold}}"}));
     EXPECT_EQ(solids().size(), 2u);  // the first carrier went with its solid
     EXPECT_EQ(parents_in("Rig Comp", {"Root", "Arm", "Hand", "Loose"}),
