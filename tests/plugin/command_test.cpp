@@ -31,15 +31,6 @@ const std::vector<std::string> kRegistrationCalls = {
 
 class Registration : public PluginHostTest {};
 
-// Host operations of a whole trace, without the suite bookkeeping.
-std::vector<std::string> calls_of(const host::Host& host) {
-    std::vector<std::string> calls;
-    for (const std::string& entry : host.trace()) {
-        if (entry != "AcquireSuite" && entry != "ReleaseSuite") calls.push_back(entry);
-    }
-    return calls;
-}
-
 // Each case needs a host of its own; only one host may live at a time.
 std::filesystem::path case_settings_dir() {
     static const outfold_test::TempDir dir("registration");
@@ -48,7 +39,7 @@ std::filesystem::path case_settings_dir() {
 
 TEST_F(Registration, InsertsTheCommandAtTheBottomOfTheLayerMenuAndRegistersBothHooks) {
     ASSERT_EQ(load_module(), A_Err_NONE);
-    EXPECT_EQ(host_calls(), kRegistrationCalls);
+    EXPECT_EQ(host_calls(host_), kRegistrationCalls);
     EXPECT_TRUE(host_.reports().empty());
 
     const std::vector<host::MenuCommand> layerMenu = host_.menu(AEGP_Menu_LAYER);
@@ -90,7 +81,7 @@ TEST(RegistrationFailure, WhatAFailureLeaves) {
         std::vector<std::string> expected(kRegistrationCalls.begin(),
                                           kRegistrationCalls.begin() + long(c.callsMade));
         if (c.version == 0) expected.push_back("AEGP_ReportInfo");
-        EXPECT_EQ(calls_of(host), expected);
+        EXPECT_EQ(host_calls(host), expected);
         EXPECT_EQ(host.reports(),
                   c.version != 0
                       ? std::vector<std::string>{}
@@ -114,7 +105,7 @@ TEST_F(Registration, FailedInsertionLeavesNoHookBehind) {
     EXPECT_EQ(load_module(), 3);
     host_.clear_trace();
     host_.open_menu(AEGP_Menu_LAYER);
-    EXPECT_TRUE(host_calls().empty());
+    EXPECT_TRUE(host_calls(host_).empty());
 }
 
 TEST_F(Registration, MissingReportSuiteAfterAFailureStillReturnsTheMissingSuiteError) {
@@ -287,7 +278,7 @@ protected:
         host_.clear_trace();
         host_.open_menu(AEGP_Menu_LAYER);
         EXPECT_EQ(host_.command(command())->text, kUsableText) << more;
-        return host_calls().size();
+        return host_calls(host_).size();
     }
 };
 
@@ -391,40 +382,6 @@ INSTANTIATE_TEST_SUITE_P(
         Typed{{"click prependPrecompName", "ok"}, "Intro_Title"},
         Typed{{"click prependPrecompName", "set prefixInput P", "ok"}, "Intro_P_Title"}));
 
-// A host error (or a missing suite) ends the run, but the undo group it
-// opened is closed and recorded; a failed start stops the run before anything.
-TEST_F(CommandHook, HostErrorEndsTheRunButClosesTheUndoGroup) {
-    struct Case {
-        const char* operation;
-        A_Err err;
-    };
-    const Case cases[] = {
-        {"AEGP_GetActiveItem", 40},      {"AEGP_GetCollectionNumItems", 40},
-        {"AEGP_NewCollection", 40},      {"AEGP_GetCollectionItemByIndex", 40},
-        {"AEGP_GetLayerParentComp", 40}, {"AEGP_SetSelection", 40},
-        {"AEGP Comp Suite", 516},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.operation);
-        host_.set_project(scene());
-        const std::size_t undoSteps = undo_names().size();
-        EXPECT_EQ(run({"Intro"}, {"ok"},
-                      [&] {
-                          if (c.err == 516) return host_.remove_suite(c.operation, 14);
-                          host_.fail_call(c.operation, 1, c.err);
-                      }),
-                  c.err);
-        host_.clear_faults();
-        EXPECT_EQ(undo_names().size(), undoSteps + 1);
-        EXPECT_EQ(undo_names().back(), "Outfold");
-        EXPECT_TRUE(host_.alerts().empty());
-        EXPECT_TRUE(host_.outstanding().none());
-    }
-    host_.set_project(scene());
-    EXPECT_EQ(run({"Intro"}, {"ok"}, [&] { host_.fail_call("AEGP_StartUndoGroup", 1, 42); }), 42);
-    expect_as_before();
-}
-
 // The hook called directly, in-process, to see its handled flag.
 class CommandHookInProcess : public PluginHostTest {
 protected:
@@ -482,12 +439,6 @@ struct Outcome {
     bool leaked = false;
 };
 
-model::Project scene_with(const std::string& fixture) {
-    if (fixture.empty()) return scene();
-    return host::io::load_project_file(std::filesystem::path(OUTFOLD_SOURCE_DIR) /
-                                       "tests/plugin/fixtures" / (fixture + ".json"));
-}
-
 void prepare(model::Project& project, const Names& remapped) {
     for (auto& item : project.items) {
         if (!item.comp) continue;
@@ -519,7 +470,8 @@ Outcome run_once(const std::string& fixture, const Names& remapped, const Names&
                  const Names& user, const char* failingCall = nullptr) {
     outfold_test::TempDir settings("time-remap");
     host::Host host(host::HostOptions{settings.path()});
-    model::Project project = scene_with(fixture);
+    model::Project project =
+        fixture.empty() ? scene() : host::io::load_project_file(fixture_path(fixture));
     prepare(project, remapped);
     host.set_project(project);
     Outcome outcome;

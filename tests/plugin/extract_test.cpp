@@ -422,25 +422,6 @@ TEST_F(SeedTest, PutsTheSeedLineInFrontOfEachExpression) {
     }
 }
 
-TEST_F(SeedTest, KeyframesStayAsTheyWere) {
-    const auto keyframes = layer(kKeyed).streams.at(kPosition).keyframes;
-    ASSERT_FALSE(keyframes.empty());
-    ASSERT_EQ(seed_layer(kKeyed, 7), A_Err_NONE);
-    EXPECT_EQ(expression(kKeyed, kPosition), seeded("7", "value + [random(5), 0]"));
-    const auto& after = layer(kKeyed).streams.at(kPosition).keyframes;
-    ASSERT_EQ(after.size(), keyframes.size());
-    for (std::size_t k = 0; k < keyframes.size(); ++k) {
-        EXPECT_TRUE(after[k].time == keyframes[k].time);
-        EXPECT_EQ(after[k].value, keyframes[k].value);
-    }
-}
-
-TEST_F(SeedTest, SeedingTwiceStacksTwoLines) {
-    ASSERT_EQ(seed_layer(kWobble, 1), A_Err_NONE);
-    ASSERT_EQ(seed_layer(kWobble, 2), A_Err_NONE);
-    EXPECT_EQ(expression(kWobble, kOpacity), seeded("2", seeded("1", "wiggle(2, 30)")));
-}
-
 TEST_F(SeedTest, AStreamTheLayerLacksIsNoError) {
     const AEGP_LayerH wobble = layer_handle("Main", kWobble);
     {

@@ -120,12 +120,7 @@ public:
 
     // Nothing left outstanding, and the project as it was after at most one undo.
     void expect_clean_end() {
-        const host::Outstanding left = host_.outstanding();
-        EXPECT_TRUE(left.none()) << "undo groups " << left.openUndoGroups << ", collections "
-                                 << left.collections << ", streams " << left.streams << ", values "
-                                 << left.streamValues << ", effects " << left.effects << ", memory "
-                                 << left.memHandles << ", batches " << left.keyframeBatches
-                                 << ", suites " << left.suites;
+        EXPECT_EQ(describe(host_.outstanding()), "");
         ASSERT_LE(host_.undo_history().size(), 1u);
         if (!host_.undo_history().empty()) {
             ASSERT_TRUE(host_.undo());

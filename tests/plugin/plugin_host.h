@@ -124,6 +124,10 @@ std::string describe(const host::model::Project& project);
 // Shown names of a composition's selected layers, top first.
 std::vector<std::string> selected_in(const host::model::Project& project, const std::string& comp);
 
+// Host operations called since the trace was cleared, without the suite
+// bookkeeping (AcquireSuite / ReleaseSuite).
+std::vector<std::string> host_calls(const host::Host& host);
+
 class PluginHostTest : public ::testing::Test {
 protected:
     PluginHostTest();
@@ -151,10 +155,6 @@ protected:
     void expect_undo_restores();
     std::vector<std::string> undo_names() const;
     const host::model::Layer& layer(const std::string& comp, const std::string& name);
-
-    // Host operations called since the trace was cleared, without the suite
-    // bookkeeping (AcquireSuite / ReleaseSuite).
-    std::vector<std::string> host_calls() const;
 
     // A folder of its own: test programs of other trees may run at the same time.
     outfold_test::TempDir settings_{"settings"};
