@@ -492,27 +492,15 @@ protected:
     // first call during the step.
     A_Err dispose(const std::string& layerName, SourceLedger* ledger,
                   const char* failing = nullptr) {
-        const auto& layers = comp_named(project(), "Main").layers;
-        for (std::size_t k = 0; k < layers.size(); ++k) {
-            if (shown_name(project(), layers[k]) != layerName) continue;
-            const AEGP_LayerH layer = layer_handle("Main", static_cast<A_long>(k));
-            host_.clear_trace();
-            if (failing != nullptr) host_.fail_call(failing, 1, A_Err_GENERIC);
-            const A_Err err = dispose_precomp_layer(info(), layer, ledger);
-            host_.clear_faults();
-            return err;
-        }
-        ADD_FAILURE() << "no layer " << layerName;
-        return A_Err_GENERIC;
+        const AEGP_LayerH layer = layer_handle("Main", layerName);
+        host_.clear_trace();
+        if (failing != nullptr) host_.fail_call(failing, 1, A_Err_GENERIC);
+        const A_Err err = dispose_precomp_layer(info(), layer, ledger);
+        host_.clear_faults();
+        return err;
     }
     A_Err report(const SourceLedger& ledger, unsigned selected) {
         return report_undeleted_sources(info(), &ledger, selected);
-    }
-    const model::Layer* main_layer(const std::string& name) {
-        for (const auto& layer : comp_named(project(), "Main").layers) {
-            if (shown_name(project(), layer) == name) return &layer;
-        }
-        return nullptr;
     }
     A_long item_id(const std::string& name) { return item_named(project(), name).id; }
 };
@@ -543,7 +531,7 @@ TEST_F(DisposeTest, TheOptionsDecideWhatGoes) {
         const std::size_t layersBefore = comp_named(project(), "Main").layers.size();
         SourceLedger ledger;
         ASSERT_EQ(dispose(c.layer, &ledger), A_Err_NONE);
-        const model::Layer* layer = main_layer(c.layer);
+        const model::Layer* layer = layer_named(project(), "Main", c.layer);
         EXPECT_EQ(layer != nullptr, c.layerStays);
         if (layer != nullptr) {
             EXPECT_EQ(layer->flags & model::flag::kVideoActive, 0u);
@@ -567,7 +555,7 @@ TEST_F(DisposeTest, TheLastOfTwoLayersTakesTheirSource) {
     EXPECT_EQ(ledger.notDeleted, 0);
     EXPECT_TRUE(ledger.failuresBySource.empty());
     EXPECT_FALSE(has_item(project(), "Pair Comp"));
-    EXPECT_EQ(main_layer("Pair 2"), nullptr);
+    EXPECT_EQ(layer_named(project(), "Main", "Pair 2"), nullptr);
     ASSERT_EQ(report(ledger, 2), A_Err_NONE);
     EXPECT_TRUE(host_.alerts().empty());
 }
@@ -639,7 +627,7 @@ TEST_F(DisposeTest, AFailingCallDeletesNothing) {
         EXPECT_EQ(layer_names(project(), "Main"), before);
         EXPECT_EQ(project().items.size(), items);
         EXPECT_EQ(ledger.notDeleted, c.notDeleted);
-        EXPECT_EQ(main_layer(c.layer)->flags & model::flag::kVideoActive,
+        EXPECT_EQ(layer_named(project(), "Main", c.layer)->flags & model::flag::kVideoActive,
                   model::flag::kVideoActive);
     }
 }

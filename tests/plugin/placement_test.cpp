@@ -16,7 +16,6 @@
 #include "placement/parenting.h"
 #include "placement/stacking.h"
 #include "placement/timing.h"
-#include "placement_check.h"
 #include "plugin_host.h"
 
 namespace outfold::testing {
@@ -42,12 +41,6 @@ protected:
     void SetUp() override { load("placement_carrier"); }
 
     const model::Layer& main_layer(A_long index) { return layer_at("Main", index); }
-    const model::Layer* main_layer_named(const std::string& name) {
-        for (const model::Layer& layer : comp_named(project(), "Main").layers) {
-            if (model::shown_name(project(), layer) == name) return &layer;
-        }
-        return nullptr;
-    }
     const model::Item* item_with_id(model::Id id) { return model::find_item(project(), id); }
     std::size_t item_count() { return project().items.size(); }
 
@@ -153,9 +146,7 @@ TEST_F(DeleteLayerAndSourceTest, ASourceThatOthersUseStays) {
         SCOPED_TRACE(c.layer);
         load("placement_carrier");
         const std::size_t itemsBefore = item_count();
-        const Names names = layer_names(project(), "Main");
-        const auto at = std::find(names.begin(), names.end(), c.layer) - names.begin();
-        ASSERT_EQ(remove(layer_handle("Main", static_cast<A_long>(at))), A_Err_NONE);
+        ASSERT_EQ(remove(layer_handle("Main", c.layer)), A_Err_NONE);
         EXPECT_EQ(layer_names(project(), "Main"), c.remaining);
         EXPECT_EQ(item_count(), itemsBefore);
         EXPECT_EQ(layer_names(project(), "Intro Comp"), Names{"Inner"});
@@ -166,7 +157,7 @@ class Layers3DTest : public PlacementFixture {
 protected:
     A_Err switch_to_3d(AEGP_Collection2H layers) { return make_layers_3d(info(), layers); }
     bool is_3d(const std::string& name) {
-        return (main_layer_named(name)->flags & model::flag::k3D) != 0;
+        return (layer_named(project(), "Main", name)->flags & model::flag::k3D) != 0;
     }
 };
 
@@ -191,20 +182,6 @@ TEST_F(Layers3DTest, EveryLayerItemBecomes3D) {
 // restored among the copies and inside the pre-comp, the carrier as parent of
 // the top-level copies, and the scripts that free them from it again.
 namespace placement_parenting {
-// Each layer of the composition, top first, as "name>parent" ("name" alone
-// without a parent).
-Names links_in(const model::Project& project, const std::string& comp) {
-    Names links;
-    for (const model::Layer& layer : comp_named(project, comp).layers) {
-        std::string link = model::shown_name(project, layer);
-        if (const model::Layer* parent = model::find_layer(project, layer.parent)) {
-            link += ">" + model::shown_name(project, *parent);
-        }
-        links.push_back(link);
-    }
-    return links;
-}
-
 std::vector<double> position_of(const model::Project& project, const std::string& comp,
                                 std::size_t index) {
     return comp_named(project, comp).layers.at(index).streams.at(1).value;
@@ -219,26 +196,18 @@ protected:
     void SetUp() override { load("placement_parents"); }
 
     A_Err detach(const std::string& precomp, ParentIndices* list) {
-        const AEGP_LayerH layer = precomp_layer(precomp);
+        const AEGP_LayerH layer = layer_handle("Main", precomp);
         return detach_precomp_parents(info(), layer, list);
     }
     A_Err restore_inside(const std::string& precomp, const ParentIndices& list) {
-        const AEGP_LayerH layer = precomp_layer(precomp);
+        const AEGP_LayerH layer = layer_handle("Main", precomp);
         return restore_precomp_parents(info(), layer, list);
-    }
-    AEGP_LayerH precomp_layer(const std::string& name) {
-        const Names names = layer_names(project(), "Main");
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (names[i] == name) return layer_handle("Main", static_cast<A_long>(i));
-        }
-        ADD_FAILURE() << "no layer " << name;
-        return nullptr;
     }
 
     // The pipeline up to the parent restore: carrier, recorded links, copies
     // gathered at the top of Main and linked among themselves.
     ParentIndices extract_rig(AEGP_LayerH* carrier) {
-        const AEGP_LayerH rig = precomp_layer("Rig");
+        const AEGP_LayerH rig = layer_handle("Main", "Rig");
         EXPECT_EQ(create_carrier_null(info(), rig, carrier), A_Err_NONE);
         ParentIndices list;
         EXPECT_EQ(detach_precomp_parents(info(), rig, &list), A_Err_NONE);
@@ -334,10 +303,10 @@ TEST_F(ParentingTest, CopiesAreLinkedAsInThePrecompAndTheTopOnesHangOnTheCarrier
 
 TEST_F(ParentingTest, EmptyAndUnlinkedListsTouchNoLayer) {
     AEGP_LayerH carrier = nullptr;
-    ASSERT_EQ(create_carrier_null(info(), precomp_layer("Flat"), &carrier), A_Err_NONE);
+    ASSERT_EQ(create_carrier_null(info(), layer_handle("Main", "Flat"), &carrier), A_Err_NONE);
     const model::Project before = project();
     const AEGP_CompH main = comp_handle("Main");
-    const AEGP_LayerH flat = precomp_layer("Flat");
+    const AEGP_LayerH flat = layer_handle("Main", "Flat");
     for (const ParentIndices& list : {ParentIndices{-1, -1}, ParentIndices{}}) {
         EXPECT_EQ(restore_parents(info(), main, list), A_Err_NONE);
         EXPECT_EQ(restore_precomp_parents(info(), flat, list), A_Err_NONE);
@@ -587,119 +556,122 @@ protected:
     void SetUp() override { open_scene("placement_scene"); }
 
     const model::Project& project() { return host_.project(); }
-    Names parents_in(const std::string& comp, const Names& layers) {
-        Names parents;
-        for (const std::string& name : layers) {
-            const model::Layer* parent = model::find_layer(project(), layer(comp, name).parent);
-            parents.push_back(parent == nullptr ? "" : model::shown_name(project(), *parent));
-        }
-        return parents;
+    std::vector<double> position(const std::string& name) {
+        return layer("Main", name).streams.at(kPosition).value;
     }
-    std::vector<double> position(const std::string& comp, const std::string& name) {
-        return layer(comp, name).streams.at(kPosition).value;
+    std::size_t solids() {
+        return std::size_t(
+            std::count_if(project().items.begin(), project().items.end(),
+                          [](const model::Item& item) { return bool(item.footage); }));
     }
-    bool is_3d(const std::string& comp, const std::string& name) {
-        return (layer(comp, name).flags & model::flag::k3D) != 0;
-    }
-    Names solids() {
-        Names names;
-        for (const model::Item& item : project().items) {
-            if (item.footage) names.push_back(item.name);
-        }
-        return names;
-    }
-    std::size_t release_statements() const {
-        std::size_t count = 0;
-        for (const std::string& script : host_.scripts_run()) {
-            if (script.find(".parent = null; ") != std::string::npos) ++count;
-        }
-        return count;
+    // Statements run since the script numbered `from` that freed a layer from its parent.
+    int release_statements(std::size_t from) const {
+        const auto& scripts = host_.scripts_run();
+        return int(std::count_if(scripts.begin() + long(from), scripts.end(),
+                                 [](const std::string& script) {
+                                     return script.find(".parent = null; ") != std::string::npos;
+                                 }));
     }
 };
 
-TEST_F(PlacementPipeline, WithoutAttributesTheCarrierComesAndGoes) {
-    ASSERT_EQ(run({"Still"}, {kDiscardAttributes, "ok"}), A_Err_NONE);
+const Names kRigCopies = {"Root", "Arm", "Hand", "Loose"};
+const Names kMovingCopies = {"Dot", "Line", "{{Moving_outfold}}"};
+const char* const kCopyAttributes = "click optionCopyAttributes";
 
-    EXPECT_EQ(layer_names(project(), "Main"),
-              (Names{"Header", "Root", "Arm", "Hand", "Loose", "Moving", "Footer"}));
-    EXPECT_EQ(solids(), Names{"Solid Red"});
-    // Freed from the carrier, although it never was their parent.
-    EXPECT_EQ(release_statements(), 2u);
-    EXPECT_EQ(parents_in("Main", {"Root", "Arm", "Hand", "Loose"}), (Names{"", "Root", "Arm", ""}));
-    EXPECT_EQ(parents_in("Rig Comp", {"Root", "Arm", "Hand", "Loose"}),
-              (Names{"", "Root", "Arm", ""}));
-    // No 3D switch, timing, transform or effects.
-    EXPECT_FALSE(is_3d("Main", "Root"));
-    EXPECT_EQ(layer("Main", "Root").offset, Rational::of(0));
-    EXPECT_EQ(layer("Main", "Root").duration, Rational::of(10));
-    EXPECT_EQ(position("Main", "Root"), (std::vector<double>{300, 200, 0}));
-    EXPECT_TRUE(layer("Main", "Root").effects.empty());
-    EXPECT_EQ(selected_in(project(), "Main"), (Names{"Root", "Arm", "Hand", "Loose"}));
-
-    expect_undo_restores();
-}
-
-TEST_F(PlacementPipeline, AStillTransformIsFoldedIntoTheCopiesAndTheCarrierGoes) {
-    ASSERT_EQ(run({"Still"}, {"ok"}), A_Err_NONE);
-
-    EXPECT_EQ(layer_names(project(), "Main"),
-              (Names{"Header", "Root", "Arm", "Hand", "Loose", "Moving", "Footer"}));
-    EXPECT_EQ(solids(), Names{"Solid Red"});
-    EXPECT_EQ(parents_in("Main", {"Root", "Arm", "Hand", "Loose"}), (Names{"", "Root", "Arm", ""}));
-    EXPECT_EQ(parents_in("Rig Comp", {"Root", "Arm", "Hand", "Loose"}),
-              (Names{"", "Root", "Arm", ""}));
-    // The pre-comp layer's 100 px move now sits in the top-level copies.
-    const std::vector<double> root = position("Main", "Root");
-    ASSERT_EQ(root.size(), 3u);
-    EXPECT_NEAR(root[0], 400, 1e-6);
-    EXPECT_NEAR(root[1], 200, 1e-6);
-    EXPECT_EQ(position("Main", "Arm"), (std::vector<double>{40, 0, 0}));
-    for (const std::string name : {"Root", "Arm", "Hand", "Loose"}) {
-        SCOPED_TRACE(name);
-        const model::Layer& copy = layer("Main", name);
-        EXPECT_TRUE(is_3d("Main", name));
-        // Shown from 1.5 s to 5.5 s, as the pre-comp layer showed it.
-        EXPECT_EQ(copy.offset, Rational::of(1));
-        EXPECT_EQ(copy.inPoint + copy.offset, Rational::of(3, 2));
-        EXPECT_EQ(copy.duration, Rational::of(4));
-        EXPECT_EQ(copy.effects.size(), 1u);
+// Each run from a fresh scene: the stack with its links, the copies selected,
+// the solids left (a carrier that goes takes its solid), the statements that
+// freed copies from a carrier (-1: not counted), what the copies took over,
+// and one undo giving back the scene. The pre-comp keeps its own links.
+TEST_F(PlacementPipeline, EachRunLeavesCopiesCarrierAndLinks) {
+    struct Case {
+        const char* label;
+        Names selection, user, main, selected;
+        std::size_t solids;
+        int releases;
+        std::function<void()> expect;
+    };
+    const Case cases[] = {
+        {"without attributes the carrier comes and goes",
+         {"Still"},
+         {kDiscardAttributes, "ok"},
+         {"Header", "Root", "Arm>Root", "Hand>Arm", "Loose", "Moving", "Footer"},
+         kRigCopies,
+         1,
+         2,  // freed from the carrier, although it never was their parent
+         [this] {
+             // No 3D switch, timing, transform or effects.
+             const model::Layer& root = layer("Main", "Root");
+             EXPECT_EQ(root.flags & model::flag::k3D, 0u);
+             EXPECT_EQ(root.offset, Rational::of(0));
+             EXPECT_EQ(root.duration, Rational::of(10));
+             EXPECT_EQ(position("Root"), (std::vector<double>{300, 200, 0}));
+             EXPECT_TRUE(root.effects.empty());
+         }},
+        {"a still transform is folded into the copies and the carrier goes",
+         {"Still"},
+         {kCopyAttributes, "ok"},
+         {"Header", "Root", "Arm>Root", "Hand>Arm", "Loose", "Moving", "Footer"},
+         kRigCopies,
+         1,
+         -1,
+         [this] {
+             // The pre-comp layer's 100 px move now sits in the top-level copies.
+             ASSERT_EQ(position("Root").size(), 3u);
+             EXPECT_NEAR(position("Root")[0], 400, 1e-6);
+             EXPECT_NEAR(position("Root")[1], 200, 1e-6);
+             EXPECT_EQ(position("Arm"), (std::vector<double>{40, 0, 0}));
+             for (const std::string& name : kRigCopies) {
+                 SCOPED_TRACE(name);
+                 const model::Layer& copy = layer("Main", name);
+                 EXPECT_NE(copy.flags & model::flag::k3D, 0u);
+                 // Shown from 1.5 s to 5.5 s, as the pre-comp layer showed it.
+                 EXPECT_EQ(copy.offset, Rational::of(1));
+                 EXPECT_EQ(copy.inPoint + copy.offset, Rational::of(3, 2));
+                 EXPECT_EQ(copy.duration, Rational::of(4));
+                 EXPECT_EQ(copy.effects.size(), 1u);
+             }
+         }},
+        {"an animated transform keeps the carrier with the copies",
+         {"Moving"},
+         {kCopyAttributes, "ok"},
+         {"Header", "Still", "Dot>{{Moving_outfold}}", "Line>{{Moving_outfold}}",
+          "{{Moving_outfold}}", "Footer"},
+         kMovingCopies,
+         2,
+         0,
+         [this] {
+             EXPECT_EQ(position("Dot"), (std::vector<double>{100, 100, 0}));
+             const model::Layer& carrier = layer("Main", "{{Moving_outfold}}");
+             EXPECT_TRUE(carrier.isNull);
+             EXPECT_EQ(carrier.streams.at(kPosition).keyframes.size(), 2u);
+         }},
+        // The copies of the second pre-comp layer are selected, with its carrier.
+        {"two pre-comp layers in one run",
+         {"Still", "Moving"},
+         {kCopyAttributes, "ok"},
+         {"Header", "Root", "Arm>Root", "Hand>Arm", "Loose", "Dot>{{Moving_outfold}}",
+          "Line>{{Moving_outfold}}", "{{Moving_outfold}}", "Footer"},
+         kMovingCopies,
+         2,
+         -1,
+         [] {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        host_.load_project(fixture_path("placement_scene"));
+        const std::size_t scriptsBefore = host_.scripts_run().size();
+        ASSERT_EQ(run(c.selection, c.user), A_Err_NONE);
+        EXPECT_EQ(links_in(project(), "Main"), c.main);
+        EXPECT_EQ(selected_in(project(), "Main"), c.selected);
+        EXPECT_EQ(links_in(project(), "Rig Comp"),
+                  (Names{"Root", "Arm>Root", "Hand>Arm", "Loose"}));
+        EXPECT_EQ(solids(), c.solids);
+        if (c.releases >= 0) {
+            EXPECT_EQ(release_statements(scriptsBefore), c.releases);
+        }
+        c.expect();
+        expect_undo_restores();
     }
-    EXPECT_EQ(selected_in(project(), "Main"), (Names{"Root", "Arm", "Hand", "Loose"}));
-
-    expect_undo_restores();
-}
-
-TEST_F(PlacementPipeline, AnAnimatedTransformKeepsTheCarrierWithTheCopies) {
-    ASSERT_EQ(run({"Moving"}, {"ok"}), A_Err_NONE);
-
-    EXPECT_EQ(layer_names(project(), "Main"),
-              (Names{"Header", "Still", "Dot", "Line", "{{Moving_outfold}}", "Footer"}));
-    EXPECT_EQ(parents_in("Main", {"Dot", "Line", "{{Moving_outfold}}"}),
-              (Names{"{{Moving_outfold}}", "{{Moving_outfold}}", ""}));
-    EXPECT_EQ(position("Main", "Dot"), (std::vector<double>{100, 100, 0}));
-    const model::Layer& carrier = layer("Main", "{{Moving_outfold}}");
-    EXPECT_TRUE(carrier.isNull);
-    EXPECT_EQ(carrier.streams.at(kPosition).keyframes.size(), 2u);
-    EXPECT_EQ(solids().size(), 2u);
-    EXPECT_EQ(release_statements(), 0u);
-    EXPECT_EQ(selected_in(project(), "Main"), (Names{"Dot", "Line", "{{Moving_outfold}}"}));
-
-    expect_undo_restores();
-}
-
-// The copies of the second pre-comp layer are selected, with its carrier.
-TEST_F(PlacementPipeline, TwoPrecompLayersInOneRun) {
-    ASSERT_EQ(run({"Still", "Moving"}, {"ok"}), A_Err_NONE);
-
-    EXPECT_EQ(layer_names(project(), "Main"),
-              (Names{"Header", "Root", "Arm", "Hand", "Loose", "Dot", "Line", "{{Moving_outfold}}",
-                     "Footer"}));
-    EXPECT_EQ(selected_in(project(), "Main"), (Names{"Dot", "Line", "{{Moving_outfold}}"}));
-    EXPECT_EQ(solids().size(), 2u);  // the first carrier went with its solid
-    EXPECT_EQ(parents_in("Rig Comp", {"Root", "Arm", "Hand", "Loose"}),
-              (Names{"", "Root", "Arm", ""}));
-
-    expect_undo_restores();
 }
 
 // A run that stops between clearing the links inside the pre-comp and
@@ -729,203 +701,5 @@ TEST_F(PlacementPipeline, AFailedRunPutsThePrecompsLinksBack) {
     }
 }
 }  // namespace placement_pipeline
-
-// Whole runs through the loaded module for the cases where copies used to
-// land elsewhere or at another time: a pre-comp layer with a parent of its
-// own, an inner composition at another frame rate, a transform moved by an
-// expression alone, and outer layers that follow the pre-comp layer.
-namespace placement_fidelity {
-using model::Rational;
-namespace stream = model::stream;
-
-// One pre-comp layer P of Inner in Main, with two inner layers: [L0] and
-// [L1] (the child of [L0]).
-SceneBuilder base_scene(Rational innerRate) {
-    SceneBuilder scene(innerRate);
-    model::Layer& top = scene.add(scene.inner, "[L0]", false);
-    set_value(top, stream::kPosition, {200, 150, 0});
-    set_value(top, stream::kRotation, {15});
-    const model::Id topId = top.id;
-    model::Layer& child = scene.add(scene.inner, "[L1]", false);
-    set_value(child, stream::kPosition, {40, 10, 0});
-    model::set_parent(scene.project, child.id, topId);
-    model::Layer& precomp = scene.add(scene.main, "P", false);
-    precomp.source = scene.inner;
-    set_value(precomp, stream::kPosition, {900, 500, 0});
-    return scene;
-}
-
-void move_precomp(SceneBuilder& scene) {
-    set_keys(scene.layer(scene.main, "P"), stream::kPosition, {Rational::of(0), Rational::of(2)},
-             {{900, 500, 0}, {1100, 300, 0}});
-}
-
-void parent_precomp(SceneBuilder& scene) {
-    model::Layer& link = scene.add(scene.main, "Link", false);
-    set_value(link, stream::kRotation, {30});
-    set_value(link, stream::kScale, {50, 50, 50});
-    set_value(link, stream::kPosition, {300, 200, 0});
-    set_keys(link, stream::kPosition, {Rational::of(0), Rational::of(3)},
-             {{300, 200, 0}, {600, 100, 0}});
-    model::set_parent(scene.project, scene.layer(scene.main, "P").id, link.id);
-}
-
-void add_follower(SceneBuilder& scene) {
-    model::Layer& follower = scene.add(scene.main, "Follower", false);
-    set_value(follower, stream::kPosition, {-50, 80, 0});
-    model::set_parent(scene.project, follower.id, scene.layer(scene.main, "P").id);
-}
-
-struct Case {
-    const char* label;
-    Rational innerRate;
-    std::function<void(SceneBuilder&)> setUp;
-    RunOptions options;
-    // Further checks on the project after the run.
-    std::function<void(const model::Project&)> expect;
-};
-
-class PlacementFidelity : public PluginHostTest {
-protected:
-    void SetUp() override { ASSERT_EQ(load_module(), A_Err_NONE); }
-
-    void run_case(const Case& c) {
-        SCOPED_TRACE(c.label);
-        SceneBuilder scene = base_scene(c.innerRate);
-        c.setUp(scene);
-        host_.set_project(scene.project);
-        select_layers(host_.project(), "Main", {"P"});
-        host_.open_menu(AEGP_Menu_LAYER);
-        const model::Project before = host_.project();
-        host_.set_user(answers_.actions_for(c.options));
-        ASSERT_EQ(host_.click(command()), A_Err_NONE);
-        CheckStats stats;
-        expect_placement_kept(before, host_.project(), c.options, Exactness::Exact, c.label, stats);
-        EXPECT_GT(stats.comparisons, 0);
-        c.expect(host_.project());
-    }
-
-    DialogAnswers answers_;
-};
-
-const model::Layer& main_layer(const model::Project& project, const std::string& name) {
-    for (const model::Layer& layer : comp_named(project, "Main").layers) {
-        if (model::shown_name(project, layer) == name) return layer;
-    }
-    throw std::runtime_error("no layer " + name);
-}
-
-std::string parent_name(const model::Project& project, const std::string& name) {
-    const model::Layer* parent = model::find_layer(project, main_layer(project, name).parent);
-    return parent == nullptr ? "" : model::shown_name(project, *parent);
-}
-
-const Rational kFilmRate = Rational::of(24000, 1001);
-constexpr const char* kCarrier = "{{P_outfold}}";
-
-TEST_F(PlacementFidelity, CopiesLandWhereAndWhenThePrecompLayerShowedThem) {
-    const Case cases[] = {
-        {"a still pre-comp layer with a turned, scaled, moving parent",
-         Rational::of(30),
-         parent_precomp,
-         {},
-         [](const model::Project& after) { EXPECT_EQ(parent_name(after, "[L0]"), "Link"); }},
-        {"a moving pre-comp layer with a turned, scaled, moving parent",
-         Rational::of(30),
-         [](SceneBuilder& s) {
-             parent_precomp(s);
-             move_precomp(s);
-         },
-         {},
-         [](const model::Project& after) {
-             EXPECT_EQ(parent_name(after, kCarrier), "Link");
-             EXPECT_EQ(parent_name(after, "[L0]"), kCarrier);
-         }},
-        {"23.976 fps inside 30 fps at offset 0",
-         kFilmRate,
-         [](SceneBuilder& s) { s.layer(s.inner, "[L0]").offset = Rational::of(1001, 24000); },
-         {},
-         [](const model::Project& after) {
-             EXPECT_EQ(main_layer(after, "[L0]").offset, Rational::of(1001, 24000));
-         }},
-        {"23.976 fps inside 30 fps, moved and trimmed",
-         kFilmRate,
-         [](SceneBuilder& s) {
-             model::Layer& top = s.layer(s.inner, "[L0]");
-             top.offset = Rational::of(1001, 24000);
-             set_keys(top, stream::kRotation,
-                      {Rational::of(1001, 24000), Rational::of(3003, 24000)}, {{0}, {90}});
-             model::Layer& precomp = s.layer(s.main, "P");
-             precomp.offset = Rational::of(-7, 30);
-             precomp.inPoint = Rational::of(11, 30);
-             precomp.duration = Rational::of(2);
-         },
-         {},
-         [](const model::Project& after) {
-             const model::Layer& top = main_layer(after, "[L0]");
-             EXPECT_EQ(top.offset, Rational::of(1001, 24000) - Rational::of(7, 30));
-             EXPECT_EQ(top.offset + top.inPoint, Rational::of(4, 30));
-         }},
-        {"25 fps inside 30 fps without attributes",
-         Rational::of(25),
-         [](SceneBuilder& s) {
-             s.layer(s.inner, "[L1]").offset = Rational::of(3, 25);
-             s.layer(s.main, "P").offset = Rational::of(1, 30);
-         },
-         {false},
-         [](const model::Project& after) {
-             EXPECT_EQ(main_layer(after, "[L1]").offset, Rational::of(3, 25));
-         }},
-        {"rotation moved by an expression alone",
-         Rational::of(30),
-         [](SceneBuilder& s) {
-             model::Stream& rotation = s.layer(s.main, "P").streams.at(stream::kRotation);
-             rotation.value = {20};
-             rotation.expression = "time * 90";
-         },
-         {},
-         [](const model::Project& after) {
-             const model::Stream& carried =
-                 main_layer(after, kCarrier).streams.at(stream::kRotation);
-             EXPECT_EQ(carried.value, std::vector<double>{20});
-             EXPECT_EQ(carried.expression, "");
-             EXPECT_EQ(parent_name(after, "[L0]"), kCarrier);
-         }},
-        {"a follower of a moving pre-comp layer follows the carrier",
-         Rational::of(30),
-         [](SceneBuilder& s) {
-             add_follower(s);
-             move_precomp(s);
-         },
-         {},
-         [](const model::Project& after) { EXPECT_EQ(parent_name(after, "Follower"), kCarrier); }},
-        {"a follower of a still pre-comp layer keeps its place",
-         Rational::of(30),
-         [](SceneBuilder& s) {
-             add_follower(s);
-             set_value(s.layer(s.main, "P"), stream::kRotation, {45});
-         },
-         {},
-         [](const model::Project& after) { EXPECT_EQ(parent_name(after, "Follower"), ""); }},
-        {"a follower of a still pre-comp layer with a parent follows that parent",
-         Rational::of(30),
-         [](SceneBuilder& s) {
-             add_follower(s);
-             parent_precomp(s);
-         },
-         {},
-         [](const model::Project& after) { EXPECT_EQ(parent_name(after, "Follower"), "Link"); }},
-        {"a follower of a kept pre-comp layer stays with it",
-         Rational::of(30),
-         [](SceneBuilder& s) {
-             add_follower(s);
-             move_precomp(s);
-         },
-         {true, true},
-         [](const model::Project& after) { EXPECT_EQ(parent_name(after, "Follower"), "P"); }},
-    };
-    for (const Case& c : cases) run_case(c);
-}
-}  // namespace placement_fidelity
 
 }  // namespace outfold::testing

@@ -37,6 +37,26 @@ const model::Composition& comp_named(const model::Project& project, const std::s
     return *item.comp;
 }
 
+const model::Layer* layer_named(const model::Project& project, const std::string& comp,
+                                const std::string& name) {
+    for (const model::Layer& layer : comp_named(project, comp).layers) {
+        if (model::shown_name(project, layer) == name) return &layer;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> links_in(const model::Project& project, const std::string& comp) {
+    std::vector<std::string> links;
+    for (const model::Layer& layer : comp_named(project, comp).layers) {
+        std::string link = model::shown_name(project, layer);
+        if (const model::Layer* parent = model::find_layer(project, layer.parent)) {
+            link += ">" + model::shown_name(project, *parent);
+        }
+        links.push_back(link);
+    }
+    return links;
+}
+
 std::vector<std::string> layer_names(const model::Project& project, const std::string& comp) {
     std::vector<std::string> names;
     for (const model::Layer& layer : comp_named(project, comp).layers) {
@@ -167,6 +187,13 @@ AEGP_LayerH ExtractTest::layer_handle(const std::string& compName, A_long index)
     EXPECT_EQ(suites.get<AEGP_LayerSuite_v11>().AEGP_GetCompLayerByIndex(comp, index, &layer),
               A_Err_NONE);
     return layer;
+}
+
+AEGP_LayerH ExtractTest::layer_handle(const std::string& compName, const std::string& layerName) {
+    const std::vector<std::string> names = layer_names(project(), compName);
+    const auto at = std::find(names.begin(), names.end(), layerName);
+    if (at == names.end()) throw std::runtime_error("no layer " + layerName + " in " + compName);
+    return layer_handle(compName, static_cast<A_long>(at - names.begin()));
 }
 
 AEGP_CollectionItemV2 ExtractTest::layer_item(AEGP_LayerH layer) {

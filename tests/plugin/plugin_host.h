@@ -25,6 +25,12 @@ const host::model::Item& item_named(const host::model::Project& project, const s
 host::model::Item& item_named(host::model::Project& project, const std::string& name);
 const host::model::Composition& comp_named(const host::model::Project& project,
                                            const std::string& name);
+// The layer of a composition shown under the name, or null.
+const host::model::Layer* layer_named(const host::model::Project& project, const std::string& comp,
+                                      const std::string& name);
+// Each layer of the composition, top first, as "name>parent" ("name" alone
+// without a parent).
+std::vector<std::string> links_in(const host::model::Project& project, const std::string& comp);
 // Shown names of a composition's layers, top of the stack first.
 std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp);
 // What the host counts as obtained and not given back, as text ("" for nothing).
@@ -52,6 +58,7 @@ protected:
     AEGP_ItemH item_handle(const std::string& itemName);
     AEGP_CompH comp_handle(const std::string& compName);
     AEGP_LayerH layer_handle(const std::string& compName, A_long index);
+    AEGP_LayerH layer_handle(const std::string& compName, const std::string& layerName);
 
     // A new collection holding the given layers (or other items), disposed
     // by the fixture.
