@@ -40,16 +40,10 @@ protected:
 
     const Control& control(const std::string& name) {
         static const Control missing{};
-        if (host_.dialogs().empty()) {
-            ADD_FAILURE() << "no dialog was shown";
-            return missing;
-        }
-        const Control* found = host_.dialogs().back().find(name);
-        if (found == nullptr) {
-            ADD_FAILURE() << "no control " << name;
-            return missing;
-        }
-        return *found;
+        const Control* found =
+            host_.dialogs().empty() ? nullptr : host_.dialogs().back().find(name);
+        if (found == nullptr) ADD_FAILURE() << "no dialog, or no control " << name;
+        return found != nullptr ? *found : missing;
     }
 
     void store(const std::string& key, const std::string& value) {
