@@ -2,10 +2,8 @@
 // hook, the command hook and the alerts after a run.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -351,36 +349,6 @@ TEST_F(CommandHook, ExtractsInPlaceAndSelectsTheCopies) {
         expect_undo_restores();
     }
 }
-
-struct Typed {
-    std::vector<std::string> user;
-    std::string firstName;
-};
-// Test names stay plain words under every test runner.
-void PrintTo(const Typed& c, std::ostream* os) {
-    for (char ch : c.firstName) *os << (std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_');
-}
-
-class CommandHookNaming : public CommandHook, public ::testing::WithParamInterface<Typed> {};
-
-// Each case in a fresh settings folder: the dialog remembers what was typed.
-TEST_P(CommandHookNaming, CopiesAreNamedWithThePrefixAsTyped) {
-    EXPECT_EQ(run({"Intro"}, GetParam().user), A_Err_NONE);
-    EXPECT_TRUE(host_.alerts().empty());
-    EXPECT_EQ(layer_names(host_.project(), "Main").front(), GetParam().firstName);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Prefixes, CommandHookNaming,
-    ::testing::Values(
-        Typed{{"ok"}, "Title"}, Typed{{"set prefixInput Hero", "ok"}, "Hero_Title"},
-        Typed{{"set prefixInput say \"hi\"", "ok"}, "say \"hi\"_Title"},
-        Typed{{"set prefixInput C:\\tmp\\", "ok"}, "C:\\tmp\\_Title"},
-        Typed{{"set prefixInput caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "ok"},
-              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80_Title"},
-        Typed{{"set prefixInput " + std::string(50, 'x'), "ok"}, std::string(50, 'x') + "_Title"},
-        Typed{{"click prependPrecompName", "ok"}, "Intro_Title"},
-        Typed{{"click prependPrecompName", "set prefixInput P", "ok"}, "Intro_P_Title"}));
 
 // The hook called directly, in-process, to see its handled flag.
 class CommandHookInProcess : public PluginHostTest {
