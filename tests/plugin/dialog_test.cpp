@@ -131,16 +131,15 @@ TEST_F(DialogScript, StoredSettingsAreRestored) {
     }
 }
 
-TEST_F(DialogScript, DeleteAndKeepDisableEachOtherWhileChecked) {
+// Delete and Keep disable each other while checked; Copy and Discard exclude
+// each other.
+TEST_F(DialogScript, TheMutualRulesWhileClicking) {
     show({"click optionDeleteSource", "expect optionKeepInComp enabled false",
           "click optionDeleteSource", "expect optionKeepInComp enabled true",
           "click optionKeepInComp", "expect optionDeleteSource enabled false",
           "expect optionDeleteSource value false", "click optionKeepInComp",
           "expect optionDeleteSource enabled true", "cancel"});
     EXPECT_EQ(host_.dialogs().size(), 1u);
-}
-
-TEST_F(DialogScript, CopyAndDiscardExcludeEachOther) {
     const std::string answer =
         show({"click optionDiscardAttributes", "expect optionCopyAttributes value false",
               "expect optionDiscardAttributes value true", "click optionCopyAttributes",

@@ -505,45 +505,6 @@ protected:
     A_long item_id(const std::string& name) { return item_named(project(), name).id; }
 };
 
-TEST_F(DisposeTest, TheOptionsDecideWhatGoes) {
-    struct Case {
-        const char* label;
-        bool keep;
-        bool deleteSource;
-        const char* layer;
-        const char* source;
-        bool layerStays;
-        bool sourceStays;
-        A_long notDeleted;
-    };
-    const Case cases[] = {
-        {"keep", true, false, "Alone", "Alone Comp", true, true, 0},
-        {"keep wins over delete", true, true, "Alone", "Alone Comp", true, true, 0},
-        {"default", false, false, "Alone", "Alone Comp", false, true, 0},
-        {"only user", false, true, "Alone", "Alone Comp", false, false, 0},
-        {"used elsewhere", false, true, "Crowd 1", "Crowd Comp", false, true, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        load("extract_dispose");
-        options_.keepInComp = c.keep;
-        options_.deleteSource = c.deleteSource;
-        const std::size_t layersBefore = comp_named(project(), "Main").layers.size();
-        SourceLedger ledger;
-        ASSERT_EQ(dispose(c.layer, &ledger), A_Err_NONE);
-        const model::Layer* layer = layer_named(project(), "Main", c.layer);
-        EXPECT_EQ(layer != nullptr, c.layerStays);
-        if (layer != nullptr) {
-            EXPECT_EQ(layer->flags & model::flag::kVideoActive, 0u);
-        }
-        EXPECT_EQ(comp_named(project(), "Main").layers.size(),
-                  layersBefore - (c.layerStays ? 0 : 1));
-        EXPECT_EQ(has_item(project(), c.source), c.sourceStays);
-        EXPECT_EQ(ledger.notDeleted, c.notDeleted);
-        EXPECT_EQ(ledger.failuresBySource.size(), c.notDeleted > 0 ? 1u : 0u);
-    }
-}
-
 TEST_F(DisposeTest, TheLastOfTwoLayersTakesTheirSource) {
     options_.deleteSource = true;
     SourceLedger ledger;
@@ -599,36 +560,51 @@ TEST_F(DisposeTest, OneAlertTellsWhatStayed) {
     }
 }
 
-// A failing call leaves the layer and its source where they are.
-TEST_F(DisposeTest, AFailingCallDeletesNothing) {
+// The options decide what goes; a failing call (named in place of a label)
+// leaves the layer, switched on, and its source where they are.
+TEST_F(DisposeTest, TheOptionsDecideWhatGoesAndAFailingCallDeletesNothing) {
     struct Case {
-        const char* operation;
+        const char* label;
+        bool keep, deleteSource;
         const char* layer;
-        bool keep;
+        const char* source;
+        bool fails, layerStays, sourceStays;
         A_long notDeleted;
     };
     const Case cases[] = {
-        {"AEGP_GetLayerSourceItem", "Alone", false, 0},
-        {"AEGP_GetCompLayerByIndex", "Alone", false, 0},
-        {"AEGP_GetItemID", "Alone", false, 0},
-        {"AEGP_DeleteItem", "Alone", false, 0},
-        {"AEGP_DeleteLayer", "Crowd 1", false, 1},
-        {"AEGP_SetLayerFlag", "Alone", true, 0},
+        {"keep", true, false, "Alone", "Alone Comp", false, true, true, 0},
+        {"keep wins over delete", true, true, "Alone", "Alone Comp", false, true, true, 0},
+        {"default", false, false, "Alone", "Alone Comp", false, false, true, 0},
+        {"only user", false, true, "Alone", "Alone Comp", false, false, false, 0},
+        {"used elsewhere", false, true, "Crowd 1", "Crowd Comp", false, false, true, 1},
+        {"AEGP_GetLayerSourceItem", false, true, "Alone", "Alone Comp", true, true, true, 0},
+        {"AEGP_GetCompLayerByIndex", false, true, "Alone", "Alone Comp", true, true, true, 0},
+        {"AEGP_GetItemID", false, true, "Alone", "Alone Comp", true, true, true, 0},
+        {"AEGP_DeleteItem", false, true, "Alone", "Alone Comp", true, true, true, 0},
+        {"AEGP_DeleteLayer", false, true, "Crowd 1", "Crowd Comp", true, true, true, 1},
+        {"AEGP_SetLayerFlag", true, true, "Alone", "Alone Comp", true, true, true, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.operation);
+        SCOPED_TRACE(c.label);
         load("extract_dispose");
-        options_.deleteSource = true;
         options_.keepInComp = c.keep;
-        const Names before = layer_names(project(), "Main");
-        const std::size_t items = project().items.size();
+        options_.deleteSource = c.deleteSource;
+        Names layers = layer_names(project(), "Main");
+        if (!c.layerStays) std::erase(layers, c.layer);
+        const std::size_t items = project().items.size() - (c.sourceStays ? 0 : 1);
         SourceLedger ledger;
-        EXPECT_EQ(dispose(c.layer, &ledger, c.operation), A_Err_GENERIC);
-        EXPECT_EQ(layer_names(project(), "Main"), before);
+        EXPECT_EQ(dispose(c.layer, &ledger, c.fails ? c.label : nullptr),
+                  c.fails ? A_Err_GENERIC : A_Err_NONE);
+        EXPECT_EQ(layer_names(project(), "Main"), layers);
+        if (const model::Layer* layer = layer_named(project(), "Main", c.layer)) {
+            EXPECT_EQ((layer->flags & model::flag::kVideoActive) != 0, c.fails);
+        }
         EXPECT_EQ(project().items.size(), items);
+        EXPECT_EQ(has_item(project(), c.source), c.sourceStays);
         EXPECT_EQ(ledger.notDeleted, c.notDeleted);
-        EXPECT_EQ(layer_named(project(), "Main", c.layer)->flags & model::flag::kVideoActive,
-                  model::flag::kVideoActive);
+        if (!c.fails) {
+            EXPECT_EQ(ledger.failuresBySource.size(), c.notDeleted > 0 ? 1u : 0u);
+        }
     }
 }
 }  // namespace extract_dispose
