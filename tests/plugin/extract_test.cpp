@@ -209,6 +209,7 @@ constexpr A_long kUnnamed = 1;
 constexpr A_long kGamma = 2;
 constexpr A_long kInner = 3;
 constexpr A_long kLong = 4;
+constexpr A_long kMaskOfGamma = -1;
 
 const std::string kLongName = "Background plate with a rather long name";
 
@@ -217,35 +218,40 @@ protected:
     void SetUp() override { load("extract_rename"); }
 
     std::string name_of(A_long index) { return shown_name(project(), layer_at("Main", index)); }
+    // Renames through a collection of the given layers (kMaskOfGamma: a mask item).
     A_Err rename_all(const std::vector<A_long>& indices, const std::u16string& prefix) {
         std::vector<AEGP_CollectionItemV2> items;
-        for (A_long index : indices) items.push_back(layer_item(layer_handle("Main", index)));
-        const AEGP_Collection2H collection = new_collection(items);
-        return rename_extracted_layers(info(), collection, prefix, u"_");
+        for (A_long index : indices) {
+            AEGP_CollectionItemV2 item =
+                layer_item(layer_handle("Main", index < 0 ? kGamma : index));
+            if (index < 0) item.type = AEGP_CollectionItemType_MASK;
+            items.push_back(item);
+        }
+        return rename_extracted_layers(info(), new_collection(items), prefix, u"_");
     }
 };
 
+// The name a layer shows (its source's without one of its own); a failed
+// look-up gives an empty name.
 TEST_F(RenameTest, ReadsTheNameALayerShows) {
     struct Case {
         A_long layer;
+        const char* failing;
         std::string name;
     };
-    const Case cases[] = {{kAlpha, "Alpha"}, {kUnnamed, "Solid Red"}, {kLong, kLongName}};
+    const Case cases[] = {{kAlpha, nullptr, "Alpha"},
+                          {kUnnamed, nullptr, "Solid Red"},
+                          {kLong, nullptr, kLongName},
+                          {kAlpha, "AEGP_GetLayerName", ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const AEGP_LayerH layer = layer_handle("Main", c.layer);
+        if (c.failing != nullptr) host_.fail_call(c.failing, 1, A_Err_GENERIC);
         std::u16string name = u"stale";
-        ASSERT_EQ(get_layer_name(info(), layer_handle("Main", c.layer), &name), A_Err_NONE);
+        EXPECT_EQ(get_layer_name(info(), layer, &name), c.failing ? A_Err_GENERIC : A_Err_NONE);
+        host_.clear_faults();
         EXPECT_EQ(to_utf8(name), c.name);
     }
-}
-
-TEST_F(RenameTest, AFailedNameLookUpGivesAnEmptyName) {
-    const AEGP_LayerH alpha = layer_handle("Main", kAlpha);
-    host_.fail_call("AEGP_GetLayerName", 1, A_Err_GENERIC);
-    std::u16string name = u"stale";
-    EXPECT_EQ(get_layer_name(info(), alpha, &name), A_Err_GENERIC);
-    host_.clear_faults();
-    EXPECT_EQ(name, u"");
 }
 
 TEST_F(RenameTest, ThePrefixJoinsThePrecompNameAndTheText) {
@@ -273,12 +279,32 @@ TEST_F(RenameTest, ThePrefixJoinsThePrecompNameAndTheText) {
     }
 }
 
+// Every layer item gets the prefix (a layer without a name of its own gets one,
+// long names arrive uncut); other items are skipped; a failed expression
+// repair does not stop the renaming.
 TEST_F(RenameTest, EveryCopyGetsThePrefix) {
-    ASSERT_EQ(rename_all({kAlpha, kUnnamed, kLong}, u"T"), A_Err_NONE);
-    EXPECT_EQ(name_of(kAlpha), "T_Alpha");
-    EXPECT_EQ(layer_at("Main", kUnnamed).ownName, "T_Solid Red");  // a name of its own from now on
-    EXPECT_EQ(name_of(kLong), "T_" + kLongName);                   // long names arrive uncut
-    EXPECT_EQ(name_of(kGamma), "Gamma");
+    struct Case {
+        std::vector<A_long> items;
+        const char* failing;
+        Names main;
+    };
+    const Case cases[] = {
+        {{kAlpha, kUnnamed, kLong},
+         nullptr,
+         {"T_Alpha", "T_Solid Red", "Gamma", "Inner", "T_" + kLongName}},
+        {{kMaskOfGamma, kAlpha}, nullptr, {"T_Alpha", "Solid Red", "Gamma", "Inner", kLongName}},
+        {{kAlpha, kGamma},
+         "AEGP_ExecuteScript",
+         {"T_Alpha", "Solid Red", "T_Gamma", "Inner", kLongName}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.main[0] + (c.failing ? " failing" : ""));
+        load("extract_rename");
+        if (c.failing != nullptr) host_.fail_call(c.failing, 1, A_Err_GENERIC);
+        EXPECT_EQ(rename_all(c.items, u"T"), A_Err_NONE);
+        host_.clear_faults();
+        EXPECT_EQ(layer_names(project(), "Main"), c.main);
+    }
 }
 
 TEST_F(RenameTest, NamesAreCutTo255Units) {
@@ -307,29 +333,6 @@ TEST_F(RenameTest, NamesAreCutTo255Units) {
         if (expected.size() > 255) expected.resize(c.units);
         EXPECT_EQ(name, expected);
     }
-}
-
-TEST_F(RenameTest, ItemsOtherThanLayersAreSkipped) {
-    AEGP_CollectionItemV2 mask{};
-    mask.type = AEGP_CollectionItemType_MASK;
-    mask.u.mask.layerH = layer_handle("Main", kGamma);
-    const AEGP_Collection2H collection =
-        new_collection({mask, layer_item(layer_handle("Main", kAlpha))});
-    ASSERT_EQ(rename_extracted_layers(info(), collection, u"X", u"_"), A_Err_NONE);
-    EXPECT_EQ(name_of(kGamma), "Gamma");
-    EXPECT_EQ(name_of(kAlpha), "X_Alpha");
-}
-
-// A failed expression repair does not stop the renaming.
-TEST_F(RenameTest, AFailedRepairIsIgnored) {
-    const AEGP_LayerH alpha = layer_handle("Main", kAlpha);
-    const AEGP_LayerH gamma = layer_handle("Main", kGamma);
-    const AEGP_Collection2H collection = new_collection({layer_item(alpha), layer_item(gamma)});
-    host_.fail_call("AEGP_ExecuteScript", 1, A_Err_GENERIC);
-    EXPECT_EQ(rename_extracted_layers(info(), collection, u"T", u"_"), A_Err_NONE);
-    host_.clear_faults();
-    EXPECT_EQ(name_of(kAlpha), "T_Alpha");
-    EXPECT_EQ(name_of(kGamma), "T_Gamma");
 }
 
 // Literals evaluate, in the real script engine, to exactly the text written.

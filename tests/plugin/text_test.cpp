@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pipeline/embedded_scripts.h"
@@ -190,11 +191,18 @@ TEST(JsonTokenizer, WellFormedTexts) {
     EXPECT_EQ(run.tokens[4].end, 19);
 }
 
-TEST(JsonTokenizer, NulByteEndsTheText) {
-    const std::string text("[1]\0[", 5);
-    const Tokenized run = tokenize(text);
-    EXPECT_EQ(run.result, 2);
-    EXPECT_EQ(run.parser.pos, 3u);
+// Where the tokenizer stops: a NUL byte ends the text; a failed string scan
+// leaves the position at the string's opening quote.
+TEST(JsonTokenizer, WhereTheScanStops) {
+    const std::tuple<std::string, int, std::size_t> cases[] = {
+        {std::string("[1]\0[", 5), 2, 3},
+        {R"([1,"ab\q"])", kInvalidCharacter, 3},
+    };
+    for (const auto& [text, result, pos] : cases) {
+        const Tokenized run = tokenize(text);
+        EXPECT_EQ(run.result, result) << text;
+        EXPECT_EQ(run.parser.pos, pos) << text;
+    }
 }
 
 TEST(JsonTokenizer, BrokenTextsGiveTheirErrorCodes) {
@@ -233,13 +241,6 @@ TEST(JsonTokenizer, AcceptedEscapesAndBytesAboveAscii) {
         EXPECT_EQ(run.tokens[1].start, 2);
         EXPECT_EQ(run.tokens[1].end, std::int32_t(text.size()) - 2);
     }
-}
-
-TEST(JsonTokenizer, FailedStringScanLeavesPositionAtItsOpeningQuote) {
-    const std::string text = R"([1,"ab\q"])";
-    const Tokenized run = tokenize(text);
-    EXPECT_EQ(run.result, kInvalidCharacter);
-    EXPECT_EQ(run.parser.pos, 3u);
 }
 
 std::string array_of(int elements) {
