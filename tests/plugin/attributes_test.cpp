@@ -404,10 +404,10 @@ TEST_F(EffectTransferTest, AFailureOnOneLayerStaysOnThatLayer) {
 }
 }  // namespace attributes_effects
 
-// Every host call of a transform or effect copy failing in turn: each way out
-// gives back everything obtained (streams, values, tangents, batches, effect
-// references, text handles, suites) and reports the injected error, except
-// where a layer's failure is meant to stay on that layer.
+// Every host call of a copy onto one layer failing in turn: each way out gives
+// back everything obtained (streams, values, tangents, batches, effect
+// references, text handles, suites) and reports the injected error. Whole runs
+// pass failures of effects on one copy over, so only these sweeps see them.
 namespace attributes_failure {
 // Fixture layers: attributes_transform has Carrier 0, Still 1, Moving 2;
 // attributes_effects has Source 0, Controls 1, A 3, B 4.

@@ -35,7 +35,7 @@ using Names = std::vector<std::string>;
 
 // Copying a pre-comp's layers into the composition that holds the pre-comp
 // layer: the generated script, where the copies are found, their order in the
-// extracted-layers collection, seeding, failures.
+// extracted-layers collection, and seeding.
 namespace extract_copy {
 const std::string kHeader = "var tempName = \"\"; var allNames = [];";
 

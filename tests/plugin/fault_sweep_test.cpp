@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "io/project_file.h"
 #include "plugin/allocation_counter.h"
 #include "plugin_host.h"
@@ -100,10 +101,7 @@ std::string exact(const host::model::Project& project) {
 // module loaded, the selection made, the menu settled, ready to click.
 class KindRun {
 public:
-    explicit KindRun(const Kind& kind)
-        : settings_(std::filesystem::path(::testing::TempDir()) /
-                    ("outfold-sweep-" + std::to_string(std::random_device{}()))),
-          host_(options(settings_)) {
+    explicit KindRun(const Kind& kind) : host_(host::HostOptions{settings_.path()}) {
         host_.load_project(fixture_path("sweep_scene"));
         EXPECT_EQ(host_.load_plugin(OUTFOLD_MODULE_PATH), A_Err_NONE);
         select_layers(host_.project(), "Main", kind.selection);
@@ -113,7 +111,6 @@ public:
         before_ = exact(host_.project());
         command_ = host_.find_command(kUsableText).value_or(0);
     }
-    ~KindRun() { std::filesystem::remove_all(settings_); }
 
     A_Err click() { return host_.click(command_); }
     host::Host& host() { return host_; }
@@ -129,14 +126,7 @@ public:
     }
 
 private:
-    static host::HostOptions options(const std::filesystem::path& settings) {
-        std::filesystem::remove_all(settings);
-        host::HostOptions o;
-        o.settingsDir = settings;
-        return o;
-    }
-
-    std::filesystem::path settings_;
+    const outfold_test::TempDir settings_{"sweep"};  // fresh: the dialog remembers choices
     host::Host host_;
     std::string before_;
     AEGP_Command command_ = 0;
