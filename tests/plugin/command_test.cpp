@@ -195,12 +195,14 @@ TEST_F(MenuHook, TextAndStateFollowTheSelection) {
     }
 }
 
+// A failing call (its nth), or a missing suite (nth 0, then its version).
 struct ErrorCase {
     std::string operation;
     int nth;
+    A_long version = 0;
 };
 
-TEST_F(MenuHook, HostErrorLeavesTheEntryAsItWasAndDisposesTheSelection) {
+TEST_F(MenuHook, HostErrorOrMissingSuiteLeavesTheEntryAsItWasAndReleasesEverything) {
     const std::vector<ErrorCase> cases = {
         {"AEGP_GetActiveItem", 1},         {"AEGP_GetItemType", 1},  // the active item's type
         {"AEGP_GetCollectionNumItems", 1}, {"AEGP_GetCollectionItemByIndex", 1},
@@ -208,6 +210,9 @@ TEST_F(MenuHook, HostErrorLeavesTheEntryAsItWasAndDisposesTheSelection) {
         {"AEGP_GetItemType", 2},  // the source item's type
         {"AEGP_GetCompFromItem", 1},       {"AEGP_GetNewCollectionFromCompSelection", 1},
         {"AEGP_SetMenuCommandName", 1},  // a failed rename neither enables nor disables
+        {"AEGP Layer Suite", 0, 11},       {"AEGP Item Suite", 0, 3},
+        {"AEGP Comp Suite", 0, 9},         {"AEGP Collection Suite", 0, 2},
+        {"AEGP Command Suite", 0, 1},
     };
     for (const ErrorCase& c : cases) {
         for (bool usableBefore : {true, false}) {
@@ -217,7 +222,11 @@ TEST_F(MenuHook, HostErrorLeavesTheEntryAsItWasAndDisposesTheSelection) {
             select_layers(host_.project(), "Main",
                           usableBefore ? std::vector<std::string>{"Plate"}
                                        : std::vector<std::string>{"Plate", "Intro"});
-            host_.fail_call(c.operation, c.nth, 77);
+            if (c.nth == 0) {
+                host_.remove_suite(c.operation, c.version);
+            } else {
+                host_.fail_call(c.operation, c.nth, 77);
+            }
             host_.open_menu(AEGP_Menu_LAYER);
             host_.clear_faults();
             expect_entry(usableBefore ? kUsableText : kUnusableText, usableBefore);
@@ -226,23 +235,6 @@ TEST_F(MenuHook, HostErrorLeavesTheEntryAsItWasAndDisposesTheSelection) {
     }
 }
 
-TEST_F(MenuHook, MissingSuiteLeavesTheEntryAndReleasesEverything) {
-    for (const auto& [suite, version] : {std::pair{"AEGP Layer Suite", 11},
-                                         {"AEGP Item Suite", 3},
-                                         {"AEGP Comp Suite", 9},
-                                         {"AEGP Collection Suite", 2},
-                                         {"AEGP Command Suite", 1}}) {
-        SCOPED_TRACE(suite);
-        settle(true);
-        select_layers(host_.project(), "Main", {"Caption"});
-        host_.remove_suite(suite, version);
-        host_.open_menu(AEGP_Menu_LAYER);
-        host_.clear_faults();
-        expect_entry(kUsableText, true);
-        EXPECT_EQ(host_.outstanding().suites, 0);
-        EXPECT_TRUE(host_.outstanding().none());
-    }
-}
 }  // namespace menu_hook
 
 // The menu-update hook runs before every menu opens: when the first selected
