@@ -81,11 +81,9 @@ protected:
     };
     // Runs the prepared step once cleanly to learn its host calls, then once
     // per call with that call failing (releases aside: a refused release
-    // keeps its object). Every run must give back what it obtained and, unless
-    // `quiet(operation, nth)` allows the failure to be passed over, return the
-    // injected error (the missing-suite error when a suite cannot be had).
-    void sweep(const std::function<Prepared()>& prepare,
-               const std::function<bool(const std::string&, int)>& quiet = nullptr);
+    // keeps its object). Every run must give back what it obtained and return
+    // the injected error (the missing-suite error when a suite cannot be had).
+    void sweep(const std::function<Prepared()>& prepare);
 
     // Runs `step` with the nth call to `operation` failing with `err`.
     template <class Step>
