@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "common/temp_dir.h"
-#include "extract_harness.h"
 #include "io/project_file.h"
 #include "model/project_ops.h"
 #include "plugin_host.h"

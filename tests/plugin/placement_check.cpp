@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "common/world_eval.h"
-#include "extract_harness.h"
 #include "model/project_ops.h"
 #include "model/streams.h"
+#include "plugin_host.h"
 
 namespace outfold::testing {
 

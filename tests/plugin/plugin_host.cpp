@@ -1,23 +1,254 @@
 #include "plugin_host.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <stdexcept>
+#include <utility>
 
-#include "extract_harness.h"
 #include "io/project_file.h"
 #include "model/project_ops.h"
+#include "shell/entry_point.h"
+#include "shell/globals.h"
+#include "shell/host_suites.h"
 
 namespace outfold::testing {
 
 namespace model = host::model;
 
+std::string fixture_path(const std::string& name) {
+    return std::string(OUTFOLD_SOURCE_DIR) + "/tests/plugin/fixtures/" + name + ".json";
+}
+
+const model::Item& item_named(const model::Project& project, const std::string& name) {
+    const auto found = std::find_if(project.items.begin(), project.items.end(),
+                                    [&](const model::Item& item) { return item.name == name; });
+    if (found == project.items.end()) throw std::runtime_error("no item named " + name);
+    return *found;
+}
+
+model::Item& item_named(model::Project& project, const std::string& name) {
+    return const_cast<model::Item&>(item_named(std::as_const(project), name));
+}
+
+const model::Composition& comp_named(const model::Project& project, const std::string& name) {
+    const model::Item& item = item_named(project, name);
+    if (!item.comp) throw std::runtime_error(name + " is not a composition");
+    return *item.comp;
+}
+
+const model::Layer* layer_named(const model::Project& project, const std::string& comp,
+                                const std::string& name) {
+    for (const model::Layer& layer : comp_named(project, comp).layers) {
+        if (model::shown_name(project, layer) == name) return &layer;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> links_in(const model::Project& project, const std::string& comp) {
+    std::vector<std::string> links;
+    for (const model::Layer& layer : comp_named(project, comp).layers) {
+        std::string link = model::shown_name(project, layer);
+        if (const model::Layer* parent = model::find_layer(project, layer.parent)) {
+            link += ">" + model::shown_name(project, *parent);
+        }
+        links.push_back(link);
+    }
+    return links;
+}
+
+std::vector<std::string> layer_names(const model::Project& project, const std::string& comp) {
+    std::vector<std::string> names;
+    for (const model::Layer& layer : comp_named(project, comp).layers) {
+        names.push_back(shown_name(project, layer));
+    }
+    return names;
+}
+
+std::string describe(const host::Outstanding& left) {
+    if (left.none()) return "";
+    return "collections " + std::to_string(left.collections) + ", streams " +
+           std::to_string(left.streams) + ", values " + std::to_string(left.streamValues) +
+           ", effects " + std::to_string(left.effects) + ", memory " +
+           std::to_string(left.memHandles) + ", locked " + std::to_string(left.lockedMemHandles) +
+           ", batches " + std::to_string(left.keyframeBatches) + ", undo groups " +
+           std::to_string(left.openUndoGroups) + ", suites " + std::to_string(left.suites);
+}
+
+void expect_key_copied(const model::Layer& sourceLayer, const model::Keyframe& source,
+                       const model::Layer& copyLayer, const model::Keyframe& copy) {
+    constexpr std::uint32_t kCarriedFlags = 0x1F;
+    EXPECT_TRUE(source.time + sourceLayer.offset == copy.time + copyLayer.offset);
+    EXPECT_EQ(copy.value, source.value);
+    EXPECT_EQ(copy.inInterp, source.inInterp);
+    EXPECT_EQ(copy.outInterp, source.outInterp);
+    EXPECT_EQ(copy.inEase, source.inEase);
+    EXPECT_EQ(copy.outEase, source.outEase);
+    EXPECT_EQ(copy.inTangent, source.inTangent);
+    EXPECT_EQ(copy.outTangent, source.outTangent);
+    EXPECT_EQ(copy.flags, source.flags & kCarriedFlags);
+}
+
+ExtractTest::ExtractTest() {
+    const A_Err err = host_.load_plugin(&EntryPointFunc);
+    if (err != A_Err_NONE) throw std::runtime_error("the plug-in did not load");
+    pluginId_ = gPluginId;
+}
+
+void ExtractTest::TearDown() {
+    {
+        HostSuites suites(host_.basic_suite());
+        for (AEGP_Collection2H collection : collections_) {
+            EXPECT_EQ(suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection(collection),
+                      A_Err_NONE);
+        }
+    }
+    collections_.clear();
+    EXPECT_EQ(describe(host_.outstanding()), "");
+}
+
+void ExtractTest::sweep(const std::function<Prepared()>& prepare) {
+    static const std::set<std::string> kReleases = {
+        "ReleaseSuite",         "AEGP_DisposeCollection", "AEGP_FreeMemHandle",
+        "AEGP_UnlockMemHandle", "AEGP_DisposeStream",     "AEGP_DisposeStreamValue",
+        "AEGP_DisposeEffect",   "AEGP_EndAddKeyframes",
+    };
+    constexpr A_Err kInjected = 77;
+    std::vector<std::string> calls;
+    {
+        const Prepared clean = prepare();
+        host_.clear_trace();
+        ASSERT_EQ(clean.call(), A_Err_NONE);
+        calls = host_.trace();
+        clean.after();
+    }
+    ASSERT_FALSE(calls.empty());
+    std::map<std::string, int> seen;
+    for (std::size_t k = 0; k < calls.size(); ++k) {
+        const std::string& operation = calls[k];
+        const int nth = ++seen[operation];
+        if (kReleases.count(operation) != 0) continue;
+        SCOPED_TRACE("call " + std::to_string(k) + ": " + operation + " #" + std::to_string(nth));
+        const Prepared run = prepare();
+        const host::Outstanding before = host_.outstanding();
+        host_.fail_call(operation, nth, kInjected);
+        const A_Err err = run.call();
+        host_.clear_faults();
+        EXPECT_EQ(err, operation == "AcquireSuite" ? kMissingSuiteError : kInjected);
+        host::Outstanding left = host_.outstanding();
+        left.collections -= before.collections;  // the harness's own
+        EXPECT_EQ(describe(left), "");
+        run.after();
+    }
+}
+
+void ExtractTest::load(const std::string& fixture) {
+    host_.load_project(fixture_path(fixture));
+    host_.clear_trace();
+}
+
+AEGP_ItemH ExtractTest::item_handle(const std::string& itemName) {
+    const model::Id wanted = item_named(project(), itemName).id;
+    HostSuites suites(host_.basic_suite());
+    const auto& items = suites.get<AEGP_ItemSuite_v10>();
+    AEGP_ProjectH projectH = nullptr;
+    EXPECT_EQ(suites.get<AEGP_ProjSuite_v8>().AEGP_GetProjectByIndex(0, &projectH), A_Err_NONE);
+    AEGP_ItemH item = nullptr;
+    EXPECT_EQ(items.AEGP_GetFirstProjItem(projectH, &item), A_Err_NONE);
+    while (item != nullptr) {
+        A_long id = 0;
+        EXPECT_EQ(items.AEGP_GetItemID(item, &id), A_Err_NONE);
+        if (id == wanted) return item;
+        AEGP_ItemH next = nullptr;
+        EXPECT_EQ(items.AEGP_GetNextProjItem(projectH, item, &next), A_Err_NONE);
+        item = next;
+    }
+    throw std::runtime_error("the host's item walk does not reach " + itemName);
+}
+
+AEGP_CompH ExtractTest::comp_handle(const std::string& compName) {
+    const AEGP_ItemH item = item_handle(compName);
+    HostSuites suites(host_.basic_suite());
+    AEGP_CompH comp = nullptr;
+    EXPECT_EQ(suites.get<AEGP_CompSuite_v9>().AEGP_GetCompFromItem(item, &comp), A_Err_NONE);
+    return comp;
+}
+
+AEGP_LayerH ExtractTest::layer_handle(const std::string& compName, A_long index) {
+    const AEGP_CompH comp = comp_handle(compName);
+    HostSuites suites(host_.basic_suite());
+    AEGP_LayerH layer = nullptr;
+    EXPECT_EQ(suites.get<AEGP_LayerSuite_v11>().AEGP_GetCompLayerByIndex(comp, index, &layer),
+              A_Err_NONE);
+    return layer;
+}
+
+AEGP_LayerH ExtractTest::layer_handle(const std::string& compName, const std::string& layerName) {
+    const std::vector<std::string> names = layer_names(project(), compName);
+    const auto at = std::find(names.begin(), names.end(), layerName);
+    if (at == names.end()) throw std::runtime_error("no layer " + layerName + " in " + compName);
+    return layer_handle(compName, static_cast<A_long>(at - names.begin()));
+}
+
+AEGP_CollectionItemV2 ExtractTest::layer_item(AEGP_LayerH layer) {
+    AEGP_CollectionItemV2 item{};
+    item.type = AEGP_CollectionItemType_LAYER;
+    item.u.layer.layerH = layer;
+    return item;
+}
+
+AEGP_Collection2H ExtractTest::new_collection(const std::vector<AEGP_CollectionItemV2>& items) {
+    HostSuites suites(host_.basic_suite());
+    const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
+    AEGP_Collection2H collection = nullptr;
+    EXPECT_EQ(collections.AEGP_NewCollection(pluginId_, &collection), A_Err_NONE);
+    collections_.push_back(collection);
+    for (const AEGP_CollectionItemV2& item : items) {
+        EXPECT_EQ(collections.AEGP_CollectionPushBack(collection, &item), A_Err_NONE);
+    }
+    return collection;
+}
+
+void ExtractTest::dispose_collection(AEGP_Collection2H collection) {
+    const auto found = std::find(collections_.begin(), collections_.end(), collection);
+    ASSERT_NE(found, collections_.end());
+    collections_.erase(found);
+    HostSuites suites(host_.basic_suite());
+    EXPECT_EQ(suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection(collection), A_Err_NONE);
+}
+
+std::vector<AEGP_CollectionItemV2> ExtractTest::collection_items(AEGP_Collection2H collection) {
+    HostSuites suites(host_.basic_suite());
+    const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
+    A_u_long count = 0;
+    EXPECT_EQ(collections.AEGP_GetCollectionNumItems(collection, &count), A_Err_NONE);
+    std::vector<AEGP_CollectionItemV2> items(count);
+    for (A_u_long i = 0; i < count; ++i) {
+        EXPECT_EQ(collections.AEGP_GetCollectionItemByIndex(collection, i, &items[i]), A_Err_NONE);
+    }
+    return items;
+}
+
+std::vector<std::string> ExtractTest::collection_layer_names(AEGP_Collection2H collection) {
+    std::vector<std::string> names;
+    HostSuites suites(host_.basic_suite());
+    for (const AEGP_CollectionItemV2& item : collection_items(collection)) {
+        if (item.type != AEGP_CollectionItemType_LAYER) continue;
+        char name[32] = {};
+        char source[32] = {};
+        EXPECT_EQ(
+            suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerName(item.u.layer.layerH, name, source),
+            A_Err_NONE);
+        names.push_back(name[0] != '\0' ? name : source);
+    }
+    return names;
+}
+
 namespace {
 
 model::Id layer_id(const model::Project& project, const std::string& comp,
                    const std::string& layer) {
-    for (const model::Layer& candidate : comp_named(project, comp).layers) {
-        if (model::shown_name(project, candidate) == layer) return candidate.id;
-    }
+    if (const model::Layer* found = layer_named(project, comp, layer)) return found->id;
     throw std::runtime_error("no layer " + layer + " in " + comp);
 }
 
@@ -68,14 +299,6 @@ std::string describe(const model::Project& project) {
         }
     }
     return out;
-}
-
-std::vector<std::string> layers_of(const model::Project& project, const std::string& comp) {
-    std::vector<std::string> names;
-    for (const model::Layer& layer : comp_named(project, comp).layers) {
-        names.push_back(model::shown_name(project, layer));
-    }
-    return names;
 }
 
 std::vector<std::string> selected_in(const model::Project& project, const std::string& comp) {
@@ -138,17 +361,12 @@ const model::Layer& PluginHostTest::layer(const std::string& comp, const std::st
     return *model::find_layer(host_.project(), layer_id(host_.project(), comp, name));
 }
 
-std::vector<std::string> PluginHostTest::host_calls() const {
+std::vector<std::string> host_calls(const host::Host& host) {
     std::vector<std::string> calls;
-    for (const std::string& entry : host_.trace()) {
+    for (const std::string& entry : host.trace()) {
         if (entry != "AcquireSuite" && entry != "ReleaseSuite") calls.push_back(entry);
     }
     return calls;
-}
-
-std::size_t PluginHostTest::calls_to(const std::string& operation) const {
-    const auto& trace = host_.trace();
-    return std::size_t(std::count(trace.begin(), trace.end(), operation));
 }
 
 }  // namespace outfold::testing

@@ -1,5 +1,7 @@
-// The simulated host with the built module loaded as the application loads
-// it, and small helpers to set up projects and to read what happened.
+// The simulated host with the plug-in loaded: as a module, as the application
+// loads it (PluginHostTest), or by its entry point in-process for tests that
+// call the extraction steps directly (ExtractTest); and small helpers to set up
+// projects and to read what happened.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,8 +13,95 @@
 
 #include "common/temp_dir.h"
 #include "host.h"
+#include "model/project_ops.h"
+#include "shell/plugin_info.h"
 
 namespace outfold::testing {
+// The project file tests/plugin/fixtures/<name>.json.
+std::string fixture_path(const std::string& name);
+
+// Items and layers of the simulated project, looked up in its model.
+const host::model::Item& item_named(const host::model::Project& project, const std::string& name);
+host::model::Item& item_named(host::model::Project& project, const std::string& name);
+const host::model::Composition& comp_named(const host::model::Project& project,
+                                           const std::string& name);
+// The layer of a composition shown under the name, or null.
+const host::model::Layer* layer_named(const host::model::Project& project, const std::string& comp,
+                                      const std::string& name);
+// Each layer of the composition, top first, as "name>parent" ("name" alone
+// without a parent).
+std::vector<std::string> links_in(const host::model::Project& project, const std::string& comp);
+// Shown names of a composition's layers, top of the stack first.
+std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp);
+// What the host counts as obtained and not given back, as text ("" for nothing).
+std::string describe(const host::Outstanding& left);
+
+// A copied keyframe against its source: same composition time, value,
+// interpolation, ease and tangents; of the flags only the five carried ones.
+void expect_key_copied(const host::model::Layer& sourceLayer, const host::model::Keyframe& source,
+                       const host::model::Layer& copyLayer, const host::model::Keyframe& copy);
+
+class ExtractTest : public ::testing::Test {
+protected:
+    ExtractTest();
+    // Every step must give back what it obtained.
+    void TearDown() override;
+
+    void load(const std::string& fixture);
+    // The plug-in's view of the host, with the options as the test set them.
+    const PluginInfo* info() {
+        info_ = {host_.basic_suite(), pluginId_, &options_};
+        return &info_;
+    }
+
+    // Handles obtained through the host's suites.
+    AEGP_ItemH item_handle(const std::string& itemName);
+    AEGP_CompH comp_handle(const std::string& compName);
+    AEGP_LayerH layer_handle(const std::string& compName, A_long index);
+    AEGP_LayerH layer_handle(const std::string& compName, const std::string& layerName);
+
+    // A new collection holding the given layers (or other items), disposed
+    // by the fixture.
+    AEGP_Collection2H new_collection(const std::vector<AEGP_CollectionItemV2>& items = {});
+    // Disposes a collection made by new_collection before the test ends.
+    void dispose_collection(AEGP_Collection2H collection);
+    std::vector<AEGP_CollectionItemV2> collection_items(AEGP_Collection2H collection);
+    // Shown names of the layer items of a collection, in collection order.
+    std::vector<std::string> collection_layer_names(AEGP_Collection2H collection);
+    static AEGP_CollectionItemV2 layer_item(AEGP_LayerH layer);
+
+    host::model::Project& project() { return host_.project(); }
+    const host::model::Layer& layer_at(const std::string& comp, A_long index) {
+        return comp_named(project(), comp).layers.at(static_cast<std::size_t>(index));
+    }
+    // A step with its handles obtained beforehand, and what to give back after it.
+    struct Prepared {
+        std::function<A_Err()> call;
+        std::function<void()> after = [] {};
+    };
+    // Runs the prepared step once cleanly to learn its host calls, then once
+    // per call with that call failing (releases aside: a refused release
+    // keeps its object). Every run must give back what it obtained and return
+    // the injected error (the missing-suite error when a suite cannot be had).
+    void sweep(const std::function<Prepared()>& prepare);
+
+    // Runs `step` with the nth call to `operation` failing with `err`.
+    template <class Step>
+    A_Err failing(const char* operation, int nth, A_Err err, Step step) {
+        host_.fail_call(operation, nth, err);
+        const A_Err result = step();
+        host_.clear_faults();
+        return result;
+    }
+
+    host::Host host_;
+    AEGP_PluginID pluginId_ = 0;
+    ExtractOptions options_{};
+
+private:
+    PluginInfo info_{};
+    std::vector<AEGP_Collection2H> collections_;
+};
 
 inline constexpr const char* kUsableText = "Outfold";
 inline constexpr const char* kUnusableText = "Outfold | Select a pre-comp layer";
@@ -37,9 +126,12 @@ void make_active(host::model::Project& project, const std::string& itemName);
 // A readable account of the project (items, layers with their flags and
 // parents, selections, active item) for before/after comparisons.
 std::string describe(const host::model::Project& project);
-// Shown names of a composition's layers, top first, and of its selected layers.
-std::vector<std::string> layers_of(const host::model::Project& project, const std::string& comp);
+// Shown names of a composition's selected layers, top first.
 std::vector<std::string> selected_in(const host::model::Project& project, const std::string& comp);
+
+// Host operations called since the trace was cleared, without the suite
+// bookkeeping (AcquireSuite / ReleaseSuite).
+std::vector<std::string> host_calls(const host::Host& host);
 
 class PluginHostTest : public ::testing::Test {
 protected:
@@ -68,11 +160,6 @@ protected:
     void expect_undo_restores();
     std::vector<std::string> undo_names() const;
     const host::model::Layer& layer(const std::string& comp, const std::string& name);
-
-    // Host operations called since the trace was cleared, without the suite
-    // bookkeeping (AcquireSuite / ReleaseSuite).
-    std::vector<std::string> host_calls() const;
-    std::size_t calls_to(const std::string& operation) const;
 
     // A folder of its own: test programs of other trees may run at the same time.
     outfold_test::TempDir settings_{"settings"};

@@ -1,8 +1,8 @@
-// The options dialog script run by the host's real script engine with its
-// dialog toolkit stand-in and a scripted user: controls, stored settings,
-// the mutual rules and the answer.
+// The options dialog: its script in the real engine, its answer as the plug-in
+// reads it, and what the plug-in does with each answer.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -10,12 +10,20 @@
 
 #include "common/dialog_outline.h"
 #include "pipeline/embedded_scripts.h"
+#include "pipeline/options_dialog.h"
 #include "plugin_host.h"
 #include "script/scriptui.h"
+#include "shell/entry_point.h"
+#include "shell/globals.h"
 
 namespace outfold::testing {
-namespace {
+namespace model = host::model;
+using Names = std::vector<std::string>;
 
+// The options dialog script run by the host's real script engine with its
+// dialog toolkit stand-in and a scripted user: controls, stored settings,
+// the mutual rules and the answer.
+namespace dialog_script {
 using host::script::Control;
 
 const std::string kSection = "fernhollow.outfold";
@@ -32,16 +40,10 @@ protected:
 
     const Control& control(const std::string& name) {
         static const Control missing{};
-        if (host_.dialogs().empty()) {
-            ADD_FAILURE() << "no dialog was shown";
-            return missing;
-        }
-        const Control* found = host_.dialogs().back().find(name);
-        if (found == nullptr) {
-            ADD_FAILURE() << "no control " << name;
-            return missing;
-        }
-        return *found;
+        const Control* found =
+            host_.dialogs().empty() ? nullptr : host_.dialogs().back().find(name);
+        if (found == nullptr) ADD_FAILURE() << "no dialog, or no control " << name;
+        return found != nullptr ? *found : missing;
     }
 
     void store(const std::string& key, const std::string& value) {
@@ -129,16 +131,15 @@ TEST_F(DialogScript, StoredSettingsAreRestored) {
     }
 }
 
-TEST_F(DialogScript, DeleteAndKeepDisableEachOtherWhileChecked) {
+// Delete and Keep disable each other while checked; Copy and Discard exclude
+// each other.
+TEST_F(DialogScript, TheMutualRulesWhileClicking) {
     show({"click optionDeleteSource", "expect optionKeepInComp enabled false",
           "click optionDeleteSource", "expect optionKeepInComp enabled true",
           "click optionKeepInComp", "expect optionDeleteSource enabled false",
           "expect optionDeleteSource value false", "click optionKeepInComp",
           "expect optionDeleteSource enabled true", "cancel"});
     EXPECT_EQ(host_.dialogs().size(), 1u);
-}
-
-TEST_F(DialogScript, CopyAndDiscardExcludeEachOther) {
     const std::string answer =
         show({"click optionDiscardAttributes", "expect optionCopyAttributes value false",
               "expect optionDiscardAttributes value true", "click optionCopyAttributes",
@@ -265,6 +266,238 @@ TEST_F(DialogScript, JsonFallbackParsesAndStringifiesLikeTheNativeOne) {
     EXPECT_FALSE(refused.ok);
     EXPECT_NE(refused.error.find("SyntaxError"), std::string::npos) << refused.error;
 }
+}  // namespace dialog_script
 
-}  // namespace
+// Checks on the dialog's answer text: outcomes, options and the prefix as the
+// user typed it.
+namespace dialog_answer {
+struct Answer {
+    DialogOutcome outcome;
+    ExtractOptions options;
+    std::string prefixBuffer;
+};
+
+Answer read(const std::string& text) {
+    Answer answer{};
+    char prefix[kMaxPrefixBytes + 1];
+    std::memset(prefix, 'z', sizeof prefix);
+    prefix[kMaxPrefixBytes] = '\0';
+    std::memset(&answer.options, 0, sizeof answer.options);
+    answer.outcome = read_dialog_answer(text, &answer.options, prefix);
+    answer.prefixBuffer = prefix;
+    return answer;
+}
+
+std::string answer_with_prefix(const std::string& rawPrefix) {
+    return "[true,false,false,\"" + rawPrefix + "\",false,false]";
+}
+
+std::string repeat(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+struct OptionsCase {
+    std::string text;
+    bool copyAttributes, deleteSource, keepInComp, prependPrecompName, fixRandomExpressions;
+};
+
+TEST(DialogAnswer, BooleansAreTrueExactlyWhenTheirTokenStartsWithT) {
+    const std::vector<OptionsCase> cases = {
+        {R"([true,false,false,"",false,true])", true, false, false, false, true},
+        {R"([false,true,false,"",true,false])", false, true, false, true, false},
+        {R"([false,false,true,"",false,false])", false, false, true, false, false},
+        {R"([{},null,0,"",1,"f"])", false, false, false, false, false},
+        {R"(["true","tx",tru,"",t,"t"])", true, true, true, true, true},
+        {"[ true ,\r\n false,\n\tfalse , \"\" ,false , true ]", true, false, false, false, true},
+    };
+    for (const OptionsCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        const Answer a = read(c.text);
+        ASSERT_EQ(a.outcome, DialogOutcome::Accepted);
+        EXPECT_EQ(a.options.copyAttributes, c.copyAttributes);
+        EXPECT_EQ(a.options.deleteSource, c.deleteSource);
+        EXPECT_EQ(a.options.keepInComp, c.keepInComp);
+        EXPECT_EQ(a.options.prependPrecompName, c.prependPrecompName);
+        EXPECT_EQ(a.options.fixRandomExpressions, c.fixRandomExpressions);
+        EXPECT_EQ(a.prefixBuffer, "");
+        EXPECT_STREQ(a.options.prefix, "");
+    }
+}
+
+struct PrefixCase {
+    std::string raw;      // between the quotes, as the answer carries it
+    std::string decoded;  // what the run works with
+};
+
+TEST(DialogAnswer, PrefixArrivesAsTheUserTypedIt) {
+    const std::vector<PrefixCase> cases = {
+        {"hero", "hero"},
+        {R"(say \"hi\")", "say \"hi\""},
+        {R"(C:\\path\\)", "C:\\path\\"},
+        {R"(a\/b)", "a/b"},
+        {R"(tab\there)", "tab\there"},
+        {"caf\xc3\xa9", "caf\xc3\xa9"},   // raw UTF-8
+        {R"(caf\u00e9)", "caf\xc3\xa9"},  // escaped
+        {R"(\u20ac)", "\xe2\x82\xac"},
+        {R"(\ud83d\ude00)", "\xf0\x9f\x98\x80"},  // surrogate pair
+        {R"(x\ud83dy)", "x\xef\xbf\xbdy"},        // lone surrogate
+        {R"(\u2028)", "\xe2\x80\xa8"},
+    };
+    for (const PrefixCase& c : cases) {
+        SCOPED_TRACE(c.raw);
+        const Answer a = read(answer_with_prefix(c.raw));
+        ASSERT_EQ(a.outcome, DialogOutcome::Accepted);
+        EXPECT_EQ(a.prefixBuffer, c.decoded);
+        EXPECT_EQ(std::string(a.options.prefix), c.decoded);
+        EXPECT_TRUE(a.options.copyAttributes);
+    }
+}
+
+// The shape of the answer, and the prefix limit counted in raw bytes between
+// the quotes.
+TEST(DialogAnswer, OutcomeOfEachShapeOfAnswer) {
+    struct Case {
+        std::string text;
+        DialogOutcome outcome;
+    };
+    const Case cases[] = {
+        {"", DialogOutcome::Cancelled},
+        {R"([true,false,false,"x",false])", DialogOutcome::Malformed},        // six tokens
+        {R"([[true],false,false,"",false,true])", DialogOutcome::Malformed},  // eight tokens
+        {R"([true,false,false,"",false,true)", DialogOutcome::Malformed},     // unclosed
+        {R"([true,false,false,"\q",false,true])", DialogOutcome::Malformed},  // bad escape
+        {"[" + repeat("0,", 128) + "0]", DialogOutcome::Malformed},           // > 128 tokens
+        {"[]", DialogOutcome::Malformed},
+        {"garbage", DialogOutcome::Malformed},
+        {R"([{},false,false,"",false,true])", DialogOutcome::Accepted},  // seven tokens
+        {answer_with_prefix(repeat("a", 50)), DialogOutcome::Accepted},
+        {answer_with_prefix(repeat("a", 51)), DialogOutcome::PrefixTooLong},
+        {answer_with_prefix(repeat("\xc3\xa9", 25)), DialogOutcome::Accepted},       // 50 bytes
+        {answer_with_prefix(repeat("\xc3\xa9", 26)), DialogOutcome::PrefixTooLong},  // 52 bytes
+        {answer_with_prefix(repeat("a", 48) + "\\\""), DialogOutcome::Accepted},     // 49 decoded
+        {answer_with_prefix(repeat("a", 49) + "\\\""), DialogOutcome::PrefixTooLong},
+        {answer_with_prefix(repeat("\\u00e9", 8) + "ab"), DialogOutcome::Accepted},  // 50 raw
+        {answer_with_prefix(repeat("\\u00e9", 9)), DialogOutcome::PrefixTooLong},    // 18 decoded
+    };
+    for (const Case& c : cases) EXPECT_EQ(read(c.text).outcome, c.outcome) << c.text;
+}
+
+TEST(DialogAnswer, LongestPrefixIsKeptWholeAndTerminated) {
+    const std::string fifty = repeat("0123456789", 5);
+    const Answer a = read(answer_with_prefix(fifty));
+    ASSERT_EQ(a.outcome, DialogOutcome::Accepted);
+    EXPECT_EQ(a.prefixBuffer, fifty);
+    EXPECT_EQ(std::string(a.options.prefix), fifty);
+    EXPECT_EQ(a.options.prefix[kMaxPrefixBytes], '\0');
+
+    // A shorter decoded text clears what the buffers held before.
+    const Answer b = read(answer_with_prefix(R"(\u00e9)"));
+    EXPECT_EQ(b.prefixBuffer, "\xc3\xa9");
+}
+
+TEST(DialogAnswer, RejectedAnswersLeaveOptionsUntouched) {
+    for (const std::string& text : {answer_with_prefix(repeat("a", 51)),
+                                    std::string(R"([true,true,true,"x",true])"), std::string()}) {
+        SCOPED_TRACE(text);
+        const Answer a = read(text);
+        EXPECT_NE(a.outcome, DialogOutcome::Accepted);
+        EXPECT_FALSE(a.options.copyAttributes || a.options.deleteSource || a.options.keepInComp ||
+                     a.options.prependPrecompName || a.options.fixRandomExpressions);
+        EXPECT_STREQ(a.options.prefix, "");
+        EXPECT_EQ(a.prefixBuffer, repeat("z", 50));
+    }
+}
+}  // namespace dialog_answer
+
+// The dialog run inside the host, in-process: what the plug-in does with each
+// kind of answer, and what host failures around the script run leave.
+namespace dialog_settle {
+class DialogInHost : public PluginHostTest {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(host_.load_plugin(&EntryPointFunc), A_Err_NONE);
+        host_.clear_trace();
+    }
+
+    DialogRun settle(const std::string& answer) {
+        const PluginInfo info{host_.basic_suite(), gPluginId, &options_};
+        return settle_dialog_answer(&info, answer, &options_, prefix_);
+    }
+
+    DialogRun run_dialog() {
+        const PluginInfo info{host_.basic_suite(), gPluginId, &options_};
+        return run_options_dialog(&info, &options_, prefix_);
+    }
+
+    ExtractOptions options_{};
+    char prefix_[kMaxPrefixBytes + 1] = {};
+};
+
+const std::string kTooLong = R"([true,false,false,")" + std::string(51, 'p') + R"(",false,false])";
+
+// Each kind of answer: a malformed one writes the debug line, a too long
+// prefix shows the alert (whose failure is the result); nothing else is shown.
+TEST_F(DialogInHost, WhatEachAnswerLeads) {
+    struct Case {
+        std::string answer;
+        A_Err alertFails;
+        DialogOutcome outcome;
+        A_Err error;
+        std::size_t alerts, debugLines;
+    };
+    const Case cases[] = {
+        {R"([true,false,false,"x",false])", 0, DialogOutcome::Malformed, A_Err_NONE, 0, 1},
+        {R"([true)", 0, DialogOutcome::Malformed, A_Err_NONE, 0, 1},
+        {"[[1],2,3,4,5,6]", 0, DialogOutcome::Malformed, A_Err_NONE, 0, 1},
+        {kTooLong, 0, DialogOutcome::PrefixTooLong, A_Err_NONE, 1, 0},
+        {kTooLong, 21, DialogOutcome::PrefixTooLong, 21, 0, 0},
+        {"", 0, DialogOutcome::Cancelled, A_Err_NONE, 0, 0},
+        {R"([false,true,false,"Hero",true,false])", 0, DialogOutcome::Accepted, A_Err_NONE, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        const std::size_t alerts = host_.alerts().size(), lines = host_.debug_lines().size();
+        if (c.alertFails != 0) host_.fail_call("AEGP_ExecuteScript", 1, c.alertFails);
+        const DialogRun run = settle(c.answer);
+        host_.clear_faults();
+        EXPECT_EQ(run.outcome, c.outcome);
+        EXPECT_EQ(run.error, c.error);
+        EXPECT_EQ(host_.alerts().size() - alerts, c.alerts);
+        EXPECT_EQ(host_.debug_lines().size() - lines, c.debugLines);
+    }
+    EXPECT_EQ(host_.debug_lines().back(), "Unexpected number of tokens in returned JSON");
+    EXPECT_EQ(host_.alerts().back().message,
+              "The prefix you set it too long. Please limit prefixes to 50 characters.");
+    EXPECT_EQ(host_.alerts().back().title, "Prefix Too Long");
+    EXPECT_EQ(host_.scripts_run().front(), find_script("prefixTooLong.jsx"));
+    EXPECT_STREQ(prefix_, "Hero");
+    EXPECT_STREQ(options_.prefix, "Hero");
+    EXPECT_TRUE(options_.deleteSource);
+    EXPECT_TRUE(options_.prependPrecompName);
+}
+
+// A failure around the dialog, or a missing suite before it, counts as a
+// cancel with its error.
+TEST_F(DialogInHost, HostFailureAroundTheDialogCountsAsCancelWithItsError) {
+    for (const auto& [operation, code] :
+         {std::pair{"AEGP_ExecuteScript", 31}, {"AEGP_LockMemHandle", 32}, {"", 516}}) {
+        SCOPED_TRACE(operation);
+        host_.set_user({"ok"});
+        if (code == 516) {
+            host_.remove_suite("AEGP Memory Suite", 1);
+        } else {
+            host_.fail_call(operation, 1, code);
+        }
+        const DialogRun run = run_dialog();
+        host_.clear_faults();
+        EXPECT_EQ(run.outcome, DialogOutcome::Cancelled);
+        EXPECT_EQ(run.error, code);
+        EXPECT_TRUE(host_.outstanding().none());
+    }
+    EXPECT_EQ(host_.dialogs().size(), 1u);  // the one whose answer could not be read
+}
+}  // namespace dialog_settle
+
 }  // namespace outfold::testing
