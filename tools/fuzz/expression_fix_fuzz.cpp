@@ -25,20 +25,20 @@ host::model::Project scene(const std::string& oldName) {
     const std::string quoted = nlohmann::json(oldName).dump(-1, ' ', true);
     const nlohmann::json document = {
         {"items",
-         {{{"type", "solid"}, {"id", 1}, {"name", "Grey"}},
+         {{{"type", "solid"}, {"id", 2}, {"name", "Grey"}},
           {{"type", "comp"},
-           {"id", 2},
+           {"id", 3},
            {"name", "Main"},
            {"layers",
             {{{"name", "Other"},
-              {"source", 1},
+              {"source", 2},
               {"streams",
                {{"Position",
                  {{"value", {0, 0, 0}},
                   {"expression", "thisComp.layer(" + quoted + ").transform.position"}}},
                 {"Opacity", {{"value", 100}, {"expression", "comp(" + quoted + ").numLayers"}}},
                 {"Rotation", {{"value", 0}, {"expression", "thisComp.layer(\"Other\").index"}}}}}},
-             {{"name", "Plain"}, {"source", 1}}}}}}}};
+             {{"name", "Plain"}, {"source", 2}}}}}}}};
     return host::io::project_from_json(document);
 }
 
