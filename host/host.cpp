@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "host_impl.h"
 #include "io/project_file.h"
@@ -13,7 +14,8 @@
 #include "script/settings.h"
 #include "suites/ops.h"
 
-#if __has_include(<execinfo.h>)
+#if __has_include(<execinfo.h>) && __has_include(<dlfcn.h>)
+#include <dlfcn.h>
 #include <execinfo.h>
 #define OUTFOLD_HAVE_BACKTRACE 1
 #endif
@@ -134,9 +136,19 @@ std::uint64_t call_site() {
 #if defined(OUTFOLD_HAVE_BACKTRACE)
     void* frames[64];
     const int count = backtrace(frames, 64);
-    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a over the return addresses
+    // FNV-1a over the return addresses, each taken from the start of its
+    // module: a module loaded again may land elsewhere (it does under the
+    // address checks), and the same place in its code is still the same site.
+    // dladdr searches symbol tables, so each address's offset is kept.
+    static std::unordered_map<std::uintptr_t, std::uintptr_t> offsets;
+    std::uint64_t hash = 1469598103934665603ull;
     for (int i = 0; i < count; ++i) {
-        hash = (hash ^ reinterpret_cast<std::uintptr_t>(frames[i])) * 1099511628211ull;
+        const auto address = reinterpret_cast<std::uintptr_t>(frames[i]);
+        auto [known, added] = offsets.try_emplace(address, address);
+        Dl_info where{};
+        if (added && dladdr(frames[i], &where) != 0 && where.dli_fbase != nullptr)
+            known->second = address - reinterpret_cast<std::uintptr_t>(where.dli_fbase);
+        hash = (hash ^ known->second) * 1099511628211ull;
     }
     return hash;
 #else
