@@ -364,8 +364,6 @@ TEST_F(RenameTest, ScriptLiteralsKeepAnyText) {
 
 // Seed lines in front of the expressions of a layer.
 namespace extract_seed {
-constexpr int kPosition = 1;
-constexpr int kOpacity = 4;
 constexpr int kRotateX = 8;
 
 std::string seeded(const std::string& seed, const std::string& expression) {
@@ -396,10 +394,10 @@ protected:
 };
 
 // Layers of the fixture's "Main", top first.
-constexpr A_long kWobble = 0;  // only an opacity expression
-constexpr A_long kKeyed = 1;   // keyframed position with an expression
-constexpr A_long kPlain = 2;   // no expressions
-constexpr A_long kMany = 3;    // expressions on anchor point, position, rotation, opacity
+constexpr A_long kWobble = 0;                  // only an opacity expression
+[[maybe_unused]] constexpr A_long kKeyed = 1;  // keyframed position with an expression
+constexpr A_long kPlain = 2;                   // no expressions
+constexpr A_long kMany = 3;  // expressions on anchor point, position, rotation, opacity
 
 TEST_F(SeedTest, PutsTheSeedLineInFrontOfEachExpression) {
     struct Case {

@@ -186,8 +186,8 @@ TEST_F(ObjectModel, ObjectsOfDeletedThingsAreInvalid) {
         "var l = app.project.item(4).layer(3); l.remove(); l.parent = null",
         "var l = app.project.item(4).layer(3); l.remove(); l.remove()",
         "var l = app.project.item(4).layer(3);\nl.remove();\nl.copyToComp(app.project.item(4))",
-        "var t = app.project.item(4).layer(1); app.project.item(4).layer(3).parent = t; t.remove();"
-        " app.project.item(4).layer(2).parent = t",
+        ("var t = app.project.item(4).layer(1); app.project.item(4).layer(3).parent = t; "
+         "t.remove(); app.project.item(4).layer(2).parent = t"),
         "var c = app.project.item(3); c.remove(); c.numLayers",
         "var c = app.project.item(3); c.remove(); c.name",
         "var c = app.project.item(3); c.remove(); app.project.item(3).layer(1).copyToComp(c)",
