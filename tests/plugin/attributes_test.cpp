@@ -337,7 +337,8 @@ TEST_F(EffectTransferTest, ExpressionsTravelWithTheirSwitch) {
 }
 
 // Held values arrive also where an expression alone makes the parameter
-// vary, and parameters that cannot vary get their value.
+// vary, parameters that cannot vary get their value, and a parameter with a
+// single keyframe (Fill's opacity) keeps it as a keyframe.
 TEST_F(EffectTransferTest, HeldValuesAndParametersThatCannotVary) {
     ASSERT_EQ(copy_onto(kControls, kB), A_Err_NONE);
     ASSERT_EQ(effects(kB).size(), 3u);

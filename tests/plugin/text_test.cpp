@@ -68,6 +68,10 @@ TEST(Utf8ToUtf16, ConvertsWellFormedAndReplacesIllFormedSequences) {
         EXPECT_EQ(out, c.utf16);
         EXPECT_EQ(to_utf16(c.utf8), c.utf16);
     }
+    // A view cut inside a sequence ends there, whatever bytes follow it.
+    std::u16string out;
+    EXPECT_FALSE(utf8_to_utf16(std::string_view("\xc3\xa9", 1), out));
+    EXPECT_EQ(out, std::u16string{kFFFD});
 }
 
 struct Utf16Case {
@@ -291,6 +295,8 @@ TEST(JsonUnescape, DecodesEscapesIntoUtf8) {
         {R"(\u00e9\u00E9)", "\xc3\xa9\xc3\xa9"},
         {R"(\u20ac)", "\xe2\x82\xac"},
         {R"(\ud83d\ude00)", "\xf0\x9f\x98\x80"},  // surrogate pair
+        {R"(\ud800\udc00)", "\xf0\x90\x80\x80"},  // the first and the last pair
+        {R"(\udbff\udfff)", "\xf4\x8f\xbf\xbf"},
         {R"(\uD83D\uDE00x)", "\xf0\x9f\x98\x80x"},
         {R"(\ud800)", "\xef\xbf\xbd"},  // lone high surrogate
         {R"(\ud800x)", "\xef\xbf\xbdx"},
