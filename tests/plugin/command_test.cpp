@@ -383,7 +383,8 @@ TEST_F(CommandHookInProcess, TheHandledFlag) {
 // remapping the copies did not take over; the run itself is the same as
 // without time remapping.
 namespace time_remap_alert {
-const std::string kOutro = "Outro \"B\\side\"";  // the scene's Outro, renamed
+// The scene's Outro, renamed: quotes, a backslash and a letter beyond ASCII.
+const std::string kOutro = "Outro \"B\\side\" \xc3\xa9";
 
 struct Outcome {
     A_Err error = A_Err_NONE;
