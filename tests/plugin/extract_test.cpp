@@ -191,6 +191,9 @@ TEST_F(CopyTest, TheModuleExportsTheStep) {
     const AEGP_LayerH precomp = layer_handle("Main", 1);
     char prefix[kMaxPrefixBytes + 1] = {};
     options_.fixRandomExpressions = true;
+    // Reachable from outside, so it refuses null pointers instead of following them.
+    EXPECT_EQ(exported(nullptr, precomp, prefix, &handle), A_Err_PARAMETER);
+    EXPECT_EQ(exported(info(), precomp, prefix, nullptr), A_Err_PARAMETER);
     ASSERT_EQ(exported(info(), precomp, prefix, &handle), A_Err_NONE);
     EXPECT_EQ(collection_layer_names(collection), (Names{"C", "B", "A"}));
     EXPECT_EQ(comp_named(project(), "Main").layers[0].streams.at(4).expression,
