@@ -462,6 +462,7 @@ TEST(TimeRemapAlert, NamesTheRemappedPrecompLayersOnceAfterTheOtherAlerts) {
         Names selection;      // selected in Main
         Names user;           // the dialog's actions
         std::string message;  // the "Outfold" alert; empty: none
+        Names others;         // titles of the run's other alerts, in order
     };
     const Case cases[] = {
         {"one remapped layer", "", {"Intro"}, {"Intro"}, {"ok"}, kOneIntro},
@@ -487,7 +488,8 @@ TEST(TimeRemapAlert, NamesTheRemappedPrecompLayersOnceAfterTheOtherAlerts) {
          {"Shared"},
          {"click optionDeleteSource", "ok"},
          "Time remapping was not carried over from the pre-comp layer \"Shared\": its extracted "
-         "layers play at normal speed."},
+         "layers play at normal speed.",
+         {"Source Not Deleted"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -502,6 +504,7 @@ TEST(TimeRemapAlert, NamesTheRemappedPrecompLayersOnceAfterTheOtherAlerts) {
             EXPECT_EQ(remapped.alerts.back().message, c.message);
             remapped.alerts.pop_back();
         }
+        EXPECT_EQ(titles(plain.alerts), c.others);
         EXPECT_EQ(titles(remapped.alerts), titles(plain.alerts));
     }
 }
