@@ -292,6 +292,7 @@ TEST(JsonUnescape, DecodesEscapesIntoUtf8) {
         {R"(\/)", "/"},
         {R"(\b\f\n\r\t)", "\b\f\n\r\t"},
         {R"(\u0041)", "A"},
+        {R"(\u0039\u00Ff)", "9\xc3\xbf"},  // the last digit and letters of both cases
         {R"(\u00e9\u00E9)", "\xc3\xa9\xc3\xa9"},
         {R"(\u20ac)", "\xe2\x82\xac"},
         {R"(\ud83d\ude00)", "\xf0\x9f\x98\x80"},  // surrogate pair
