@@ -223,6 +223,7 @@ TEST(JsonTokenizer, BrokenTextsGiveTheirErrorCodes) {
         {"[tru\x7f]", kInvalidCharacter},      // DEL in a primitive
         {"[\xc3\xa9]", kInvalidCharacter},     // non-ASCII in a primitive
         {R"(["\x"])", kInvalidCharacter},      // unknown escape
+        {R"(["\u123"])", kInvalidCharacter},   // \u needs four hex digits
         {R"(["\u12G4"])", kInvalidCharacter},  // \u with a non-hex digit
         {R"(["\u-123"])", kInvalidCharacter},
         {R"(["\'"])", kInvalidCharacter},
