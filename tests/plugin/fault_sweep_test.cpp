@@ -36,8 +36,10 @@ const std::set<std::string> kReleases = {
 };
 
 // The only calls whose failure a run may pass over: reading a layer's name
-// (for the prefix or the carrier), the expression repair after a rename, and
-// copying effects onto a single copy. Any other failure must reach the host.
+// (for the prefix or the carrier), the expression repair after a rename,
+// copying effects onto a single copy (its parameters go through the stream and
+// expression calls listed), and acquiring a suite inside one of them. Any other
+// failure must reach the host.
 const std::set<std::string> kPassedOver = {
     "AcquireSuite",
     "AEGP_GetLayerName",

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "model/project_ops.h"
@@ -89,11 +90,11 @@ protected:
     DialogAnswers answers_;
 };
 
+// A layer of Main after the run; a missing one ends the test with its name.
 const model::Layer& main_layer(const model::Project& project, const std::string& name) {
-    for (const model::Layer& layer : comp_named(project, "Main").layers) {
-        if (model::shown_name(project, layer) == name) return layer;
-    }
-    throw std::runtime_error("no layer " + name);
+    const model::Layer* layer = layer_named(project, "Main", name);
+    if (layer == nullptr) throw std::runtime_error("no layer " + name);
+    return *layer;
 }
 
 std::string parent_name(const model::Project& project, const std::string& name) {
