@@ -26,6 +26,9 @@ run() {
   fi
 }
 run "$wine" wineboot -i
+# wineboot returns before the prefix is fully written; a registry edit made
+# meanwhile can find it half-made and fail.
+"$wineserver" -w
 # The same switches for every later run, which may update the prefix.
 for dll in "${disabled[@]}"; do
   run "$wine" reg add 'HKCU\Software\Wine\DllOverrides' /v "$dll" /d "" /f
