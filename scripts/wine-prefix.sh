@@ -33,6 +33,9 @@ run "$wine" wineboot -i
 for dll in "${disabled[@]}"; do
   run "$wine" reg add 'HKCU\Software\Wine\DllOverrides' /v "$dll" /d "" /f
 done
-# Let wine finish writing the prefix before anything runs in it.
+# Let wine finish writing the prefix, then start one program in it, so any
+# first-run update of the prefix is over before the tests start in parallel.
+"$wineserver" -w
+run "$wine" cmd /c exit
 "$wineserver" -w
 touch "$stamp"
