@@ -34,8 +34,8 @@ constexpr A_long kKeys = 0, kFresh = 1, kKeyed = 2;
 constexpr A_long kSource = 0, kControls = 1, kPlain = 2, kA = 3, kB = 4, kText = 5, kCamera = 6;
 
 // The two keyframe copies: the batch form (transform) and the one-by-one form
-// (effect parameters); and the transform copy as a whole.
-enum Copy { kBatch, kOneByOne, kTransformCopy };
+// (effect parameters); and the copies of a layer's transform and of its effects.
+enum Copy { kBatch, kOneByOne, kTransformCopy, kEffectsCopy };
 
 // An effect instance that is a copy of another: everything but the id. The
 // switch of an expression that is not there reads as off.
@@ -55,16 +55,6 @@ void expect_copy_of(const model::Effect& copy, const model::Effect& source) {
 
 class AttributesTest : public ExtractTest {
 protected:
-    void TearDown() override {
-        {
-            HostSuites suites(host_.basic_suite());
-            for (AEGP_StreamRefH stream : streams_) {
-                EXPECT_EQ(suites.get<AEGP_StreamSuite_v9>().AEGP_DisposeStream(stream), A_Err_NONE);
-            }
-        }
-        ExtractTest::TearDown();
-    }
-
     const model::Stream& stream(A_long index, int number) {
         return layer_at("Main", index).streams.at(number);
     }
@@ -89,10 +79,20 @@ protected:
     }
     // Copies the keyframes of one stream of Keys onto the same stream of the target.
     A_Err copy_keys(Copy form, int number, A_long target) {
-        const AEGP_StreamRefH from = open_stream(kKeys, number);
-        const AEGP_StreamRefH to = open_stream(target, number);
-        return form == kBatch ? copy_keyframes_in_batch(info(), from, to)
-                              : copy_keyframes_one_by_one(info(), from, to);
+        HostSuites suites(host_.basic_suite());
+        const auto& streams = suites.get<AEGP_StreamSuite_v9>();
+        AEGP_StreamRefH from = nullptr, to = nullptr;
+        EXPECT_EQ(
+            streams.AEGP_GetNewLayerStream(pluginId_, layer_handle("Main", kKeys), number, &from),
+            A_Err_NONE);
+        EXPECT_EQ(
+            streams.AEGP_GetNewLayerStream(pluginId_, layer_handle("Main", target), number, &to),
+            A_Err_NONE);
+        const A_Err err = form == kBatch ? copy_keyframes_in_batch(info(), from, to)
+                                         : copy_keyframes_one_by_one(info(), from, to);
+        EXPECT_EQ(streams.AEGP_DisposeStream(from), A_Err_NONE);
+        EXPECT_EQ(streams.AEGP_DisposeStream(to), A_Err_NONE);
+        return err;
     }
     std::vector<AEGP_CollectionItemV2> layers(const std::vector<A_long>& indices) {
         std::vector<AEGP_CollectionItemV2> items;
@@ -110,18 +110,6 @@ protected:
         return copy_layer_effects(info(), layer_handle("Main", source),
                                   layer_handle("Main", target));
     }
-
-private:
-    AEGP_StreamRefH open_stream(A_long index, int number) {
-        HostSuites suites(host_.basic_suite());
-        AEGP_StreamRefH stream = nullptr;
-        EXPECT_EQ(suites.get<AEGP_StreamSuite_v9>().AEGP_GetNewLayerStream(
-                      pluginId_, layer_handle("Main", index), number, &stream),
-                  A_Err_NONE);
-        streams_.push_back(stream);
-        return stream;
-    }
-    std::vector<AEGP_StreamRefH> streams_;
 };
 
 // Keyframed properties arrive key by key at the same composition times (the
@@ -339,27 +327,23 @@ TEST_F(AttributesTest, AFailureOnOneLayerStaysOnThatLayer) {
 // back everything obtained (streams, values, tangents, batches, effect
 // references, text handles, suites) and reports the injected error. Whole runs
 // pass failures of effects on one copy over, so only these sweeps see them.
-TEST_F(AttributesTest, TransformFromHeldValuesAndKeyframesUnderFailures) {
-    for (const A_long source : {kStill, kMoving}) {
-        sweep([this, source]() -> Prepared {
-            load("attributes_transform");
-            const AEGP_LayerH to = layer_handle("Main", kCarrier);
-            const AEGP_LayerH from = layer_handle("Main", source);
-            return {[this, to, from] {
-                bool animated = false;
-                return copy_transform_to_layer(info(), to, from, &animated);
-            }};
-        });
-    }
-}
-
-TEST_F(AttributesTest, KeyframedEffectsWithExpressionsAndControlsUnderFailures) {
-    for (const auto& [source, target] : {std::pair{kSource, kB}, {kControls, kA}}) {
-        sweep([this, source, target]() -> Prepared {
-            load("attributes_effects");
+TEST_F(AttributesTest, EveryFailingCallGivesBackWhatWasObtained) {
+    // the carrier from Still and from Moving; Source's effects onto B, Controls' onto A
+    const std::tuple<Copy, A_long, A_long> cases[] = {{kTransformCopy, kStill, kCarrier},
+                                                      {kTransformCopy, kMoving, kCarrier},
+                                                      {kEffectsCopy, kSource, kB},
+                                                      {kEffectsCopy, kControls, kA}};
+    for (const auto& [copy, source, target] : cases) {
+        SCOPED_TRACE(std::to_string(source) + " onto " + std::to_string(target));
+        sweep([this, copy, source, target]() -> Prepared {
+            load(copy == kTransformCopy ? "attributes_transform" : "attributes_effects");
             const AEGP_LayerH from = layer_handle("Main", source);
             const AEGP_LayerH to = layer_handle("Main", target);
-            return {[this, from, to] { return copy_layer_effects(info(), from, to); }};
+            return {[this, copy, from, to] {
+                bool animated = false;
+                return copy == kTransformCopy ? copy_transform_to_layer(info(), to, from, &animated)
+                                              : copy_layer_effects(info(), from, to);
+            }};
         });
     }
 }
