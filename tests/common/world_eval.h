@@ -18,26 +18,21 @@
 #include <vector>
 
 #include "model/model.h"
+#include "model/streams.h"
 
 namespace outfold::testing::eval {
 
 namespace model = host::model;
+namespace stream = model::stream;
 
 using Matrix = std::array<std::array<double, 3>, 3>;
 using Vector = std::array<double, 3>;
+using Quaternion = std::array<double, 4>;  // unit, (w, x, y, z)
 
 struct Affine {
     Matrix m{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
     Vector t{0, 0, 0};
 };
-
-inline Matrix product(const Matrix& a, const Matrix& b) {
-    Matrix r{};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            for (int k = 0; k < 3; ++k) r[i][j] += a[i][k] * b[k][j];
-    return r;
-}
 
 inline Vector apply(const Matrix& m, const Vector& v) {
     Vector r{};
@@ -47,20 +42,18 @@ inline Vector apply(const Matrix& m, const Vector& v) {
 
 // `outer` applied after `inner`.
 inline Affine then(const Affine& inner, const Affine& outer) {
-    Affine r;
-    r.m = product(outer.m, inner.m);
-    r.t = apply(outer.m, inner.t);
-    for (int i = 0; i < 3; ++i) r.t[i] += outer.t[i];
+    Affine r{Matrix{}, apply(outer.m, inner.t)};
+    for (int i = 0; i < 3; ++i) {
+        r.t[i] += outer.t[i];
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k) r.m[i][j] += outer.m[i][k] * inner.m[k][j];
+    }
     return r;
 }
 
-// Unit quaternions (w, x, y, z) for turns about the axes.
-using Quaternion = std::array<double, 4>;
-
 inline Quaternion axis_turn(int axis, double degrees) {
-    const double half = degrees * std::numbers::pi / 360.0;
-    Quaternion q{std::cos(half), 0, 0, 0};
-    q[1 + axis] = std::sin(half);
+    Quaternion q{std::cos(degrees * std::numbers::pi / 360.0), 0, 0, 0};
+    q[1 + axis] = std::sin(degrees * std::numbers::pi / 360.0);
     return q;
 }
 
@@ -84,30 +77,29 @@ inline Matrix matrix(const Quaternion& q) {
              {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}}};
 }
 
-inline Quaternion slerp(const Quaternion& a, Quaternion b, double f) {
-    double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
-    if (dot < 0) {
-        for (double& v : b) v = -v;
-        dot = -dot;
-    }
-    const double angle = std::acos(std::fmin(dot, 1.0));
+inline Quaternion slerp(const Quaternion& a, const Quaternion& b, double f) {
+    const double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
+    const double sign = dot < 0 ? -1 : 1;  // the shorter way round
+    const double angle = std::acos(std::fmin(dot * sign, 1.0));
     Quaternion q{};
+    double norm = 0;
     for (int i = 0; i < 4; ++i) {
-        q[i] = angle < 1e-9 ? a[i] + (b[i] - a[i]) * f
-                            : (std::sin((1 - f) * angle) * a[i] + std::sin(f * angle) * b[i]) /
-                                  std::sin(angle);
+        q[i] = angle < 1e-9
+                   ? a[i] + (sign * b[i] - a[i]) * f
+                   : (std::sin((1 - f) * angle) * a[i] + std::sin(f * angle) * sign * b[i]) /
+                         std::sin(angle);
+        norm += q[i] * q[i];
     }
-    const double norm = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-    for (double& v : q) v /= norm;
+    for (double& v : q) v /= std::sqrt(norm);
     return q;
 }
 
-// The two keyframes around a layer time and the fraction between them, or
-// the one keyframe whose value holds there.
+// The keyframes around a layer time and the fraction between them; `to` is
+// null where one keyframe's value holds.
 struct Segment {
-    const model::Keyframe* from = nullptr;
-    const model::Keyframe* to = nullptr;
-    double fraction = 0;
+    const model::Keyframe* from;
+    const model::Keyframe* to;
+    double fraction;
 };
 
 inline Segment segment(const model::Stream& stream, model::Time time) {
@@ -116,8 +108,7 @@ inline Segment segment(const model::Stream& stream, model::Time time) {
     if (keys.back().time <= time) return {&keys.back(), nullptr, 0};
     std::size_t i = 0;
     while (keys[i + 1].time <= time) ++i;
-    const model::Keyframe& a = keys[i];
-    const model::Keyframe& b = keys[i + 1];
+    const model::Keyframe &a = keys[i], &b = keys[i + 1];
     if (a.outInterp == model::Interpolation::Hold || b.inInterp == model::Interpolation::Hold)
         return {&a, nullptr, 0};
     return {&a, &b, ((time - a.time) / (b.time - a.time)).seconds()};
@@ -128,46 +119,39 @@ inline std::vector<double> value(const model::Layer& layer, int number, model::T
     const auto found = layer.streams.find(number);
     if (found == layer.streams.end()) return fallback;
     const model::Stream& stream = found->second;
-    std::vector<double> v = stream.keyframes.empty() ? stream.value : std::vector<double>{};
+    std::vector<double> v = stream.value;
     if (!stream.keyframes.empty()) {
         const Segment s = segment(stream, time);
         v = s.from->value;
-        if (s.to != nullptr) {
-            for (std::size_t i = 0; i < v.size(); ++i) v[i] += (s.to->value[i] - v[i]) * s.fraction;
-        }
+        for (std::size_t i = 0; s.to != nullptr && i < v.size(); ++i)
+            v[i] += (s.to->value[i] - v[i]) * s.fraction;
     }
     v.resize(fallback.size(), 0.0);
     return v;
 }
 
-constexpr int kAnchor = 0, kPosition = 1, kScale = 2, kRotation = 3, kRotateX = 8, kRotateY = 9,
-              kOrientation = 10;
-
 inline Quaternion orientation(const model::Layer& layer, model::Time time) {
-    const auto found = layer.streams.find(kOrientation);
+    const auto found = layer.streams.find(stream::kOrientation);
     if (found == layer.streams.end()) return {1, 0, 0, 0};
-    const model::Stream& stream = found->second;
-    if (stream.keyframes.empty()) return xyz_turn(stream.value);
-    const Segment s = segment(stream, time);
+    if (found->second.keyframes.empty()) return xyz_turn(found->second.value);
+    const Segment s = segment(found->second, time);
     if (s.to == nullptr) return xyz_turn(s.from->value);
     return slerp(xyz_turn(s.from->value), xyz_turn(s.to->value), s.fraction);
 }
 
-inline bool is_3d(const model::Layer& layer) { return (layer.flags & model::flag::k3D) != 0; }
-
 // The layer's own map into its parent's space at a layer time.
 inline Affine local(const model::Layer& layer, model::Time time) {
     const auto scalar = [&](int number) { return value(layer, number, time, {0})[0]; };
-    Quaternion turn = axis_turn(2, scalar(kRotation));
-    if (is_3d(layer)) {
-        turn = times(
-            orientation(layer, time),
-            times(times(axis_turn(0, scalar(kRotateX)), axis_turn(1, scalar(kRotateY))), turn));
+    Quaternion turn = axis_turn(2, scalar(stream::kRotation));
+    if ((layer.flags & model::flag::k3D) != 0) {
+        turn = times(orientation(layer, time), times(times(axis_turn(0, scalar(stream::kRotateX)),
+                                                           axis_turn(1, scalar(stream::kRotateY))),
+                                                     turn));
     }
     const Matrix r = matrix(turn);
-    const std::vector<double> s = value(layer, kScale, time, {100, 100, 100});
-    const std::vector<double> anchor = value(layer, kAnchor, time, {0, 0, 0});
-    const std::vector<double> position = value(layer, kPosition, time, {0, 0, 0});
+    const std::vector<double> s = value(layer, stream::kScale, time, {100, 100, 100});
+    const std::vector<double> anchor = value(layer, stream::kAnchorPoint, time, {0, 0, 0});
+    const std::vector<double> position = value(layer, stream::kPosition, time, {0, 0, 0});
     Affine a;
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) a.m[i][j] = r[i][j] * s[std::size_t(j)] / 100;
