@@ -2,13 +2,12 @@
 // hook, the command hook and the alerts after a run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/temp_dir.h"
-#include "io/project_file.h"
 #include "model/project_ops.h"
 #include "pipeline/command_hook.h"
 #include "plugin_host.h"
@@ -17,29 +16,19 @@
 #include "shell/globals.h"
 
 namespace outfold::testing {
+namespace {
 namespace model = host::model;
 using Names = std::vector<std::string>;
 
-// Loading the module: what it registers, in which order, and what a failing
-// host call or a missing suite leaves behind.
-namespace registration {
-const std::vector<std::string> kRegistrationCalls = {
-    "AEGP_GetUniqueCommand", "AEGP_InsertMenuCommand", "AEGP_RegisterCommandHook",
-    "AEGP_RegisterUpdateMenuHook"};
+const Names kRegistrationCalls = {"AEGP_GetUniqueCommand", "AEGP_InsertMenuCommand",
+                                  "AEGP_RegisterCommandHook", "AEGP_RegisterUpdateMenuHook"};
 
 class Registration : public PluginHostTest {};
-
-// Each case needs a host of its own; only one host may live at a time.
-std::filesystem::path case_settings_dir() {
-    static const outfold_test::TempDir dir("registration");
-    return dir.path();
-}
 
 TEST_F(Registration, InsertsTheCommandAtTheBottomOfTheLayerMenuAndRegistersBothHooks) {
     ASSERT_EQ(load_module(), A_Err_NONE);
     EXPECT_EQ(host_calls(host_), kRegistrationCalls);
     EXPECT_TRUE(host_.reports().empty());
-
     const std::vector<host::MenuCommand> layerMenu = host_.menu(AEGP_Menu_LAYER);
     ASSERT_FALSE(layerMenu.empty());
     EXPECT_EQ(layerMenu.back().text, kUnusableText);
@@ -54,7 +43,8 @@ TEST_F(Registration, InsertsTheCommandAtTheBottomOfTheLayerMenuAndRegistersBothH
 }
 
 // The first failing call stops the rest, is reported once and is returned; a
-// missing suite returns its error without a report. Nothing is kept either way.
+// missing suite returns its error without a report. Nothing is kept either
+// way, and no menu-update hook is left to call.
 TEST(RegistrationFailure, WhatAFailureLeaves) {
     struct Case {
         std::string operation;  // or the missing suite
@@ -67,26 +57,31 @@ TEST(RegistrationFailure, WhatAFailureLeaves) {
         {"AEGP_RegisterCommandHook", 0, 3, true}, {"AEGP_RegisterUpdateMenuHook", 0, 4, true},
         {"AEGP Command Suite", 1, 0, false},      {"AEGP Register Suite", 6, 2, true},
     };
+    // Each case needs a host of its own; only one host may live at a time.
+    const outfold_test::TempDir settings("registration");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.operation);
-        host::Host host(host::HostOptions{case_settings_dir()});
+        host::Host host(host::HostOptions{settings.path()});
+        host.set_project(scene());
+        select_layers(host.project(), "Main", {"Intro"});
         if (c.version != 0) {
             host.remove_suite(c.operation, c.version);
         } else {
             host.fail_call(c.operation, 1, 1234);
         }
         EXPECT_EQ(host.load_plugin(OUTFOLD_MODULE_PATH), c.version != 0 ? 516 : 1234);
-        std::vector<std::string> expected(kRegistrationCalls.begin(),
-                                          kRegistrationCalls.begin() + long(c.callsMade));
+        Names expected(kRegistrationCalls.begin(), kRegistrationCalls.begin() + long(c.callsMade));
         if (c.version == 0) expected.push_back("AEGP_ReportInfo");
         EXPECT_EQ(host_calls(host), expected);
-        EXPECT_EQ(host.reports(),
-                  c.version != 0
-                      ? std::vector<std::string>{}
-                      : std::vector<std::string>{"Outfold: Problems encountered during outfold."});
+        EXPECT_EQ(host.reports(), c.version != 0
+                                      ? Names{}
+                                      : Names{"Outfold: Problems encountered during outfold."});
         EXPECT_EQ(host.find_command(kUnusableText).has_value(), c.commandInMenu);
         EXPECT_TRUE(host.outstanding().none());
         EXPECT_EQ(host.outstanding().suites, 0);
+        host.clear_trace();
+        host.open_menu(AEGP_Menu_LAYER);
+        EXPECT_TRUE(host_calls(host).empty());
     }
 }
 
@@ -96,16 +91,6 @@ TEST_F(Registration, ReportsOwnErrorIsNotTheResult) {
     EXPECT_EQ(load_module(), 7);
 }
 
-TEST_F(Registration, FailedInsertionLeavesNoHookBehind) {
-    host_.set_project(scene());
-    select_layers(host_.project(), "Main", {"Intro"});
-    host_.fail_call("AEGP_InsertMenuCommand", 1, 3);
-    EXPECT_EQ(load_module(), 3);
-    host_.clear_trace();
-    host_.open_menu(AEGP_Menu_LAYER);
-    EXPECT_TRUE(host_calls(host_).empty());
-}
-
 TEST_F(Registration, MissingReportSuiteAfterAFailureStillReturnsTheMissingSuiteError) {
     host_.fail_call("AEGP_GetUniqueCommand", 1, 5);
     host_.remove_suite("AEGP Utility Suite", 7);
@@ -113,20 +98,9 @@ TEST_F(Registration, MissingReportSuiteAfterAFailureStillReturnsTheMissingSuiteE
     EXPECT_TRUE(host_.reports().empty());
     EXPECT_EQ(host_.outstanding().suites, 0);
 }
-}  // namespace registration
 
 // The menu-update hook through the loaded module: the command's text and
 // state for each kind of selection, and what errors leave untouched.
-namespace menu_hook {
-enum class Expect { Usable, Unusable, Unchanged };
-
-struct MenuCase {
-    std::string name, active;
-    std::vector<std::string> selection;
-    bool nonLayer;
-    Expect expect;
-};
-
 class MenuHook : public PluginHostTest {
 protected:
     void SetUp() override {
@@ -137,73 +111,66 @@ protected:
     // Brings the entry into a known state through the hook itself.
     void settle(bool usable) {
         host_.set_project(scene());
-        select_layers(host_.project(), "Main",
-                      usable ? std::vector<std::string>{"Intro"} : std::vector<std::string>{});
+        select_layers(host_.project(), "Main", usable ? Names{"Intro"} : Names{});
         host_.open_menu(AEGP_Menu_LAYER);
-        expect_entry(usable ? kUsableText : kUnusableText, usable);
+        expect_entry(usable);
     }
 
-    void expect_entry(const std::string& text, bool enabled) {
+    model::Composition& main() { return *item_named(host_.project(), "Main").comp; }
+
+    void expect_entry(bool usable) {
         const auto entry = host_.command(command());
         ASSERT_TRUE(entry.has_value());
-        EXPECT_EQ(entry->text, text);
-        EXPECT_EQ(entry->enabled, enabled);
+        EXPECT_EQ(entry->text, usable ? kUsableText : kUnusableText);
+        EXPECT_EQ(entry->enabled, usable);
     }
-};
-
-// The active item, the layers selected in Main, and whether masks, effects
-// and keyframes of Intro are selected too.
-const std::vector<MenuCase> kCases = {
-    {"no active item", "", {"Intro"}, false, Expect::Unchanged},
-    {"footage item active", "Grey Solid", {"Intro"}, false, Expect::Unchanged},
-    {"folder active", "Assets", {"Intro"}, false, Expect::Unchanged},
-    {"nothing selected", "Main", {}, false, Expect::Unusable},
-    {"text and solid", "Main", {"Caption", "Plate"}, false, Expect::Unusable},
-    {"pre-comp layer last of several",
-     "Main",
-     {"Caption", "Plate", "Outro"},
-     false,
-     Expect::Usable},
-    {"3D pre-comp layer", "Main", {"Outro"}, false, Expect::Usable},
-    {"masks, effects and keyframes of a pre-comp layer", "Main", {}, true, Expect::Unusable},
-    {"non-layer items and a solid", "Main", {"Plate"}, true, Expect::Unusable},
-    {"selection lies in another composition", "Intro Comp", {"Intro"}, false, Expect::Unusable},
 };
 
 TEST_F(MenuHook, TextAndStateFollowTheSelection) {
-    for (const MenuCase& c : kCases) {
+    enum Expect { Unusable, Usable, Unchanged };
+    struct Case {
+        std::string name, active;
+        Names selection;  // layers of Main
+        bool nonLayer;    // masks, effects and keyframes of Intro selected too
+        Expect expect;
+    };
+    const Case cases[] = {
+        {"no active item", "", {"Intro"}, false, Unchanged},
+        {"footage item active", "Grey Solid", {"Intro"}, false, Unchanged},
+        {"folder active", "Assets", {"Intro"}, false, Unchanged},
+        {"nothing selected", "Main", {}, false, Unusable},
+        {"text and solid", "Main", {"Caption", "Plate"}, false, Unusable},
+        {"pre-comp layer last", "Main", {"Caption", "Plate", "Outro"}, false, Usable},
+        {"3D pre-comp layer", "Main", {"Outro"}, false, Usable},
+        {"masks, effects, keyframes of a pre-comp", "Main", {}, true, Unusable},
+        {"non-layer items and a solid", "Main", {"Plate"}, true, Unusable},
+        {"selection in another composition", "Intro Comp", {"Intro"}, false, Unusable},
+    };
+    for (const Case& c : cases) {
         for (bool usableBefore : {true, false}) {
             SCOPED_TRACE(c.name + (usableBefore ? ", usable before" : ", unusable before"));
             settle(usableBefore);
             select_layers(host_.project(), "Main", c.selection);
-            if (c.nonLayer) add_non_layer_selection(host_.project(), "Main", "Intro");
+            for (auto kind : {model::SelectionKind::Mask, model::SelectionKind::Effect,
+                              model::SelectionKind::Keyframe}) {
+                if (c.nonLayer) main().selection.push_back({kind, layer("Main", "Intro").id, 0, 0});
+            }
             make_active(host_.project(), c.active);
             host_.open_menu(AEGP_Menu_LAYER);
-            switch (c.expect) {
-                case Expect::Usable:
-                    expect_entry(kUsableText, true);
-                    break;
-                case Expect::Unusable:
-                    expect_entry(kUnusableText, false);
-                    break;
-                case Expect::Unchanged:
-                    expect_entry(usableBefore ? kUsableText : kUnusableText, usableBefore);
-                    break;
-            }
+            expect_entry(c.expect == Unchanged ? usableBefore : c.expect == Usable);
             EXPECT_TRUE(host_.outstanding().none());
         }
     }
 }
 
-// A failing call (its nth), or a missing suite (nth 0, then its version).
-struct ErrorCase {
-    std::string operation;
-    int nth;
-    A_long version = 0;
-};
-
 TEST_F(MenuHook, HostErrorOrMissingSuiteLeavesTheEntryAsItWasAndReleasesEverything) {
-    const std::vector<ErrorCase> cases = {
+    // A failing call (its nth), or a missing suite (nth 0, then its version).
+    struct Case {
+        std::string operation;
+        int nth;
+        A_long version = 0;
+    };
+    const Case cases[] = {
         {"AEGP_GetActiveItem", 1},         {"AEGP_GetItemType", 1},  // the active item's type
         {"AEGP_GetCollectionNumItems", 1}, {"AEGP_GetCollectionItemByIndex", 1},
         {"AEGP_GetLayerObjectType", 1},    {"AEGP_GetLayerSourceItem", 1},
@@ -214,14 +181,13 @@ TEST_F(MenuHook, HostErrorOrMissingSuiteLeavesTheEntryAsItWasAndReleasesEverythi
         {"AEGP Comp Suite", 0, 9},         {"AEGP Collection Suite", 0, 2},
         {"AEGP Command Suite", 0, 1},
     };
-    for (const ErrorCase& c : cases) {
+    for (const Case& c : cases) {
         for (bool usableBefore : {true, false}) {
             SCOPED_TRACE(c.operation + (usableBefore ? ", usable before" : ", unusable before"));
             settle(usableBefore);
             // The opposite selection, so that a hook that went on would change the entry.
             select_layers(host_.project(), "Main",
-                          usableBefore ? std::vector<std::string>{"Plate"}
-                                       : std::vector<std::string>{"Plate", "Intro"});
+                          usableBefore ? Names{"Plate"} : Names{"Plate", "Intro"});
             if (c.nth == 0) {
                 host_.remove_suite(c.operation, c.version);
             } else {
@@ -229,53 +195,41 @@ TEST_F(MenuHook, HostErrorOrMissingSuiteLeavesTheEntryAsItWasAndReleasesEverythi
             }
             host_.open_menu(AEGP_Menu_LAYER);
             host_.clear_faults();
-            expect_entry(usableBefore ? kUsableText : kUnusableText, usableBefore);
+            expect_entry(usableBefore);
             EXPECT_TRUE(host_.outstanding().none());
         }
     }
 }
 
-}  // namespace menu_hook
-
 // The menu-update hook runs before every menu opens: when the first selected
 // layer is a pre-comp layer, the host calls it makes do not grow with the
 // size of the selection.
-namespace menu_hook_cost {
-class MenuHookCost : public PluginHostTest {
-protected:
-    // Host calls of one menu update with the pre-comp layer and `more` text
-    // layers below it selected.
-    std::size_t calls_with_selection_of(int more) {
-        host::model::Project project = scene();
-        const host::model::Id main = host::model::find_item_by_name(project, "Main")->id;
-        std::vector<std::string> selected{"Intro"};
+TEST_F(MenuHook, CallsDoNotGrowWithTheSelection) {
+    std::size_t one = 0;
+    for (const int more : {0, 1, 10, 500}) {
+        SCOPED_TRACE(more);
+        model::Project project = scene();
+        Names selected{"Intro"};
         for (int i = 0; i < more; ++i) {
-            host::model::Layer layer;
-            layer.kind = host::model::LayerKind::Text;
+            model::Layer layer;
+            layer.kind = model::LayerKind::Text;
             layer.ownName = "Extra " + std::to_string(i);
-            host::model::add_layer(project, main, layer, -1);
+            model::add_layer(project, item_named(project, "Main").id, layer, -1);
             selected.push_back(layer.ownName);
         }
         select_layers(project, "Main", selected);
         host_.set_project(std::move(project));
         host_.clear_trace();
         host_.open_menu(AEGP_Menu_LAYER);
-        EXPECT_EQ(host_.command(command())->text, kUsableText) << more;
-        return host_calls(host_).size();
+        EXPECT_EQ(host_.command(command())->text, kUsableText);
+        if (more == 0) one = host_calls(host_).size();
+        EXPECT_EQ(host_calls(host_).size(), one);
     }
-};
-
-TEST_F(MenuHookCost, CallsDoNotGrowWithTheSelection) {
-    ASSERT_EQ(load_module(), A_Err_NONE);
-    const std::size_t one = calls_with_selection_of(0);
-    for (const int more : {1, 10, 500}) EXPECT_EQ(calls_with_selection_of(more), one) << more;
 }
-}  // namespace menu_hook_cost
 
 // One run of the command through the loaded module and the real dialog
 // script: which runs change nothing, what a run changes, and that every way
 // out closes what it opened.
-namespace command_hook_runs {
 class CommandHook : public PluginHostTest {
 protected:
     void SetUp() override { open_scene(); }
@@ -285,7 +239,7 @@ protected:
 // changes nothing and leaves no undo step.
 TEST_F(CommandHook, RunsThatChangeNothing) {
     struct Case {
-        std::vector<std::string> user;
+        Names user;
         std::size_t alerts;
     };
     for (const Case& c : {Case{{"cancel"}, 0}, Case{{"close"}, 0},
@@ -312,16 +266,12 @@ TEST_F(CommandHook, ExtractsInPlaceAndSelectsTheCopies) {
     struct Case {
         Names selection, stack, selected;
     };
+    const Names copies = {"Title", "Backdrop", "Logo"};
+    const Names both = {"Title", "Backdrop", "Logo", "Caption", "Plate", "Credits", "Footer"};
     const Case cases[] = {
-        {{"Intro"},
-         {"Title", "Backdrop", "Logo", "Caption", "Plate", "Outro", "Footer"},
-         {"Title", "Backdrop", "Logo"}},
-        {{"Intro", "Outro"},
-         {"Title", "Backdrop", "Logo", "Caption", "Plate", "Credits", "Footer"},
-         {"Credits"}},
-        {{"Intro", "Outro", "Footer"},
-         {"Title", "Backdrop", "Logo", "Caption", "Plate", "Credits", "Footer"},
-         {"Footer"}},
+        {{"Intro"}, {"Title", "Backdrop", "Logo", "Caption", "Plate", "Outro", "Footer"}, copies},
+        {{"Intro", "Outro"}, both, {"Credits"}},
+        {{"Intro", "Outro", "Footer"}, both, {"Footer"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.selection.size());
@@ -335,22 +285,16 @@ TEST_F(CommandHook, ExtractsInPlaceAndSelectsTheCopies) {
     }
 }
 
-// The hook called directly, in-process, to see its handled flag.
-class CommandHookInProcess : public PluginHostTest {
-protected:
-    void SetUp() override {
-        host_.set_project(scene());
-        select_layers(host_.project(), "Main", {"Intro"});
-        ASSERT_EQ(host_.load_plugin(&EntryPointFunc), A_Err_NONE);
-    }
-    A_Err hook(AEGP_Command command, A_Boolean alreadyHandled, A_Boolean* handled) {
-        return command_hook(nullptr, nullptr, command, AEGP_HP_BeforeAE, alreadyHandled, handled);
-    }
-};
-
-// Other commands and handled ones are left alone; the own command is handled
+// The hook called directly, in-process, to see its handled flag: other
+// commands and handled ones are left alone; the own command is handled
 // whether it is cancelled or fails.
-TEST_F(CommandHookInProcess, TheHandledFlag) {
+TEST_F(PluginHostTest, CommandHookTheHandledFlag) {
+    host_.set_project(scene());
+    select_layers(host_.project(), "Main", {"Intro"});
+    ASSERT_EQ(host_.load_plugin(&EntryPointFunc), A_Err_NONE);
+    const auto hook = [](AEGP_Command command, A_Boolean alreadyHandled, A_Boolean* handled) {
+        return command_hook(nullptr, nullptr, command, AEGP_HP_BeforeAE, alreadyHandled, handled);
+    };
     struct Case {
         AEGP_Command command;
         A_Boolean alreadyHandled;
@@ -377,118 +321,92 @@ TEST_F(CommandHookInProcess, TheHandledFlag) {
     EXPECT_TRUE(handled);
     EXPECT_TRUE(host_.undo_history().empty());
 }
-}  // namespace command_hook_runs
 
-// The one alert after a run that names the pre-comp layers whose time
-// remapping the copies did not take over; the run itself is the same as
-// without time remapping.
-namespace time_remap_alert {
 // The scene's Outro, renamed: quotes, a backslash and a letter beyond ASCII.
 const std::string kOutro = "Outro \"B\\side\" \xc3\xa9";
 
 struct Outcome {
-    A_Err error = A_Err_NONE;
-    std::string project;  // every composition's layers and flags, time remapping left out
+    A_Err error;
+    std::string project;  // time remapping left out
     std::vector<host::script::Alert> alerts;
-    bool leaked = false;
+    bool leaked;
 };
 
-void prepare(model::Project& project, const Names& remapped) {
-    for (auto& item : project.items) {
-        if (!item.comp) continue;
-        for (auto& layer : item.comp->layers) {
-            if (layer.ownName == "Outro") layer.ownName = kOutro;
-            for (const std::string& name : remapped)
-                if (model::shown_name(project, layer) == name)
-                    layer.flags |= model::flag::kTimeRemapping;
-        }
+template <class Change>
+void for_each_layer(model::Project& project, Change change) {
+    for (model::Item& item : project.items) {
+        if (item.comp) std::for_each(item.comp->layers.begin(), item.comp->layers.end(), change);
     }
 }
 
-std::string layers_and_flags(const model::Project& project) {
-    std::string text;
-    for (const auto& item : project.items) {
-        if (!item.comp) continue;
-        text += item.name + ":";
-        for (const auto& layer : item.comp->layers)
-            text += " " + model::shown_name(project, layer) + "/" +
-                    std::to_string(layer.flags & ~model::flag::kTimeRemapping);
-        text += "\n";
-    }
-    return text;
-}
-
-// One run of the command in a host of its own (fresh settings, so the
-// dialog starts the same way every time).
+// One run of the command in a host of its own (fresh settings, so the dialog
+// starts the same way every time), with time remapping on for `remapped`.
 Outcome run_once(const std::string& fixture, const Names& remapped, const Names& selection,
                  const Names& user, const char* failingCall = nullptr) {
     outfold_test::TempDir settings("time-remap");
     host::Host host(host::HostOptions{settings.path()});
-    model::Project project =
-        fixture.empty() ? scene() : host::io::load_project_file(fixture_path(fixture));
-    prepare(project, remapped);
-    host.set_project(project);
-    Outcome outcome;
-    if (host.load_plugin(OUTFOLD_MODULE_PATH) != A_Err_NONE) {
-        outcome.error = -1;
-        return outcome;
-    }
+    host.load_project(fixture_path(fixture));
+    for_each_layer(host.project(), [&](model::Layer& layer) {
+        if (layer.ownName == "Outro") layer.ownName = kOutro;
+        const std::string shown = model::shown_name(host.project(), layer);
+        if (std::count(remapped.begin(), remapped.end(), shown)) {
+            layer.flags |= model::flag::kTimeRemapping;
+        }
+    });
+    EXPECT_EQ(host.load_plugin(OUTFOLD_MODULE_PATH), A_Err_NONE);
     select_layers(host.project(), "Main", selection);
     host.open_menu(AEGP_Menu_LAYER);
     host.set_user(user);
     if (failingCall != nullptr) host.fail_call(failingCall, 1, A_Err_GENERIC);
-    outcome.error = host.click(host.find_command(kUsableText).value_or(0));
-    outcome.project = layers_and_flags(host.project());
-    outcome.alerts = host.alerts();
-    outcome.leaked = !host.outstanding().none();
+    Outcome outcome{host.click(host.find_command(kUsableText).value_or(0)), "", host.alerts(),
+                    !host.outstanding().none()};
+    for_each_layer(host.project(),
+                   [](model::Layer& layer) { layer.flags &= ~model::flag::kTimeRemapping; });
+    outcome.project = describe(host.project());
     return outcome;
 }
 
-std::vector<std::string> titles(const std::vector<host::script::Alert>& alerts) {
-    std::vector<std::string> result;
+Names titles(const std::vector<host::script::Alert>& alerts) {
+    Names result;
     for (const auto& alert : alerts) result.push_back(alert.title);
     return result;
 }
 
-const std::string kOneIntro =
-    "Time remapping was not carried over from the pre-comp layer \"Intro\": its extracted "
-    "layers play at normal speed.";
+std::string remap_message(const std::string& layer) {
+    return "Time remapping was not carried over from the pre-comp layer \"" + layer +
+           "\": its extracted layers play at normal speed.";
+}
 
+// The one alert after a run that names the pre-comp layers whose time
+// remapping the copies did not take over; the run itself is the same as
+// without time remapping.
 TEST(TimeRemapAlert, NamesTheRemappedPrecompLayersOnceAfterTheOtherAlerts) {
+    const std::string kScene = "outfold_scene";
     struct Case {
-        const char* what;
-        std::string fixture;  // empty: the command scene
+        std::string what, fixture;
         Names remapped;       // layers with time remapping switched on
         Names selection;      // selected in Main
         Names user;           // the dialog's actions
         std::string message;  // the "Outfold" alert; empty: none
         Names others;         // titles of the run's other alerts, in order
     };
+    const Names intro = {"Intro"}, ok = {"ok"};
+    const std::string two =
+        "Time remapping was not carried over from the pre-comp layers \"Intro\", \"" + kOutro +
+        "\": their extracted layers play at normal speed.";
     const Case cases[] = {
-        {"one remapped layer", "", {"Intro"}, {"Intro"}, {"ok"}, kOneIntro},
-        {"two remapped layers, one alert",
-         "",
-         {"Intro", kOutro},
-         {"Intro", kOutro, "Footer"},
-         {"ok"},
-         "Time remapping was not carried over from the pre-comp layers \"Intro\", \"" + kOutro +
-             "\": their extracted layers play at normal speed."},
-        {"the remapped layer is not selected", "", {"Intro"}, {kOutro}, {"ok"}, ""},
-        {"no time remapping", "", {}, {"Intro"}, {"ok"}, ""},
-        {"kept in the composition",
-         "",
-         {"Intro"},
-         {"Intro"},
-         {"click optionKeepInComp", "ok"},
-         kOneIntro},
-        {"cancelled", "", {"Intro"}, {"Intro"}, {"cancel"}, ""},
+        {"one remapped layer", kScene, intro, intro, ok, remap_message("Intro")},
+        {"two, one alert", kScene, {"Intro", kOutro}, {"Intro", kOutro, "Footer"}, ok, two},
+        {"the remapped layer is not selected", kScene, intro, {kOutro}, ok, ""},
+        {"no time remapping", kScene, {}, intro, ok, ""},
+        {"kept", kScene, intro, intro, {"click optionKeepInComp", "ok"}, remap_message("Intro")},
+        {"cancelled", kScene, intro, intro, {"cancel"}, ""},
         {"after the source alert",
          "extract_users",
          {"Shared"},
          {"Shared"},
          {"click optionDeleteSource", "ok"},
-         "Time remapping was not carried over from the pre-comp layer \"Shared\": its extracted "
-         "layers play at normal speed.",
+         remap_message("Shared"),
          {"Source Not Deleted"}},
     };
     for (const Case& c : cases) {
@@ -510,11 +428,12 @@ TEST(TimeRemapAlert, NamesTheRemappedPrecompLayersOnceAfterTheOtherAlerts) {
 }
 
 TEST(TimeRemapAlert, AFailedRunShowsNoAlert) {
-    const Outcome failed = run_once("", {"Intro"}, {"Intro"}, {"ok"}, "AEGP_DeleteLayer");
+    const Outcome failed =
+        run_once("outfold_scene", {"Intro"}, {"Intro"}, {"ok"}, "AEGP_DeleteLayer");
     EXPECT_EQ(failed.error, A_Err_GENERIC);
     EXPECT_TRUE(failed.alerts.empty());
     EXPECT_FALSE(failed.leaked);
 }
-}  // namespace time_remap_alert
 
+}  // namespace
 }  // namespace outfold::testing

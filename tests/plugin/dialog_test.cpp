@@ -12,22 +12,53 @@
 #include "pipeline/embedded_scripts.h"
 #include "pipeline/options_dialog.h"
 #include "plugin_host.h"
-#include "script/scriptui.h"
 #include "shell/entry_point.h"
 #include "shell/globals.h"
 
 namespace outfold::testing {
-namespace model = host::model;
-using Names = std::vector<std::string>;
+namespace {
+using host::script::Control;
+
+const std::string kSection = "fernhollow.outfold";
+// The stored settings, in the order the dialog saves them.
+const std::vector<std::string> kKeys = {"settingCopyPrecompAttr",    "settingPrefixInput",
+                                        "settingDeleteSource",       "settingKeepInComp",
+                                        "settingPrependPrecompName", "settingFixRandomExpressions"};
+
+std::string repeat(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+// The dialog script without its byte order mark.
+std::string dialog_source() { return std::string(find_script("mainPanel.jsx")).substr(3); }
+
+// The dialog script with the settings' save call observed (and made to fail
+// at one key), and the log of saved keys as the run's value.
+std::string observed_dialog(const std::string& failingKey) {
+    return "var savedKeys = [];\nvar realSave = app.settings.saveSetting;\n"
+           "app.settings.saveSetting = function (section, key, value, type) {\n"
+           "  if (key === \"" +
+           failingKey +
+           "\") throw new Error(\"disk full\");\n"
+           "  savedKeys.push(section + \"/\" + key);\n"
+           "  return realSave.call(app.settings, section, key, value, type);\n};\n" +
+           dialog_source() +
+           "\ndelete app.settings.saveSetting;  // the engine's globals outlive the run\n"
+           "savedKeys.join(\",\") + \"|\" + result;";
+}
+
+// The first `count` keys as the observed dialog logs them.
+std::string saved_log(std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) out += (i ? "," : "") + kSection + "/" + kKeys[i];
+    return out;
+}
 
 // The options dialog script run by the host's real script engine with its
 // dialog toolkit stand-in and a scripted user: controls, stored settings,
 // the mutual rules and the answer.
-namespace dialog_script {
-using host::script::Control;
-
-const std::string kSection = "fernhollow.outfold";
-
 class DialogScript : public PluginHostTest {
 protected:
     // Runs the dialog with the given user actions; returns its answer.
@@ -36,6 +67,15 @@ protected:
         const host::script::ScriptRun run = host_.run_script(find_script("mainPanel.jsx"));
         EXPECT_TRUE(run.ok) << run.error;
         return run.value;
+    }
+
+    // `probe` after the cancelled dialog script, with or without the engine's own JSON.
+    host::script::ScriptRun run_json(const std::string& probe, bool removeNative) {
+        host_.set_user({"cancel"});
+        host_.set_remove_native_json(removeNative);
+        host::script::ScriptRun run = host_.run_script(dialog_source() + probe);
+        host_.set_remove_native_json(false);
+        return run;
     }
 
     const Control& control(const std::string& name) {
@@ -53,11 +93,14 @@ protected:
         ASSERT_TRUE(run.ok) << run.error;
     }
 
-    std::string stored(const std::string& key) {
+    // Each of kKeys as "=value" or "(none)", comma-separated.
+    std::string stored() {
+        std::string keys;
+        for (const std::string& key : kKeys) keys += "\"" + key + "\",";
         const auto run = host_.run_script(
-            "var t = PREFType.PREF_Type_MACHINE_SPECIFIC; app.settings.haveSetting(\"" + kSection +
-            "\", \"" + key + "\", t) ? \"=\" + app.settings.getSetting(\"" + kSection + "\", \"" +
-            key + "\", t) : \"(none)\"");
+            "var t = PREFType.PREF_Type_MACHINE_SPECIFIC, s = \"" + kSection + "\", k = [" + keys +
+            "];\nfor (var i = 0; i < k.length; i++) k[i] = app.settings.haveSetting(s, k[i], t)"
+            " ? \"=\" + app.settings.getSetting(s, k[i], t) : \"(none)\";\nk.join(\",\");");
         EXPECT_TRUE(run.ok) << run.error;
         return run.value;
     }
@@ -147,58 +190,24 @@ TEST_F(DialogScript, TheMutualRulesWhileClicking) {
     EXPECT_EQ(answer, R"([false,false,false,"",false,false])");
 }
 
-TEST_F(DialogScript, OkSavesTheSixSettingsAndAnswersSixElements) {
-    const std::string answer =
-        show({"set prefixInput Hero", "click optionDeleteSource", "click prependPrecompName",
-              "click fixRandomExpresions", "ok"});
-    EXPECT_EQ(answer, R"([true,true,false,"Hero",true,true])");
-    EXPECT_EQ(stored("settingCopyPrecompAttr"), "=true");
-    EXPECT_EQ(stored("settingPrefixInput"), "=Hero");
-    EXPECT_EQ(stored("settingDeleteSource"), "=true");
-    EXPECT_EQ(stored("settingKeepInComp"), "=false");
-    EXPECT_EQ(stored("settingPrependPrecompName"), "=true");
-    EXPECT_EQ(stored("settingFixRandomExpressions"), "=true");
-
-    // The next run opens with what was saved.
-    EXPECT_EQ(show({"ok"}), answer);
-}
-
-// The dialog script with the settings' save call observed (and made to fail
-// at one key), and the log of saved keys as the run's value.
-std::string observed_dialog(const std::string& failingKey) {
-    const std::string dialog = std::string(find_script("mainPanel.jsx")).substr(3);  // no BOM
-    return "var savedKeys = [];\n"
-           "var realSave = app.settings.saveSetting;\n"
-           "app.settings.saveSetting = function (section, key, value, type) {\n"
-           "  if (key === \"" +
-           failingKey +
-           "\") throw new Error(\"disk full\");\n"
-           "  savedKeys.push(section + \"/\" + key);\n"
-           "  return realSave.call(app.settings, section, key, value, type);\n"
-           "};\n" +
-           dialog +
-           "\ndelete app.settings.saveSetting;  // the engine's globals outlive the run\n"
-           "savedKeys.join(\",\") + \"|\" + result;";
-}
-
-TEST_F(DialogScript, SettingsAreSavedInOrderAndAFailedSaveIsShownWithoutLosingTheAnswer) {
-    host_.set_user({"set prefixInput X", "ok"});
+// Ok saves the six settings in order and answers six elements; the next run
+// opens with what was saved; a failed save is shown and stops the saving, but
+// the answer stands.
+TEST_F(DialogScript, OkSavesTheSixSettingsInOrderAndAFailedSaveKeepsTheAnswer) {
+    host_.set_user({"set prefixInput Hero", "click optionDeleteSource", "click prependPrecompName",
+                    "click fixRandomExpresions", "ok"});
     auto run = host_.run_script(observed_dialog("none"));
     ASSERT_TRUE(run.ok) << run.error;
-    EXPECT_EQ(
-        run.value,
-        "fernhollow.outfold/settingCopyPrecompAttr,fernhollow.outfold/settingPrefixInput,"
-        "fernhollow.outfold/settingDeleteSource,fernhollow.outfold/settingKeepInComp,"
-        "fernhollow.outfold/settingPrependPrecompName,"
-        "fernhollow.outfold/settingFixRandomExpressions|[true,false,false,\"X\",false,false]");
+    const std::string answer = R"([true,true,false,"Hero",true,true])";
+    EXPECT_EQ(run.value, saved_log(6) + "|" + answer);
     EXPECT_TRUE(host_.alerts().empty());
+    EXPECT_EQ(stored(), "=true,=Hero,=true,=false,=true,=true");
+    EXPECT_EQ(show({"ok"}), answer);
 
     host_.set_user({"set prefixInput Y", "ok"});
     run = host_.run_script(observed_dialog("settingDeleteSource"));
     ASSERT_TRUE(run.ok) << run.error;
-    EXPECT_EQ(run.value,
-              "fernhollow.outfold/settingCopyPrecompAttr,fernhollow.outfold/settingPrefixInput|"
-              "[true,false,false,\"Y\",false,false]");
+    EXPECT_EQ(run.value, saved_log(2) + R"(|[true,true,false,"Y",true,true])");
     ASSERT_EQ(host_.alerts().size(), 1u);
     EXPECT_NE(host_.alerts()[0].message.find("disk full"), std::string::npos);
 }
@@ -207,8 +216,7 @@ TEST_F(DialogScript, CancelAndTheWindowButtonAnswerEmptyAndSaveNothing) {
     for (const std::string closing : {"cancel", "close"}) {
         SCOPED_TRACE(closing);
         EXPECT_EQ(show({"set prefixInput Lost", "click optionKeepInComp", closing}), "");
-        EXPECT_EQ(stored("settingPrefixInput"), "(none)");
-        EXPECT_EQ(stored("settingKeepInComp"), "(none)");
+        EXPECT_EQ(stored(), "(none),(none),(none),(none),(none),(none)");
     }
     // Actions that run out leave the dialog as its window button does.
     EXPECT_EQ(show({"set prefixInput Lost"}), "");
@@ -239,7 +247,6 @@ TEST_F(DialogScript, AnswerEscapesThePrefixAndIsTheSameWithoutNativeJson) {
 }
 
 TEST_F(DialogScript, JsonFallbackParsesAndStringifiesLikeTheNativeOne) {
-    const std::string fallback = std::string(find_script("mainPanel.jsx")).substr(3);
     const std::string probe =
         "\nvar v = {a: [1, -2.5e-3, true, false, null, undefined, function () {}], b: undefined,"
         " c: \"q\\\"\\\\\\n\\u00e9\\u2029\", d: {e: new Boolean(true), f: new String(\"s\")},"
@@ -247,30 +254,19 @@ TEST_F(DialogScript, JsonFallbackParsesAndStringifiesLikeTheNativeOne) {
         "var text = JSON.stringify(v);\n"
         "text + \"|\" + JSON.stringify(JSON.parse(text)) + \"|\" +"
         " JSON.stringify(JSON.parse(\" [ 1 , {\\\"k\\\" : \\\"\\\\u00e9\\\\/\\\"} ] \"));";
-    host_.set_user({"cancel"});
-    host_.set_remove_native_json(false);
-    const auto native = host_.run_script(fallback + probe);
-    host_.set_user({"cancel"});
-    host_.set_remove_native_json(true);
-    const auto own = host_.run_script(fallback + probe);
-    host_.set_remove_native_json(false);
+    const auto native = run_json(probe, false);
+    const auto own = run_json(probe, true);
     ASSERT_TRUE(native.ok) << native.error;
     ASSERT_TRUE(own.ok) << own.error;
     EXPECT_EQ(own.value, native.value);
-
     // Malformed text is refused by the fallback parser.
-    host_.set_user({"cancel"});
-    host_.set_remove_native_json(true);
-    const auto refused = host_.run_script(fallback + "\nJSON.parse(\"[1,]\");");
-    host_.set_remove_native_json(false);
+    const auto refused = run_json("\nJSON.parse(\"[1,]\");", true);
     EXPECT_FALSE(refused.ok);
     EXPECT_NE(refused.error.find("SyntaxError"), std::string::npos) << refused.error;
 }
-}  // namespace dialog_script
 
-// Checks on the dialog's answer text: outcomes, options and the prefix as the
-// user typed it.
-namespace dialog_answer {
+// The answer text as the plug-in reads it, into buffers filled beforehand
+// (options with zeros, the prefix with 'z').
 struct Answer {
     DialogOutcome outcome;
     ExtractOptions options;
@@ -292,71 +288,55 @@ std::string answer_with_prefix(const std::string& rawPrefix) {
     return "[true,false,false,\"" + rawPrefix + "\",false,false]";
 }
 
-std::string repeat(const std::string& piece, int times) {
+// The five switches as 0/1: copy, delete, keep, prepend, fix.
+std::string option_bits(const ExtractOptions& o) {
     std::string out;
-    for (int i = 0; i < times; ++i) out += piece;
+    for (bool on : {o.copyAttributes, o.deleteSource, o.keepInComp, o.prependPrecompName,
+                    o.fixRandomExpressions}) {
+        out += on ? '1' : '0';
+    }
     return out;
 }
 
-struct OptionsCase {
-    std::string text;
-    bool copyAttributes, deleteSource, keepInComp, prependPrecompName, fixRandomExpressions;
-};
-
-TEST(DialogAnswer, BooleansAreTrueExactlyWhenTheirTokenStartsWithT) {
-    const std::vector<OptionsCase> cases = {
-        {R"([true,false,false,"",false,true])", true, false, false, false, true},
-        {R"([false,true,false,"",true,false])", false, true, false, true, false},
-        {R"([false,false,true,"",false,false])", false, false, true, false, false},
-        {R"([{},null,0,"",1,"f"])", false, false, false, false, false},
-        {R"(["true","tx",tru,"",t,"t"])", true, true, true, true, true},
-        {"[ true ,\r\n false,\n\tfalse , \"\" ,false , true ]", true, false, false, false, true},
+// A boolean is true exactly when its token starts with t; the prefix arrives
+// as the user typed it, escapes decoded, terminated within its buffers.
+TEST(DialogAnswer, AcceptedAnswersGiveTheOptionsAndThePrefix) {
+    struct Case {
+        std::string text, switches, prefix;
     };
-    for (const OptionsCase& c : cases) {
+    const Case cases[] = {
+        {R"([true,false,false,"",false,true])", "10001", ""},
+        {R"([false,true,false,"",true,false])", "01010", ""},
+        {R"([false,false,true,"",false,false])", "00100", ""},
+        {R"([{},null,0,"",1,"f"])", "00000", ""},
+        {R"(["true","tx",tru,"",t,"t"])", "11111", ""},
+        {"[ true ,\r\n false,\n\tfalse , \"\" ,false , true ]", "10001", ""},
+        {answer_with_prefix("hero"), "10000", "hero"},
+        {answer_with_prefix(R"(say \"hi\")"), "10000", "say \"hi\""},
+        {answer_with_prefix(R"(C:\\path\\)"), "10000", "C:\\path\\"},
+        {answer_with_prefix(R"(a\/b)"), "10000", "a/b"},
+        {answer_with_prefix(R"(tab\there)"), "10000", "tab\there"},
+        {answer_with_prefix("caf\xc3\xa9"), "10000", "caf\xc3\xa9"},   // raw UTF-8
+        {answer_with_prefix(R"(caf\u00e9)"), "10000", "caf\xc3\xa9"},  // escaped, shorter
+        {answer_with_prefix(R"(\u20ac)"), "10000", "\xe2\x82\xac"},
+        {answer_with_prefix(R"(\ud83d\ude00)"), "10000", "\xf0\x9f\x98\x80"},  // surrogate pair
+        {answer_with_prefix(R"(x\ud83dy)"), "10000", "x\xef\xbf\xbdy"},        // lone surrogate
+        {answer_with_prefix(R"(\u2028)"), "10000", "\xe2\x80\xa8"},
+        {answer_with_prefix(repeat("0123456789", 5)), "10000", repeat("0123456789", 5)},  // longest
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         const Answer a = read(c.text);
         ASSERT_EQ(a.outcome, DialogOutcome::Accepted);
-        EXPECT_EQ(a.options.copyAttributes, c.copyAttributes);
-        EXPECT_EQ(a.options.deleteSource, c.deleteSource);
-        EXPECT_EQ(a.options.keepInComp, c.keepInComp);
-        EXPECT_EQ(a.options.prependPrecompName, c.prependPrecompName);
-        EXPECT_EQ(a.options.fixRandomExpressions, c.fixRandomExpressions);
-        EXPECT_EQ(a.prefixBuffer, "");
-        EXPECT_STREQ(a.options.prefix, "");
-    }
-}
-
-struct PrefixCase {
-    std::string raw;      // between the quotes, as the answer carries it
-    std::string decoded;  // what the run works with
-};
-
-TEST(DialogAnswer, PrefixArrivesAsTheUserTypedIt) {
-    const std::vector<PrefixCase> cases = {
-        {"hero", "hero"},
-        {R"(say \"hi\")", "say \"hi\""},
-        {R"(C:\\path\\)", "C:\\path\\"},
-        {R"(a\/b)", "a/b"},
-        {R"(tab\there)", "tab\there"},
-        {"caf\xc3\xa9", "caf\xc3\xa9"},   // raw UTF-8
-        {R"(caf\u00e9)", "caf\xc3\xa9"},  // escaped
-        {R"(\u20ac)", "\xe2\x82\xac"},
-        {R"(\ud83d\ude00)", "\xf0\x9f\x98\x80"},  // surrogate pair
-        {R"(x\ud83dy)", "x\xef\xbf\xbdy"},        // lone surrogate
-        {R"(\u2028)", "\xe2\x80\xa8"},
-    };
-    for (const PrefixCase& c : cases) {
-        SCOPED_TRACE(c.raw);
-        const Answer a = read(answer_with_prefix(c.raw));
-        ASSERT_EQ(a.outcome, DialogOutcome::Accepted);
-        EXPECT_EQ(a.prefixBuffer, c.decoded);
-        EXPECT_EQ(std::string(a.options.prefix), c.decoded);
-        EXPECT_TRUE(a.options.copyAttributes);
+        EXPECT_EQ(option_bits(a.options), c.switches);
+        EXPECT_EQ(a.prefixBuffer, c.prefix);
+        EXPECT_EQ(std::string(a.options.prefix), c.prefix);
+        EXPECT_EQ(a.options.prefix[kMaxPrefixBytes], '\0');
     }
 }
 
 // The shape of the answer, and the prefix limit counted in raw bytes between
-// the quotes.
+// the quotes. A rejected answer leaves the options and the prefix untouched.
 TEST(DialogAnswer, OutcomeOfEachShapeOfAnswer) {
     struct Case {
         std::string text;
@@ -364,7 +344,7 @@ TEST(DialogAnswer, OutcomeOfEachShapeOfAnswer) {
     };
     const Case cases[] = {
         {"", DialogOutcome::Cancelled},
-        {R"([true,false,false,"x",false])", DialogOutcome::Malformed},        // six tokens
+        {R"([true,true,true,"x",true])", DialogOutcome::Malformed},           // six tokens
         {R"([[true],false,false,"",false,true])", DialogOutcome::Malformed},  // eight tokens
         {R"([true,false,false,"",false,true)", DialogOutcome::Malformed},     // unclosed
         {R"([true,false,false,"\q",false,true])", DialogOutcome::Malformed},  // bad escape
@@ -381,65 +361,39 @@ TEST(DialogAnswer, OutcomeOfEachShapeOfAnswer) {
         {answer_with_prefix(repeat("\\u00e9", 8) + "ab"), DialogOutcome::Accepted},  // 50 raw
         {answer_with_prefix(repeat("\\u00e9", 9)), DialogOutcome::PrefixTooLong},    // 18 decoded
     };
-    for (const Case& c : cases) EXPECT_EQ(read(c.text).outcome, c.outcome) << c.text;
-}
-
-TEST(DialogAnswer, LongestPrefixIsKeptWholeAndTerminated) {
-    const std::string fifty = repeat("0123456789", 5);
-    const Answer a = read(answer_with_prefix(fifty));
-    ASSERT_EQ(a.outcome, DialogOutcome::Accepted);
-    EXPECT_EQ(a.prefixBuffer, fifty);
-    EXPECT_EQ(std::string(a.options.prefix), fifty);
-    EXPECT_EQ(a.options.prefix[kMaxPrefixBytes], '\0');
-
-    // A shorter decoded text clears what the buffers held before.
-    const Answer b = read(answer_with_prefix(R"(\u00e9)"));
-    EXPECT_EQ(b.prefixBuffer, "\xc3\xa9");
-}
-
-TEST(DialogAnswer, RejectedAnswersLeaveOptionsUntouched) {
-    for (const std::string& text : {answer_with_prefix(repeat("a", 51)),
-                                    std::string(R"([true,true,true,"x",true])"), std::string()}) {
-        SCOPED_TRACE(text);
-        const Answer a = read(text);
-        EXPECT_NE(a.outcome, DialogOutcome::Accepted);
-        EXPECT_FALSE(a.options.copyAttributes || a.options.deleteSource || a.options.keepInComp ||
-                     a.options.prependPrecompName || a.options.fixRandomExpressions);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const Answer a = read(c.text);
+        EXPECT_EQ(a.outcome, c.outcome);
+        if (c.outcome == DialogOutcome::Accepted) continue;
+        EXPECT_EQ(option_bits(a.options), "00000");
         EXPECT_STREQ(a.options.prefix, "");
         EXPECT_EQ(a.prefixBuffer, repeat("z", 50));
     }
 }
-}  // namespace dialog_answer
 
 // The dialog run inside the host, in-process: what the plug-in does with each
 // kind of answer, and what host failures around the script run leave.
-namespace dialog_settle {
 class DialogInHost : public PluginHostTest {
 protected:
     void SetUp() override {
         ASSERT_EQ(host_.load_plugin(&EntryPointFunc), A_Err_NONE);
         host_.clear_trace();
     }
-
-    DialogRun settle(const std::string& answer) {
-        const PluginInfo info{host_.basic_suite(), gPluginId, &options_};
-        return settle_dialog_answer(&info, answer, &options_, prefix_);
+    const PluginInfo* info() {
+        info_ = {host_.basic_suite(), gPluginId, &options_};
+        return &info_;
     }
 
-    DialogRun run_dialog() {
-        const PluginInfo info{host_.basic_suite(), gPluginId, &options_};
-        return run_options_dialog(&info, &options_, prefix_);
-    }
-
+    PluginInfo info_{};
     ExtractOptions options_{};
     char prefix_[kMaxPrefixBytes + 1] = {};
 };
 
-const std::string kTooLong = R"([true,false,false,")" + std::string(51, 'p') + R"(",false,false])";
-
 // Each kind of answer: a malformed one writes the debug line, a too long
 // prefix shows the alert (whose failure is the result); nothing else is shown.
 TEST_F(DialogInHost, WhatEachAnswerLeads) {
+    const std::string tooLong = answer_with_prefix(repeat("p", 51));
     struct Case {
         std::string answer;
         A_Err alertFails;
@@ -451,8 +405,8 @@ TEST_F(DialogInHost, WhatEachAnswerLeads) {
         {R"([true,false,false,"x",false])", 0, DialogOutcome::Malformed, A_Err_NONE, 0, 1},
         {R"([true)", 0, DialogOutcome::Malformed, A_Err_NONE, 0, 1},
         {"[[1],2,3,4,5,6]", 0, DialogOutcome::Malformed, A_Err_NONE, 0, 1},
-        {kTooLong, 0, DialogOutcome::PrefixTooLong, A_Err_NONE, 1, 0},
-        {kTooLong, 21, DialogOutcome::PrefixTooLong, 21, 0, 0},
+        {tooLong, 0, DialogOutcome::PrefixTooLong, A_Err_NONE, 1, 0},
+        {tooLong, 21, DialogOutcome::PrefixTooLong, 21, 0, 0},
         {"", 0, DialogOutcome::Cancelled, A_Err_NONE, 0, 0},
         {R"([false,true,false,"Hero",true,false])", 0, DialogOutcome::Accepted, A_Err_NONE, 0, 0},
     };
@@ -460,7 +414,7 @@ TEST_F(DialogInHost, WhatEachAnswerLeads) {
         SCOPED_TRACE(c.answer);
         const std::size_t alerts = host_.alerts().size(), lines = host_.debug_lines().size();
         if (c.alertFails != 0) host_.fail_call("AEGP_ExecuteScript", 1, c.alertFails);
-        const DialogRun run = settle(c.answer);
+        const DialogRun run = settle_dialog_answer(info(), c.answer, &options_, prefix_);
         host_.clear_faults();
         EXPECT_EQ(run.outcome, c.outcome);
         EXPECT_EQ(run.error, c.error);
@@ -474,8 +428,7 @@ TEST_F(DialogInHost, WhatEachAnswerLeads) {
     EXPECT_EQ(host_.scripts_run().front(), find_script("prefixTooLong.jsx"));
     EXPECT_STREQ(prefix_, "Hero");
     EXPECT_STREQ(options_.prefix, "Hero");
-    EXPECT_TRUE(options_.deleteSource);
-    EXPECT_TRUE(options_.prependPrecompName);
+    EXPECT_EQ(option_bits(options_), "01010");
 }
 
 // A failure around the dialog, or a missing suite before it, counts as a
@@ -490,7 +443,7 @@ TEST_F(DialogInHost, HostFailureAroundTheDialogCountsAsCancelWithItsError) {
         } else {
             host_.fail_call(operation, 1, code);
         }
-        const DialogRun run = run_dialog();
+        const DialogRun run = run_options_dialog(info(), &options_, prefix_);
         host_.clear_faults();
         EXPECT_EQ(run.outcome, DialogOutcome::Cancelled);
         EXPECT_EQ(run.error, code);
@@ -498,6 +451,6 @@ TEST_F(DialogInHost, HostFailureAroundTheDialogCountsAsCancelWithItsError) {
     }
     EXPECT_EQ(host_.dialogs().size(), 1u);  // the one whose answer could not be read
 }
-}  // namespace dialog_settle
 
+}  // namespace
 }  // namespace outfold::testing

@@ -7,6 +7,7 @@
 // must name the other's new name; nothing else in the project may change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -38,58 +39,35 @@ constexpr int kCases = 500;
 
 // Pieces names are made of, as UTF-16 (lone surrogates included: the host
 // keeps them as U+FFFD, as the application does).
-const std::u16string kNamePieces[] = {
-    u"\"",
-    u"'",
-    u"\\",
-    u"//",
-    u"/*",
-    u"*/",
-    u"`${x}`",
-    u"\u2028",
-    u"\u2029",
-    u"\U0001F600",
-    std::u16string(1, char16_t(0xD83D)),
-    std::u16string(1, char16_t(0xDE00)),
-    u"\u200F",
-    u"\u202E",
-    u"\")); app.project.item(1).remove(); ((\"",
-    u"'); app.project.item(1).remove(); ('",
-    u" ",
-    u"Layer",
-    u"\u00E9t\u00E9",
-    u"_",
-};
+const std::vector<std::u16string> kNamePieces = split<std::u16string>(
+    u"\"|'|\\|//|/*|*/|`${x}`|\u2028|\u2029|\U0001F600|\xD83D|\xDE00|\u200F|\u202E|"
+    u"\")); app.project.item(1).remove(); ((\"|'); app.project.item(1).remove(); ('| |Layer|"
+    u"\u00E9t\u00E9|_",
+    u'|');
+// Pieces of prefixes, as UTF-8.
+const std::vector<std::string> kPrefixPieces = split<std::string>(
+    "\"|'|\\|//|/*|\xE2\x80\xA8|\xE2\x80\xA9|\xF0\x9F\x98\x80|\xE2\x80\x8F|"
+    "\"); app.project.item(1).remove(); (\"| |Hero|_",
+    '|');
 
-// Pieces of prefixes, as UTF-8, with the bytes each takes in the dialog's
-// answer at most (quotes and backslashes are escaped there).
-struct PrefixPiece {
-    std::string text;
-    std::size_t answerBytes;
-};
-const PrefixPiece kPrefixPieces[] = {
-    {"\"", 2},
-    {"'", 1},
-    {"\\", 2},
-    {"//", 2},
-    {"/*", 2},
-    {"\xE2\x80\xA8", 6},
-    {"\xE2\x80\xA9", 6},
-    {"\xF0\x9F\x98\x80", 4},
-    {"\xE2\x80\x8F", 3},
-    {"\"); app.project.item(1).remove(); (\"", 38},
-    {" ", 1},
-    {"Hero", 4},
-    {"_", 1},
-};
+// The bytes a prefix piece takes in the dialog's answer at most: quotes and
+// backslashes are escaped there, and so are the line separators (as \uXXXX).
+std::size_t answer_bytes(const std::string& piece) {
+    if (piece == "\xE2\x80\xA8" || piece == "\xE2\x80\xA9") return 6;
+    return piece.size() + std::size_t(std::count_if(piece.begin(), piece.end(), [](char ch) {
+               return ch == '"' || ch == '\\';
+           }));
+}
+
+int pick(std::mt19937& random, int n) {
+    return std::uniform_int_distribution<int>(0, n - 1)(random);
+}
 
 std::u16string random_name(std::mt19937& random) {
-    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
     std::u16string name;
-    const bool atLimit = pick(4) == 0;
-    const int pieces = atLimit ? 1000 : 1 + pick(8);
+    const int pieces = pick(random, 4) == 0 ? 1000 : 1 + pick(random, 8);  // 1000: at the limit
     for (int i = 0; i < pieces && name.size() < kMaxUnits; ++i) {
-        name += kNamePieces[std::size_t(pick(int(std::size(kNamePieces))))];
+        name += kNamePieces[std::size_t(pick(random, int(kNamePieces.size())))];
     }
     if (name.size() > kMaxUnits) name.resize(kMaxUnits);
     return name;
@@ -98,16 +76,16 @@ std::u16string random_name(std::mt19937& random) {
 // A prefix that is never cut: it fits 50 bytes however the answer escapes it,
 // and it does not start with a space (the dialog's user drops leading spaces).
 std::string random_prefix(std::mt19937& random) {
-    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
     std::string prefix;
     std::size_t bytes = 0;
-    const int pieces = 1 + pick(12);
+    const int pieces = 1 + pick(random, 12);
     for (int i = 0; i < pieces; ++i) {
-        const PrefixPiece& piece = kPrefixPieces[std::size_t(pick(int(std::size(kPrefixPieces))))];
-        if (bytes + piece.answerBytes > kMaxPrefixBytes) break;
-        if (prefix.empty() && piece.text == " ") continue;
-        prefix += piece.text;
-        bytes += piece.answerBytes;
+        const std::string& piece =
+            kPrefixPieces[std::size_t(pick(random, int(kPrefixPieces.size())))];
+        if (bytes + answer_bytes(piece) > kMaxPrefixBytes) break;
+        if (prefix.empty() && piece == " ") continue;
+        prefix += piece;
+        bytes += answer_bytes(piece);
     }
     return prefix.empty() ? "p" : prefix;
 }

@@ -96,23 +96,15 @@ ExtractTest::ExtractTest() {
 }
 
 void ExtractTest::TearDown() {
-    {
-        HostSuites suites(host_.basic_suite());
-        for (AEGP_Collection2H collection : collections_) {
-            EXPECT_EQ(suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection(collection),
-                      A_Err_NONE);
-        }
-    }
-    collections_.clear();
+    while (!collections_.empty()) dispose_collection(collections_.back());
     EXPECT_EQ(describe(host_.outstanding()), "");
 }
 
 void ExtractTest::sweep(const std::function<Prepared()>& prepare) {
-    static const std::set<std::string> kReleases = {
-        "ReleaseSuite",         "AEGP_DisposeCollection", "AEGP_FreeMemHandle",
-        "AEGP_UnlockMemHandle", "AEGP_DisposeStream",     "AEGP_DisposeStreamValue",
-        "AEGP_DisposeEffect",   "AEGP_EndAddKeyframes",
-    };
+    static const std::set<std::string> kReleases = {"ReleaseSuite",       "AEGP_DisposeCollection",
+                                                    "AEGP_FreeMemHandle", "AEGP_UnlockMemHandle",
+                                                    "AEGP_DisposeStream", "AEGP_DisposeStreamValue",
+                                                    "AEGP_DisposeEffect", "AEGP_EndAddKeyframes"};
     constexpr A_Err kInjected = 77;
     std::vector<std::string> calls;
     {
@@ -267,38 +259,14 @@ void select_layers(model::Project& project, const std::string& comp,
     model::select_only_layers(project, item_named(project, comp).id, ids);
 }
 
-void add_non_layer_selection(model::Project& project, const std::string& comp,
-                             const std::string& layer) {
-    const model::Id id = layer_id(project, comp, layer);
-    model::Item* item = model::find_item(project, item_named(project, comp).id);
-    for (model::SelectionKind kind : {model::SelectionKind::Mask, model::SelectionKind::Effect,
-                                      model::SelectionKind::Keyframe}) {
-        item->comp->selection.push_back({kind, id, 0, 0});
-    }
-}
-
 void make_active(model::Project& project, const std::string& itemName) {
     project.activeItem = itemName.empty() ? model::kNoId : item_named(project, itemName).id;
 }
 
 std::string describe(const model::Project& project) {
-    std::string out = "active " + std::to_string(project.activeItem) + "\n";
-    for (const model::Item& item : project.items) {
-        out += "item " + std::to_string(item.id) + " '" + item.name + "' kind " +
-               std::to_string(int(item.kind)) + " folder " + std::to_string(item.folder) + "\n";
-        if (!item.comp) continue;
-        for (const model::Layer& layer : item.comp->layers) {
-            out += "  layer " + std::to_string(layer.id) + " '" +
-                   model::shown_name(project, layer) + "' source " + std::to_string(layer.source) +
-                   " flags " + std::to_string(layer.flags) + " parent " +
-                   std::to_string(layer.parent) + "\n";
-        }
-        for (const model::SelectionEntry& entry : item.comp->selection) {
-            out += "  selected " + std::to_string(int(entry.kind)) + " " +
-                   std::to_string(entry.layer) + "\n";
-        }
-    }
-    return out;
+    nlohmann::json document = host::io::project_to_json(project);
+    document.erase("nextId");
+    return document.dump(1);
 }
 
 std::vector<std::string> selected_in(const model::Project& project, const std::string& comp) {
@@ -312,7 +280,7 @@ std::vector<std::string> selected_in(const model::Project& project, const std::s
     return names;
 }
 
-PluginHostTest::PluginHostTest() : host_(host::HostOptions{settingsDir_}) {}
+PluginHostTest::PluginHostTest() : host_(host::HostOptions{settings_.path()}) {}
 
 void PluginHostTest::TearDown() { EXPECT_EQ(describe(host_.outstanding()), ""); }
 

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ranges>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,7 @@ const host::model::Layer* layer_named(const host::model::Project& project, const
 // Each layer of the composition, top first, as "name>parent" ("name" alone
 // without a parent).
 std::vector<std::string> links_in(const host::model::Project& project, const std::string& comp);
-// Shown names of a composition's layers, top of the stack first.
+// Shown names of a composition's layers, top first.
 std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp);
 // What the host counts as obtained and not given back, as text ("" for nothing).
 std::string describe(const host::Outstanding& left);
@@ -44,8 +45,7 @@ void expect_key_copied(const host::model::Layer& sourceLayer, const host::model:
 class ExtractTest : public ::testing::Test {
 protected:
     ExtractTest();
-    // Every step must give back what it obtained.
-    void TearDown() override;
+    void TearDown() override;  // every step must give back what it obtained
 
     void load(const std::string& fixture);
     // The plug-in's view of the host, with the options as the test set them.
@@ -54,16 +54,14 @@ protected:
         return &info_;
     }
 
-    // Handles obtained through the host's suites.
     AEGP_ItemH item_handle(const std::string& itemName);
     AEGP_CompH comp_handle(const std::string& compName);
     AEGP_LayerH layer_handle(const std::string& compName, A_long index);
     AEGP_LayerH layer_handle(const std::string& compName, const std::string& layerName);
 
-    // A new collection holding the given layers (or other items), disposed
-    // by the fixture.
+    // A new collection holding the items, disposed by the fixture (or earlier
+    // by dispose_collection).
     AEGP_Collection2H new_collection(const std::vector<AEGP_CollectionItemV2>& items = {});
-    // Disposes a collection made by new_collection before the test ends.
     void dispose_collection(AEGP_Collection2H collection);
     std::vector<AEGP_CollectionItemV2> collection_items(AEGP_Collection2H collection);
     // Shown names of the layer items of a collection, in collection order.
@@ -85,7 +83,6 @@ protected:
     // the injected error (the missing-suite error when a suite cannot be had).
     void sweep(const std::function<Prepared()>& prepare);
 
-    // Runs `step` with the nth call to `operation` failing with `err`.
     template <class Step>
     A_Err failing(const char* operation, int nth, A_Err err, Step step) {
         host_.fail_call(operation, nth, err);
@@ -116,36 +113,37 @@ inline constexpr const char* kUnusableText = "Outfold | Select a pre-comp layer"
 // Main is active, nothing is selected.
 host::model::Project scene();
 
-// Selection helpers on the project's model (layers by shown name).
+// Selects only these layers (by shown name) of the composition.
 void select_layers(host::model::Project& project, const std::string& comp,
                    const std::vector<std::string>& layers);
-void add_non_layer_selection(host::model::Project& project, const std::string& comp,
-                             const std::string& layer);
-void make_active(host::model::Project& project, const std::string& itemName);
-
-// A readable account of the project (items, layers with their flags and
-// parents, selections, active item) for before/after comparisons.
+void make_active(host::model::Project& project, const std::string& itemName);  // "": none
+// The whole project as its file has it, but for the next id to hand out (ids
+// are never handed out twice, so undo leaves that counter where it is).
 std::string describe(const host::model::Project& project);
 // Shown names of a composition's selected layers, top first.
 std::vector<std::string> selected_in(const host::model::Project& project, const std::string& comp);
-
-// Host operations called since the trace was cleared, without the suite
-// bookkeeping (AcquireSuite / ReleaseSuite).
+// The pieces of a text between separators.
+template <class Text>
+std::vector<Text> split(const Text& text, typename Text::value_type separator) {
+    std::vector<Text> pieces;
+    for (const auto piece : std::views::split(text, separator)) {
+        pieces.emplace_back(piece.begin(), piece.end());
+    }
+    return pieces;
+}
+// Host operations traced, without AcquireSuite / ReleaseSuite.
 std::vector<std::string> host_calls(const host::Host& host);
 
 class PluginHostTest : public ::testing::Test {
 protected:
     PluginHostTest();
-    // Nothing the plug-in obtained may be left, and no undo group open.
-    void TearDown() override;
+    void TearDown() override;  // nothing obtained may be left, no undo group open
 
-    // Loads Outfold.aex from the build as the application would and finds
-    // the command it inserted.
+    // Loads the module from the build as the application would and finds its command.
     A_Err load_module();
     AEGP_Command command() const { return command_; }
 
-    // The scene every end-to-end test starts from (fixtures/<name>.json),
-    // with the module loaded and its command found.
+    // fixtures/<name>.json with the module loaded and its command found.
     void open_scene(const std::string& fixture = "outfold_scene");
     // Selects layers of Main, lets the menu settle as the user would see it,
     // keeps the project in before_, and runs the command with the scripted
@@ -153,17 +151,13 @@ protected:
     A_Err run(
         const std::vector<std::string>& selection, std::vector<std::string> user,
         const std::function<void()>& beforeClick = [] {});
-    // The project equals before_ (ids are never handed out twice, so the next
-    // id may have moved on).
-    void expect_as_before();
-    // One undo gives back the project as it was before the run.
-    void expect_undo_restores();
+    void expect_as_before();      // the project equals before_ (but for the next id)
+    void expect_undo_restores();  // one undo gives back the project as before the run
     std::vector<std::string> undo_names() const;
     const host::model::Layer& layer(const std::string& comp, const std::string& name);
 
     // A folder of its own: test programs of other trees may run at the same time.
     outfold_test::TempDir settings_{"settings"};
-    const std::filesystem::path settingsDir_ = settings_.path();
     host::Host host_;
     AEGP_Command command_ = 0;
     host::model::Project before_;
