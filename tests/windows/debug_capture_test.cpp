@@ -11,45 +11,22 @@
 
 namespace {
 
-class DebugCaptureTest : public ::testing::Test {
-protected:
-    host::HostOptions options() const {
-        host::HostOptions o;
-        o.settingsDir = settings_.path();
-        return o;
-    }
-    outfold_test::TempDir settings_{"debug"};
-};
-
-TEST_F(DebugCaptureTest, RecordsEachLineIntoTheActiveHostAsWritten) {
-    const std::vector<std::string> lines = {
+TEST(DebugCapture, RecordsEachLineIntoTheActiveHostAsWrittenAndPassesOtherExceptionsOn) {
+    const outfold_test::TempDir settings{"debug"};
+    { host::Host earlier({settings.path()}); }
+    OutputDebugStringA("between hosts");  // no host lives: goes nowhere, touches no ended Host
+    std::vector<std::string> lines = {
         "Unexpected number of tokens in returned JSON",
         "",
         "bytes above 127: \xC3\xA9\xE2\x82\xAC",
         "trailing line end\n",
         std::string(8192, 'x'),
     };
-    host::Host host(options());
+    host::Host host({settings.path()});
     for (const std::string& line : lines) OutputDebugStringA(line.c_str());
-    EXPECT_EQ(host.debug_lines(), lines);
-    EXPECT_TRUE(host.outstanding().none());
-}
+    OutputDebugStringW(L"wide line");  // arrives once, as its narrow text
+    lines.push_back("wide line");
 
-TEST_F(DebugCaptureTest, WideLinesArriveOnceAsTheirNarrowText) {
-    host::Host host(options());
-    OutputDebugStringW(L"wide line");
-    EXPECT_EQ(host.debug_lines(), std::vector<std::string>{"wide line"});
-}
-
-TEST_F(DebugCaptureTest, LinesWrittenWhileNoHostLivesGoNowhere) {
-    { host::Host earlier(options()); }
-    OutputDebugStringA("between hosts");  // must not touch the ended Host
-    host::Host host(options());
-    EXPECT_TRUE(host.debug_lines().empty());
-}
-
-TEST_F(DebugCaptureTest, OtherExceptionsStillReachTheirHandlers) {
-    host::Host host(options());
     // An exception of another kind passes the capture, which sits first in
     // the handler list, on to the program's own handler and adds no line.
     static DWORD seen = 0;
@@ -61,7 +38,8 @@ TEST_F(DebugCaptureTest, OtherExceptionsStillReachTheirHandlers) {
     RaiseException(0xE0000001, 0, 0, nullptr);
     RemoveVectoredExceptionHandler(own);
     EXPECT_EQ(seen, 0xE0000001u);
-    EXPECT_TRUE(host.debug_lines().empty());
+    EXPECT_EQ(host.debug_lines(), lines);
+    EXPECT_TRUE(host.outstanding().none());
 }
 
 }  // namespace

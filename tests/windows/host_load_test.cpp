@@ -1,13 +1,12 @@
 // The simulated host loading Outfold.aex as the application does on Windows:
 // through the system loader, the "PIPL" resource and the entry point it names.
-// Copies of the module with one thing changed in their property list show that
-// the host really goes by the resource and refuses a module it cannot use.
+// Copies of the module with one thing changed show that the host really goes
+// by the resource and refuses a module it cannot use.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,136 +17,81 @@
 
 namespace {
 
-const std::filesystem::path kModule = OUTFOLD_MODULE_PATH;
-using Bytes = std::vector<std::uint8_t>;
+using namespace std::string_literals;
 
-std::vector<std::uint8_t> read_file(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-// A folder of its own for one test's files and settings, removed afterwards.
-class HostLoadTest : public ::testing::Test {
-protected:
-    host::HostOptions options() const {
-        host::HostOptions o;
-        o.settingsDir = dir_.path();
-        return o;
-    }
-    outfold_test::TempDir dir_{"host-load"};
-    const std::filesystem::path folder_ = dir_.path();
-};
-
-// The property list as it sits in the file.
-const pe::Resource& property_list(const std::vector<pe::Resource>& resources) {
-    auto found = std::find_if(resources.begin(), resources.end(), [](const pe::Resource& r) {
-        return r.type.name == expected::kPiplType;
-    });
-    if (found == resources.end()) throw std::runtime_error("the module has no property list");
-    return *found;
-}
-
-TEST_F(HostLoadTest, LoadsTheModuleAndInsertsItsCommandAtTheBottomOfTheLayerMenu) {
-    host::Host host(options());
-    ASSERT_EQ(host.load_plugin(kModule), A_Err_NONE);
-
-    const std::vector<host::MenuCommand> layerMenu = host.menu(AEGP_Menu_LAYER);
-    ASSERT_FALSE(layerMenu.empty());
-    EXPECT_EQ(layerMenu.back().text, "Outfold | Select a pre-comp layer");
-    EXPECT_NE(layerMenu.back().command, 0);
-    EXPECT_TRUE(host.reports().empty());
-    EXPECT_TRUE(host.outstanding().none());
+// Where `what` starts in bytes [begin, end); it must be there exactly once.
+std::size_t only(const pe::Bytes& bytes, std::size_t begin, std::size_t end,
+                 const std::vector<std::uint8_t>& what) {
+    const auto first = bytes.begin() + begin, last = bytes.begin() + end;
+    const auto at = std::search(first, last, what.begin(), what.end());
+    if (at == last ||
+        (!what.empty() && std::search(at + 1, last, what.begin(), what.end()) != last))
+        throw std::runtime_error("not exactly one '" + std::string(what.begin(), what.end()) + "'");
+    return std::size_t(at - bytes.begin());
 }
 
 // Each case changes a copy of the module in one place and says whether the
-// host must still accept it.
-struct Patch {
+// host must still accept it: `to` is written over `from`, found once in the
+// property list or in the whole file; or the copy is just `to`, or no file.
+enum Scope { kPropertyList, kWholeFile, kReplaced, kAbsent };
+const struct {
     const char* what;
-    std::function<void(Bytes& bytes, const pe::Resource& list)> apply;
+    Scope scope;
+    std::string from, to;
     A_Err expected;
+} kCases[] = {
+    {"an unchanged copy", kPropertyList, "", "", A_Err_NONE},
+    {"no file at all", kAbsent, "", "", A_Err_PARAMETER},
+    {"a file that is no module", kReplaced, "", "not a DLL", A_Err_GENERIC},
+    {"the property list names an entry point the module lacks", kPropertyList, "EntryPointFunc",
+     "EntryPointFunX", A_Err_STRUCT},
+    // The type's name in the resource directory: a length, then UTF-16.
+    {"the resource type is not PIPL", kWholeFile, "\4\0P\0I\0P\0L"s, "\4\0P\0I\0P\0X"s,
+     A_Err_STRUCT},
+    // Version, list version and count: 5 properties, 4 claimed.
+    {"the property count ends the list before the entry-point property", kPropertyList,
+     "\1\0\0\0\0\0\5"s, "\1\0\0\0\0\0\4"s, A_Err_STRUCT},
+    // The 'name' property (key stored little-endian, id 0): 4096 bytes of data instead of 8.
+    {"a property's data runs past the end of the list", kPropertyList, "eman\0\0\0\0\x08"s,
+     "eman\0\0\0\0\0\x10"s, A_Err_STRUCT},
+    // The key '8664', stored little-endian.
+    {"the x64 entry-point property is missing", kPropertyList, "4668", "4669", A_Err_STRUCT},
 };
 
-void replace_in_list(Bytes& bytes, const pe::Resource& list, const std::string& from,
-                     const std::string& to) {
-    auto begin = bytes.begin() + list.fileOffset;
-    auto end = begin + std::ptrdiff_t(list.bytes.size());
-    auto at = std::search(begin, end, from.begin(), from.end());
-    if (at == end) throw std::runtime_error("'" + from + "' is not in the property list");
-    std::copy(to.begin(), to.end(), at);
-}
-
-const Patch kPatches[] = {
-    {"an unchanged copy", [](Bytes&, const pe::Resource&) {}, A_Err_NONE},
-    {"the property list names an entry point the module lacks",
-     [](Bytes& bytes, const pe::Resource& list) {
-         replace_in_list(bytes, list, "EntryPointFunc", "EntryPointFunX");
-     },
-     A_Err_STRUCT},
-    {"the resource type is not PIPL",
-     [](Bytes& bytes, const pe::Resource& list) {
-         bytes[list.type.nameOffset + 6] = 'X';  // "PIPL" -> "PIPX", UTF-16
-     },
-     A_Err_STRUCT},
-    {"the property count ends the list before the entry-point property",
-     [](Bytes& bytes, const pe::Resource& list) {
-         bytes[list.fileOffset + 6] = 4;  // the count: 5 properties, 4 claimed
-     },
-     A_Err_STRUCT},
-    {"a property's data runs past the end of the list",
-     [](Bytes& bytes, const pe::Resource& list) {
-         // The 'name' property (the second) starts at 10 + 20; its data
-         // length at 12 into it: 4096 bytes instead of 8.
-         bytes[list.fileOffset + 30 + 12] = 0x00;
-         bytes[list.fileOffset + 30 + 13] = 0x10;
-     },
-     A_Err_STRUCT},
-    {"the x64 entry-point property is missing",
-     [](Bytes& bytes, const pe::Resource& list) {
-         replace_in_list(bytes, list, "4668", "4669");  // key '8664' stored little-endian
-     },
-     A_Err_STRUCT},
-};
-
-TEST_F(HostLoadTest, GoesByThePropertyListToFindTheEntryPoint) {
-    const std::vector<std::uint8_t> original = read_file(kModule);
-    const std::vector<pe::Resource> resources = pe::Image(original).resources();
-    const pe::Resource& list = property_list(resources);
+TEST(HostLoad, GoesByThePropertyListAndInsertsTheCommandAtTheBottomOfTheLayerMenu) {
+    const outfold_test::TempDir dir{"host-load"};
+    const pe::Bytes original = pe::read_bytes(OUTFOLD_MODULE_PATH), list = expected::pipl_bytes();
+    const std::size_t listAt = only(original, 0, original.size(), list);
 
     int number = 0;
-    for (const Patch& patch : kPatches) {
-        SCOPED_TRACE(patch.what);
-        std::vector<std::uint8_t> bytes = original;
-        patch.apply(bytes, list);
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        pe::Bytes bytes = c.scope == kReplaced ? pe::Bytes(c.to.begin(), c.to.end()) : original;
+        if (c.scope == kPropertyList || c.scope == kWholeFile) {
+            const bool inList = c.scope == kPropertyList;
+            const std::size_t at =
+                only(bytes, inList ? listAt : 0, inList ? listAt + list.size() : bytes.size(),
+                     pe::Bytes(c.from.begin(), c.from.end()));
+            std::copy(c.to.begin(), c.to.end(), bytes.begin() + at);
+        }
         // A name of its own, so the system loader never hands back a copy
         // loaded before.
-        const std::filesystem::path copy = folder_ / ("copy" + std::to_string(++number) + ".aex");
-        write_file(copy, bytes);
+        const std::filesystem::path copy =
+            dir.path() / ("copy" + std::to_string(++number) + ".aex");
+        if (c.scope != kAbsent)
+            std::ofstream(copy, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 
-        host::Host host(options());
-        EXPECT_EQ(host.load_plugin(copy), patch.expected);
-        const bool registered = host.find_command("Outfold | Select a pre-comp layer").has_value();
-        EXPECT_EQ(registered, patch.expected == A_Err_NONE);
+        host::Host host({dir.path()});
+        EXPECT_EQ(host.load_plugin(copy), c.expected);
+        const bool accepted = c.expected == A_Err_NONE;
+        const std::vector<host::MenuCommand> layerMenu = host.menu(AEGP_Menu_LAYER);
+        EXPECT_EQ(!layerMenu.empty() && layerMenu.back().text == expected::kCommand &&
+                      layerMenu.back().command != 0,
+                  accepted);
+        EXPECT_EQ(host.find_command(expected::kCommand).has_value(), accepted);
+        EXPECT_TRUE(!accepted || host.reports().empty());
         EXPECT_TRUE(host.outstanding().none());
-    }
-}
-
-TEST_F(HostLoadTest, RefusesAMissingFileAndAFileThatIsNoModule) {
-    const std::filesystem::path text = folder_ / "notes.aex";
-    write_file(text, std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', ' ', 'D', 'L', 'L'});
-
-    const std::pair<std::filesystem::path, A_Err> cases[] = {
-        {folder_ / "absent.aex", A_Err_PARAMETER}, {text, A_Err_GENERIC},  // not a module
-    };
-    for (const auto& [file, expected] : cases) {
-        SCOPED_TRACE(file.string());
-        host::Host host(options());
-        EXPECT_EQ(host.load_plugin(file), expected);
-        EXPECT_FALSE(host.find_command("Outfold | Select a pre-comp layer").has_value());
     }
 }
 
