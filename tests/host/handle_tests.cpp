@@ -84,18 +84,17 @@ TEST_F(Handles, CountedObjectsAreCountedUntilGivenBack) {
     counted(
         "collection", &O::collections,
         [&] { return made<AEGP_Collection2H>(collections().AEGP_NewCollection, plugin_); },
-        [&](auto c) { return collections().AEGP_DisposeCollection(c); });
+        collections().AEGP_DisposeCollection);
     counted(
-        "stream", &O::streams, [&] { return new_stream(layer, 4); },
-        [&](auto s) { return streams().AEGP_DisposeStream(s); });
+        "stream", &O::streams, [&] { return new_stream(layer, 4); }, streams().AEGP_DisposeStream);
     counted(
         "effect", &O::effects,
         [&] { return made<AEGP_EffectRefH>(effects().AEGP_ApplyEffect, plugin_, layer, 3); },
-        [&](auto e) { return effects().AEGP_DisposeEffect(e); });
+        effects().AEGP_DisposeEffect);
     counted(
         "memory handle", &O::memHandles,
         [&] { return made<AEGP_MemHandle>(layers12().AEGP_GetLayerName, plugin_, layer, nullptr); },
-        [&](auto m) { return memory().AEGP_FreeMemHandle(m); });
+        memory().AEGP_FreeMemHandle);
     // A value and a batch outlive the stream they came from.
     counted(
         "stream value", &O::streamValues,
