@@ -164,7 +164,7 @@ TEST_F(Menus, HooksRunInPriorityOrderAndHearWhetherTheCommandWasHandled) {
 
     // Opening a menu calls the update hooks first; looking at one does not.
     const auto before = host().menu(AEGP_Menu_LAYER);
-    EXPECT_TRUE(gCalls.empty());
+    EXPECT_TRUE(gCalls.empty()) << "looking at a menu calls no hook";
     gHookError = 9;
     EXPECT_EQ(host().open_menu(AEGP_Menu_LAYER).size(), before.size());
     EXPECT_EQ(gCalls, (std::vector<std::string>{"menu"}));

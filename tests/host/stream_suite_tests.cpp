@@ -155,7 +155,9 @@ TEST_F(Streams, KeyframesOneByOne) {
     const std::pair<A_Time, AEGP_KeyframeIndex> inserts[] = {
         {{3, 1}, 0}, {{2, 1}, 0}, {{5, 2}, 1}, {{3, 1}, 2}};
     for (const auto& [time, expected] : inserts)
-        EXPECT_EQ(made<AEGP_KeyframeIndex>(k.AEGP_InsertKeyframe, scale, 1, &time), expected)
+        EXPECT_EQ(
+            made<AEGP_KeyframeIndex>(k.AEGP_InsertKeyframe, scale, AEGP_LTimeMode_CompTime, &time),
+            expected)
             << time.value << "/" << time.scale;
     EXPECT_EQ(got<A_long>(k.AEGP_GetStreamNumKFs, scale), 3)
         << "inserting at a keyframe's time keeps that keyframe";
