@@ -78,7 +78,7 @@ protected:
     AEGP_Command new_command() { return made<AEGP_Command>(commands().AEGP_GetUniqueCommand); }
 };
 
-TEST_F(Menus, PluginCommandsGoWhereTheyAreInserted) {
+TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamedAndSwitched) {
     const std::size_t own = host().menu(AEGP_Menu_LAYER).size();
     ASSERT_GE(own, 8u) << "the application's own entries come first";
     for (const host::MenuCommand& entry : host().menu(AEGP_Menu_LAYER)) EXPECT_EQ(entry.command, 0);
@@ -98,9 +98,7 @@ TEST_F(Menus, PluginCommandsGoWhereTheyAreInserted) {
         EXPECT_EQ(menu[index].command, command);
         EXPECT_EQ(host().find_command(text), command);
     }
-}
 
-TEST_F(Menus, CommandsAreRenamedEnabledAndDisabled) {
     const AEGP_Command command = new_command(), other = new_command();
     EXPECT_NE(command, other);
     OK(commands().AEGP_InsertMenuCommand(command, "Start", AEGP_Menu_LAYER, -1));
@@ -114,15 +112,14 @@ TEST_F(Menus, CommandsAreRenamedEnabledAndDisabled) {
     EXPECT_FALSE(host().find_command("Start"));
 
     const auto insert = commands().AEGP_InsertMenuCommand;
-    const std::pair<const char*, A_Err> refused[] = {
-        {"a command never issued", commands().AEGP_EnableCommand(command + 1000)},
-        {"inserting twice", insert(command, "Again", AEGP_Menu_LAYER, -1)},
-        {"an unknown menu", insert(other, "X", 99, -1)},
-        {"an unknown position", insert(other, "X", AEGP_Menu_LAYER, -7)},
-        {"no text", insert(other, nullptr, AEGP_Menu_LAYER, -1)},
-        {"renaming to nothing", commands().AEGP_SetMenuCommandName(command, nullptr)},
-    };
-    for (const auto& [what, err] : refused) EXPECT_EQ(err, A_Err_PARAMETER) << what;
+    host_test::expect_errs(
+        A_Err_PARAMETER,
+        {{"a command never issued", commands().AEGP_EnableCommand(command + 1000)},
+         {"inserting twice", insert(command, "Again", AEGP_Menu_LAYER, -1)},
+         {"an unknown menu", insert(other, "X", 99, -1)},
+         {"an unknown position", insert(other, "X", AEGP_Menu_LAYER, -7)},
+         {"no text", insert(other, nullptr, AEGP_Menu_LAYER, -1)},
+         {"renaming to nothing", commands().AEGP_SetMenuCommandName(command, nullptr)}});
     EXPECT_FALSE(host().find_command("X"));
 }
 

@@ -184,7 +184,7 @@ TEST(ProjectModel, NullLayersGetNumberedSolidsInASolidsFolder) {
     EXPECT_NO_THROW(check_invariants(p));
 }
 
-TEST(LayerStreams, EachKindOfLayerHasItsStreamsAndDefaults) {
+TEST(LayerStreams, EachKindOfLayerHasItsStreamsDefaultsAndLegalOnes) {
     Project p = basic();
     // Composition, layer, the streams it has and some it lacks.
     using Streams = std::vector<int>;
@@ -213,25 +213,23 @@ TEST(LayerStreams, EachKindOfLayerHasItsStreamsAndDefaults) {
     const Stream& text = layer(p, "Pre", "Words").streams.at(stream::kSourceText);
     EXPECT_EQ(text.text, "hello");
     EXPECT_EQ(text.kind, StreamKind::TextDocument);
-}
 
-TEST(LayerStreams, LegalityFollowsTheLayersSwitchesAndSource) {
-    Project p = basic();
+    // Legality follows the layer's switches and source.
     Layer& pre = layer(p, "Main", "Pre Layer");
-    const Layer &solid = layer(p, "Main", "Solid A"), &clip = layer(p, "Main", "Clip");
+    const Layer &solidA = layer(p, "Main", "Solid A"), &clip = layer(p, "Main", "Clip");
     const Layer& cam = layer(p, "Main", "Cam");
-    const std::tuple<const Layer*, int, bool> cases[] = {{&pre, stream::kPosition, true},
-                                                         {&pre, stream::kTimeRemap, true},
-                                                         {&pre, stream::kRotateX, false},
-                                                         {&pre, stream::kAudioLevels, false},
-                                                         {&solid, stream::kTimeRemap, false},
-                                                         {&clip, stream::kTimeRemap, true},
-                                                         {&clip, stream::kAudioLevels, true},
-                                                         {&cam, stream::kOrientation, true},
-                                                         {&cam, stream::kZoom, true},
-                                                         {&cam, stream::kOpacity, false},
-                                                         {&pre, 55, false}};
-    for (const auto& [l, which, legal] : cases)
+    const std::tuple<const Layer*, int, bool> legality[] = {{&pre, stream::kPosition, true},
+                                                            {&pre, stream::kTimeRemap, true},
+                                                            {&pre, stream::kRotateX, false},
+                                                            {&pre, stream::kAudioLevels, false},
+                                                            {&solidA, stream::kTimeRemap, false},
+                                                            {&clip, stream::kTimeRemap, true},
+                                                            {&clip, stream::kAudioLevels, true},
+                                                            {&cam, stream::kOrientation, true},
+                                                            {&cam, stream::kZoom, true},
+                                                            {&cam, stream::kOpacity, false},
+                                                            {&pre, 55, false}};
+    for (const auto& [l, which, legal] : legality)
         EXPECT_EQ(is_stream_legal(p, *l, which), legal) << shown_name(p, *l) << " " << which;
     set_layer_flag(pre, flag::k3D, true);
     EXPECT_TRUE(is_stream_legal(p, pre, stream::kRotateX));
