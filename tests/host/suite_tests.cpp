@@ -73,7 +73,7 @@ TEST_F(Suites, EverySlotReachesTheHostsOwnOperationAndTheOthersAreEmpty) {
 #undef CHECK_LENGTH
 }
 
-TEST_F(Suites, BasicSuiteHandsOutKnownPairsAndCountsThem) {
+TEST_F(Suites, BasicSuiteHandsOutKnownPairsCountsThemAndTakesFaults) {
     const SPBasicSuite* basic = host().basic_suite();
     for (const void* unused :
          {(void*)basic->IsEqual, (void*)basic->AllocateBlock, (void*)basic->FreeBlock,
@@ -100,6 +100,21 @@ TEST_F(Suites, BasicSuiteHandsOutKnownPairsAndCountsThem) {
     EXPECT_EQ(basic->ReleaseSuite("AEGP Layer Suite", 12), A_Err_NONE);
     EXPECT_NE(basic->AcquireSuite(nullptr, 1, &again), A_Err_NONE);
     EXPECT_NE(basic->AcquireSuite("AEGP Layer Suite", 11, nullptr), A_Err_NONE);
+    EXPECT_EQ(host().outstanding().suites, 0);
+
+    // A removed suite is missing; a planned fault fails one acquisition.
+    const void* table = nullptr;
+    host().remove_suite("AEGP Stream Suite", 9);
+    EXPECT_EQ(basic->AcquireSuite("AEGP Stream Suite", 9, &table), A_Err_MISSING_SUITE);
+    EXPECT_EQ(table, nullptr);
+    EXPECT_EQ(basic->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_NONE);
+    EXPECT_EQ(basic->ReleaseSuite("AEGP Keyframe Suite", 4), A_Err_NONE);
+    host().fail_call("AcquireSuite", 1, A_Err_GENERIC);
+    EXPECT_EQ(basic->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_GENERIC);
+    host().clear_faults();
+    EXPECT_EQ(basic->AcquireSuite("AEGP Stream Suite", 9, &table), A_Err_NONE);
+    EXPECT_NE(table, nullptr);
+    EXPECT_EQ(basic->ReleaseSuite("AEGP Stream Suite", 9), A_Err_NONE);
     EXPECT_EQ(host().outstanding().suites, 0);
 }
 
@@ -141,23 +156,6 @@ TEST_F(Suites, APlannedFaultFailsExactlyTheNthCallAndDoesNothingElse) {
     EXPECT_EQ(model_comp("Main").layers.size(), before - 1) << "the failed delete left the layer";
     EXPECT_EQ(host().trace().back(), "AEGP_DeleteLayer") << "failed calls are traced too";
     EXPECT_EQ(layers10.AEGP_DeleteLayer(second), A_Err_NONE) << "only the planned call fails";
-}
-
-TEST_F(Suites, FaultsCanTargetSuiteAcquisitionAndBeCleared) {
-    const SPBasicSuite* basic = host().basic_suite();
-    const void* table = nullptr;
-    host().remove_suite("AEGP Stream Suite", 9);
-    EXPECT_EQ(basic->AcquireSuite("AEGP Stream Suite", 9, &table), A_Err_MISSING_SUITE);
-    EXPECT_EQ(table, nullptr);
-    EXPECT_EQ(basic->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_NONE);
-    EXPECT_EQ(basic->ReleaseSuite("AEGP Keyframe Suite", 4), A_Err_NONE);
-    host().fail_call("AcquireSuite", 1, A_Err_GENERIC);
-    EXPECT_EQ(basic->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_GENERIC);
-    host().clear_faults();
-    EXPECT_EQ(basic->AcquireSuite("AEGP Stream Suite", 9, &table), A_Err_NONE);
-    EXPECT_NE(table, nullptr);
-    EXPECT_EQ(basic->ReleaseSuite("AEGP Stream Suite", 9), A_Err_NONE);
-    EXPECT_EQ(host().outstanding().suites, 0);
 }
 
 TEST(HostLifetime, OnlyOneHostAtATimeAndCallsWithoutOneFail) {
