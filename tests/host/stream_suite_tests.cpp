@@ -46,7 +46,9 @@ protected:
     Numbers numbers(AEGP_StreamValue2& value) {
         AEGP_LayerH null = make_null("Scene");
         const auto type = got<AEGP_StreamType>(streams().AEGP_GetStreamType, value.streamH);
-        const AEGP_LayerStream which = type == AEGP_StreamType_OneD ? 4 : 1;
+        const AEGP_LayerStream which = type == AEGP_StreamType_OneD     ? stream::kOpacity
+                                       : type == AEGP_StreamType_ThreeD ? stream::kScale
+                                                                        : stream::kPosition;
         EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, open(null, which), &value), A_Err_NONE);
         const Numbers result = stream_of(null, which).value;
         EXPECT_EQ(delete_layer(null), A_Err_NONE);
