@@ -1,6 +1,7 @@
 // Handles: every operation refuses null, wrong-kind, foreign and stale
-// handles with an error code, and counted objects are counted until they are
-// given back.
+// handles with an error code, counted objects are counted until they are
+// given back, and undo groups pair, nest and bring handles back. (That an
+// undo restores the project exactly is checked after every plug-in run.)
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,10 +10,26 @@
 
 namespace {
 
+using host_test::expect_errs;
 using host_test::got;
 using host_test::made;
 
-using Handles = host_test::BasicProjectTest;
+class Handles : public host_test::BasicProjectTest {
+protected:
+    // Two of a kind are counted; each release uncounts one, and releasing
+    // again is refused.
+    template <class Obtain, class Release>
+    void counted(const char* what, std::int64_t host::Outstanding::*count, Obtain obtain,
+                 Release release) {
+        SCOPED_TRACE(what);
+        const auto first = obtain(), second = obtain();
+        EXPECT_EQ(host().outstanding().*count, 2);
+        EXPECT_EQ(release(second), A_Err_NONE);
+        EXPECT_EQ(release(first), A_Err_NONE);
+        EXPECT_EQ(host().outstanding().*count, 0);
+        EXPECT_EQ(release(first), A_Err_STRUCT) << "released twice";
+    }
+};
 
 TEST_F(Handles, LayerOperationsRefuseBadLayerHandles) {
     AEGP_LayerH doomed = layer_at("Main", 1);
@@ -24,15 +41,13 @@ TEST_F(Handles, LayerOperationsRefuseBadLayerHandles) {
         {"a composition handle", reinterpret_cast<AEGP_LayerH>(comp_named("Main"))},
         {"a pointer", reinterpret_cast<AEGP_LayerH>(&item)},
         {"a small number", reinterpret_cast<AEGP_LayerH>(std::uintptr_t{7})},
-        {"a deleted layer", doomed},
-    };
+        {"a deleted layer", doomed}};
     A_long index;
     char name[32];
     AEGP_StreamRefH stream = nullptr;
     AEGP_EffectRefH effect = nullptr;
     const AEGP_LayerH top = layer_at("Main", 0);
-    using Op = std::function<A_Err(AEGP_LayerH)>;
-    const std::pair<const char*, Op> operations[] = {
+    const std::pair<const char*, std::function<A_Err(AEGP_LayerH)>> operations[] = {
         {"GetLayerIndex", [&](auto l) { return layers().AEGP_GetLayerIndex(l, &index); }},
         {"GetLayerName", [&](auto l) { return layers().AEGP_GetLayerName(l, name, nullptr); }},
         {"SetLayerFlag", [&](auto l) { return layers().AEGP_SetLayerFlag(l, 1, 0); }},
@@ -42,8 +57,7 @@ TEST_F(Handles, LayerOperationsRefuseBadLayerHandles) {
          [&](auto l) { return streams().AEGP_GetNewLayerStream(plugin_, l, 1, &stream); }},
         {"ApplyEffect", [&](auto l) { return effects().AEGP_ApplyEffect(plugin_, l, 1, &effect); }},
         {"SetLayerName",
-         [&](auto l) { return layers12().AEGP_SetLayerName(l, host_test::wide(u"x")); }},
-    };
+         [&](auto l) { return layers12().AEGP_SetLayerName(l, host_test::wide(u"x")); }}};
     const auto before = project();
     for (const auto& [badName, handle] : bad) {
         for (const auto& [opName, op] : operations)
@@ -64,75 +78,45 @@ TEST_F(Handles, HandlesOfAnEarlierHostAreForeign) {
     EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, layer_at("Main", 0)), 0);
 }
 
-TEST_F(Handles, ModelHandlesFollowTheObjectNotItsPosition) {
-    AEGP_LayerH cam = layer_at("Main", 2);
-    OK(layers().AEGP_ReorderLayer(cam, 4));
-    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, cam), 4);
-    EXPECT_EQ(got<AEGP_ObjectType>(layers().AEGP_GetLayerObjectType, cam), AEGP_ObjectType_CAMERA);
-}
-
 TEST_F(Handles, CountedObjectsAreCountedUntilGivenBack) {
     AEGP_LayerH layer = layer_at("Main", 1);
-    AEGP_StreamValue2 value{};
-    const auto batch = [&] {
-        AEGP_StreamRefH s = new_stream(layer, 4);
-        AEGP_AddKeyframesInfoH b = nullptr;
-        EXPECT_EQ(keys().AEGP_StartAddKeyframes(s, &b), A_Err_NONE);
-        EXPECT_EQ(streams().AEGP_DisposeStream(s), A_Err_NONE);
-        return b;
-    };
-    const auto stream_value = [&] {
-        AEGP_StreamRefH s = new_stream(layer, 1);
-        const A_Time zero{0, 1};
-        EXPECT_EQ(streams().AEGP_GetNewStreamValue(plugin_, s, 0, &zero, 1, &value), A_Err_NONE);
-        EXPECT_EQ(streams().AEGP_DisposeStream(s), A_Err_NONE);
-        return &value;
-    };
-    struct Kind {
-        const char* what;
-        std::function<void*()> obtain;
-        std::function<A_Err(void*)> release;
-        std::int64_t host::Outstanding::*count;
-    };
-    using S = AEGP_StreamRefH;
-    using E = AEGP_EffectRefH;
-    const Kind kinds[] = {
-        {"collection",
-         [&] { return made<AEGP_Collection2H>(collections().AEGP_NewCollection, plugin_); },
-         [&](void* c) { return collections().AEGP_DisposeCollection(AEGP_Collection2H(c)); },
-         &host::Outstanding::collections},
-        {"stream", [&] { return new_stream(layer, 4); },
-         [&](void* s) { return streams().AEGP_DisposeStream(S(s)); }, &host::Outstanding::streams},
-        {"effect", [&] { return made<E>(effects().AEGP_ApplyEffect, plugin_, layer, 3); },
-         [&](void* e) { return effects().AEGP_DisposeEffect(E(e)); }, &host::Outstanding::effects},
-        {"memory handle",
-         [&] {
-             return made<AEGP_MemHandle>(layers12().AEGP_GetLayerName, plugin_, layer, nullptr);
-         },
-         [&](void* m) { return memory().AEGP_FreeMemHandle(AEGP_MemHandle(m)); },
-         &host::Outstanding::memHandles},
-        {"stream value", stream_value,
-         [&](void* v) {
-             return streams().AEGP_DisposeStreamValue(static_cast<AEGP_StreamValue2*>(v));
-         },
-         &host::Outstanding::streamValues},
-        {"keyframe batch", batch,
-         [&](void* b) { return keys().AEGP_EndAddKeyframes(0, AEGP_AddKeyframesInfoH(b)); },
-         &host::Outstanding::keyframeBatches},
-    };
-    for (const Kind& kind : kinds) {
-        const bool single = kind.what == std::string("stream value");  // one value slot here
-        void* first = kind.obtain();
-        void* second = single ? nullptr : kind.obtain();
-        EXPECT_EQ(host().outstanding().*kind.count, single ? 1 : 2) << kind.what;
-        if (second) {
-            EXPECT_EQ(kind.release(second), A_Err_NONE) << kind.what;
-        }
-        AEGP_StreamValue2 copy = value;
-        EXPECT_EQ(kind.release(first), A_Err_NONE) << kind.what;
-        EXPECT_EQ(host().outstanding().*kind.count, 0) << kind.what;
-        EXPECT_EQ(kind.release(single ? &copy : first), A_Err_STRUCT) << kind.what << " twice";
-    }
+    using O = host::Outstanding;
+    counted(
+        "collection", &O::collections,
+        [&] { return made<AEGP_Collection2H>(collections().AEGP_NewCollection, plugin_); },
+        collections().AEGP_DisposeCollection);
+    counted(
+        "stream", &O::streams, [&] { return new_stream(layer, 4); }, streams().AEGP_DisposeStream);
+    counted(
+        "effect", &O::effects,
+        [&] { return made<AEGP_EffectRefH>(effects().AEGP_ApplyEffect, plugin_, layer, 3); },
+        effects().AEGP_DisposeEffect);
+    counted(
+        "memory handle", &O::memHandles,
+        [&] { return made<AEGP_MemHandle>(layers12().AEGP_GetLayerName, plugin_, layer, nullptr); },
+        memory().AEGP_FreeMemHandle);
+    // A value and a batch outlive the stream they came from.
+    counted(
+        "stream value", &O::streamValues,
+        [&] {
+            AEGP_StreamRefH s = new_stream(layer, 1);
+            AEGP_StreamValue2 value{};
+            const A_Time zero{0, 1};
+            EXPECT_EQ(streams().AEGP_GetNewStreamValue(plugin_, s, 0, &zero, 1, &value), 0);
+            EXPECT_EQ(streams().AEGP_DisposeStream(s), A_Err_NONE);
+            return value;
+        },
+        [&](AEGP_StreamValue2 v) { return streams().AEGP_DisposeStreamValue(&v); });
+    counted(
+        "keyframe batch", &O::keyframeBatches,
+        [&] {
+            AEGP_StreamRefH s = new_stream(layer, 4);
+            AEGP_AddKeyframesInfoH b =
+                made<AEGP_AddKeyframesInfoH>(keys().AEGP_StartAddKeyframes, s);
+            EXPECT_EQ(streams().AEGP_DisposeStream(s), A_Err_NONE);
+            return b;
+        },
+        [&](auto b) { return keys().AEGP_EndAddKeyframes(0, b); });
     host::Outstanding left = host().outstanding();
     left.suites = 0;  // this test's own suites are still acquired
     EXPECT_TRUE(left.none());
@@ -160,7 +144,6 @@ TEST_F(Handles, DisposedObjectsCannotBeUsed) {
     OK(streams().AEGP_DisposeStream(stream));
     AEGP_StreamType type = -1;
     EXPECT_EQ(streams().AEGP_GetStreamType(stream, &type), A_Err_STRUCT);
-
     // A stream reference outlived by its layer is stale, not dangling.
     stream = new_stream(layer, 1);
     OK(delete_layer(layer));
@@ -169,29 +152,105 @@ TEST_F(Handles, DisposedObjectsCannotBeUsed) {
 }
 
 TEST_F(Handles, WrongValuesAndOutPointersAreParameterErrors) {
-    AEGP_LayerH layer = layer_at("Main", 0);
+    AEGP_LayerH layer = layer_at("Main", 0), out = nullptr;
     AEGP_CompH comp = comp_named("Main");
-    AEGP_LayerH out = nullptr;
     A_Time time{};
     AEGP_ProjectH projectH = nullptr;
     AEGP_StreamRefH stream = nullptr;
-    const std::pair<const char*, A_Err> cases[] = {
-        {"null out pointer", layers().AEGP_GetLayerIndex(layer, nullptr)},
-        {"index past the end", layers().AEGP_GetCompLayerByIndex(comp, 5, &out)},
-        {"negative index", layers().AEGP_GetCompLayerByIndex(comp, -1, &out)},
-        {"reorder past the end", layers().AEGP_ReorderLayer(layer, 5)},
-        {"two flags at once", layers().AEGP_SetLayerFlag(layer, 0x3, 1)},
-        {"unknown plug-in", streams().AEGP_GetNewLayerStream(plugin_ + 7, layer, 1, &stream)},
-        {"no such stream", streams().AEGP_GetNewLayerStream(plugin_, layer, 30, &stream)},
-        {"unknown time mode", layers().AEGP_GetLayerInPoint(layer, 5, &time)},
-        {"time with scale 0", layers().AEGP_SetLayerOffset(layer, &time)},
-        {"project 1", suite<AEGP_ProjSuite_v9>().AEGP_GetProjectByIndex(1, &projectH)},
-    };
-    for (const auto& [what, err] : cases) EXPECT_EQ(err, A_Err_PARAMETER) << what;
+    const auto& l = layers();
+    expect_errs(
+        A_Err_PARAMETER,
+        {{"null out pointer", l.AEGP_GetLayerIndex(layer, nullptr)},
+         {"index past the end", l.AEGP_GetCompLayerByIndex(comp, 5, &out)},
+         {"negative index", l.AEGP_GetCompLayerByIndex(comp, -1, &out)},
+         {"reorder past the end", l.AEGP_ReorderLayer(layer, 5)},
+         {"two flags at once", l.AEGP_SetLayerFlag(layer, 0x3, 1)},
+         {"unknown plug-in", streams().AEGP_GetNewLayerStream(plugin_ + 7, layer, 1, &stream)},
+         {"no such stream", streams().AEGP_GetNewLayerStream(plugin_, layer, 30, &stream)},
+         {"unknown time mode", l.AEGP_GetLayerInPoint(layer, 5, &time)},
+         {"time with scale 0", l.AEGP_SetLayerOffset(layer, &time)},
+         {"project 1", suite<AEGP_ProjSuite_v9>().AEGP_GetProjectByIndex(1, &projectH)}});
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(stream, nullptr);
     EXPECT_EQ(projectH, nullptr);
-    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, layer), 0);
+    EXPECT_EQ(got<A_long>(l.AEGP_GetLayerIndex, layer), 0);
+}
+
+// ---------------------------------------------------------------- undo
+
+class Undo : public host_test::BasicProjectTest {
+protected:
+    std::vector<std::string> history() {
+        std::vector<std::string> names;
+        for (const auto& entry : host().undo_history()) names.push_back(entry.name);
+        return names;
+    }
+};
+
+TEST_F(Undo, HandlesWorkAgainWhenUndoBringsTheirObjectBack) {
+    AEGP_LayerH pre = layer_at("Main", 0);
+    AEGP_ItemH second = item_named("Second");
+    OK(utility().AEGP_StartUndoGroup("Delete"));
+    OK(delete_layer(pre));
+    OK(items().AEGP_DeleteItem(second));
+    OK(utility().AEGP_EndUndoGroup());
+    A_long index = -1;
+    AEGP_ItemType type = 0;
+    EXPECT_EQ(layers().AEGP_GetLayerIndex(pre, &index), A_Err_STRUCT);
+    EXPECT_EQ(items3().AEGP_GetItemType(second, &type), A_Err_STRUCT);
+    ASSERT_TRUE(host().undo());
+    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, pre), 0);
+    EXPECT_EQ(got<AEGP_ItemType>(items3().AEGP_GetItemType, second), AEGP_ItemType_COMP);
+}
+
+TEST_F(Undo, ObjectsMadeInsideTheGroupStayStaleAfterUndo) {
+    OK(utility().AEGP_StartUndoGroup("Null"));
+    AEGP_LayerH null = make_null("Main", {30, 30}, u"N");
+    OK(utility().AEGP_EndUndoGroup());
+    ASSERT_TRUE(host().undo());
+    // A new object after the undo gets a fresh id, so the old handle does not
+    // name it.
+    AEGP_LayerH another = make_null("Main", {30, 30}, u"M");
+    A_long index = -1;
+    EXPECT_EQ(layers().AEGP_GetLayerIndex(null, &index), A_Err_STRUCT);
+    EXPECT_NE(another, null);
+}
+
+TEST_F(Undo, GroupsPairNestAndMakeOneEntryEach) {
+    struct Step {
+        enum { Start, End } what;
+        const char* name;
+        A_Err expected;
+    };
+    const Step steps[] = {
+        {Step::End, nullptr, A_Err_GENERIC},  // nothing to end
+        {Step::Start, "Outer", A_Err_NONE},  {Step::Start, "Inner", A_Err_NONE},
+        {Step::End, nullptr, A_Err_NONE},    {Step::End, nullptr, A_Err_NONE},
+        {Step::End, nullptr, A_Err_GENERIC}, {Step::Start, "Empty", A_Err_NONE},
+        {Step::End, nullptr, A_Err_NONE},
+    };
+    for (const Step& step : steps) {
+        const A_Err got = step.what == Step::Start ? utility().AEGP_StartUndoGroup(step.name)
+                                                   : utility().AEGP_EndUndoGroup();
+        EXPECT_EQ(got, step.expected) << (step.name ? step.name : "end");
+    }
+    EXPECT_EQ(history(), (std::vector<std::string>{"Outer", "Empty"}));
+    EXPECT_EQ(utility().AEGP_StartUndoGroup(nullptr), A_Err_PARAMETER);
+    EXPECT_EQ(host().outstanding().openUndoGroups, 0);
+}
+
+TEST_F(Undo, AnOpenGroupIsCountedAndBlocksUndoAndLoadingClearsTheHistory) {
+    OK(utility().AEGP_StartUndoGroup("A"));
+    OK(utility().AEGP_EndUndoGroup());
+    OK(utility().AEGP_StartUndoGroup("B"));
+    EXPECT_EQ(host().outstanding().openUndoGroups, 1);
+    EXPECT_FALSE(host().outstanding().none());
+    EXPECT_FALSE(host().undo());
+    OK(utility().AEGP_EndUndoGroup());
+    EXPECT_TRUE(host().undo());
+    EXPECT_EQ(history(), (std::vector<std::string>{"A"}));
+    load("basic.json");
+    EXPECT_TRUE(history().empty()) << "a loaded project starts a fresh history";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,6 +49,12 @@ T got(A_Err (*get)(Params...), Args... args) {
     EXPECT_EQ(get(args..., &ones), A_Err_NONE);
     EXPECT_EQ(std::memcmp(&zeros, &ones, sizeof zeros), 0) << "an output was left unwritten";
     return zeros;
+}
+
+// Calls that must each give `expected`, named by what they try.
+inline void expect_errs(A_Err expected,
+                        std::initializer_list<std::pair<const char*, A_Err>> calls) {
+    for (const auto& [what, err] : calls) EXPECT_EQ(err, expected) << what;
 }
 
 // What a call that makes something hands out through its last parameter.

@@ -8,16 +8,19 @@
 namespace {
 
 using host::model::Rational;
+using host_test::expect_errs;
 using host_test::got;
 using host_test::made;
 using host_test::wide;
 
 using LayerSuites = host_test::BasicProjectTest;
 
+std::string str(A_Time t) { return std::to_string(t.value) + "/" + std::to_string(t.scale); }
+
 TEST_F(LayerSuites, EightBitNamesFitTheCallersBuffer) {
     AEGP_LayerH layer = layer_at("Main", 1);  // shows its source's name
+    // What is set, and what GetLayerName hands out in 32 bytes.
     const std::pair<std::u16string, std::string> cases[] = {
-        // What is set, and what GetLayerName hands out in 32 bytes.
         {u"", ""},
         {u"Short", "Short"},
         {u"exactly thirty-one characters!!", "exactly thirty-one characters!!"},
@@ -28,12 +31,10 @@ TEST_F(LayerSuites, EightBitNamesFitTheCallersBuffer) {
     };
     for (const auto& [set, own] : cases) {
         OK(layers12().AEGP_SetLayerName(layer, wide(set)));
-        char gotOwn[40], source[40];
-        std::memset(gotOwn, 'x', sizeof gotOwn);
-        std::memset(source, 'x', sizeof source);
-        OK(layers().AEGP_GetLayerName(layer, gotOwn, source));
-        EXPECT_EQ(std::string(gotOwn), own);
-        EXPECT_EQ(std::string(source), "Solid A");
+        std::string gotOwn(40, 'x'), source(40, 'x');
+        OK(layers().AEGP_GetLayerName(layer, gotOwn.data(), source.data()));
+        EXPECT_EQ(gotOwn.c_str(), own);
+        EXPECT_STREQ(source.c_str(), "Solid A");
         EXPECT_EQ(gotOwn[32], 'x') << "nothing is written past 32 bytes";
         EXPECT_EQ(source[32], 'x');
     }
@@ -49,34 +50,33 @@ TEST_F(LayerSuites, WideNamesComeInMemoryHandles) {
     OK(layers12().AEGP_GetLayerName(plugin_, layer, &own, &source));
     EXPECT_EQ(take_text<char16_t>(own), u"Pre Layer");
     EXPECT_EQ(take_text<char16_t>(source), u"Pre");
-    const auto name_is = [&](const std::u16string& set, A_Err err, const std::string& stored) {
+    const std::u16string unicode = u"Ünïcødé 名前 \U0001F600";
+    // What is set, the error, and what the layer then holds.
+    const std::tuple<std::u16string, A_Err, std::string> cases[] = {
+        {unicode, A_Err_NONE, "Ünïcødé 名前 \xF0\x9F\x98\x80"},
+        {std::u16string(255, u'a'), A_Err_NONE, std::string(255, 'a')},
+        {std::u16string(256, u'b'), A_Err_PARAMETER, std::string(255, 'a')},
+        // A cut surrogate pair becomes U+FFFD.
+        {std::u16string(254, u'c') + u"\xD83D", A_Err_NONE, std::string(254, 'c') + "\xEF\xBF\xBD"},
+    };
+    for (const auto& [set, err, stored] : cases) {
         EXPECT_EQ(layers12().AEGP_SetLayerName(layer, wide(set)), err);
         EXPECT_EQ(model_layer(layer).ownName, stored);
-    };
-    const std::u16string unicode = u"Ünïcødé 名前 \U0001F600";
-    name_is(unicode, A_Err_NONE, "Ünïcødé 名前 \xF0\x9F\x98\x80");
-    OK(layers12().AEGP_GetLayerName(plugin_, layer, &own, nullptr));
-    EXPECT_EQ(take_text<char16_t>(own), unicode);
-    name_is(std::u16string(255, u'a'), A_Err_NONE, std::string(255, 'a'));
-    name_is(std::u16string(256, u'b'), A_Err_PARAMETER, std::string(255, 'a'));
-    // A cut surrogate pair becomes U+FFFD.
-    name_is(std::u16string(254, u'c') + u"\xD83D", A_Err_NONE,
-            std::string(254, 'c') + "\xEF\xBF\xBD");
+        if (set != unicode) continue;
+        OK(layers12().AEGP_GetLayerName(plugin_, layer, &own, nullptr));
+        EXPECT_EQ(take_text<char16_t>(own), unicode);
+    }
 }
 
 TEST_F(LayerSuites, TimesUseTheCompositionsTimeBase) {
     // Pre Layer: in point 1 s, duration 5 s, offset 2 s, in a 30 fps composition.
     AEGP_LayerH layer = layer_at("Main", 0);
     const auto& s = layers();
-    const auto time_is = [](A_Time t, A_long value, A_u_long scale) {
-        EXPECT_EQ(t.value, value);
-        EXPECT_EQ(t.scale, scale);
-    };
-    time_is(got<A_Time>(s.AEGP_GetLayerInPoint, layer, 0), 30, 30);  // layer time
-    time_is(got<A_Time>(s.AEGP_GetLayerInPoint, layer, 1), 90, 30);  // composition time
-    time_is(got<A_Time>(s.AEGP_GetLayerDuration, layer, 0), 150, 30);
-    time_is(got<A_Time>(s.AEGP_GetLayerDuration, layer, 1), 150, 30);
-    time_is(got<A_Time>(s.AEGP_GetLayerOffset, layer), 60, 30);
+    EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerInPoint, layer, 0)), "30/30");  // layer time
+    EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerInPoint, layer, 1)), "90/30");  // composition time
+    EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerDuration, layer, 0)), "150/30");
+    EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerDuration, layer, 1)), "150/30");
+    EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerOffset, layer)), "60/30");
     // Setting in composition time subtracts the offset; any scale is taken.
     const A_Time in{7, 2}, duration{1, 4}, zero{0, 30};
     OK(s.AEGP_SetLayerInPointAndDuration(layer, 1, &in, &duration));
@@ -86,14 +86,13 @@ TEST_F(LayerSuites, TimesUseTheCompositionsTimeBase) {
 
     // 29.97 fps: the scale is 30000 and whole frames are multiples of 1001;
     // at 30 fps a time between ticks rounds to the nearest one, halves away from zero.
-    const std::tuple<AEGP_LayerH, A_Time, A_long, A_u_long> offsets[] = {
-        {layer_at("Second", 0), {3 * 1001, 30000}, 3003, 30000},
-        {layer, {1, 3}, 10, 30},
-        {layer, {1, 60}, 1, 30},
-    };
-    for (const auto& [target, set, value, scale] : offsets) {
+    const std::tuple<AEGP_LayerH, A_Time, const char*> offsets[] = {
+        {layer_at("Second", 0), {3 * 1001, 30000}, "3003/30000"},
+        {layer, {1, 3}, "10/30"},
+        {layer, {1, 60}, "1/30"}};
+    for (const auto& [target, set, expected] : offsets) {
         OK(s.AEGP_SetLayerOffset(target, &set));
-        time_is(got<A_Time>(s.AEGP_GetLayerOffset, target), value, scale);
+        EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerOffset, target)), expected);
     }
 }
 
@@ -104,9 +103,9 @@ TEST_F(LayerSuites, FlagsAndObjectTypes) {
         {"Pre", 2, AEGP_ObjectType_TEXT, false},
     };
     for (const auto& [comp, index, type, threeD] : cases) {
-        EXPECT_EQ(got<AEGP_ObjectType>(layers().AEGP_GetLayerObjectType, layer_at(comp, index)),
-                  type);
-        EXPECT_EQ(got<A_Boolean>(layers().AEGP_IsLayer3D, layer_at(comp, index)) != 0, threeD);
+        const AEGP_LayerH l = layer_at(comp, index);
+        EXPECT_EQ(got<AEGP_ObjectType>(layers().AEGP_GetLayerObjectType, l), type);
+        EXPECT_EQ(got<A_Boolean>(layers().AEGP_IsLayer3D, l) != 0, threeD);
     }
     AEGP_LayerH pre = layer_at("Main", 0);
     OK(suite<AEGP_LayerSuite_v10>().AEGP_SetLayerFlag(pre, AEGP_LayerFlag_VIDEO_ACTIVE, 0));
@@ -114,20 +113,20 @@ TEST_F(LayerSuites, FlagsAndObjectTypes) {
     OK(layers().AEGP_SetLayerFlag(pre, AEGP_LayerFlag_LAYER_IS_3D, 1));
     EXPECT_TRUE(got<A_Boolean>(layers().AEGP_IsLayer3D, pre));
     OK(layers().AEGP_SetLayerFlag(pre, AEGP_LayerFlag_TIME_REMAPPING, 1));
-    EXPECT_EQ(layers().AEGP_SetLayerFlag(layer_at("Main", 1), AEGP_LayerFlag_TIME_REMAPPING, 1),
-              A_Err_PARAMETER)
-        << "a solid has no time to remap";
-    EXPECT_EQ(layers().AEGP_SetLayerFlag(pre, 0, 1), A_Err_PARAMETER);
-    EXPECT_EQ(layers().AEGP_SetLayerFlag(pre, 0x1000, 1), A_Err_PARAMETER);
+    const auto set_flag = layers().AEGP_SetLayerFlag;
+    expect_errs(A_Err_PARAMETER, {{"a solid has no time to remap",
+                                   set_flag(layer_at("Main", 1), AEGP_LayerFlag_TIME_REMAPPING, 1)},
+                                  {"no flag", set_flag(pre, 0, 1)},
+                                  {"unknown flag", set_flag(pre, 0x1000, 1)}});
 }
 
 TEST_F(LayerSuites, SourcesParentsAndStackThroughSuites) {
     AEGP_LayerH a = layer_at("Pre", 0), b = layer_at("Pre", 1), words = layer_at("Pre", 2);
     EXPECT_EQ(got<AEGP_LayerH>(layers().AEGP_GetLayerParent, b), a);
     EXPECT_EQ(got<AEGP_LayerH>(layers().AEGP_GetLayerParent, a), nullptr);
-    EXPECT_EQ(layers().AEGP_SetLayerParent(a, b), A_Err_PARAMETER) << "cycle";
-    EXPECT_EQ(layers().AEGP_SetLayerParent(a, layer_at("Main", 1)), A_Err_PARAMETER)
-        << "other comp";
+    expect_errs(A_Err_PARAMETER,
+                {{"cycle", layers().AEGP_SetLayerParent(a, b)},
+                 {"other comp", layers().AEGP_SetLayerParent(a, layer_at("Main", 1))}});
     EXPECT_EQ(layers().AEGP_SetLayerParent(words, b), A_Err_NONE);
     EXPECT_EQ(got<AEGP_ItemH>(layers().AEGP_GetLayerSourceItem, words), nullptr)
         << "text shows none";
@@ -135,14 +134,17 @@ TEST_F(LayerSuites, SourcesParentsAndStackThroughSuites) {
     EXPECT_EQ(got<AEGP_ItemH>(layers13.AEGP_GetLayerSourceItem, layer_at("Main", 0)),
               item_named("Pre"));
     EXPECT_EQ(got<A_long>(layers13.AEGP_GetCompNumLayers, comp_named("Main")), 5);
+    // Handles follow their layer, not its place in the stack.
     OK(layers12().AEGP_ReorderLayer(words, 0));
     EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, a), 1);
+    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, words), 0);
+    EXPECT_EQ(got<AEGP_ObjectType>(layers().AEGP_GetLayerObjectType, words), AEGP_ObjectType_TEXT);
 }
 
 TEST_F(LayerSuites, ItemsWalkFromTheRootFolderInScriptOrder) {
     const auto projectH = got<AEGP_ProjectH>(suite<AEGP_ProjSuite_v9>().AEGP_GetProjectByIndex, 0);
     const auto& walk = suite<AEGP_ItemSuite_v13>();
-    std::vector<A_long> ids;
+    std::vector<A_long> ids, expected{project().rootFolder};
     std::vector<AEGP_ItemType> types;
     const AEGP_ItemH root = got<AEGP_ItemH>(walk.AEGP_GetFirstProjItem, projectH);
     for (AEGP_ItemH item = root; item != nullptr;
@@ -150,18 +152,17 @@ TEST_F(LayerSuites, ItemsWalkFromTheRootFolderInScriptOrder) {
         ids.push_back(got<A_long>(walk.AEGP_GetItemID, item));
         types.push_back(got<AEGP_ItemType>(walk.AEGP_GetItemType, item));
     }
-    std::vector<A_long> expected{project().rootFolder};
     for (const auto& i : project().items) expected.push_back(i.id);
     EXPECT_EQ(ids, expected);
     EXPECT_EQ(types, (std::vector<AEGP_ItemType>{1, 1, 4, 4, 4, 2, 2, 2}));
     EXPECT_EQ(items().AEGP_DeleteItem(nullptr), A_Err_STRUCT);
-    EXPECT_EQ(items().AEGP_DeleteItem(root), A_Err_PARAMETER);
     AEGP_CompH comp = nullptr;
-    EXPECT_EQ(comps().AEGP_GetCompFromItem(root, &comp), A_Err_PARAMETER);
-    EXPECT_EQ(comps().AEGP_GetCompFromItem(item_named("Clip"), &comp), A_Err_PARAMETER);
-}
+    expect_errs(A_Err_PARAMETER,
+                {{"delete the root", items().AEGP_DeleteItem(root)},
+                 {"root as comp", comps().AEGP_GetCompFromItem(root, &comp)},
+                 {"footage as comp", comps().AEGP_GetCompFromItem(item_named("Clip"), &comp)}});
 
-TEST_F(LayerSuites, ActiveAndSelectedItems) {
+    // The active item, and whether it is selected.
     const AEGP_ItemH active = got<AEGP_ItemH>(items3().AEGP_GetActiveItem);
     EXPECT_EQ(active, item_named("Main"));
     EXPECT_FALSE(got<A_Boolean>(items3().AEGP_IsItemSelected, active));
@@ -172,22 +173,18 @@ TEST_F(LayerSuites, ActiveAndSelectedItems) {
 }
 
 TEST_F(LayerSuites, PixelAspectRatiosAndFootageInterpretation) {
+    const auto& items7 = suite<AEGP_ItemSuite_v7>();
     const auto ratio_of = [&](const char* item) {
-        const auto r =
-            got<A_Ratio>(suite<AEGP_ItemSuite_v7>().AEGP_GetItemPixelAspectRatio, item_named(item));
+        const auto r = got<A_Ratio>(items7.AEGP_GetItemPixelAspectRatio, item_named(item));
         return std::to_string(r.num) + ":" + std::to_string(r.den);
     };
     EXPECT_EQ(ratio_of("Pre"), "4:3");
     EXPECT_EQ(ratio_of("Main"), "1:1");
     EXPECT_EQ(ratio_of("Solid B"), "10:11");
-    A_Ratio ratio{};
-    EXPECT_EQ(suite<AEGP_ItemSuite_v7>().AEGP_GetItemPixelAspectRatio(item_named("Comps"), &ratio),
-              A_Err_PARAMETER);
 
     const auto& footage = suite<AEGP_FootageSuite_v11>();
     AEGP_ItemH solid = item_named("Solid A");
-    AEGP_FootageInterp record =
-        got<AEGP_FootageInterp>(footage.AEGP_GetFootageInterpretation, solid, 0);
+    auto record = got<AEGP_FootageInterp>(footage.AEGP_GetFootageInterpretation, solid, 0);
     EXPECT_EQ(record.pix_aspect_ratio.num, 1);
     record.pix_aspect_ratio = {4, 3};
     OK(footage.AEGP_SetFootageInterpretation(solid, 0, &record));
@@ -195,13 +192,16 @@ TEST_F(LayerSuites, PixelAspectRatiosAndFootageInterpretation) {
     AEGP_FootageInterp blank;
     std::memset(&blank, 0, sizeof blank);
     blank.pix_aspect_ratio = {2, 1};
-    EXPECT_EQ(footage.AEGP_SetFootageInterpretation(solid, 0, &blank), A_Err_PARAMETER)
-        << "a record that was never read from the item";
+    A_Ratio ratio{};
+    const A_Err unread = footage.AEGP_SetFootageInterpretation(solid, 0, &blank);
     record.pix_aspect_ratio = {0, 1};
-    EXPECT_EQ(footage.AEGP_SetFootageInterpretation(solid, 0, &record), A_Err_PARAMETER);
-    EXPECT_EQ(footage.AEGP_GetFootageInterpretation(solid, 1, &record), A_Err_PARAMETER) << "proxy";
-    EXPECT_EQ(footage.AEGP_GetFootageInterpretation(item_named("Main"), 0, &record),
-              A_Err_PARAMETER);
+    expect_errs(
+        A_Err_PARAMETER,
+        {{"folder ratio", items7.AEGP_GetItemPixelAspectRatio(item_named("Comps"), &ratio)},
+         {"a record that was never read from the item", unread},
+         {"ratio 0", footage.AEGP_SetFootageInterpretation(solid, 0, &record)},
+         {"proxy", footage.AEGP_GetFootageInterpretation(solid, 1, &record)},
+         {"a comp", footage.AEGP_GetFootageInterpretation(item_named("Main"), 0, &record)}});
 }
 
 TEST_F(LayerSuites, NullsAreMadeOnTopOfTheComposition) {
@@ -216,17 +216,16 @@ TEST_F(LayerSuites, NullsAreMadeOnTopOfTheComposition) {
     EXPECT_EQ(model_comp("Main").selection.size(), 1u) << "the selection is left alone";
     EXPECT_EQ(got<AEGP_ItemH>(comps().AEGP_GetItemFromComp, comp_named("Main")),
               item_named("Main"));
-
-    const auto& comp25 = suite<AEGP_CompSuite_v25>();
+    const auto create = suite<AEGP_CompSuite_v25>().AEGP_CreateNullInComp;
     const A_Time none{0, 30}, duration{90, 30};
-    EXPECT_EQ(comp25.AEGP_CreateNullInComp(wide(u"x"), comp_named("Main"), &none, &null),
-              A_Err_PARAMETER);
-    EXPECT_EQ(comp25.AEGP_CreateNullInComp(wide(std::u16string(300, u'n')), comp_named("Main"),
-                                           &duration, &null),
-              A_Err_PARAMETER);
+    const std::u16string longName(300, u'n');
+    expect_errs(A_Err_PARAMETER,
+                {{"no duration", create(wide(u"x"), comp_named("Main"), &none, &null)},
+                 {"long name", create(wide(longName), comp_named("Main"), &duration, &null)}});
 }
 
 TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
+    const auto& c = collections();
     auto& pre =
         *host::model::comp_of(project(), host::model::find_item_by_name(project(), "Pre")->id);
     const auto a = pre.layers[0].id, b = pre.layers[1].id, words = pre.layers[2].id;
@@ -236,7 +235,7 @@ TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
                      {SelectionKind::Effect, b, 1, 0},   {SelectionKind::Stream, a, 4, 0}};
     const auto selection = made<AEGP_Collection2H>(comps().AEGP_GetNewCollectionFromCompSelection,
                                                    plugin_, comp_named("Pre"));
-    const A_u_long count = got<A_u_long>(collections().AEGP_GetCollectionNumItems, selection);
+    const A_u_long count = got<A_u_long>(c.AEGP_GetCollectionNumItems, selection);
     ASSERT_EQ(count, 6u);
     // Type, layer, and the index and keyframe/stream a kind carries.
     const std::tuple<AEGP_CollectionItemType, A_long, A_long, A_long> expected[] = {
@@ -246,11 +245,11 @@ TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
         {AEGP_CollectionItemType_STREAM, 0, 0, 4},
     };
     for (A_u_long i = 0; i < count; ++i) {
+        SCOPED_TRACE(i);
         const auto& [type, layer, index, extra] = expected[i];
-        const auto item =
-            got<AEGP_CollectionItemV2>(collections().AEGP_GetCollectionItemByIndex, selection, i);
-        EXPECT_EQ(item.type, type) << i;
-        EXPECT_EQ(item.u.layer.layerH, layer_at("Pre", layer)) << i;
+        const auto item = got<AEGP_CollectionItemV2>(c.AEGP_GetCollectionItemByIndex, selection, i);
+        EXPECT_EQ(item.type, type);
+        EXPECT_EQ(item.u.layer.layerH, layer_at("Pre", layer));
         EXPECT_EQ(item.stream_refH, nullptr);
         if (type == AEGP_CollectionItemType_KEYFRAME) {
             EXPECT_EQ(item.u.keyframe.index, index);
@@ -262,31 +261,30 @@ TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
         }
     }
     AEGP_CollectionItemV2 item{};
-    EXPECT_EQ(collections().AEGP_GetCollectionItemByIndex(selection, count, &item),
-              A_Err_PARAMETER);
+    EXPECT_EQ(c.AEGP_GetCollectionItemByIndex(selection, count, &item), A_Err_PARAMETER);
 
     // Handing the collection back as the selection keeps it as it was.
     const auto before = pre.selection;
-    const auto& comp14 = suite<AEGP_CompSuite_v14>();
-    OK(comp14.AEGP_SetSelection(comp_named("Pre"), selection));
+    const auto set_selection = suite<AEGP_CompSuite_v14>().AEGP_SetSelection;
+    OK(set_selection(comp_named("Pre"), selection));
     EXPECT_EQ(pre.selection.size(), before.size());
-    OK(collections().AEGP_DisposeCollection(selection));
+    OK(c.AEGP_DisposeCollection(selection));
 
     // A collection with a layer of another composition is refused whole.
-    const auto mixed = made<AEGP_Collection2H>(collections().AEGP_NewCollection, plugin_);
+    const auto mixed = made<AEGP_Collection2H>(c.AEGP_NewCollection, plugin_);
     item.type = AEGP_CollectionItemType_LAYER;
-    item.u.layer.layerH = layer_at("Pre", 1);
-    OK(collections().AEGP_CollectionPushBack(mixed, &item));
-    item.u.layer.layerH = layer_at("Main", 1);
-    OK(collections().AEGP_CollectionPushBack(mixed, &item));
-    EXPECT_EQ(comp14.AEGP_SetSelection(comp_named("Pre"), mixed), A_Err_PARAMETER);
+    for (AEGP_LayerH layer : {layer_at("Pre", 1), layer_at("Main", 1)}) {
+        item.u.layer.layerH = layer;
+        OK(c.AEGP_CollectionPushBack(mixed, &item));
+    }
+    EXPECT_EQ(set_selection(comp_named("Pre"), mixed), A_Err_PARAMETER);
     EXPECT_EQ(pre.selection.size(), before.size());
     item.type = 99;
-    EXPECT_EQ(collections().AEGP_CollectionPushBack(mixed, &item), A_Err_PARAMETER);
+    EXPECT_EQ(c.AEGP_CollectionPushBack(mixed, &item), A_Err_PARAMETER);
     item.type = AEGP_CollectionItemType_LAYER;
     item.u.layer.layerH = nullptr;
-    EXPECT_EQ(collections().AEGP_CollectionPushBack(mixed, &item), A_Err_STRUCT);
-    OK(collections().AEGP_DisposeCollection(mixed));
+    EXPECT_EQ(c.AEGP_CollectionPushBack(mixed, &item), A_Err_STRUCT);
+    OK(c.AEGP_DisposeCollection(mixed));
 }
 
 }  // namespace

@@ -75,31 +75,29 @@ TEST_F(Lookups, FindEveryLayerWhereItIsAfterEachChange) {
     model::Project& p = project();
     widen(p);
     std::vector<model::Id> everSeen;
-    for (const Change& change : kChanges) {
-        for (const auto& item : p.items) {
-            if (!item.comp) continue;
-            for (const auto& layer : item.comp->layers) {
-                everSeen.push_back(layer.id);
-                model::locate_layer(p, layer.id);  // remembered before the change
-            }
-        }
-        change.apply(p);
+    // Every layer is looked up (and so remembered) before each next change.
+    const auto check = [&](const char* after) {
         std::vector<model::Id> present;
         for (const auto& item : p.items) {
-            if (!item.comp) continue;
-            for (std::size_t i = 0; i < item.comp->layers.size(); ++i) {
+            for (std::size_t i = 0; item.comp && i < item.comp->layers.size(); ++i) {
                 const model::Id id = item.comp->layers[i].id;
                 present.push_back(id);
+                everSeen.push_back(id);
                 const auto where = model::locate_layer(p, id);
                 EXPECT_TRUE(where && where->comp == item.id && where->index == int(i))
-                    << change.name << ": layer " << id;
-                EXPECT_EQ(model::find_layer(p, id), &item.comp->layers[i]) << change.name;
+                    << after << ": layer " << id;
+                EXPECT_EQ(model::find_layer(p, id), &item.comp->layers[i]) << after;
             }
         }
         for (const model::Id id : everSeen) {
             if (std::find(present.begin(), present.end(), id) != present.end()) continue;
-            EXPECT_EQ(model::find_layer(p, id), nullptr) << change.name << ": gone " << id;
+            EXPECT_EQ(model::find_layer(p, id), nullptr) << after << ": gone " << id;
         }
+    };
+    check("loading");
+    for (const Change& change : kChanges) {
+        change.apply(p);
+        check(change.name);
     }
 }
 

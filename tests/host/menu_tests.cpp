@@ -78,7 +78,7 @@ protected:
     AEGP_Command new_command() { return made<AEGP_Command>(commands().AEGP_GetUniqueCommand); }
 };
 
-TEST_F(Menus, PluginCommandsGoWhereTheyAreInserted) {
+TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamedAndSwitched) {
     const std::size_t own = host().menu(AEGP_Menu_LAYER).size();
     ASSERT_GE(own, 8u) << "the application's own entries come first";
     for (const host::MenuCommand& entry : host().menu(AEGP_Menu_LAYER)) EXPECT_EQ(entry.command, 0);
@@ -98,9 +98,7 @@ TEST_F(Menus, PluginCommandsGoWhereTheyAreInserted) {
         EXPECT_EQ(menu[index].command, command);
         EXPECT_EQ(host().find_command(text), command);
     }
-}
 
-TEST_F(Menus, CommandsAreRenamedEnabledAndDisabled) {
     const AEGP_Command command = new_command(), other = new_command();
     EXPECT_NE(command, other);
     OK(commands().AEGP_InsertMenuCommand(command, "Start", AEGP_Menu_LAYER, -1));
@@ -114,22 +112,20 @@ TEST_F(Menus, CommandsAreRenamedEnabledAndDisabled) {
     EXPECT_FALSE(host().find_command("Start"));
 
     const auto insert = commands().AEGP_InsertMenuCommand;
-    const std::pair<const char*, A_Err> refused[] = {
-        {"a command never issued", commands().AEGP_EnableCommand(command + 1000)},
-        {"inserting twice", insert(command, "Again", AEGP_Menu_LAYER, -1)},
-        {"an unknown menu", insert(other, "X", 99, -1)},
-        {"an unknown position", insert(other, "X", AEGP_Menu_LAYER, -7)},
-        {"no text", insert(other, nullptr, AEGP_Menu_LAYER, -1)},
-        {"renaming to nothing", commands().AEGP_SetMenuCommandName(command, nullptr)},
-    };
-    for (const auto& [what, err] : refused) EXPECT_EQ(err, A_Err_PARAMETER) << what;
+    host_test::expect_errs(
+        A_Err_PARAMETER,
+        {{"a command never issued", commands().AEGP_EnableCommand(command + 1000)},
+         {"inserting twice", insert(command, "Again", AEGP_Menu_LAYER, -1)},
+         {"an unknown menu", insert(other, "X", 99, -1)},
+         {"an unknown position", insert(other, "X", AEGP_Menu_LAYER, -7)},
+         {"no text", insert(other, nullptr, AEGP_Menu_LAYER, -1)},
+         {"renaming to nothing", commands().AEGP_SetMenuCommandName(command, nullptr)}});
     EXPECT_FALSE(host().find_command("X"));
 }
 
 TEST_F(Menus, HooksRunInPriorityOrderAndHearWhetherTheCommandWasHandled) {
     OK(host().load_plugin(&menu_plugin));
-    const auto bottom = host().find_command("Bottom");
-    const auto top = host().find_command("Top");
+    const auto bottom = host().find_command("Bottom"), top = host().find_command("Top");
     ASSERT_TRUE(bottom && top);
     EXPECT_EQ(host().menu(AEGP_Menu_LAYER).front().text, "Top");
     EXPECT_EQ(host().menu(AEGP_Menu_LAYER).back().text, "Bottom");
@@ -142,33 +138,28 @@ TEST_F(Menus, HooksRunInPriorityOrderAndHearWhetherTheCommandWasHandled) {
         {*bottom,
          1,
          {"first " + b + " refcon", "before " + b + " refcon", "after " + b + " handled refcon"}},
-        {*top, 0, {"before " + t + " refcon", "after " + t + " refcon"}},
-    };
+        {*top, 0, {"before " + t + " refcon", "after " + t + " refcon"}}};
     for (const auto& [command, handles, calls] : cases) {
         gCalls.clear();
         gHandles = handles;
         EXPECT_EQ(host().click(command), A_Err_NONE);
         EXPECT_EQ(gCalls, calls);
     }
-}
 
-TEST_F(Menus, AHookErrorEndsTheChainAndDisabledCommandsDoNothing) {
-    OK(host().load_plugin(&menu_plugin));
-    const AEGP_Command bottom = *host().find_command("Bottom");
+    // A hook's error ends the chain; a disabled command does nothing.
     gHookError = 42;
-    EXPECT_EQ(host().click(bottom), 42);
+    gCalls.clear();
+    EXPECT_EQ(host().click(*bottom), 42);
     EXPECT_EQ(gCalls.size(), 2u) << "the after hook is not called";
     gHookError = A_Err_NONE;
     gCalls.clear();
-    OK(commands().AEGP_DisableCommand(bottom));
-    EXPECT_EQ(host().click(bottom), A_Err_NONE);
+    OK(commands().AEGP_DisableCommand(*bottom));
+    EXPECT_EQ(host().click(*bottom), A_Err_NONE);
     EXPECT_EQ(host().click(123456), A_Err_PARAMETER) << "no such command";
     EXPECT_EQ(host().click(new_command()), A_Err_PARAMETER) << "a command in no menu";
     EXPECT_TRUE(gCalls.empty());
-}
 
-TEST_F(Menus, OpeningAMenuCallsTheUpdateHooksFirst) {
-    OK(host().load_plugin(&menu_plugin));
+    // Opening a menu calls the update hooks first; looking at one does not.
     const auto before = host().menu(AEGP_Menu_LAYER);
     EXPECT_TRUE(gCalls.empty()) << "looking at a menu calls no hook";
     gHookError = 9;
@@ -179,19 +170,20 @@ TEST_F(Menus, OpeningAMenuCallsTheUpdateHooksFirst) {
 
 TEST_F(Menus, RegistrationChecksItsArguments) {
     const auto& reg = suite<AEGP_RegisterSuite_v6>();
-    EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_, AEGP_HP_BeforeAE, 0, nullptr, nullptr),
-              A_Err_PARAMETER);
-    EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_, 7, 0, hook<kBefore>, nullptr), A_Err_PARAMETER);
-    EXPECT_EQ(reg.AEGP_RegisterCommandHook(plugin_ + 1, 1, 0, hook<kBefore>, nullptr),
-              A_Err_PARAMETER);
-    EXPECT_EQ(reg.AEGP_RegisterUpdateMenuHook(plugin_, nullptr, nullptr), A_Err_PARAMETER);
-    EXPECT_EQ(reg.AEGP_RegisterUpdateMenuHook(0, menu_hook, nullptr), A_Err_PARAMETER);
+    const auto& utility7 = suite<AEGP_UtilitySuite_v7>();
+    const auto command_hook = reg.AEGP_RegisterCommandHook;
+    host_test::expect_errs(
+        A_Err_PARAMETER,
+        {{"no hook", command_hook(plugin_, AEGP_HP_BeforeAE, 0, nullptr, nullptr)},
+         {"priority 7", command_hook(plugin_, 7, 0, hook<kBefore>, nullptr)},
+         {"unknown plug-in", command_hook(plugin_ + 1, 1, 0, hook<kBefore>, nullptr)},
+         {"no menu hook", reg.AEGP_RegisterUpdateMenuHook(plugin_, nullptr, nullptr)},
+         {"plug-in 0", reg.AEGP_RegisterUpdateMenuHook(0, menu_hook, nullptr)},
+         {"no report", utility7.AEGP_ReportInfo(plugin_, nullptr)}});
     host().open_menu(AEGP_Menu_LAYER);
     EXPECT_TRUE(gCalls.empty()) << "refused hooks were not kept";
     EXPECT_EQ(host().plugin_id(), plugin_);
-    const auto& utility7 = suite<AEGP_UtilitySuite_v7>();
     EXPECT_EQ(utility7.AEGP_ReportInfo(plugin_, "Something happened"), A_Err_NONE);
-    EXPECT_EQ(utility7.AEGP_ReportInfo(plugin_, nullptr), A_Err_PARAMETER);
     EXPECT_EQ(host().reports(), (std::vector<std::string>{"Something happened"}));
 }
 

@@ -6,6 +6,7 @@
 #include <exception>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #if defined(_WIN32)
@@ -24,11 +25,11 @@ using host_test::HostTest;
 
 // ---------------------------------------------------------------- property lists
 
-void put_u32(std::vector<std::uint8_t>& bytes, std::uint32_t v) {
+using Bytes = std::vector<std::uint8_t>;
+
+void put_u32(Bytes& bytes, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
-
-using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint32_t kTrueLength = 0xFFFFFFFF;
 
 struct Property {
@@ -103,13 +104,8 @@ TEST_F(Modules, LoadFailuresAreErrorCodesWithReasons) {
     host_test::TempDir dir;
     const auto notAModule = dir.path() / "not-a-module.aex";
     std::ofstream(notAModule) << "plain text";
-    struct Case {
-        std::string what;
-        std::filesystem::path file;
-        A_Err err;
-        std::string mentions;
-    };
-    std::vector<Case> cases = {
+    // What the file is, the file, the error, and what the reason mentions.
+    std::vector<std::tuple<std::string, std::filesystem::path, A_Err, std::string>> cases = {
         {"a missing file", dir.path() / "missing.aex", A_Err_PARAMETER, "missing.aex"},
         {"a file that is no module", notAModule, A_Err_GENERIC, "could not be loaded"},
     };
@@ -122,11 +118,12 @@ TEST_F(Modules, LoadFailuresAreErrorCodesWithReasons) {
     cases.push_back(
         {"a library without an entry point", info.dli_fname, A_Err_STRUCT, "EntryPointFunc"});
 #endif
-    for (const Case& c : cases) {
-        EXPECT_EQ(host().load_plugin(c.file), c.err) << c.what;
-        EXPECT_NE(host().last_load_error().find(c.mentions), std::string::npos)
-            << c.what << ": " << host().last_load_error();
-        EXPECT_EQ(host().plugin_id(), plugin_) << "no plug-in id was spent on " << c.what;
+    for (const auto& [what, file, err, mentions] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(host().load_plugin(file), err);
+        EXPECT_NE(host().last_load_error().find(mentions), std::string::npos)
+            << host().last_load_error();
+        EXPECT_EQ(host().plugin_id(), plugin_) << "no plug-in id was spent";
     }
 }
 

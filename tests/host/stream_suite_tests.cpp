@@ -9,13 +9,13 @@
 
 namespace {
 
+using host_test::expect_errs;
 using host_test::got;
-using host_test::HostTest;
 using host_test::made;
 namespace stream = host::model::stream;
 using Numbers = std::vector<double>;
 
-class Streams : public HostTest {
+class Streams : public host_test::HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
@@ -32,21 +32,27 @@ protected:
         HostTest::TearDown();
     }
 
-    AEGP_StreamValue2 value_at(AEGP_StreamRefH s, AEGP_LTimeMode mode, A_Time time) {
+    AEGP_StreamValue2 value_at(AEGP_StreamRefH s, AEGP_LTimeMode mode, A_Time time,
+                               A_Boolean beforeExpressions = 1) {
         AEGP_StreamValue2 value{};
-        EXPECT_EQ(streams().AEGP_GetNewStreamValue(plugin_, s, mode, &time, 1, &value), A_Err_NONE);
+        EXPECT_EQ(
+            streams().AEGP_GetNewStreamValue(plugin_, s, mode, &time, beforeExpressions, &value),
+            A_Err_NONE);
         return value;
     }
 
     // The host keeps a value's numbers; read them back through a stream of a
-    // fresh null, which is where a plug-in would put them.
+    // fresh null, which is where a plug-in would put them. The value is disposed.
     Numbers numbers(AEGP_StreamValue2& value) {
         AEGP_LayerH null = make_null("Scene");
         const auto type = got<AEGP_StreamType>(streams().AEGP_GetStreamType, value.streamH);
-        const AEGP_LayerStream which = type == AEGP_StreamType_OneD ? 4 : 1;
+        const AEGP_LayerStream which = type == AEGP_StreamType_OneD     ? stream::kOpacity
+                                       : type == AEGP_StreamType_ThreeD ? stream::kScale
+                                                                        : stream::kPosition;
         EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, open(null, which), &value), A_Err_NONE);
         const Numbers result = stream_of(null, which).value;
         EXPECT_EQ(delete_layer(null), A_Err_NONE);
+        EXPECT_EQ(streams().AEGP_DisposeStreamValue(&value), A_Err_NONE);
         return result;
     }
 
@@ -59,95 +65,90 @@ protected:
 
 TEST_F(Streams, StreamsDescribeThemselves) {
     AEGP_LayerH plate = layer_at("Inner", 1);
+    // Layer, stream, type, temporal dimensions, can vary, varies (has keyframes).
     const std::tuple<AEGP_LayerH, AEGP_LayerStream, AEGP_StreamType, A_short, bool, bool> cases[] =
-        {
-            // layer, stream, type, temporal dimensions, can vary, varies (has keyframes)
-            {plate, stream::kPosition, AEGP_StreamType_ThreeD_SPATIAL, 1, true, true},
-            {plate, stream::kScale, AEGP_StreamType_ThreeD, 3, true, true},
-            {plate, stream::kOpacity, AEGP_StreamType_OneD, 1, true, false},
-            {plate, stream::kMarker, AEGP_StreamType_MARKER, 1, false, false},
-            {layer_at("Inner", 0), stream::kSourceText, AEGP_StreamType_TEXT_DOCUMENT, 1, true,
-             true},
-            {layer_at("Scene", 3), 17, AEGP_StreamType_COLOR, 1, true, false},
-        };
+        {{plate, stream::kPosition, AEGP_StreamType_ThreeD_SPATIAL, 1, true, true},
+         {plate, stream::kScale, AEGP_StreamType_ThreeD, 3, true, true},
+         {plate, stream::kOpacity, AEGP_StreamType_OneD, 1, true, false},
+         {plate, stream::kMarker, AEGP_StreamType_MARKER, 1, false, false},
+         {layer_at("Inner", 0), stream::kSourceText, AEGP_StreamType_TEXT_DOCUMENT, 1, 1, 1},
+         {layer_at("Scene", 3), 17, AEGP_StreamType_COLOR, 1, true, false}};
     for (const auto& [layer, which, type, temporal, canVary, varies] : cases) {
+        SCOPED_TRACE(which);
         AEGP_StreamRefH s = open(layer, which);
-        EXPECT_EQ(got<AEGP_StreamType>(streams().AEGP_GetStreamType, s), type) << which;
-        EXPECT_EQ(got<A_short>(keys().AEGP_GetStreamTemporalDimensionality, s), temporal) << which;
-        EXPECT_EQ(got<A_Boolean>(streams().AEGP_CanVaryOverTime, s) != 0, canVary) << which;
-        EXPECT_EQ(got<A_Boolean>(streams().AEGP_IsStreamTimevarying, s) != 0, varies) << which;
+        EXPECT_EQ(got<AEGP_StreamType>(streams().AEGP_GetStreamType, s), type);
+        EXPECT_EQ(got<A_short>(keys().AEGP_GetStreamTemporalDimensionality, s), temporal);
+        EXPECT_EQ(got<A_Boolean>(streams().AEGP_CanVaryOverTime, s) != 0, canVary);
+        EXPECT_EQ(got<A_Boolean>(streams().AEGP_IsStreamTimevarying, s) != 0, varies);
     }
     const auto legal = streams().AEGP_IsStreamLegal;
     EXPECT_TRUE(got<A_Boolean>(legal, plate, stream::kOrientation)) << "the plate is 3D";
     EXPECT_FALSE(got<A_Boolean>(legal, layer_at("Scene", 0), stream::kOrientation));
     A_Boolean answer = 9;
-    EXPECT_EQ(legal(plate, 56, &answer), A_Err_PARAMETER);
-    EXPECT_EQ(legal(plate, -1, &answer), A_Err_PARAMETER);
+    expect_errs(A_Err_PARAMETER,
+                {{"56", legal(plate, 56, &answer)}, {"-1", legal(plate, -1, &answer)}});
 }
 
 TEST_F(Streams, AnEnabledExpressionMakesAStreamVary) {
+    const auto& s = streams();
     AEGP_StreamRefH opacity = open(layer_at("Inner", 1), stream::kOpacity);
-    const auto varies = [&] { return got<A_Boolean>(streams().AEGP_IsStreamTimevarying, opacity); };
-    const auto expression = [&](AEGP_StreamRefH s) {
+    AEGP_StreamRefH marker = open(layer_at("Inner", 1), stream::kMarker);
+    const auto expression = [&](AEGP_StreamRefH stream) {
         AEGP_MemHandle text = reinterpret_cast<AEGP_MemHandle>(std::uintptr_t{1});
-        EXPECT_EQ(streams().AEGP_GetExpression(plugin_, s, &text), A_Err_NONE);
+        EXPECT_EQ(s.AEGP_GetExpression(plugin_, stream, &text), A_Err_NONE);
         return text == nullptr ? std::string("(no handle)") : take_text(text);
     };
     EXPECT_EQ(expression(opacity), "(no handle)");
-    OK(streams().AEGP_SetExpression(plugin_, opacity, "wiggle(1, 10)"));
-    EXPECT_TRUE(varies());
-    EXPECT_TRUE(got<A_Boolean>(streams().AEGP_GetExpressionState, plugin_, opacity));
-    OK(streams().AEGP_SetExpressionState(plugin_, opacity, 0));
-    EXPECT_FALSE(varies());
-    EXPECT_EQ(expression(opacity), "wiggle(1, 10)");
-
-    AEGP_StreamRefH marker = open(layer_at("Inner", 1), stream::kMarker);
     EXPECT_EQ(expression(marker), "(no handle)");
-    EXPECT_EQ(streams().AEGP_SetExpression(plugin_, marker, "1"), A_Err_PARAMETER);
-    EXPECT_EQ(streams().AEGP_SetExpression(plugin_, opacity, nullptr), A_Err_PARAMETER);
+    OK(s.AEGP_SetExpression(plugin_, opacity, "wiggle(1, 10)"));
+    EXPECT_TRUE(got<A_Boolean>(s.AEGP_IsStreamTimevarying, opacity));
+    EXPECT_TRUE(got<A_Boolean>(s.AEGP_GetExpressionState, plugin_, opacity));
+    OK(s.AEGP_SetExpressionState(plugin_, opacity, 0));
+    EXPECT_FALSE(got<A_Boolean>(s.AEGP_IsStreamTimevarying, opacity));
+    EXPECT_EQ(expression(opacity), "wiggle(1, 10)");
+    expect_errs(A_Err_PARAMETER, {{"marker", s.AEGP_SetExpression(plugin_, marker, "1")},
+                                  {"null", s.AEGP_SetExpression(plugin_, opacity, nullptr)}});
     EXPECT_EQ(stream_of(layer_at("Inner", 1), stream::kOpacity).expression, "wiggle(1, 10)");
 }
 
 TEST_F(Streams, ValuesAreReadAtATimeAndSetOnAnotherStream) {
+    const auto& s = streams();
     AEGP_LayerH plate = layer_at("Inner", 1);
     AEGP_StreamRefH position = open(plate, stream::kPosition);
     // Position keys: 0 s at [0,0,0], 1.5 s at [100,50,0]; the plate's offset is 0.
     const std::tuple<AEGP_LTimeMode, A_Time, Numbers> cases[] = {
-        {0, {0, 1}, {0, 0, 0}},
-        {1, {3, 4}, {50, 25, 0}},
-        {0, {9, 1}, {100, 50, 0}},
-    };
+        {0, {0, 1}, {0, 0, 0}}, {1, {3, 4}, {50, 25, 0}}, {0, {9, 1}, {100, 50, 0}}};
     for (const auto& [mode, time, expected] : cases) {
         AEGP_StreamValue2 value = value_at(position, mode, time);
         EXPECT_EQ(value.streamH, position);
         EXPECT_EQ(numbers(value), expected);
-        OK(streams().AEGP_DisposeStreamValue(&value));
     }
     // The child shape layer has an offset of -1/6 s: composition time 0 is
     // layer time 1/6.
-    AEGP_StreamValue2 held = value_at(open(layer_at("Inner", 2), stream::kRotation), 1, {0, 1});
-    EXPECT_EQ(numbers(held), Numbers{0});
+    AEGP_StreamRefH childRotation = open(layer_at("Inner", 2), stream::kRotation);
+    AEGP_StreamValue2 zeroValue = value_at(childRotation, 1, {0, 1});
+    EXPECT_EQ(numbers(zeroValue), Numbers{0});
 
-    // A value fits only a stream of its own shape, and only one without keyframes.
-    EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, open(plate, stream::kScale), &held),
-              A_Err_PARAMETER);
+    AEGP_StreamValue2 held = value_at(childRotation, 1, {0, 1});
     AEGP_StreamRefH opacity = open(plate, stream::kOpacity);
-    EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, opacity, &held), A_Err_NONE);
+    EXPECT_EQ(s.AEGP_SetStreamValue(plugin_, opacity, &held), A_Err_NONE);
     AEGP_StreamRefH rotation = open(layer_at("Scene", 0), stream::kRotation);
     const A_Time zero{0, 1};
     ASSERT_EQ(keys().AEGP_InsertKeyframe(rotation, 0, &zero, nullptr), A_Err_PARAMETER);
     made<AEGP_KeyframeIndex>(keys().AEGP_InsertKeyframe, rotation, 0, &zero);
-    EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, rotation, &held), A_Err_PARAMETER);
-    OK(streams().AEGP_DisposeStreamValue(&held));
-    EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, opacity, &held), A_Err_STRUCT) << "disposed";
-
     AEGP_StreamValue2 words = value_at(open(layer_at("Inner", 0), stream::kSourceText), 0, {1, 12});
-    EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, opacity, &words), A_Err_PARAMETER)
-        << "text on numbers";
-    OK(streams().AEGP_DisposeStreamValue(&words));
+    // A value fits only a stream of its own shape, and only one without keyframes.
+    expect_errs(A_Err_PARAMETER,
+                {{"1D on 3D", s.AEGP_SetStreamValue(plugin_, open(plate, stream::kScale), &held)},
+                 {"keyframed", s.AEGP_SetStreamValue(plugin_, rotation, &held)},
+                 {"text on numbers", s.AEGP_SetStreamValue(plugin_, opacity, &words)}});
+    OK(s.AEGP_DisposeStreamValue(&words));
+    OK(s.AEGP_DisposeStreamValue(&held));
+    EXPECT_EQ(s.AEGP_SetStreamValue(plugin_, opacity, &held), A_Err_STRUCT) << "disposed";
 }
 
 TEST_F(Streams, KeyframesOneByOne) {
+    const auto& k = keys();
     AEGP_LayerH target = layer_at("Scene", 4);  // the null, offset 0
     AEGP_StreamRefH scale = open(target, stream::kScale);
     const A_Time oneSecond{1, 1};
@@ -155,16 +156,15 @@ TEST_F(Streams, KeyframesOneByOne) {
     // Composition time, and the index the new keyframe gets.
     const std::pair<A_Time, AEGP_KeyframeIndex> inserts[] = {
         {{3, 1}, 0}, {{2, 1}, 0}, {{5, 2}, 1}, {{3, 1}, 2}};
-    for (const auto& [time, expected] : inserts) {
-        EXPECT_EQ(made<AEGP_KeyframeIndex>(keys().AEGP_InsertKeyframe, scale,
-                                           AEGP_LTimeMode_CompTime, &time),
-                  expected)
+    for (const auto& [time, expected] : inserts)
+        EXPECT_EQ(
+            made<AEGP_KeyframeIndex>(k.AEGP_InsertKeyframe, scale, AEGP_LTimeMode_CompTime, &time),
+            expected)
             << time.value << "/" << time.scale;
-    }
-    EXPECT_EQ(got<A_long>(keys().AEGP_GetStreamNumKFs, scale), 3)
+    EXPECT_EQ(got<A_long>(k.AEGP_GetStreamNumKFs, scale), 3)
         << "inserting at a keyframe's time keeps that keyframe";
-    EXPECT_EQ(got<A_Time>(keys().AEGP_GetKeyframeTime, scale, 1, 0).value, 45);  // 1.5 s, 30 fps
-    const A_Time compTime = got<A_Time>(keys().AEGP_GetKeyframeTime, scale, 1, 1);
+    EXPECT_EQ(got<A_Time>(k.AEGP_GetKeyframeTime, scale, 1, 0).value, 45);  // 1.5 s, 30 fps
+    const A_Time compTime = got<A_Time>(k.AEGP_GetKeyframeTime, scale, 1, 1);
     EXPECT_EQ(compTime.value, 75);
     EXPECT_EQ(compTime.scale, 30u);
 
@@ -176,114 +176,113 @@ TEST_F(Streams, KeyframesOneByOne) {
         {AEGP_KeyframeFlag_NONE, 0, 0x11, A_Err_NONE},
         {AEGP_KeyframeFlag_ROVING, 0, 0x01, A_Err_NONE},
         {0x03, 1, 0x01, A_Err_PARAMETER},
-        {0x20, 1, 0x01, A_Err_PARAMETER},
-    };
+        {0x20, 1, 0x01, A_Err_PARAMETER}};
     for (const auto& [flag, on, after, err] : flags) {
-        EXPECT_EQ(keys().AEGP_SetKeyframeFlag(scale, 1, flag, on), err) << flag;
-        EXPECT_EQ(got<AEGP_KeyframeFlags>(keys().AEGP_GetKeyframeFlags, scale, 1), after)
-            << flag << (on ? " on" : " off");
+        SCOPED_TRACE(std::to_string(flag) + (on ? " on" : " off"));
+        EXPECT_EQ(k.AEGP_SetKeyframeFlag(scale, 1, flag, on), err);
+        EXPECT_EQ(got<AEGP_KeyframeFlags>(k.AEGP_GetKeyframeFlags, scale, 1), after);
     }
 
     // Interpolation and ease per temporal dimension (scale has three).
-    OK(keys().AEGP_SetKeyframeInterpolation(scale, 1, AEGP_KeyInterp_HOLD, AEGP_KeyInterp_BEZIER));
+    OK(k.AEGP_SetKeyframeInterpolation(scale, 1, AEGP_KeyInterp_HOLD, AEGP_KeyInterp_BEZIER));
     AEGP_KeyframeInterpolationType in = 0, out = 0;
-    OK(keys().AEGP_GetKeyframeInterpolation(scale, 1, &in, &out));
+    OK(k.AEGP_GetKeyframeInterpolation(scale, 1, &in, &out));
     EXPECT_EQ(in, AEGP_KeyInterp_HOLD);
     EXPECT_EQ(out, AEGP_KeyInterp_BEZIER);
-    EXPECT_EQ(keys().AEGP_SetKeyframeInterpolation(scale, 1, AEGP_KeyInterp_NONE, 1),
-              A_Err_PARAMETER);
     const AEGP_KeyframeEase slow{0.5, 80}, fast{4, 20}, bad{0, 0};
-    OK(keys().AEGP_SetKeyframeTemporalEase(scale, 1, 2, &slow, &fast));
+    OK(k.AEGP_SetKeyframeTemporalEase(scale, 1, 2, &slow, &fast));
     AEGP_KeyframeEase gotIn{}, gotOut{};
-    OK(keys().AEGP_GetKeyframeTemporalEase(scale, 1, 2, &gotIn, &gotOut));
+    OK(k.AEGP_GetKeyframeTemporalEase(scale, 1, 2, &gotIn, &gotOut));
     EXPECT_EQ(gotIn.influenceF, 80);
     EXPECT_EQ(gotOut.speedF, 4);
-    OK(keys().AEGP_GetKeyframeTemporalEase(scale, 1, 0, &gotIn, &gotOut));
+    OK(k.AEGP_GetKeyframeTemporalEase(scale, 1, 0, &gotIn, &gotOut));
     EXPECT_NEAR(gotIn.influenceF, 16.666666667, 1e-6) << "other dimensions keep the default";
-    EXPECT_EQ(keys().AEGP_SetKeyframeTemporalEase(scale, 1, 3, &slow, &fast), A_Err_PARAMETER);
-    EXPECT_EQ(keys().AEGP_SetKeyframeTemporalEase(scale, 1, 0, &bad, &fast), A_Err_PARAMETER);
-    EXPECT_EQ(keys().AEGP_GetKeyframeFlags(scale, 3, nullptr), A_Err_PARAMETER);
-
-    // Scale is not spatial: no tangents.
     AEGP_StreamValue2 a{}, b{};
-    EXPECT_EQ(keys().AEGP_GetNewKeyframeSpatialTangents(plugin_, scale, 0, &a, &b),
-              A_Err_PARAMETER);
+    expect_errs(
+        A_Err_PARAMETER,
+        {{"no interpolation", k.AEGP_SetKeyframeInterpolation(scale, 1, AEGP_KeyInterp_NONE, 1)},
+         {"fourth dimension", k.AEGP_SetKeyframeTemporalEase(scale, 1, 3, &slow, &fast)},
+         {"zero ease", k.AEGP_SetKeyframeTemporalEase(scale, 1, 0, &bad, &fast)},
+         {"no keyframe 3", k.AEGP_GetKeyframeFlags(scale, 3, nullptr)},
+         {"no tangents off space",
+          k.AEGP_GetNewKeyframeSpatialTangents(plugin_, scale, 0, &a, &b)}});
     EXPECT_EQ(host().outstanding().streamValues, 0);
 }
 
 TEST_F(Streams, KeyframesCopiedInABatchArriveWhole) {
+    const auto& k = keys();
+    const auto& s = streams();
     AEGP_LayerH plate = layer_at("Inner", 1), null = layer_at("Scene", 4);
     AEGP_StreamRefH source = open(plate, stream::kPosition), target = open(null, stream::kPosition);
-    const A_long count = got<A_long>(keys().AEGP_GetStreamNumKFs, source);
+    const A_long count = got<A_long>(k.AEGP_GetStreamNumKFs, source);
     ASSERT_EQ(count, 2);
-    auto batch = made<AEGP_AddKeyframesInfoH>(keys().AEGP_StartAddKeyframes, target);
-    for (A_long k = 0; k < count; ++k) {
-        const A_Time t = got<A_Time>(keys().AEGP_GetKeyframeTime, source, k, 1);
-        EXPECT_EQ(made<A_long>(keys().AEGP_AddKeyframes, batch, 1, &t), k);
+    auto batch = made<AEGP_AddKeyframesInfoH>(k.AEGP_StartAddKeyframes, target);
+    for (A_long i = 0; i < count; ++i) {
+        const A_Time t = got<A_Time>(k.AEGP_GetKeyframeTime, source, i, 1);
+        EXPECT_EQ(made<A_long>(k.AEGP_AddKeyframes, batch, 1, &t), i);
         AEGP_StreamValue2 value{};
-        OK(keys().AEGP_GetNewKeyframeValue(plugin_, source, k, &value));
-        OK(keys().AEGP_SetAddKeyframe(batch, k, &value));
-        OK(streams().AEGP_DisposeStreamValue(&value));
+        OK(k.AEGP_GetNewKeyframeValue(plugin_, source, i, &value));
+        OK(k.AEGP_SetAddKeyframe(batch, i, &value));
+        OK(s.AEGP_DisposeStreamValue(&value));
     }
     EXPECT_TRUE(stream_of(null, stream::kPosition).keyframes.empty()) << "nothing before the end";
-    OK(keys().AEGP_EndAddKeyframes(1, batch));
-    for (A_long k = 0; k < count; ++k) {
+    OK(k.AEGP_EndAddKeyframes(1, batch));
+    for (A_long i = 0; i < count; ++i) {
         AEGP_KeyframeInterpolationType in = 0, out = 0;
-        OK(keys().AEGP_GetKeyframeInterpolation(source, k, &in, &out));
-        OK(keys().AEGP_SetKeyframeInterpolation(target, k, in, out));
-        const auto flags = got<AEGP_KeyframeFlags>(keys().AEGP_GetKeyframeFlags, source, k);
+        OK(k.AEGP_GetKeyframeInterpolation(source, i, &in, &out));
+        OK(k.AEGP_SetKeyframeInterpolation(target, i, in, out));
+        const auto flags = got<AEGP_KeyframeFlags>(k.AEGP_GetKeyframeFlags, source, i);
         for (AEGP_KeyframeFlags bit = 1; bit <= 0x10; bit <<= 1)
-            OK(keys().AEGP_SetKeyframeFlag(target, k, bit, (flags & bit) != 0));
+            OK(k.AEGP_SetKeyframeFlag(target, i, bit, (flags & bit) != 0));
         AEGP_KeyframeEase inEase{}, outEase{};
-        OK(keys().AEGP_GetKeyframeTemporalEase(source, k, 0, &inEase, &outEase));
-        OK(keys().AEGP_SetKeyframeTemporalEase(target, k, 0, &inEase, &outEase));
+        OK(k.AEGP_GetKeyframeTemporalEase(source, i, 0, &inEase, &outEase));
+        OK(k.AEGP_SetKeyframeTemporalEase(target, i, 0, &inEase, &outEase));
         AEGP_StreamValue2 tin{}, tout{};
-        OK(keys().AEGP_GetNewKeyframeSpatialTangents(plugin_, source, k, &tin, &tout));
-        OK(keys().AEGP_SetKeyframeSpatialTangents(target, k, &tin, &tout));
-        OK(streams().AEGP_DisposeStreamValue(&tin));
-        OK(streams().AEGP_DisposeStreamValue(&tout));
+        OK(k.AEGP_GetNewKeyframeSpatialTangents(plugin_, source, i, &tin, &tout));
+        OK(k.AEGP_SetKeyframeSpatialTangents(target, i, &tin, &tout));
+        OK(s.AEGP_DisposeStreamValue(&tin));
+        OK(s.AEGP_DisposeStreamValue(&tout));
     }
     // The plate sits at offset 0 and the null too, so layer times agree.
     EXPECT_EQ(stream_of(null, stream::kPosition).keyframes,
               stream_of(plate, stream::kPosition).keyframes);
 
     // A batch ended without adding leaves the stream alone.
-    batch =
-        made<AEGP_AddKeyframesInfoH>(keys().AEGP_StartAddKeyframes, open(null, stream::kOpacity));
+    batch = made<AEGP_AddKeyframesInfoH>(k.AEGP_StartAddKeyframes, open(null, stream::kOpacity));
     const A_Time t{1, 1};
-    A_long index = made<A_long>(keys().AEGP_AddKeyframes, batch, 0, &t);
+    A_long index = made<A_long>(k.AEGP_AddKeyframes, batch, 0, &t);
     AEGP_StreamValue2 wrong = value_at(source, 0, t);
-    EXPECT_EQ(keys().AEGP_SetAddKeyframe(batch, 0, &wrong), A_Err_PARAMETER) << "3D on 1D";
-    EXPECT_EQ(keys().AEGP_SetAddKeyframe(batch, 1, &wrong), A_Err_PARAMETER) << "no such key";
-    OK(streams().AEGP_DisposeStreamValue(&wrong));
-    OK(keys().AEGP_EndAddKeyframes(0, batch));
+    expect_errs(A_Err_PARAMETER, {{"3D on 1D", k.AEGP_SetAddKeyframe(batch, 0, &wrong)},
+                                  {"no such key", k.AEGP_SetAddKeyframe(batch, 1, &wrong)}});
+    OK(s.AEGP_DisposeStreamValue(&wrong));
+    OK(k.AEGP_EndAddKeyframes(0, batch));
     EXPECT_TRUE(stream_of(null, stream::kOpacity).keyframes.empty());
-    EXPECT_EQ(keys().AEGP_AddKeyframes(batch, 0, &t, &index), A_Err_STRUCT) << "the batch is gone";
-    EXPECT_EQ(keys().AEGP_StartAddKeyframes(open(null, stream::kMarker), &batch), A_Err_PARAMETER);
+    EXPECT_EQ(k.AEGP_AddKeyframes(batch, 0, &t, &index), A_Err_STRUCT) << "the batch is gone";
+    EXPECT_EQ(k.AEGP_StartAddKeyframes(open(null, stream::kMarker), &batch), A_Err_PARAMETER);
 }
 
 TEST_F(Streams, EffectsAreAppliedReadAndSwitched) {
-    AEGP_LayerH plate = layer_at("Inner", 1);
-    ASSERT_EQ(got<A_long>(effects().AEGP_GetLayerNumEffects, plate), 3);
+    const auto& fx = effects();
+    AEGP_LayerH plate = layer_at("Inner", 1), null = layer_at("Scene", 4);
+    ASSERT_EQ(got<A_long>(fx.AEGP_GetLayerNumEffects, plate), 3);
     // Installed key, flags and parameter count of each effect on the plate.
     const std::tuple<AEGP_InstalledEffectKey, AEGP_EffectFlags, A_long> cases[] = {
         {3, AEGP_EffectFlags_ACTIVE, 2}, {2, 0, 8}, {4, AEGP_EffectFlags_ACTIVE, 2}};
     for (A_long index = 0; index < 3; ++index) {
+        SCOPED_TRACE(index);
         const auto& [key, flags, params] = cases[index];
-        auto e = made<AEGP_EffectRefH>(effects().AEGP_GetLayerEffectByIndex, plugin_, plate, index);
-        EXPECT_EQ(got<AEGP_InstalledEffectKey>(effects().AEGP_GetInstalledKeyFromLayerEffect, e),
-                  key);
-        EXPECT_EQ(got<AEGP_EffectFlags>(effects().AEGP_GetEffectFlags, e), flags) << index;
-        EXPECT_EQ(got<A_long>(streams().AEGP_GetEffectNumParamStreams, e), params) << index;
-        OK(effects().AEGP_DisposeEffect(e));
+        auto e = made<AEGP_EffectRefH>(fx.AEGP_GetLayerEffectByIndex, plugin_, plate, index);
+        EXPECT_EQ(got<AEGP_InstalledEffectKey>(fx.AEGP_GetInstalledKeyFromLayerEffect, e), key);
+        EXPECT_EQ(got<AEGP_EffectFlags>(fx.AEGP_GetEffectFlags, e), flags);
+        EXPECT_EQ(got<A_long>(streams().AEGP_GetEffectNumParamStreams, e), params);
+        OK(fx.AEGP_DisposeEffect(e));
     }
 
-    AEGP_LayerH null = layer_at("Scene", 4);
-    auto applied = made<AEGP_EffectRefH>(effects().AEGP_ApplyEffect, plugin_, null, 3);
-    OK(effects().AEGP_SetEffectFlags(applied, AEGP_EffectFlags_ACTIVE, 0));
-    EXPECT_EQ(got<AEGP_EffectFlags>(effects().AEGP_GetEffectFlags, applied), 0);
-    OK(effects().AEGP_SetEffectFlags(applied, 0, AEGP_EffectFlags_ACTIVE));
-    EXPECT_EQ(got<AEGP_EffectFlags>(effects().AEGP_GetEffectFlags, applied), 0)
+    auto applied = made<AEGP_EffectRefH>(fx.AEGP_ApplyEffect, plugin_, null, 3);
+    OK(fx.AEGP_SetEffectFlags(applied, AEGP_EffectFlags_ACTIVE, 0));
+    EXPECT_EQ(got<AEGP_EffectFlags>(fx.AEGP_GetEffectFlags, applied), 0);
+    OK(fx.AEGP_SetEffectFlags(applied, 0, AEGP_EffectFlags_ACTIVE));
+    EXPECT_EQ(got<AEGP_EffectFlags>(fx.AEGP_GetEffectFlags, applied), 0)
         << "outside the mask nothing changes";
 
     // Parameter 0 carries no data; parameter 1 is the slider.
@@ -292,32 +291,28 @@ TEST_F(Streams, EffectsAreAppliedReadAndSwitched) {
     AEGP_StreamRefH slider =
         opened_.emplace_back(made<AEGP_StreamRefH>(param, plugin_, applied, 1));
     EXPECT_EQ(got<AEGP_StreamType>(streams().AEGP_GetStreamType, own), AEGP_StreamType_NO_DATA);
-    AEGP_StreamValue2 value{};
-    const A_Time zero{0, 1};
-    EXPECT_EQ(streams().AEGP_GetNewStreamValue(plugin_, own, 0, &zero, 1, &value), A_Err_PARAMETER);
-    AEGP_StreamRefH extra = nullptr;
-    EXPECT_EQ(param(plugin_, applied, 2, &extra), A_Err_PARAMETER);
     OK(streams().AEGP_SetExpression(plugin_, slider, "time"));
-    OK(effects().AEGP_DisposeEffect(applied));
-    EXPECT_EQ(got<A_long>(effects().AEGP_GetLayerNumEffects, null), 1)
-        << "disposing a reference leaves the effect on its layer";
-
+    AEGP_StreamValue2 value{};
+    AEGP_StreamRefH extra = nullptr;
     AEGP_EffectRefH none = nullptr;
-    AEGP_EffectFlags flags = -1;
-    const std::tuple<const char*, A_Err, A_Err> refused[] = {
-        {"unknown key", effects().AEGP_ApplyEffect(plugin_, null, 999, &none), A_Err_PARAMETER},
-        {"camera", effects().AEGP_ApplyEffect(plugin_, layer_at("Scene", 2), 1, &none),
-         A_Err_PARAMETER},
-        {"index past the end", effects().AEGP_GetLayerEffectByIndex(plugin_, null, 1, &none),
-         A_Err_PARAMETER},
-        {"disposed reference", effects().AEGP_GetEffectFlags(applied, &flags), A_Err_STRUCT},
-    };
-    for (const auto& [what, err, expected] : refused) EXPECT_EQ(err, expected) << what;
+    const A_Time zero{0, 1};
+    expect_errs(
+        A_Err_PARAMETER,
+        {{"value of no data", streams().AEGP_GetNewStreamValue(plugin_, own, 0, &zero, 1, &value)},
+         {"parameter 2", param(plugin_, applied, 2, &extra)},
+         {"unknown key", fx.AEGP_ApplyEffect(plugin_, null, 999, &none)},
+         {"camera", fx.AEGP_ApplyEffect(plugin_, layer_at("Scene", 2), 1, &none)},
+         {"index past the end", fx.AEGP_GetLayerEffectByIndex(plugin_, null, 1, &none)}});
     EXPECT_EQ(none, nullptr);
+    OK(fx.AEGP_DisposeEffect(applied));
+    EXPECT_EQ(got<A_long>(fx.AEGP_GetLayerNumEffects, null), 1)
+        << "disposing a reference leaves the effect on its layer";
+    AEGP_EffectFlags flags = -1;
+    EXPECT_EQ(fx.AEGP_GetEffectFlags(applied, &flags), A_Err_STRUCT) << "disposed reference";
 }
 
-// AEGP_GetNewStreamValue before and after expressions: after them, a working
-// expression's value; a failing or switched-off one shows the stored value.
+// Before expressions, the stored value; after them, a working expression's
+// value, while a failing or switched-off one shows the stored value.
 constexpr const char* kScene = R"json({
   "items": [{"type": "comp", "name": "Scene", "layers": [
     {"type": "shape", "name": "Hero", "offset": 1, "streams": {
@@ -329,37 +324,17 @@ constexpr const char* kScene = R"json({
   ]}]
 })json";
 
-class ExpressionValues : public host_test::HostTest {};
-
-TEST_F(ExpressionValues, AfterExpressionsUnlessAskedForBefore) {
+TEST_F(Streams, ValuesAfterExpressionsUnlessAskedForBefore) {
     host().set_project(host::io::project_from_json(nlohmann::json::parse(kScene)));
-    struct Case {
-        AEGP_LayerStream which;
-        A_Boolean before;
-        std::vector<double> value;
-    };
-    const Case cases[] = {
+    const std::tuple<AEGP_LayerStream, A_Boolean, Numbers> cases[] = {
         {stream::kRotation, 1, {30}},          {stream::kRotation, 0, {50}},  // composition time 2
         {stream::kOpacity, 0, {50}},  // the expression fails
         {stream::kPosition, 1, {100, 200, 0}}, {stream::kPosition, 0, {1, 9, 0}},
         {stream::kScale, 0, {100, 100, 100}},  // switched off
     };
-    const AEGP_LayerH hero = layer_at("Scene", 0);
-    const AEGP_LayerH probe = layer_at("Scene", 1);
-    const A_Time two{2, 1};
-    for (const Case& c : cases) {
-        AEGP_StreamRefH stream = new_stream(hero, c.which), target = new_stream(probe, c.which);
-        AEGP_StreamValue2 value{};
-        OK(streams().AEGP_GetNewStreamValue(plugin_, stream, AEGP_LTimeMode_CompTime, &two,
-                                            c.before, &value));
-        // Read back through the model: the value set on the probe's stream.
-        OK(streams().AEGP_SetStreamValue(plugin_, target, &value));
-        EXPECT_EQ(model_comp("Scene").layers[1].streams.at(c.which).value, c.value)
-            << c.which << (c.before ? " before" : " after");
-        for (A_Err err :
-             {streams().AEGP_DisposeStreamValue(&value), streams().AEGP_DisposeStream(stream),
-              streams().AEGP_DisposeStream(target)})
-            EXPECT_EQ(err, A_Err_NONE);
+    for (const auto& [which, before, expected] : cases) {
+        AEGP_StreamValue2 value = value_at(open(layer_at("Scene", 0), which), 1, {2, 1}, before);
+        EXPECT_EQ(numbers(value), expected) << which << (before ? " before" : " after");
     }
 }
 

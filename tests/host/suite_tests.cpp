@@ -12,7 +12,6 @@
 namespace {
 
 using host_test::HostTest;
-
 using host_test::SuiteName;
 
 // Calls an operation with every argument zero or null.
@@ -48,7 +47,7 @@ protected:
     }
 };
 
-TEST_F(Suites, EverySlotReachesTheHostsOwnOperation) {
+TEST_F(Suites, EverySlotReachesTheHostsOwnOperationAndTheOthersAreEmpty) {
 #define CHECK_SLOT(Suite, op, slot)                                                     \
     EXPECT_EQ((operation_at_slot<Suite, decltype(Suite{}.op)>(slot)), std::string(#op)) \
         << #Suite " slot " #slot;
@@ -56,9 +55,6 @@ TEST_F(Suites, EverySlotReachesTheHostsOwnOperation) {
 #undef CHECK_SLOT
     EXPECT_EQ(host().outstanding().openUndoGroups, 0)
         << "no call with null arguments opened a group";
-}
-
-TEST_F(Suites, SlotsTheHostDoesNotImplementAreEmpty) {
     std::map<std::string, std::set<int>> used;
 #define NOTE_SLOT(Suite, op, slot) used[#Suite].insert(slot);
     AEGP_FOR_EACH_OPERATION(NOTE_SLOT)
@@ -67,13 +63,8 @@ TEST_F(Suites, SlotsTheHostDoesNotImplementAreEmpty) {
         const void* table = nullptr;
         ASSERT_EQ(host().basic_suite()->AcquireSuite(name, version, &table), A_Err_NONE) << name;
         void* const* entries = static_cast<void* const*>(table);
-        for (int slot = 0; slot < slots; ++slot) {
-            if (used[type].count(slot) != 0) {
-                EXPECT_NE(entries[slot], nullptr) << type << " slot " << slot;
-            } else {
-                EXPECT_EQ(entries[slot], nullptr) << type << " slot " << slot;
-            }
-        }
+        for (int slot = 0; slot < slots; ++slot)
+            EXPECT_EQ(entries[slot] != nullptr, used[type].count(slot) != 0) << type << " " << slot;
         host().basic_suite()->ReleaseSuite(name, version);
     };
 #define CHECK_LENGTH(Suite, slots) \
@@ -82,7 +73,7 @@ TEST_F(Suites, SlotsTheHostDoesNotImplementAreEmpty) {
 #undef CHECK_LENGTH
 }
 
-TEST_F(Suites, BasicSuiteHandsOutKnownPairsAndCountsThem) {
+TEST_F(Suites, BasicSuiteHandsOutKnownPairsCountsThemAndTakesFaults) {
     const SPBasicSuite* basic = host().basic_suite();
     for (const void* unused :
          {(void*)basic->IsEqual, (void*)basic->AllocateBlock, (void*)basic->FreeBlock,
@@ -109,6 +100,21 @@ TEST_F(Suites, BasicSuiteHandsOutKnownPairsAndCountsThem) {
     EXPECT_EQ(basic->ReleaseSuite("AEGP Layer Suite", 12), A_Err_NONE);
     EXPECT_NE(basic->AcquireSuite(nullptr, 1, &again), A_Err_NONE);
     EXPECT_NE(basic->AcquireSuite("AEGP Layer Suite", 11, nullptr), A_Err_NONE);
+    EXPECT_EQ(host().outstanding().suites, 0);
+
+    // A removed suite is missing; a planned fault fails one acquisition.
+    const void* table = nullptr;
+    host().remove_suite("AEGP Stream Suite", 9);
+    EXPECT_EQ(basic->AcquireSuite("AEGP Stream Suite", 9, &table), A_Err_MISSING_SUITE);
+    EXPECT_EQ(table, nullptr);
+    EXPECT_EQ(basic->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_NONE);
+    EXPECT_EQ(basic->ReleaseSuite("AEGP Keyframe Suite", 4), A_Err_NONE);
+    host().fail_call("AcquireSuite", 1, A_Err_GENERIC);
+    EXPECT_EQ(basic->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_GENERIC);
+    host().clear_faults();
+    EXPECT_EQ(basic->AcquireSuite("AEGP Stream Suite", 9, &table), A_Err_NONE);
+    EXPECT_NE(table, nullptr);
+    EXPECT_EQ(basic->ReleaseSuite("AEGP Stream Suite", 9), A_Err_NONE);
     EXPECT_EQ(host().outstanding().suites, 0);
 }
 
@@ -152,45 +158,83 @@ TEST_F(Suites, APlannedFaultFailsExactlyTheNthCallAndDoesNothingElse) {
     EXPECT_EQ(layers10.AEGP_DeleteLayer(second), A_Err_NONE) << "only the planned call fails";
 }
 
-TEST_F(Suites, FaultsCanTargetSuiteAcquisitionAndBeCleared) {
-    const void* table = nullptr;
-    host().remove_suite("AEGP Stream Suite", 9);
-    EXPECT_EQ(host().basic_suite()->AcquireSuite("AEGP Stream Suite", 9, &table),
-              A_Err_MISSING_SUITE);
-    EXPECT_EQ(table, nullptr);
-    EXPECT_EQ(host().basic_suite()->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_NONE);
-    EXPECT_EQ(host().basic_suite()->ReleaseSuite("AEGP Keyframe Suite", 4), A_Err_NONE);
-    host().fail_call("AcquireSuite", 1, A_Err_GENERIC);
-    EXPECT_EQ(host().basic_suite()->AcquireSuite("AEGP Keyframe Suite", 4, &table), A_Err_GENERIC);
-    host().clear_faults();
-    EXPECT_EQ(host().basic_suite()->AcquireSuite("AEGP Stream Suite", 9, &table), A_Err_NONE);
-    EXPECT_NE(table, nullptr);
-    EXPECT_EQ(host().basic_suite()->ReleaseSuite("AEGP Stream Suite", 9), A_Err_NONE);
-    EXPECT_EQ(host().outstanding().suites, 0);
-}
-
 TEST(HostLifetime, OnlyOneHostAtATimeAndCallsWithoutOneFail) {
     const void* table = nullptr;
-    const SPBasicSuite* basic = nullptr;
+    host_test::TempDir dir;
+    host::HostOptions options;
+    options.settingsDir = dir.path();
     {
-        host_test::TempDir dir;
-        host::HostOptions options;
-        options.settingsDir = dir.path();
         host::Host first(options);
         EXPECT_THROW(host::Host second(options), std::logic_error);
-        basic = first.basic_suite();
-        ASSERT_EQ(basic->AcquireSuite("AEGP Command Suite", 1, &table), A_Err_NONE);
-        ASSERT_EQ(basic->ReleaseSuite("AEGP Command Suite", 1), A_Err_NONE);
+        ASSERT_EQ(first.basic_suite()->AcquireSuite("AEGP Command Suite", 1, &table), A_Err_NONE);
+        ASSERT_EQ(first.basic_suite()->ReleaseSuite("AEGP Command Suite", 1), A_Err_NONE);
     }
     AEGP_Command command = 0;
     const auto* commands = static_cast<const AEGP_CommandSuite_v1*>(table);
     EXPECT_EQ(commands->AEGP_GetUniqueCommand(&command), A_Err_GENERIC) << "no Host lives";
     EXPECT_EQ(command, 0);
-    host_test::TempDir dir;
-    host::HostOptions options;
-    options.settingsDir = dir.path();
-    host::Host next(options);
-    EXPECT_TRUE(next.outstanding().none());
+    EXPECT_TRUE(host::Host(options).outstanding().none());
+}
+
+// ---------------------------------------------------------------- scripts
+
+// AEGP_ExecuteScript: scripts run in the real engine, their value or error
+// text comes back in memory handles the caller owns.
+class ExecuteScript : public HostTest {};
+
+TEST_F(ExecuteScript, ValuesAndErrorsComeBackAsText) {
+    struct Case {
+        std::string script;
+        A_Boolean platform;
+        A_Err err;
+        std::string result;    // value on success
+        std::string errorHas;  // part of the error text on failure
+    };
+    const Case cases[] = {
+        {"1 + 2", 0, A_Err_NONE, "3", ""},
+        {"var s = 'a'; s + 'b'", 0, A_Err_NONE, "ab", ""},
+        {"'caf\xC3\xA9'", 0, A_Err_NONE, "caf\xC3\xA9", ""},
+        // The platform's 8-bit encoding is read as Latin-1.
+        {"'caf\xE9'", 1, A_Err_NONE, "caf\xC3\xA9", ""},
+        {"undefined", 0, A_Err_NONE, "", ""},
+        {"throw new Error('boom')", 0, A_Err_GENERIC, "", "boom"},
+        {"this is not a script", 0, A_Err_GENERIC, "", "SyntaxError"},
+    };
+    for (const Case& c : cases) {
+        AEGP_MemHandle result = nullptr, error = nullptr;
+        EXPECT_EQ(
+            utility().AEGP_ExecuteScript(plugin_, c.script.c_str(), c.platform, &result, &error),
+            c.err)
+            << c.script;
+        // Exactly one handle comes back: the value, or the error text.
+        EXPECT_EQ(result == nullptr, c.err != A_Err_NONE) << c.script;
+        EXPECT_EQ(error == nullptr, c.err == A_Err_NONE) << c.script;
+        EXPECT_EQ(take_text(result), c.result) << c.script;
+        const std::string text = take_text(error);
+        EXPECT_NE(text.find(c.errorHas), std::string::npos) << c.script << ": " << text;
+    }
+    ASSERT_EQ(host().scripts_run().size(), std::size(cases));
+    EXPECT_EQ(host().scripts_run()[3], "'caf\xC3\xA9'") << "recorded as it ran";
+}
+
+TEST_F(ExecuteScript, HandlesAreOnlyMadeWhenAskedFor) {
+    EXPECT_EQ(utility().AEGP_ExecuteScript(plugin_, "42", 0, nullptr, nullptr), A_Err_NONE);
+    EXPECT_EQ(utility().AEGP_ExecuteScript(plugin_, "x.y.z", 0, nullptr, nullptr), A_Err_GENERIC);
+    EXPECT_EQ(host().outstanding().memHandles, 0);
+    AEGP_MemHandle result = nullptr;
+    EXPECT_EQ(utility().AEGP_ExecuteScript(plugin_, "x.y.z", 0, &result, nullptr), A_Err_GENERIC);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(utility().AEGP_ExecuteScript(plugin_, nullptr, 0, &result, nullptr), A_Err_PARAMETER);
+    EXPECT_EQ(utility().AEGP_ExecuteScript(plugin_ + 1, "1", 0, &result, nullptr), A_Err_PARAMETER);
+    EXPECT_EQ(host().scripts_run().size(), 3u) << "refused calls run nothing";
+}
+
+TEST_F(ExecuteScript, ScriptsSeeTheHostsProject) {
+    load("basic.json");
+    AEGP_MemHandle result = nullptr;
+    OK(utility().AEGP_ExecuteScript(plugin_, "app.project.numItems", 0, &result, nullptr));
+    EXPECT_EQ(take_text(result), std::to_string(project().items.size()));
+    EXPECT_EQ(host().run_script("app.project.item(6).name").value, "Main");
 }
 
 }  // namespace
