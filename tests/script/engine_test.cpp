@@ -91,10 +91,8 @@ TEST_F(Engine, AlertsAreRecordedAlsoFromFinalizersAtTheEnd) {
 
 // Scripts that try to hurt the host fail, and the next run works.
 TEST_F(Engine, HostileScriptsFailCleanly) {
-    std::string nested = "var x = ";
-    for (int i = 0; i < 100000; ++i) nested += "(";
-    nested += "1";
-    for (int i = 0; i < 100000; ++i) nested += ")";
+    const std::string nested =
+        "var x = " + std::string(100000, '(') + "1" + std::string(100000, ')');
     const std::string hostile[] = {
         "function down(n) { return 1 + down(n + 1); } down(0)",
         "var o = {}; o.toString = function () { return String(this); }; String(o)",
@@ -108,9 +106,10 @@ TEST_F(Engine, HostileScriptsFailCleanly) {
         "CompItem.prototype.layer.call({_id: 'x'}, 1)",  // natives cannot be reached
     };
     for (const std::string& source : hostile) {
+        SCOPED_TRACE(source.substr(0, 80));
         const script::ScriptRun result = run(source);
-        EXPECT_FALSE(result.ok) << source.substr(0, 80);
-        EXPECT_FALSE(result.error.empty()) << source.substr(0, 80);
+        EXPECT_FALSE(result.ok);
+        EXPECT_FALSE(result.error.empty());
     }
     EXPECT_TRUE(
         error("function down(n) { return 1 + down(n + 1); } down(0)").starts_with("RangeError"));
