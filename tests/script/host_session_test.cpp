@@ -25,9 +25,7 @@ protected:
     // The next session of the host, on the same settings folder.
     void restart() {
         host_.reset();
-        host::HostOptions options;
-        options.settingsDir = dir.path();
-        host_ = std::make_unique<host::Host>(options);
+        host_ = std::make_unique<host::Host>(host::HostOptions{dir.path()});
     }
     script::ScriptRun run(const std::string& source) { return host_->run_script(source); }
     std::string value(const std::string& source) {
