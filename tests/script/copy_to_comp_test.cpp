@@ -6,35 +6,19 @@ namespace script_test {
 namespace {
 
 // Items: 1 Red, 2 Leaf, 3 Pre, 4 Main.
-constexpr const char* kProject = R"json({
-  "activeItem": "Main",
-  "items": [
+constexpr const char* kProject = R"json({"activeItem": "Main", "items": [
     {"type": "solid", "name": "Red", "width": 100, "height": 100},
     {"type": "comp", "name": "Leaf", "layers": [{"type": "shape", "name": "Dot"}]},
-    {"type": "comp", "name": "Pre",
-     "layers": [
+    {"type": "comp", "name": "Pre", "layers": [
        {"name": "Rich", "source": "Red", "inPoint": 1, "duration": 3, "offset": 2, "flags": 37,
-        "streams": {
-          "Position": [10, 20, 0],
-          "Opacity": {"expression": "wiggle(1, 2)",
-                      "keyframes": [{"time": 0, "value": 0}, {"time": 1, "value": 100}]}
-        },
+        "streams": {"Position": [10, 20, 0], "Opacity": {"expression": "wiggle(1, 2)",
+                    "keyframes": [{"time": 0, "value": 0}, {"time": 1, "value": 100}]}},
         "effects": [{"kind": "host.gaussian-blur", "params": {"Blurriness": 12}}],
         "masks": [{"name": "Cut", "streams": {"Mask Opacity": {"expression": "50"}}}]},
-       {"type": "shape", "name": "Child", "parent": "Rich"},
-       {"name": "Nest", "source": "Leaf"}
-     ]},
-    {"type": "comp", "name": "Main",
-     "layers": [
-       {"type": "shape", "name": "A"},
-       {"type": "shape", "name": "B"},
-       {"type": "shape", "name": "C"},
-       {"name": "PreLayer", "source": "Pre"}
-     ]}
-  ]
-})json";
-
-using Names = std::vector<std::string>;
+       {"type": "shape", "name": "Child", "parent": "Rich"}, {"name": "Nest", "source": "Leaf"}]},
+    {"type": "comp", "name": "Main", "layers": [{"type": "shape", "name": "A"},
+       {"type": "shape", "name": "B"}, {"type": "shape", "name": "C"},
+       {"name": "PreLayer", "source": "Pre"}]}]})json";
 
 class CopyToComp : public ScriptBench {
 protected:
@@ -51,8 +35,8 @@ protected:
 };
 
 TEST_F(CopyToComp, LandsAboveTheTopmostSelectedLayerOrAtTheTop) {
+    // The layers selected, and the stack after.
     const std::pair<Names, Names> cases[] = {
-        // selected, and the stack after
         {{}, {"Rich", "A", "B", "C", "PreLayer"}},
         {{"C"}, {"A", "B", "Rich", "C", "PreLayer"}},
         {{"PreLayer", "B"}, {"A", "Rich", "B", "C", "PreLayer"}},
@@ -87,7 +71,6 @@ TEST_F(CopyToComp, TheCopyCarriesEverythingUnderNewIds) {
     const model::Id firstNewId = project.nextId;
     value("app.project.item(3).layer(1).copyToComp(app.project.item(4))");
     model::Layer copy = comp("Main").layers.front();
-
     EXPECT_GE(copy.id, firstNewId);
     ASSERT_EQ(copy.effects.size(), 1u);
     ASSERT_EQ(copy.masks.size(), 1u);
@@ -131,9 +114,9 @@ TEST_F(CopyToComp, ACompositionMayNotComeToShowItself) {
     };
     const model::Project before = project;
     for (const char* source : cycles) {
-        EXPECT_EQ(error(source), "Error: copyToComp(): the composition would show itself (line 1)")
-            << source;
-        EXPECT_EQ(project, before) << source;
+        SCOPED_TRACE(source);
+        EXPECT_EQ(error(source), "Error: copyToComp(): the composition would show itself (line 1)");
+        EXPECT_EQ(project, before);
     }
     EXPECT_EQ(changes, 0);
     // Showing the same source once more is no cycle.

@@ -6,7 +6,7 @@ namespace script_test {
 namespace {
 
 using script::ClosedBy;
-using Actions = std::vector<std::string>;
+using Actions = Names;
 
 // A dialog with every kind of control. Handlers write what happened into
 // `log`; the script's value is show()'s result and the log.
@@ -55,48 +55,20 @@ result + "|" + log.join(",")
 
 class Dialog : public ScriptBench {
 protected:
-    // Runs the form with the actions; returns the script's value.
-    std::string form(const Actions& actions) {
+    // Runs the script with the actions; checks its value and the one dialog recorded.
+    const script::Dialog& shows(const std::string& script, const Actions& actions,
+                                const std::string& expected, ClosedBy closedBy) {
+        dialogs.clear();
         user = actions;
-        return value(kDialog);
-    }
-    const script::Dialog& shown() {
+        EXPECT_EQ(value(script), expected);
         EXPECT_EQ(dialogs.size(), 1u);
         static const script::Dialog none;
-        return dialogs.empty() ? none : dialogs.back();
+        const script::Dialog& d = dialogs.empty() ? none : dialogs.back();
+        EXPECT_EQ(d.closedBy, closedBy);
+        EXPECT_EQ(std::to_string(d.result), expected.substr(0, 1)) << "show()'s result";
+        return d;
     }
 };
-
-TEST_F(Dialog, TheControlTreeIsRecordedAsItStoodAtTheClose) {
-    EXPECT_EQ(form({"set nameInput Ann", "click optB", "click check", "ok"}),
-              "1|changing:Ann,change:Ann,large,check:true,ok");
-    const script::Dialog& d = shown();
-    EXPECT_EQ(d.result, 1);
-    EXPECT_EQ(d.closedBy, ClosedBy::Button);
-    EXPECT_EQ(d.closingControl, "okButton");
-    std::string tree;
-    outfold_test::outline(d.window, "", &tree);
-    EXPECT_EQ(
-        tree,
-        R"(dialog  "Order form" alignChildren=["fill","top"] margins=16 orientation="column" spacing=10
-  group top "" orientation="row"
-    statictext nameLabel "Name"
-    edittext nameInput "Ann" bounds=[0,0,250,20] helpTip="Who orders" preferredSize={"width":250,"height":-1}
-  panel sizes "Size" margins=[20,0,0,0]
-    radiobutton optA "Small" off
-    radiobutton optB "Large" on
-  group elsewhere ""
-    radiobutton lone "Lone" on
-  checkbox check "Gift wrap" on
-  checkbox disabledBox "Unavailable" off disabled
-  panel hiddenPanel "Hidden" hidden
-    button secret "Secret"
-  group buttons "" alignment=["fill","center"]
-    button okButton "OK"
-    button cancelButton "Cancel"
-)");
-    EXPECT_TRUE(user.empty()) << "every action was used";
-}
 
 TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
     struct Case {
@@ -132,41 +104,62 @@ TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
         {{"expect nameInput preferredSize {\"width\":250,\"height\":-1}",
           "expect nameLabel text Name", "expect sizes enabled true", "ok"},
          "1|ok"},
+        // Last: the tree below is the one recorded by this run.
+        {{"set nameInput Ann", "click optB", "click check", "ok"},
+         "1|changing:Ann,change:Ann,large,check:true,ok"},
     };
     for (const Case& c : cases) {
-        dialogs.clear();
-        EXPECT_EQ(form(c.actions), c.value) << c.actions.size() << " actions";
-        EXPECT_EQ(shown().closedBy, c.closedBy) << c.value;
-        EXPECT_EQ(shown().closingControl, c.closingControl) << c.value;
-        EXPECT_TRUE(user.empty());
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(shows(kDialog, c.actions, c.value, c.closedBy).closingControl, c.closingControl);
+        EXPECT_TRUE(user.empty()) << "every action was used";
     }
+    // The control tree as it stood at the close.
+    std::string tree;
+    outfold_test::outline(dialogs.back().window, "", &tree);
+    EXPECT_EQ(
+        tree,
+        R"(dialog  "Order form" alignChildren=["fill","top"] margins=16 orientation="column" spacing=10
+  group top "" orientation="row"
+    statictext nameLabel "Name"
+    edittext nameInput "Ann" bounds=[0,0,250,20] helpTip="Who orders" preferredSize={"width":250,"height":-1}
+  panel sizes "Size" margins=[20,0,0,0]
+    radiobutton optA "Small" off
+    radiobutton optB "Large" on
+  group elsewhere ""
+    radiobutton lone "Lone" on
+  checkbox check "Gift wrap" on
+  checkbox disabledBox "Unavailable" off disabled
+  panel hiddenPanel "Hidden" hidden
+    button secret "Secret"
+  group buttons "" alignment=["fill","center"]
+    button okButton "OK"
+    button cancelButton "Cancel"
+)");
 }
 
 TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
     // The actions, the error, and how many actions were not consumed.
     const std::tuple<Actions, const char*, std::size_t> cases[] = {
-        {{"click nobody", "ok"}, "Error: no control named nobody (line 40)", 1},
-        {{"click"}, "Error: no control named  (line 40)", 0},
-        {{"set optA words"}, "Error: set: optA is a radiobutton, not an edittext (line 40)", 0},
-        {{"dance", "ok"}, "Error: unknown user action \"dance\" (line 40)", 1},
-        {{"expect check value true"},
-         "Error: expect: check.value is \"false\", not \"true\" (line 40)",
-         0},
+        {{"click nobody", "ok"}, "Error: no control named nobody", 1},
+        {{"click"}, "Error: no control named ", 0},
+        {{"set optA words"}, "Error: set: optA is a radiobutton, not an edittext", 0},
+        {{"dance", "ok"}, "Error: unknown user action \"dance\"", 1},
+        {{"expect check value true"}, "Error: expect: check.value is \"false\", not \"true\"", 0},
         {{"set nameInput x", "expect nameInput text y", "ok"},
-         "Error: expect: nameInput.text is \"x\", not \"y\" (line 40)",
+         "Error: expect: nameInput.text is \"x\", not \"y\"",
          1},
     };
     for (const auto& [actions, expected, left] : cases) {
-        dialogs.clear();
         user = actions;
-        EXPECT_EQ(error(kDialog), expected);
+        EXPECT_EQ(error(kDialog), std::string(expected) + " (line 40)");
         EXPECT_EQ(user.size(), left) << expected;
         EXPECT_TRUE(dialogs.empty()) << "a dialog that failed is not recorded";
     }
 }
 
 TEST_F(Dialog, DefaultAndCancelButtonsFollowTheToolkitsRules) {
-    // Every script starts with a dialog `w` and ends by showing it.
+    // Each script adds to a dialog `w`, which is then shown; the value is
+    // show()'s result and what the handlers wrote into `log`.
     struct Case {
         const char* script;
         Actions actions;
@@ -175,86 +168,50 @@ TEST_F(Dialog, DefaultAndCancelButtonsFollowTheToolkitsRules) {
     };
     const Case cases[] = {
         // A handler that closes decides the result.
-        {"var b = w.add('button', undefined, 'OK'); b.onClick = function () { w.close(7); };",
-         {"ok"},
-         "7"},
+        {"button('OK', '', function () { w.close(7) })", {"ok"}, "7"},
         // close() without a value from the default button gives 1.
-        {"var b = w.add('button', undefined, 'Ok', {name: 'buttonOK'});\n"
-         "b.onClick = function () { w.close(); };",
-         {"click buttonOK"},
-         "1"},
+        {"button('Ok', 'buttonOK', function () { w.close() })", {"click buttonOK"}, "1"},
         // A handler that does not close: the default button still closes.
-        {"var b = w.add('button', undefined, 'Go', {name: 'ok'});\n"
-         "var n = 0; b.onClick = function () { n++; }; var after = function () { return ':' + n; "
-         "};",
-         {"ok"},
-         "1:1"},
+        {"button('Go', 'ok', function () { log += 'went' })", {"ok"}, "1went"},
         // Other buttons close only when their handler does, with 2 by default.
-        {"var b = w.add('button', undefined, 'Apply', {name: 'apply'}); var n = 0;\n"
-         "b.onClick = function () { n++; if (n == 2) w.close(); };\n"
-         "var after = function () { return ':' + n; };",
+        {"button('Apply', 'apply', function () { if ((log += 'a') == 'aa') w.close() })",
          {"click apply", "click apply", "click apply"},
-         "2:2"},
+         "2aa"},
         // The window's defaultElement wins over names.
-        {"w.add('button', undefined, 'OK');\n"
-         "var go = w.add('button', undefined, 'Go', {name: 'go'}); w.defaultElement = go;\n"
-         "var hit = ''; go.onClick = function () { hit = 'go'; };\n"
-         "var after = function () { return hit; };",
+        {"button('OK'); w.defaultElement = button('Go', 'go', function () { log = 'go' })",
          {"ok"},
          "1go"},
         // Escape without a cancel button closes as the window button does.
-        {"w.add('button', undefined, 'OK');", {"cancel"}, "2", ClosedBy::WindowButton},
+        {"button('OK')", {"cancel"}, "2", ClosedBy::WindowButton},
         // onClose may refuse the window button.
-        {"w.add('button', undefined, 'Cancel');\n"
-         "var asked = 0; w.onClose = function () { asked++; return false; };\n"
-         "var after = function () { return ':' + asked; };",
+        {"button('Cancel'); w.onClose = function () { log += 'asked'; return false; }",
          {"close", "cancel"},
-         "2:1"},
+         "2asked"},
         // close() outside a click: closed by the script.
-        {"w.onShow = function () { w.close(3); };", {"ok"}, "3", ClosedBy::Script},
+        {"w.onShow = function () { w.close(3) }", {"ok"}, "3", ClosedBy::Script},
+        // Palettes are shown the same way here.
+        {"w = new Window('palette', 'Tools'); button('OK')", {"ok"}, "1"},
     };
+    // button() adds a button, with a name and a click handler when given.
+    const std::string prelude =
+        "var w = new Window('dialog'), log = '';\n"
+        "function button(text, name, onClick) {\n"
+        "  var b = name ? w.add('button', undefined, text, {name: name})\n"
+        "               : w.add('button', undefined, text);\n"
+        "  if (onClick) b.onClick = onClick;\n"
+        "  return b;\n"
+        "}\n";
     for (const Case& c : cases) {
-        dialogs.clear();
-        user = c.actions;
-        const std::string script = std::string("var w = new Window('dialog'); var after;\n") +
-                                   c.script + "\nw.show() + (after ? after() : '')";
-        EXPECT_EQ(value(script), c.value) << script;
-        ASSERT_EQ(dialogs.size(), 1u) << script;
-        EXPECT_EQ(dialogs[0].closedBy, c.closedBy) << script;
-        EXPECT_EQ(std::to_string(dialogs[0].result), std::string(c.value).substr(0, 1)) << script;
+        SCOPED_TRACE(c.script);
+        shows(prelude + c.script + ";\nw.show() + log", c.actions, c.value, c.closedBy);
     }
-    // Palettes are shown the same way here.
-    dialogs.clear();
-    user = {"ok"};
-    EXPECT_EQ(value("var w = new Window('palette', 'Tools'); w.add('button', undefined, 'OK');\n"
-                    "w.show()"),
-              "1");
-    ASSERT_EQ(dialogs.size(), 1u);
-    EXPECT_EQ(dialogs[0].closedBy, ClosedBy::Button);
-    EXPECT_EQ(dialogs[0].result, 1);
-    user = {"ok"};
-    EXPECT_EQ(error("var w = new Window('dialog'); w.add('button', undefined, 'Go'); w.show()"),
-              "Error: ok: the dialog has no default button (line 1)");
-}
-
-TEST_F(Dialog, RadiobuttonValuesExcludeTheirNeighboursWhenSet) {
-    EXPECT_EQ(value("var w = new Window('dialog'); var g = w.add('group');\n"
-                    "var a = g.add('radiobutton'); var b = g.add('radiobutton');\n"
-                    "var other = w.add('radiobutton'); other.value = true;\n"
-                    "a.value = true; b.value = true;\n"
-                    "[a.value, b.value, other.value].join()"),
-              "false,true,true");
-    EXPECT_EQ(value("var w = new Window('dialog'); var c = w.add('checkbox');\n"
-                    "c.value = 'yes'; var first = c.value; c.value = 0; first + ',' + c.value"),
-              "true,false");
 }
 
 TEST_F(Dialog, DialogsOpenedFromHandlersUseTheFollowingActions) {
     user = {"click more", "set detail deep", "ok", "expect more text More...", "cancel"};
-    EXPECT_EQ(value("var outer = new Window('dialog', 'Outer');\n"
+    EXPECT_EQ(value("var outer = new Window('dialog', 'Outer'), detail = '';\n"
                     "var more = outer.add('button', undefined, 'More...', {name: 'more'});\n"
                     "outer.add('button', undefined, 'Cancel');\n"
-                    "var detail = '';\n"
                     "more.onClick = function () {\n"
                     "  var inner = new Window('dialog', 'Inner');\n"
                     "  var field = inner.add('edittext', undefined, '', {name: 'detail'});\n"
@@ -264,10 +221,8 @@ TEST_F(Dialog, DialogsOpenedFromHandlersUseTheFollowingActions) {
                     "outer.show() + ':' + detail"),
               "2:deep");
     ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[0].window.text, "Inner");
-    EXPECT_EQ(dialogs[0].result, 1);
-    EXPECT_EQ(dialogs[1].window.text, "Outer");
-    EXPECT_EQ(dialogs[1].result, 2);
+    EXPECT_EQ(dialogs[0].window.text + std::to_string(dialogs[0].result), "Inner1");
+    EXPECT_EQ(dialogs[1].window.text + std::to_string(dialogs[1].result), "Outer2");
 }
 
 TEST_F(Dialog, ControlsCanBeMadeAndFoundInTheToolkitsOtherWays) {
@@ -281,30 +236,43 @@ TEST_F(Dialog, ControlsCanBeMadeAndFoundInTheToolkitsOtherWays) {
               " w.children.length, g.children.length, e.parent === g, e.window === w,\n"
               " e.type, p.type, p.text, e.text].join()"),
         "true,true,,1,2,true,true,edittext,panel,Titled,typed");
+    // Setting a radiobutton clears its neighbours; a checkbox's value is made true or false.
+    expect_values({
+        {"var w = new Window('dialog'); var g = w.add('group');\n"
+         "var a = g.add('radiobutton'); var b = g.add('radiobutton');\n"
+         "var other = w.add('radiobutton'); other.value = true;\n"
+         "a.value = true; b.value = true;\n"
+         "[a.value, b.value, other.value].join()",
+         "false,true,true"},
+        {"var w = new Window('dialog'); var c = w.add('checkbox');\n"
+         "c.value = 'yes'; var first = c.value; c.value = 0; first + ',' + c.value",
+         "true,false"},
+    });
     EXPECT_TRUE(dialogs.empty()) << "never shown, never recorded";
-    user = {"ok"};
-    value(
-        "var w = new Window('dialog'); w.add('edittext {properties: {name: \"res\", multiline: "
-        "true}}');\n"
-        "w.add('button', undefined, 'OK'); w.layout.layout(true); w.center(); w.show()");
-    ASSERT_EQ(dialogs.size(), 1u);
-    ASSERT_NE(dialogs[0].find("res"), nullptr);
-    EXPECT_EQ(dialogs[0].find("res")->properties.at("multiline"), "true");
+    const script::Dialog& d = shows(
+        "var w = new Window('dialog'); w.add('edittext {properties: {name: \"res\", "
+        "multiline: true}}');\n"
+        "w.add('button', undefined, 'OK'); w.layout.layout(true); w.center(); w.show()",
+        {"ok"}, "1", ClosedBy::Button);
+    ASSERT_NE(d.find("res"), nullptr);
+    EXPECT_EQ(d.find("res")->properties.at("multiline"), "true");
 }
 
 TEST_F(Dialog, MisusedToolkitCallsAreScriptErrors) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"new Window('sheet')", "Error: Window(): unknown window type sheet (line 1)"},
-        {"new Window('dialog').add('slider')",
-         "Error: add(): unknown control type slider (line 1)"},
-        {"new Window('dialog').add(5)",
-         "TypeError: add(): the control type must be a type name (line 1)"},
+    user = {"ok"};
+    errorSuffix = " (line 1)";
+    expect_errors({
+        // First, while the action is there to press the default button.
+        {"var w = new Window('dialog'); w.add('button', undefined, 'Go'); w.show()",
+         "Error: ok: the dialog has no default button"},
+        {"new Window('sheet')", "Error: Window(): unknown window type sheet"},
+        {"new Window('dialog').add('slider')", "Error: add(): unknown control type slider"},
+        {"new Window('dialog').add(5)", "TypeError: add(): the control type must be a type name"},
         {"new Window('dialog').add('button').add('button')",
-         "Error: add(): a button cannot hold controls (line 1)"},
+         "Error: add(): a button cannot hold controls"},
         {"var w = new Window('dialog'); w.onShow = function () { w.show(); }; w.show()",
-         "Error: show(): the window is already shown (line 1)"},
-    };
-    for (const auto& [source, expected] : cases) EXPECT_EQ(error(source), expected) << source;
+         "Error: show(): the window is already shown"},
+    });
 }
 
 }  // namespace

@@ -7,11 +7,9 @@ namespace {
 
 class Engine : public ScriptBench {};
 
-using ValueCase = std::pair<std::string, std::string>;  // source, value or error
-
 // The last expression comes back as UTF-8 text; every run starts fresh.
 TEST_F(Engine, ValuesComeBackAsText) {
-    const ValueCase cases[] = {
+    expect_values({
         {"1 + 1", "2"},
         {"'a' + 'b'", "ab"},
         {"undefined", ""},
@@ -43,13 +41,12 @@ TEST_F(Engine, ValuesComeBackAsText) {
         {"[typeof app, typeof app.project, typeof app.settings, typeof alert, typeof Window,"
          " typeof PREFType, typeof JSON, typeof native].join()",
          "object,object,object,function,function,object,object,undefined"},
-    };
-    for (const auto& [source, expected] : cases) EXPECT_EQ(value(source), expected) << source;
+    });
     EXPECT_EQ(value("new Array(1 << 20).join('ab')").size(), std::size_t{2} * ((1 << 20) - 1));
 }
 
 TEST_F(Engine, ErrorsNameTheScriptLine) {
-    const ValueCase cases[] = {
+    expect_errors({
         {"throw new Error('boom')", "Error: boom (line 1)"},
         {"\n\nthrow new RangeError('far')", "RangeError: far (line 3)"},
         // Line numbers count CR LF as one line end.
@@ -64,8 +61,7 @@ TEST_F(Engine, ErrorsNameTheScriptLine) {
         {"throw 42", "42"},
         {"({toString: function () { throw new Error('no text'); }})", "Error: no text (line 1)"},
         {"Object.create(CompItem.prototype).numLayers", "Error: Object is invalid (line 1)"},
-    };
-    for (const auto& [source, expected] : cases) EXPECT_EQ(error(source), expected) << source;
+    });
     const std::string text = error("var ok = 1;\nvar broken = ;\n");
     EXPECT_TRUE(text.starts_with("SyntaxError")) << text;
     EXPECT_NE(text.find("(line 2"), std::string::npos) << text;
@@ -95,10 +91,8 @@ TEST_F(Engine, AlertsAreRecordedAlsoFromFinalizersAtTheEnd) {
 
 // Scripts that try to hurt the host fail, and the next run works.
 TEST_F(Engine, HostileScriptsFailCleanly) {
-    std::string nested = "var x = ";
-    for (int i = 0; i < 100000; ++i) nested += "(";
-    nested += "1";
-    for (int i = 0; i < 100000; ++i) nested += ")";
+    const std::string nested =
+        "var x = " + std::string(100000, '(') + "1" + std::string(100000, ')');
     const std::string hostile[] = {
         "function down(n) { return 1 + down(n + 1); } down(0)",
         "var o = {}; o.toString = function () { return String(this); }; String(o)",
@@ -112,9 +106,10 @@ TEST_F(Engine, HostileScriptsFailCleanly) {
         "CompItem.prototype.layer.call({_id: 'x'}, 1)",  // natives cannot be reached
     };
     for (const std::string& source : hostile) {
+        SCOPED_TRACE(source.substr(0, 80));
         const script::ScriptRun result = run(source);
-        EXPECT_FALSE(result.ok) << source.substr(0, 80);
-        EXPECT_FALSE(result.error.empty()) << source.substr(0, 80);
+        EXPECT_FALSE(result.ok);
+        EXPECT_FALSE(result.error.empty());
     }
     EXPECT_TRUE(
         error("function down(n) { return 1 + down(n + 1); } down(0)").starts_with("RangeError"));

@@ -25,9 +25,7 @@ protected:
     // The next session of the host, on the same settings folder.
     void restart() {
         host_.reset();
-        host::HostOptions options;
-        options.settingsDir = dir.path();
-        host_ = std::make_unique<host::Host>(options);
+        host_ = std::make_unique<host::Host>(host::HostOptions{dir.path()});
     }
     script::ScriptRun run(const std::string& source) { return host_->run_script(source); }
     std::string value(const std::string& source) {
@@ -49,6 +47,12 @@ TEST_F(HostSession, SettingsOutliveTheHostAndGlobalsDoNot) {
     EXPECT_EQ(value("count += 1; twice(count)"), "4");
     EXPECT_EQ(script::engine_stats().liveEngines, 1);
     EXPECT_EQ(value("typeof app.project.item + typeof Window"), "functionfunction");
+    // Each run sees the native JSON or none, as asked.
+    for (const bool remove : {true, false, true, false}) {
+        host_->set_remove_native_json(remove);
+        EXPECT_EQ(value("typeof JSON == 'object' ? JSON.stringify([1]) : typeof JSON"),
+                  remove ? "undefined" : "[1]");
+    }
     // The next Host starts a new engine, over the same settings.
     restart();
     EXPECT_EQ(value("typeof count"), "undefined");
@@ -81,12 +85,8 @@ TEST_F(HostSession, ScriptsWorkTheHostsProjectAndUser) {
 }
 
 TEST_F(HostSession, AFailedRunLeavesTheEngineUsable) {
-    struct FailingRun {
-        std::vector<std::string> user;
-        const char* script;
-        const char* error;  // a part of the error text
-    };
-    const FailingRun failing[] = {
+    // The scripted user, the script, and a part of the error text.
+    const std::tuple<Names, const char*, const char*> failing[] = {
         {{}, "throw new Error('boom')", "Error: boom"},
         {{}, "var = ;", "SyntaxError"},
         {{}, "app.project.item(7)", "RangeError"},  // raised by the host
@@ -98,24 +98,15 @@ TEST_F(HostSession, AFailedRunLeavesTheEngineUsable) {
         {{}, "(function () { var a = []; for (;;) a.push(new Uint8Array(1 << 24)); })()", "Error"},
         {{}, "(function f() { return f() + 1; })()", "RangeError"},
     };
-    for (const FailingRun& f : failing) {
+    for (const auto& [user, script, error] : failing) {
+        SCOPED_TRACE(script);
         value("var marker = 'kept';");
-        host_->set_user(f.user);
-        const script::ScriptRun failed = run(f.script);
-        EXPECT_FALSE(failed.ok) << f.script;
-        EXPECT_NE(failed.error.find(f.error), std::string::npos)
-            << f.script << ": " << failed.error;
+        host_->set_user(user);
+        const script::ScriptRun failed = run(script);
+        EXPECT_FALSE(failed.ok);
+        EXPECT_NE(failed.error.find(error), std::string::npos) << failed.error;
         host_->set_user({"close"});
-        EXPECT_EQ(value("marker + app.project.numItems + new Window('dialog').show()"), "kept02")
-            << f.script;
-    }
-}
-
-TEST_F(HostSession, EachRunSeesTheNativeJsonOrNoneAsAsked) {
-    const char* probe = "typeof JSON + (typeof JSON == 'object' ? JSON.stringify([1]) : '')";
-    for (const bool remove : {true, false, true, false}) {
-        host_->set_remove_native_json(remove);
-        EXPECT_EQ(value(probe), remove ? "undefined" : "object[1]") << remove;
+        EXPECT_EQ(value("marker + app.project.numItems + new Window('dialog').show()"), "kept02");
     }
 }
 

@@ -3,6 +3,7 @@
 // values are the ones a user would see. Pictures come from the tests' own
 // evaluator.
 #include <cmath>
+#include <utility>
 
 #include "common/world_eval.h"
 #include "model/frame.h"
@@ -29,6 +30,10 @@ std::string scene(const std::string& kid, const std::string& dad, const std::str
         layers += R"(, {"type": "shape", "name": "Grandpa", "streams": )" + grandpa + "}";
     return R"({"activeItem": "Main", "items": [{"type": "comp", "name": "Main", "layers": [)" +
            layers + "]}]}";
+}
+
+std::string scene3d(const std::string& kid, const std::string& dad) {
+    return scene(kid, dad, "", true);
 }
 
 std::string keys(const std::vector<std::string>& values) {
@@ -84,13 +89,10 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
         {"a non-uniform parent over an upright child",
          scene(R"({"Position": [10, 30, 0], "Scale": [50, 120, 100]})",
                R"({"Position": [200, 100, 0], "Scale": [200, 100, 100], "Rotation": 60})")},
-        {"a non-uniform parent over a rotated child",
-         scene(R"({"Position": [10, 30, 0], "Rotation": 30})",
-               R"({"Position": [200, 100, 0], "Scale": [300, 100, 100]})"),
-         {},
-         kRelease,
-         "",
-         true},
+        {.label = "a non-uniform parent over a rotated child",
+         .project = scene(R"({"Position": [10, 30, 0], "Rotation": 30})",
+                          R"({"Position": [200, 100, 0], "Scale": [300, 100, 100]})"),
+         .sheared = true},
         {"folded values",
          scene(R"({"Position": [10, 0, 5], "Anchor Point": [0, 0, 0]})",
                R"({"Position": [100, 100, 30], "Anchor Point": [0, 0, 0], "Rotation": 90,
@@ -106,88 +108,80 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
          scene("{\"Rotation\": " + keys({"0", "120", "-40"}) +
                    ", \"Position\": " + keys({"[100, 50, 0]", "[300, -20, 0]", "[0, 0, 0]"}) + "}",
                R"({"Scale": [-80, 80, 100], "Rotation": 30, "Position": [700, 400, 0]})")},
-        {"animated ancestors are read where the layer starts",
-         R"({"items": [{"type": "comp", "name": "Main", "layers": [
+        {.label = "animated ancestors are read where the layer starts",
+         .project = R"({"items": [{"type": "comp", "name": "Main", "layers": [
             {"type": "shape", "name": "Kid", "parent": "Dad", "inPoint": 5, "offset": 0,
              "streams": {"Position": [0, 10, 0]}},
             {"type": "shape", "name": "Dad", "streams": {"Anchor Point": [0, 0, 0],
              "Position": {"keyframes": [{"time": 0, "value": [100, 0, 0]},
                                         {"time": 10, "value": [200, 0, 0]}]}}}]}]})",
-         {{1, -1, {150, 10, 0}}},
-         kRelease,
-         "",
-         false,
-         {20}},
-        {"assigning a parent",
-         scene(R"({"Position": [10, 10, 0], "Rotation": 5})",
-               R"({"Position": [300, 200, 0], "Anchor Point": [20, 20, 0], "Rotation": -60,
-                   "Scale": [250, 250, 100]})",
-               R"({"Position": [40, 40, 0], "Rotation": 12, "Scale": [80, 80, 100]})"),
-         {},
-         "app.project.item(1).layer(1).parent = app.project.item(1).layer(3)",
-         "Grandpa"},
-        {"removing the parent folds it in",
-         scene("{\"Rotation\": " + keys({"0", "90"}) + "}",
-               R"({"Scale": [50, 50, 100], "Rotation": 30})"),
-         {},
-         "app.project.item(1).layer(2).remove()"},
+         .values = {{1, -1, {150, 10, 0}}},
+         .times = {20}},
+        {.label = "assigning a parent",
+         .project =
+             scene(R"({"Position": [10, 10, 0], "Rotation": 5})",
+                   R"({"Position": [300, 200, 0], "Anchor Point": [20, 20, 0], "Rotation": -60,
+                              "Scale": [250, 250, 100]})",
+                   R"({"Position": [40, 40, 0], "Rotation": 12, "Scale": [80, 80, 100]})"),
+         .script = "app.project.item(1).layer(1).parent = app.project.item(1).layer(3)",
+         .parent = "Grandpa"},
+        {.label = "removing the parent folds it in",
+         .project = scene("{\"Rotation\": " + keys({"0", "90"}) + "}",
+                          R"({"Scale": [50, 50, 100], "Rotation": 30})"),
+         .script = "app.project.item(1).layer(2).remove()"},
         {"3D: a tilted parent",
-         scene(R"({"Position": [10, 20, 5], "Anchor Point": [5, 5, 0], "Rotation": 40,
+         scene3d(R"({"Position": [10, 20, 5], "Anchor Point": [5, 5, 0], "Rotation": 40,
                    "X Rotation": 15})",
-               R"({"Position": [300, 200, 50], "Orientation": [30, 0, 0], "Y Rotation": 20,
-                   "Scale": [150, 150, 150]})",
-               "", true)},
+                 R"({"Position": [300, 200, 50], "Orientation": [30, 0, 0], "Y Rotation": 20,
+                   "Scale": [150, 150, 150]})")},
         {"3D: a flat parent over a turned child",
-         scene(R"({"Position": [-40, 70, 0], "Orientation": [0, 45, 0], "Rotation": 10})",
-               R"({"Position": [30, -20, 0], "Rotation": 90, "Scale": [50, 50, 50]})", "", true)},
+         scene3d(R"({"Position": [-40, 70, 0], "Orientation": [0, 45, 0], "Rotation": 10})",
+                 R"({"Position": [30, -20, 0], "Rotation": 90, "Scale": [50, 50, 50]})")},
         {"3D: a mirrored, tilted parent",
-         scene(R"({"Position": [25, 0, 0], "Y Rotation": -30})",
-               R"({"Position": [500, 500, 0], "X Rotation": 60, "Scale": [-100, 100, 100]})", "",
-               true)},
+         scene3d(R"({"Position": [25, 0, 0], "Y Rotation": -30})",
+                 R"({"Position": [500, 500, 0], "X Rotation": 60, "Scale": [-100, 100, 100]})")},
         {"3D: orientation keys turned out of the picture plane turn the shortest way",
-         scene(
+         scene3d(
              "{\"Orientation\": " + keys({"[10, 20, 30]", "[80, 200, 140]", "[300, 10, 60]"}) + "}",
-             R"({"X Rotation": 50, "Y Rotation": -20, "Scale": [70, 70, 70]})", "", true)},
+             R"({"X Rotation": 50, "Y Rotation": -20, "Scale": [70, 70, 70]})")},
         {"3D: the turn goes into the orientation, own rotations keep their values",
-         scene("{\"Position\": [0, 0, 0], \"Rotation\": 25, \"X Rotation\": " + keys({"0", "90"}) +
-                   "}",
-               R"({"Position": [100, 0, 0], "X Rotation": 90})", "", true),
+         scene3d("{\"Position\": [0, 0, 0], \"Rotation\": 25, \"X Rotation\": " +
+                     keys({"0", "90"}) + "}",
+                 R"({"Position": [100, 0, 0], "X Rotation": 90})"),
          {{10, -1, {90, 0, 0}}, {3, -1, {25}}, {8, 1, {90}}, {1, -1, {100, 0, 0}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         load(c.project);
         const model::Layer dad = layer("Main", "Dad");
-        std::vector<int> times = c.times;
-        if (times.empty()) times = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+        const std::vector<int> times =
+            c.times.empty() ? std::vector{0, 1, 2, 3, 4, 5, 6, 7, 8} : c.times;
         std::vector<eval::Affine> before;
         for (int q : times) before.push_back(picture(q));
         value(c.script);
-        EXPECT_EQ(changes, 1);
-        changes = 0;
+        EXPECT_EQ(std::exchange(changes, 0), 1);
         const model::Layer& kid = layer("Main", "Kid");
         EXPECT_EQ(kid.parent, c.parent.empty() ? model::kNoId : layer("Main", c.parent).id);
         if (c.script == kRelease) {
             EXPECT_EQ(layer("Main", "Dad"), dad) << "the parent is untouched";
         }
         for (std::size_t i = 0; i < times.size(); ++i) {
+            SCOPED_TRACE("at " + std::to_string(times[i]) + "/4 s");
             const eval::Affine after = picture(times[i]);
             if (!c.sheared) {
-                EXPECT_LE(eval::distance(after, before[i]), 1e-6) << "at " << times[i] << "/4 s";
+                EXPECT_LE(eval::distance(after, before[i]), 1e-6);
                 continue;
             }
             for (int k = 0; k < 3; ++k) EXPECT_NEAR(after.t[k], before[i].t[k], 1e-6);
             EXPECT_NEAR(std::atan2(after.m[1][0], after.m[0][0]),
                         std::atan2(before[i].m[1][0], before[i].m[0][0]), 1e-9);
         }
-        for (const Value& v : c.values) {
-            const model::Stream& s = kid.streams.at(v.stream);
-            const std::vector<double>& got =
-                v.key < 0 ? s.value : s.keyframes.at(std::size_t(v.key)).value;
-            ASSERT_EQ(got.size(), v.expected.size()) << "stream " << v.stream;
-            for (std::size_t i = 0; i < got.size(); ++i)
-                EXPECT_NEAR(got[i], v.expected[i], 1e-9)
-                    << "stream " << v.stream << " key " << v.key;
+        for (const auto& [stream, key, expected] : c.values) {
+            SCOPED_TRACE("stream " + std::to_string(stream) + " key " + std::to_string(key));
+            const model::Stream& s = kid.streams.at(stream);
+            const std::vector<double>& got = key < 0 ? s.value : s.keyframes.at(key).value;
+            ASSERT_EQ(got.size(), expected.size());
+            for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], expected[i], 1e-9);
         }
     }
 }
@@ -208,18 +202,16 @@ TEST_F(Parent, ReleasingALayerWithoutParentChangesNothing) {
 }
 
 TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
-    const std::pair<const char*, const char*> cases[] = {
-        // script, error
-        {"app.project.item(1).layer(2).parent = app.project.item(1).layer(1)",
-         "Error: parent: the parent link would make a cycle (line 1)"},
-        {"app.project.item(1).layer(1).parent = app.project.item(1).layer(1)",
-         "Error: parent: a layer cannot be its own parent (line 1)"},
-        {"app.project.item(1).layer(1).parent = app.project.item(2).layer(1)",
-         "Error: parent: the parent must be a layer of the same composition (line 1)"},
-        {"app.project.item(1).layer(1).parent = app.project.item(1).layer(4)",
-         "Error: parent: the new parent is scaled to nothing (line 1)"},
+    const Cases cases = {
+        {"c.layer(2).parent = c.layer(1)", "Error: parent: the parent link would make a cycle"},
+        {"c.layer(1).parent = c.layer(1)", "Error: parent: a layer cannot be its own parent"},
+        {"c.layer(1).parent = app.project.item(2).layer(1)",
+         "Error: parent: the parent must be a layer of the same composition"},
+        {"c.layer(1).parent = c.layer(4)", "Error: parent: the new parent is scaled to nothing"},
     };
-    for (const auto& [source, expected] : cases) {
+    casePrefix = "var c = app.project.item(1); ";
+    errorSuffix = " (line 1)";
+    for (const auto& row : cases) {
         load(R"({"items": [
             {"type": "comp", "name": "Main", "layers": [
               {"type": "shape", "name": "Kid", "parent": "Dad"},
@@ -228,8 +220,8 @@ TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
               {"type": "shape", "name": "Flat", "streams": {"Scale": [0, 100, 100]}}]},
             {"type": "comp", "name": "Other", "layers": [{"type": "shape", "name": "Far"}]}]})");
         const model::Project before = project;
-        EXPECT_EQ(error(source), expected) << source;
-        EXPECT_EQ(project, before) << source;
+        expect_errors({row});
+        EXPECT_EQ(project, before) << row.first;
     }
     EXPECT_EQ(changes, 0);
 }
@@ -237,8 +229,8 @@ TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
 // The host's own reading of Orientation between keyframes is the shortest
 // turn, as the evaluator's.
 TEST_F(Parent, OrientationTurnsTheShortestWayBetweenKeyframes) {
-    load(scene("{\"Orientation\": " + keys({"[0, 0, 0]", "[350, 90, 10]", "[45, 45, 300]"}) + "}",
-               "{}", "", true));
+    load(scene3d("{\"Orientation\": " + keys({"[0, 0, 0]", "[350, 90, 10]", "[45, 45, 300]"}) + "}",
+                 "{}"));
     const model::Layer& kid = layer("Main", "Kid");
     for (int eighth = 0; eighth <= 16; ++eighth) {
         const model::Time t = Rational::of(eighth, 8);

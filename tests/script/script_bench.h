@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/temp_dir.h"
@@ -24,10 +25,8 @@ namespace script_test {
 using namespace host;
 
 using outfold_test::TempDir;
-
-inline model::Project project_from(std::string_view json) {
-    return io::project_from_json(nlohmann::json::parse(json));
-}
+using Names = std::vector<std::string>;
+using Cases = std::vector<std::pair<std::string, std::string>>;  // source, value or error
 
 class ScriptBench : public ::testing::Test {
 protected:
@@ -47,7 +46,9 @@ protected:
             << "an engine did not give all its memory back";
     }
 
-    void load(std::string_view json) { project = project_from(json); }
+    void load(std::string_view json) {
+        project = io::project_from_json(nlohmann::json::parse(json));
+    }
 
     script::ScriptRun run(std::string_view source) {
         host_.user = user;
@@ -71,12 +72,22 @@ protected:
         return result.error;
     }
 
-    // Layer lookups by composition name and shown name.
+    // Each case's script is `casePrefix` and its source; each error ends in `errorSuffix`.
+    void expect_values(const Cases& cases) {
+        for (const auto& [source, expected] : cases)
+            EXPECT_EQ(value(casePrefix + source), expected) << source;
+    }
+    void expect_errors(const Cases& cases) {
+        for (const auto& [source, expected] : cases)
+            EXPECT_EQ(error(casePrefix + source), expected + errorSuffix) << source;
+    }
+
     model::Composition& comp(const std::string& name) {
         const model::Item* item = model::find_item_by_name(project, name);
         EXPECT_NE(item, nullptr) << "no item " << name;
         return *model::comp_of(project, item->id);
     }
+    // A layer by its composition's name and its shown name.
     model::Layer& layer(const std::string& compName, const std::string& layerName) {
         for (model::Layer& candidate : comp(compName).layers) {
             if (model::shown_name(project, candidate) == layerName) return candidate;
@@ -85,8 +96,8 @@ protected:
         static model::Layer none;
         return none;
     }
-    std::vector<std::string> layer_names(const std::string& compName) {
-        std::vector<std::string> names;
+    Names layer_names(const std::string& compName) {
+        Names names;
         for (const model::Layer& candidate : comp(compName).layers)
             names.push_back(model::shown_name(project, candidate));
         return names;
@@ -100,6 +111,7 @@ protected:
     std::vector<std::string> user;  // the scripted user's actions for the next run
     bool removeNativeJson = false;
     int changes = 0;  // calls of onProjectChanged
+    std::string casePrefix, errorSuffix;
 
 private:
     script::ScriptHost host_;

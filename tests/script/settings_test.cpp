@@ -8,6 +8,7 @@ namespace {
 
 using script::PrefType;
 using script::SettingsStore;
+constexpr PrefType kMachine = PrefType::MachineSpecific;
 
 std::string read_file(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -15,55 +16,41 @@ std::string read_file(const std::filesystem::path& file) {
 }
 
 void write_file(const std::filesystem::path& file, const std::string& text) {
-    std::ofstream out(file, std::ios::binary);
-    out << text;
+    std::ofstream(file, std::ios::binary) << text;
 }
 
-struct Entry {
-    PrefType type;
-    const char* section;
-    const char* key;
-    const char* value;
-};
-
-const Entry kEntries[] = {
-    {PrefType::MachineSpecific, "fernhollow.outfold", "settingPrefixInput", "pre_"},
-    {PrefType::MachineSpecific, "fernhollow.outfold", "settingDeleteSource", "true"},
-    // The same section and key under another type is another setting.
-    {PrefType::MachineIndependent, "fernhollow.outfold", "settingPrefixInput", "other"},
-    {PrefType::MachineSpecificPaint, "paint", "brush", ""},
-    {PrefType::MachineSpecific, "text \xE2\x98\x85", "quote\"key", "line\none \\ two\ttab"},
-};
-
-TEST(SettingsStore, ValuesPersistAcrossStores) {
+TEST(SettingsStore, ValuesPersistInAReadableFileWrittenWhole) {
     TempDir dir;
+    const std::filesystem::path folder = dir.path() / "not" / "there" / "yet";
+    const std::tuple<PrefType, const char*, const char*, const char*> entries[] = {
+        {kMachine, "fernhollow.outfold", "settingPrefixInput", "pre_"},
+        {kMachine, "fernhollow.outfold", "settingDeleteSource", "true"},
+        // The same section and key under another type is another setting.
+        {PrefType::MachineIndependent, "fernhollow.outfold", "settingPrefixInput", "other"},
+        {PrefType::MachineSpecificPaint, "paint", "brush", ""},
+        {kMachine, "text \xE2\x98\x85", "quote\"key", "line\none \\ two\ttab"},
+    };
     {
-        SettingsStore first(dir.path());
-        for (const Entry& e : kEntries) first.save(e.type, e.section, e.key, e.value);
-        first.save(PrefType::MachineSpecific, "fernhollow.outfold", "settingDeleteSource", "false");
+        SettingsStore first(folder);
+        EXPECT_FALSE(first.has(kMachine, "s", "k"));
+        EXPECT_FALSE(std::filesystem::exists(folder)) << "reading creates nothing";
+        for (const auto& [type, section, key, value] : entries)
+            first.save(type, section, key, value);
+        first.save(kMachine, "fernhollow.outfold", "settingDeleteSource", "false");
     }
-    SettingsStore second(dir.path());
-    for (const Entry& e : kEntries) {
-        const std::string expected =
-            std::string(e.key) == "settingDeleteSource" ? "false" : e.value;
-        EXPECT_TRUE(second.has(e.type, e.section, e.key)) << e.key;
-        EXPECT_EQ(second.get(e.type, e.section, e.key), expected) << e.key;
+    SettingsStore second(folder);
+    for (const auto& [type, section, key, value] : entries) {
+        EXPECT_TRUE(second.has(type, section, key)) << key;
+        EXPECT_EQ(second.get(type, section, key),
+                  std::string(key) == "settingDeleteSource" ? "false" : value);
     }
     EXPECT_FALSE(
         second.has(PrefType::MachineIndependentRender, "fernhollow.outfold", "settingPrefixInput"));
-    EXPECT_FALSE(second.has(PrefType::MachineSpecific, "fernhollow.outfold", "missing"));
-    EXPECT_EQ(second.get(PrefType::MachineSpecific, "missing", "settingPrefixInput"), std::nullopt);
-}
-
-TEST(SettingsStore, TheFileIsReadableJsonWrittenWhole) {
-    TempDir dir;
-    const std::filesystem::path folder = dir.path() / "not" / "there" / "yet";
-    SettingsStore store(folder);
-    EXPECT_FALSE(store.has(PrefType::MachineSpecific, "s", "k"));
-    EXPECT_FALSE(std::filesystem::exists(folder)) << "reading creates nothing";
-    store.save(PrefType::MachineSpecific, "s", "k", "v");
-    const nlohmann::json doc = nlohmann::json::parse(read_file(store.file()));
-    EXPECT_EQ(doc["PREF_Type_MACHINE_SPECIFIC"]["s"]["k"], "v");
+    EXPECT_FALSE(second.has(kMachine, "fernhollow.outfold", "missing"));
+    EXPECT_EQ(second.get(kMachine, "missing", "settingPrefixInput"), std::nullopt);
+    const nlohmann::json doc = nlohmann::json::parse(read_file(second.file()));
+    EXPECT_EQ(doc["PREF_Type_MACHINE_SPECIFIC"]["fernhollow.outfold"]["settingPrefixInput"],
+              "pre_");
     // Only the settings file is left behind: no temporary file.
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -71,35 +58,23 @@ TEST(SettingsStore, TheFileIsReadableJsonWrittenWhole) {
     EXPECT_EQ(files, std::vector<std::string>{"settings.json"});
 }
 
-TEST(SettingsStore, AnUnreadableFileIsSetAsideNotLost) {
+TEST(SettingsStore, AnUnreadableFileIsSetAsideAndBadEntriesSkipped) {
     TempDir dir;
     const std::string garbage = "{ this is not json";
     write_file(dir.path() / "settings.json", garbage);
     SettingsStore store(dir.path());
-    EXPECT_FALSE(store.has(PrefType::MachineSpecific, "s", "k"));
-    store.save(PrefType::MachineSpecific, "s", "k", "v");
+    EXPECT_FALSE(store.has(kMachine, "s", "k"));
+    store.save(kMachine, "s", "k", "v");
     EXPECT_EQ(read_file(dir.path() / "settings.json.unreadable"), garbage);
-    SettingsStore again(dir.path());
-    EXPECT_EQ(again.get(PrefType::MachineSpecific, "s", "k"), "v");
-}
-
-TEST(SettingsStore, EntriesOfTheWrongShapeAreSkipped) {
-    TempDir dir;
+    EXPECT_EQ(SettingsStore(dir.path()).get(kMachine, "s", "k"), "v");
+    // Entries of the wrong shape are skipped, the good ones kept.
     write_file(dir.path() / "settings.json", R"({
         "PREF_Type_MACHINE_SPECIFIC": {"s": {"good": "yes", "number": 5, "list": []}, "t": 3},
         "NO_SUCH_TYPE": {"s": {"k": "v"}}})");
-    SettingsStore store(dir.path());
-    EXPECT_EQ(store.get(PrefType::MachineSpecific, "s", "good"), "yes");
-    EXPECT_FALSE(store.has(PrefType::MachineSpecific, "s", "number"));
-    EXPECT_FALSE(store.has(PrefType::MachineSpecific, "s", "list"));
-}
-
-TEST(SettingsStore, AFailedSaveKeepsNothing) {
-    TempDir dir;
-    write_file(dir.path() / "blocker", "a file where the folder should be");
-    SettingsStore store(dir.path() / "blocker");
-    EXPECT_THROW(store.save(PrefType::MachineSpecific, "s", "k", "v"), script::SettingsError);
-    EXPECT_FALSE(store.has(PrefType::MachineSpecific, "s", "k"));
+    SettingsStore shaped(dir.path());
+    EXPECT_EQ(shaped.get(kMachine, "s", "good"), "yes");
+    EXPECT_FALSE(shaped.has(kMachine, "s", "number"));
+    EXPECT_FALSE(shaped.has(kMachine, "s", "list"));
 }
 
 class AppSettings : public ScriptBench {};
@@ -111,13 +86,11 @@ TEST_F(AppSettings, ScriptsSaveAndReadSettingsAcrossRuns) {
         "app.settings.saveSetting('fernhollow.outfold', 'settingKeepInComp', true,\n"
         "                         PREFType.PREF_Type_MACHINE_SPECIFIC);");
     // Another store on the same folder, as in the next session of the host.
-    SettingsStore nextSession(dir.path());
-    EXPECT_EQ(nextSession.get(PrefType::MachineSpecific, "fernhollow.outfold", "settingKeepInComp"),
+    EXPECT_EQ(SettingsStore(dir.path()).get(kMachine, "fernhollow.outfold", "settingKeepInComp"),
               "true");
-    // Each case runs after these shorthands.
-    const std::string shorthands =
+    casePrefix =
         "var s = app.settings, S = 'fernhollow.outfold', M = PREFType.PREF_Type_MACHINE_SPECIFIC; ";
-    const std::pair<const char*, const char*> cases[] = {
+    expect_values({
         {"s.haveSetting(S, 'settingPrefixInput', M)", "true"},
         {"s.getSetting(S, 'settingPrefixInput', M)", "x_"},
         {"typeof s.getSetting(S, 'settingKeepInComp', M)", "string"},
@@ -128,30 +101,25 @@ TEST_F(AppSettings, ScriptsSaveAndReadSettingsAcrossRuns) {
         {"s.haveSetting(S, 'never', M)", "false"},
         {"M === PREFType.PREF_Type_MACHINE_INDEPENDENT", "false"},
         {"Object.keys(PREFType).length", "7"},
-    };
-    for (const auto& [source, expected] : cases)
-        EXPECT_EQ(value(shorthands + source), expected) << source;
+    });
+    errorSuffix = " (line 1)";
+    expect_errors({
+        {"s.getSetting('s', 'missing', M)",
+         "Error: getSetting(): there is no setting \"missing\" in \"s\""},
+        {"s.haveSetting(5, 'k', M)", "TypeError: haveSetting(): the section must be a string"},
+        {"s.saveSetting('s', null, 'v', M)", "TypeError: saveSetting(): the key must be a string"},
+        {"s.haveSetting('s', 'k', 99)",
+         "RangeError: haveSetting(): the preference type must be a PREFType constant"},
+        {"s.haveSetting('s', 'k', 'PREF_Type_MACHINE_SPECIFIC')",
+         "TypeError: haveSetting(): the preference type must be a number"},
+    });
 }
 
-TEST_F(AppSettings, MisuseIsAScriptError) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"app.settings.getSetting('s', 'missing', PREFType.PREF_Type_MACHINE_SPECIFIC)",
-         "Error: getSetting(): there is no setting \"missing\" in \"s\" (line 1)"},
-        {"app.settings.haveSetting(5, 'k', PREFType.PREF_Type_MACHINE_SPECIFIC)",
-         "TypeError: haveSetting(): the section must be a string (line 1)"},
-        {"app.settings.saveSetting('s', null, 'v', PREFType.PREF_Type_MACHINE_SPECIFIC)",
-         "TypeError: saveSetting(): the key must be a string (line 1)"},
-        {"app.settings.haveSetting('s', 'k', 99)",
-         "RangeError: haveSetting(): the preference type must be a PREFType constant (line 1)"},
-        {"app.settings.haveSetting('s', 'k', 'PREF_Type_MACHINE_SPECIFIC')",
-         "TypeError: haveSetting(): the preference type must be a number (line 1)"},
-    };
-    for (const auto& [source, expected] : cases) EXPECT_EQ(error(source), expected) << source;
-}
-
-TEST_F(AppSettings, AFailedSaveCanBeCaughtByTheScript) {
+TEST_F(AppSettings, AFailedSaveKeepsNothingAndCanBeCaughtByTheScript) {
     write_file(dir.path() / "blocker", "");
     script::SettingsStore blocked(dir.path() / "blocker");
+    EXPECT_THROW(blocked.save(kMachine, "s", "k", "v"), script::SettingsError);
+    EXPECT_FALSE(blocked.has(kMachine, "s", "k"));
     script::ScriptHost host;
     host.settings = &blocked;
     host.alerts = &alerts;
