@@ -165,12 +165,12 @@ CopyLayersToParent find_exported_copy(const std::string& module) {
 #if defined(_WIN32)
     const HMODULE handle = GetModuleHandleA(module.substr(module.find_last_of("/\\") + 1).c_str());
     if (handle == nullptr) return nullptr;
-    const FARPROC symbol = GetProcAddress(handle, expected::kCopyLayersSymbol.c_str());
+    const FARPROC symbol = GetProcAddress(handle, expected::kExports[0].second.c_str());
     return reinterpret_cast<CopyLayersToParent>(reinterpret_cast<void (*)()>(symbol));
 #else
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (handle == nullptr) return nullptr;
-    void* symbol = dlsym(handle, expected::kCopyLayersSymbol.c_str());
+    void* symbol = dlsym(handle, expected::kExports[0].second.c_str());
     dlclose(handle);
     return reinterpret_cast<CopyLayersToParent>(symbol);
 #endif
