@@ -51,15 +51,15 @@ bool starts_with_t(std::string_view answer, const JsonToken& token) {
     return answer[std::size_t(token.start)] == 't';
 }
 
-void copy_prefix(const std::string& decoded, char* target) {
-    std::memset(target, 0, kMaxPrefixBytes + 1);
+void copy_prefix(const std::string& decoded, char (&target)[kMaxPrefixBytes + 1]) {
+    std::memset(target, 0, sizeof target);
     std::memcpy(target, decoded.data(), decoded.size());
 }
 
 }  // namespace
 
 DialogOutcome read_dialog_answer(std::string_view answer, ExtractOptions* options,
-                                 char prefix[kMaxPrefixBytes + 1]) {
+                                 char (&prefix)[kMaxPrefixBytes + 1]) {
     if (answer.empty()) return DialogOutcome::Cancelled;
     JsonParser parser;
     JsonToken tokens[kMaxTokens];
@@ -84,7 +84,7 @@ DialogOutcome read_dialog_answer(std::string_view answer, ExtractOptions* option
 }
 
 DialogRun settle_dialog_answer(const PluginInfo* info, std::string_view answer,
-                               ExtractOptions* options, char prefix[kMaxPrefixBytes + 1]) {
+                               ExtractOptions* options, char (&prefix)[kMaxPrefixBytes + 1]) {
     const DialogOutcome outcome = read_dialog_answer(answer, options, prefix);
     if (outcome == DialogOutcome::Malformed) OutputDebugStringA(kMalformedAnswerLine);
     if (outcome != DialogOutcome::PrefixTooLong) return {outcome, A_Err_NONE};
@@ -95,7 +95,7 @@ DialogRun settle_dialog_answer(const PluginInfo* info, std::string_view answer,
 }
 
 DialogRun run_options_dialog(const PluginInfo* info, ExtractOptions* options,
-                             char prefix[kMaxPrefixBytes + 1]) {
+                             char (&prefix)[kMaxPrefixBytes + 1]) {
     std::string answer;
     const A_Err err = with_suites(info->spBasic, [&](HostSuites& suites) {
         return execute_script(*info, suites, find_script(kOptionsDialogScript), &answer);

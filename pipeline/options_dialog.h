@@ -20,20 +20,21 @@ inline constexpr const char* kMalformedAnswerLine = "Unexpected number of tokens
 
 // Runs the dialog script and settles its answer. options and prefix are
 // filled only when the outcome is Accepted; the prefix is the text the user
-// typed (JSON escapes decoded, UTF-8).
+// typed (JSON escapes decoded, UTF-8). The buffer's size is part of its type,
+// so a caller cannot hand over one too short for the longest prefix.
 DialogRun run_options_dialog(const PluginInfo* info, ExtractOptions* options,
-                             char prefix[kMaxPrefixBytes + 1]);
+                             char (&prefix)[kMaxPrefixBytes + 1]);
 
 // What follows the dialog script's run: checks the answer, writes the debug
 // line for a malformed one, runs the prefix alert for a too long one.
 DialogRun settle_dialog_answer(const PluginInfo* info, std::string_view answer,
-                               ExtractOptions* options, char prefix[kMaxPrefixBytes + 1]);
+                               ExtractOptions* options, char (&prefix)[kMaxPrefixBytes + 1]);
 
 // The checks on the answer text alone, without any host call: Cancelled for
 // an empty answer, Malformed unless it gives exactly seven tokens,
 // PrefixTooLong when the fourth element spans more than kMaxPrefixBytes raw
 // bytes between its quotes, else Accepted with options and prefix filled.
 DialogOutcome read_dialog_answer(std::string_view answer, ExtractOptions* options,
-                                 char prefix[kMaxPrefixBytes + 1]);
+                                 char (&prefix)[kMaxPrefixBytes + 1]);
 
 }  // namespace outfold

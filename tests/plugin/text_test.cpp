@@ -77,6 +77,10 @@ TEST(TextConversion, ConvertsWellFormedTextAndReplacesEachIllFormedSequence) {
     std::u16string out;
     EXPECT_FALSE(utf8_to_utf16(std::string_view("\xc3\xa9", 1), out));
     EXPECT_EQ(out, u"\uFFFD");
+    // Likewise a UTF-16 view cut between the halves of a pair.
+    std::string out8;
+    EXPECT_FALSE(utf16_to_utf8(std::u16string_view(u"\U0001F600", 1), out8));
+    EXPECT_EQ(out8, kFFFD);
 }
 
 // Every scalar value survives the round trip; append_utf8 writes U+FFFD for others.
@@ -91,9 +95,8 @@ TEST(TextConversion, EveryScalarValueRoundTrips) {
     ASSERT_TRUE(utf16_to_utf8(utf16, back));
     EXPECT_EQ(back, utf8);
     std::string replaced;
-    append_utf8(replaced, 0xD800);
-    append_utf8(replaced, 0x110000);
-    EXPECT_EQ(replaced, kFFFD + kFFFD);
+    for (const char32_t c : {0xD800, 0xDFFF, 0x110000}) append_utf8(replaced, c);
+    EXPECT_EQ(replaced, kFFFD + kFFFD + kFFFD);
 }
 
 struct Tokenized {
@@ -149,6 +152,7 @@ TEST(JsonTokenizer, TextsAndTheirTokensOrErrorCodes) {
         {"true", "p0'true'"},
         {"[1] 23", "a1'[1]' p0'1' p0'23'"},
         {"[tx,-1.5e3]", "a2'[tx,-1.5e3]' p0'tx' p0'-1.5e3'"},
+        {"[ ~]", "a1'[ ~]' p0'~'"},  // the last printable byte
         {"", "result 0"},
         {" \r\n\t", "result 0"},
         // Accepted escapes, and bytes above ASCII in strings.
