@@ -107,9 +107,10 @@ struct Tokenized {
 
 Tokenized tokenize(const std::string& text, unsigned capacity = kMaxTokens) {
     Tokenized out{};
-    std::vector<JsonToken> tokens(capacity + 1, JsonToken{99, 99, 99, 99});
+    // Unwritten slots look like open arrays, so reading one as a token shows.
+    std::vector<JsonToken> tokens(capacity + 1, JsonToken{kJsonArray, 0, -1, 99});
     out.result = json_tokenize(&out.parser, text.data(), text.size(), tokens.data(), capacity);
-    EXPECT_EQ(tokens[capacity].type, 99) << "wrote past the capacity";
+    EXPECT_EQ(tokens[capacity].size, 99) << "wrote past the capacity";
     if (out.result > 0) tokens.resize(out.parser.nextToken);
     out.tokens = tokens;
     return out;
