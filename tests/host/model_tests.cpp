@@ -8,8 +8,10 @@
 
 #include "host_fixture.h"
 #include "io/project_file.h"
+#include "model/frame.h"
 #include "model/project_ops.h"
 #include "model/streams.h"
+#include "text/codec.h"
 
 namespace {
 
@@ -257,6 +259,30 @@ TEST(LayerStreams, ValuesBetweenKeyframesInterpolate) {
     EXPECT_EQ(value_at(s, Rational::of(2)), (V{0, 10}));
     EXPECT_EQ(new_keyframe(s, Rational::of(1)).inEase.size(), 2u)
         << "one ease per temporal dimension";
+}
+
+// Half-turn neighbourhoods about each axis reach each way of reading a
+// rotation back as a quaternion; the turn must start and end on its keys.
+TEST(LayerStreams, TurnsBetweenRotationsAboutEachAxis) {
+    const std::function<Mat3(double)> axes[] = {rotation_x, rotation_y, rotation_z};
+    for (const auto& about : axes) {
+        for (const auto& [from, to] : {std::pair(10.0, 30.0), std::pair(170.0, 190.0)}) {
+            for (const double f : {0.0, 0.25, 0.5, 1.0}) {
+                const Mat3 got = turn_between(about(from), about(to), f);
+                const Mat3 want = about(from + f * (to - from));
+                for (int i = 0; i < 3; ++i)
+                    for (int j = 0; j < 3; ++j)
+                        EXPECT_NEAR(got[i][j], want[i][j], 1e-9)
+                            << from << " -> " << to << " at " << f;
+            }
+        }
+    }
+}
+
+// A UTF-16 view cut between the halves of a pair ends in a replacement.
+TEST(TextCodec, AViewCutInsideAPairEndsThere) {
+    EXPECT_EQ(host::text::utf16_to_utf8(std::u16string_view(u"\U0001F600", 1)), "\xef\xbf\xbd");
+    EXPECT_EQ(host::text::utf16_to_utf8(u"\U0001F600"), "\xf0\x9f\x98\x80");
 }
 
 TEST(ProjectModel, InvariantCheckFindsBrokenProjects) {
