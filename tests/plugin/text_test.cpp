@@ -30,25 +30,19 @@ TEST(TextConversion, ConvertsWellFormedTextAndReplacesEachIllFormedSequence) {
     const std::tuple<std::string, std::u16string, Direction> cases[] = {
         {"", u"", kBoth},
         {"Layer 1", u"Layer 1", kBoth},
-        {"\xc3\xa9t\xc3\xa9", u"\u00e9t\u00e9", kBoth},
-        {"\xe2\x82\xac", u"\u20ac", kBoth},
         {"\xc3\xa9\xe2\x82\xac", u"\u00e9\u20ac", kBoth},
         {kFFFD, u"\uFFFD", kBoth},  // a real U+FFFD is well-formed
         {"\xf0\x9f\x98\x80", u"\U0001F600", kBoth},
         {"\xf4\x8f\xbf\xbf", u"\U0010FFFF", kBoth},
-        {"\x80", u"\uFFFD", kFrom8},            // stray continuation byte
-        {"a\xbfz", u"a\uFFFDz", kFrom8},        // stray continuation byte between letters
-        {"\xc0\x80", u"\uFFFD\uFFFD", kFrom8},  // overlong NUL
-        {"\xc1\xbf", u"\uFFFD\uFFFD", kFrom8},
+        {"\x80", u"\uFFFD", kFrom8},                      // stray continuation byte
+        {"\xc1\xbf", u"\uFFFD\uFFFD", kFrom8},            // overlong two-byte form
         {"\xe0\x80\xaf", u"\uFFFD\uFFFD\uFFFD", kFrom8},  // overlong three-byte form
         {"\xed\xa0\x80", u"\uFFFD\uFFFD\uFFFD", kFrom8},  // encoded surrogate
         {"\xf0\x80\x80\xaf", u"\uFFFD\uFFFD\uFFFD\uFFFD", kFrom8},
         {"\xf4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", kFrom8},  // above U+10FFFF
         {"\xf5\x80", u"\uFFFD\uFFFD", kFrom8},
-        {"\xff", u"\uFFFD", kFrom8},
         {"\xe2\x82", u"\uFFFD", kFrom8},    // truncated at the end
         {"\xe2\x82Z", u"\uFFFDZ", kFrom8},  // truncated before ASCII
-        {"\xf0\x9f\x98", u"\uFFFD", kFrom8},
         {"\xf0\x9f\x98\xf0\x9f\x98\x80", u"\uFFFD\U0001F600", kFrom8},
         {kFFFD, {0xD83D}, kFrom16},              // lone high at the end
         {kFFFD + "x", {0xDE00, u'x'}, kFrom16},  // lone low
@@ -145,34 +139,26 @@ TEST(JsonTokenizer, TextsAndTheirTokensOrErrorCodes) {
          "a3'[ true,\r\n\tfalse ,\n \"ab c\" ]' p0'true' p0'false' s0'ab c'"},
         {R"({"a":[1,2],"b":{"c":"d"},"e":null})",
          R"(o3'{"a":[1,2],"b":{"c":"d"},"e":null}' s1'a' a2'[1,2]' p0'1' p0'2' s1'b' o1'{"c":"d"}' s1'c' s0'd' s1'e' p0'null')"},
-        {"[[true],false]", "a2'[[true],false]' a1'[true]' p0'true' p0'false'"},
         // After a key's value the parent is the open object, not the closed array before it.
         {R"({"a":[1],"b":2,"c":3})",
          R"(o3'{"a":[1],"b":2,"c":3}' s1'a' a1'[1]' p0'1' s1'b' p0'2' s1'c' p0'3')"},
         {"[{},false]", "a2'[{},false]' o0'{}' p0'false'"},
-        {"true", "p0'true'"},
         {"[1] 23", "a1'[1]' p0'1' p0'23'"},
         {"[tx,-1.5e3]", "a2'[tx,-1.5e3]' p0'tx' p0'-1.5e3'"},
         {"[ ~]", "a1'[ ~]' p0'~'"},  // the last printable byte
         {"", "result 0"},
-        {" \r\n\t", "result 0"},
         // Accepted escapes, and bytes above ASCII in strings.
-        {R"(["a\"b"])", R"(a1'["a\"b"]' s0'a\"b')"},
-        {R"(["a\\b"])", R"(a1'["a\\b"]' s0'a\\b')"},
-        {R"(["\/\b\f\n\r\t"])", R"(a1'["\/\b\f\n\r\t"]' s0'\/\b\f\n\r\t')"},
+        {R"(["a\"\\\/\b\f\n\r\t"])", R"(a1'["a\"\\\/\b\f\n\r\t"]' s0'a\"\\\/\b\f\n\r\t')"},
         {R"(["\u00e9\uD83D\uDE00"])", R"(a1'["\u00e9\uD83D\uDE00"]' s0'\u00e9\uD83D\uDE00')"},
-        {"[\"\xc3\xa9\xf0\x9f\x98\x80\"]",
-         "a1'[\"\xc3\xa9\xf0\x9f\x98\x80\"]' s0'\xc3\xa9\xf0\x9f\x98\x80'"},
-        {"[\"tab\there\"]", "a1'[\"tab\there\"]' s0'tab\there'"},
+        {"[\"\t\xc3\xa9\xf0\x9f\x98\x80\"]",
+         "a1'[\"\t\xc3\xa9\xf0\x9f\x98\x80\"]' s0'\t\xc3\xa9\xf0\x9f\x98\x80'"},
         // Broken texts.
         {R"([true,false,false,"",false,true)", failed(kIncompleteInput)},  // unclosed array
-        {R"([{"a":1})", failed(kIncompleteInput)},
-        {R"(["abc)", failed(kIncompleteInput)},  // unterminated string
-        {"[\"ab\\", failed(kIncompleteInput)},   // a final backslash is an ordinary byte
-        {"[\"\\u12", failed(kIncompleteInput)},  // \u cut short by the end of the text
-        {"]", failed(kInvalidCharacter)},        // nothing to close
-        {"[}", failed(kInvalidCharacter)},       // wrong closing bracket
-        {"{]", failed(kInvalidCharacter)},
+        {R"(["abc)", failed(kIncompleteInput)},                            // unterminated string
+        {"[\"ab\\", failed(kIncompleteInput)},         // a final backslash is an ordinary byte
+        {"[\"\\u12", failed(kIncompleteInput)},        // \u cut short by the end of the text
+        {"]", failed(kInvalidCharacter)},              // nothing to close
+        {"[}", failed(kInvalidCharacter)},             // wrong closing bracket
         {"[1,\x01]", failed(kInvalidCharacter)},       // control byte in a primitive
         {"[tru\x7f]", failed(kInvalidCharacter)},      // DEL in a primitive
         {"[\xc3\xa9]", failed(kInvalidCharacter)},     // non-ASCII in a primitive
@@ -180,7 +166,6 @@ TEST(JsonTokenizer, TextsAndTheirTokensOrErrorCodes) {
         {R"(["\u123"])", failed(kInvalidCharacter)},   // \u needs four hex digits
         {R"(["\u12G4"])", failed(kInvalidCharacter)},  // \u with a non-hex digit
         {R"(["\u-123"])", failed(kInvalidCharacter)},
-        {R"(["\'"])", failed(kInvalidCharacter)},
     };
     for (const auto& [text, tokens] : cases) EXPECT_EQ(tokens_of(text), tokens) << text;
 }
@@ -232,18 +217,12 @@ TEST(JsonTokenizer, AllocatesNothing) {
 TEST(JsonUnescape, DecodesEscapesIntoUtf8) {
     const std::pair<std::string, std::string> cases[] = {
         {"plain", "plain"},
-        {R"(a\"b)", "a\"b"},
-        {R"(a\\b)", "a\\b"},
-        {R"(\/)", "/"},
-        {R"(\b\f\n\r\t)", "\b\f\n\r\t"},
-        {R"(\u0041)", "A"},
+        {R"(a\"\\\/\b\f\n\r\t)", "a\"\\/\b\f\n\r\t"},
         {R"(\u0039\u00Ff)", "9\xc3\xbf"},  // the last digit and letters of both cases
-        {R"(\u00e9\u00E9)", "\xc3\xa9\xc3\xa9"},
         {R"(\u20ac)", "\xe2\x82\xac"},
         {R"(\ud83d\ude00)", "\xf0\x9f\x98\x80"},  // surrogate pair
         {R"(\ud800\udc00)", "\xf0\x90\x80\x80"},  // the first and the last pair
         {R"(\udbff\udfff)", "\xf4\x8f\xbf\xbf"},
-        {R"(\uD83D\uDE00x)", "\xf0\x9f\x98\x80x"},
         {R"(\ud800)", kFFFD},  // lone high surrogate
         {R"(\ud800x)", kFFFD + "x"},
         {R"(\ude00)", kFFFD},              // lone low surrogate
@@ -291,8 +270,7 @@ TEST(EmbeddedScripts, TheTableAndTheLookUpByName) {
         EXPECT_GT(records[i]->length, 0u);
     }
     EXPECT_EQ(records[1]->length, 100u);
-    for (const char* absent : {"", "mainpanel.jsx", "mainPanel.jsx ", "mainPanel", "MAINPANEL.JSX",
-                               "prefixTooLong.js", "other.jsx"}) {
+    for (const char* absent : {"", "mainpanel.jsx", "mainPanel.jsx ", "prefixTooLong.js"}) {
         EXPECT_EQ(find_script(absent), nullptr) << absent;
     }
 }
