@@ -210,6 +210,13 @@ TEST_F(StepTest, ThePrefixJoinsThePrecompNameAndTheText) {
         EXPECT_EQ(compose_name_prefix(info(), inner, text.c_str()), prefix);
         host_.clear_faults();
     }
+    // The look-up itself reports the failure and gives an empty name.
+    const AEGP_LayerH alpha = layer_handle("Main", kAlpha);
+    std::u16string name = u"stale";
+    EXPECT_EQ(failing("AEGP_GetLayerName", 1, A_Err_GENERIC,
+                      [&] { return get_layer_name(info(), alpha, &name); }),
+              A_Err_GENERIC);
+    EXPECT_EQ(name, u"");
 }
 
 // Every layer item gets the prefix (a layer without a name of its own gets one
