@@ -146,9 +146,6 @@ protected:
                      [](const std::string& s) { return s.find("parent = null") != s.npos; });
         return statements;
     }
-    std::vector<double> position_of(A_long index) {
-        return layer_at("Main", index).streams.at(model::stream::kPosition).value;
-    }
 
     AEGP_LayerH carrier_ = nullptr;
     std::size_t scriptsBefore_ = 0;
@@ -224,7 +221,8 @@ TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
         EXPECT_EQ(release_statements(), statements);
         EXPECT_EQ(links_in(project(), "Main"), mainAfterRig);
         if (c.attached) {
-            EXPECT_NE(position_of(0), (std::vector<double>{300, 200, 0}));
+            EXPECT_NE(layer_at("Main", 0).streams.at(model::stream::kPosition).value,
+                      (std::vector<double>{300, 200, 0}));
         } else {
             EXPECT_EQ(project(), before);
         }
