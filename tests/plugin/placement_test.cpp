@@ -195,9 +195,6 @@ TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
         SCOPED_TRACE(std::to_string(c.attached) + std::to_string(c.mainSelected) + c.active);
         load("placement_parents");
         const ParentIndices list = extract_rig();
-        EXPECT_EQ(links_in(project(), "Main"), mainAfterRig);
-        EXPECT_EQ(links_in(project(), "Rig Comp"),
-                  (Names{"Root", "Arm>Root", "Hand>Arm", "Loose", "Prop>Root"}));
         if (c.attached) {
             ASSERT_EQ(attach_to_carrier(info(), carrier_, list), A_Err_NONE);
             // Only the copies without a parent of their own: the chain follows.
