@@ -26,7 +26,7 @@ using Names = std::vector<std::string>;
 
 // Fixture "placement_carrier": Main (30 fps) holds Intro (Intro Comp; in
 // point 1 s of layer time, 4 s long, starting at 2 s), an unnamed 3D layer of
-// Wide Comp (pixel aspect 2), a layer of Intro Comp with a 243-unit name,
+// Wide Comp (pixel aspect 2), a layer of Intro Comp named with 242 x and an emoji,
 // Backdrop and Also Red (both on Solid Red, which Intro Comp's layer shows as
 // well) and Caption, a text layer.
 class CarrierTest : public ExtractTest {
