@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "model/project_ops.h"
 #include "model/streams.h"
 
 namespace outfold::testing::eval {
@@ -142,13 +143,12 @@ inline Quaternion orientation(const model::Layer& layer, model::Time time) {
 // The layer's own map into its parent's space at a layer time.
 inline Affine local(const model::Layer& layer, model::Time time) {
     const auto scalar = [&](int number) { return value(layer, number, time, {0})[0]; };
-    Quaternion turn = axis_turn(2, scalar(stream::kRotation));
-    if ((layer.flags & model::flag::k3D) != 0) {
-        turn = times(orientation(layer, time), times(times(axis_turn(0, scalar(stream::kRotateX)),
-                                                           axis_turn(1, scalar(stream::kRotateY))),
-                                                     turn));
-    }
-    const Matrix r = matrix(turn);
+    const Matrix r =
+        (layer.flags & model::flag::k3D) == 0
+            ? matrix(axis_turn(2, scalar(stream::kRotation)))
+            : matrix(times(orientation(layer, time),
+                           xyz_turn({scalar(stream::kRotateX), scalar(stream::kRotateY),
+                                     scalar(stream::kRotation)})));
     const std::vector<double> s = value(layer, stream::kScale, time, {100, 100, 100});
     const std::vector<double> anchor = value(layer, stream::kAnchorPoint, time, {0, 0, 0});
     const std::vector<double> position = value(layer, stream::kPosition, time, {0, 0, 0});
@@ -160,24 +160,14 @@ inline Affine local(const model::Layer& layer, model::Time time) {
     return a;
 }
 
-inline const model::Layer* layer_by_id(const model::Project& project, model::Id id) {
-    for (const model::Item& item : project.items) {
-        if (!item.comp) continue;
-        for (const model::Layer& layer : item.comp->layers)
-            if (layer.id == id) return &layer;
-    }
-    return nullptr;
-}
-
 // The layer's map into its composition at a composition time: its own and
 // each ancestor's, each read at its own layer time.
 inline Affine world(const model::Project& project, const model::Layer& layer,
                     model::Time compTime) {
     Affine w = local(layer, compTime - layer.offset);
-    for (const model::Layer* up = layer_by_id(project, layer.parent); up != nullptr;
-         up = layer_by_id(project, up->parent)) {
+    for (const model::Layer* up = model::find_layer(project, layer.parent); up != nullptr;
+         up = model::find_layer(project, up->parent))
         w = then(w, local(*up, compTime - up->offset));
-    }
     return w;
 }
 

@@ -1,11 +1,9 @@
 // Whole runs of the command through the loaded module, checked against the
-// test's own evaluator (common/world_eval.h), never the host's folding: after
-// a run every copy must show where and when the pre-comp layer showed the
-// layer it was made from, and the layers that followed the pre-comp layer
-// where they were. PlacementFidelity holds the cases where copies used to land
-// elsewhere or at another time; PlacementInvariance runs many generated
-// projects with and without the pre-comp layer's attributes. The generator is
-// seeded, so every run builds the same projects.
+// test's own evaluator (common/world_eval.h), never the host's folding: every
+// copy must show where and when the pre-comp layer showed the layer it was
+// made from, and the pre-comp layer's followers where they were.
+// PlacementFidelity holds the cases where copies used to land elsewhere or at
+// another time; PlacementInvariance runs many seeded, generated projects.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -96,10 +94,12 @@ struct DialogAnswers {
         std::vector<std::string> actions{options.attributes ? "click optionCopyAttributes"
                                                             : "click optionDiscardAttributes"};
         // A ticked box disables the other one: untick before ticking.
-        if (keep && !options.keep) actions.push_back("click optionKeepInComp");
-        if (deleteSource && !options.deleteSource) actions.push_back("click optionDeleteSource");
-        if (!keep && options.keep) actions.push_back("click optionKeepInComp");
-        if (!deleteSource && options.deleteSource) actions.push_back("click optionDeleteSource");
+        for (const bool tick : {false, true}) {
+            if (keep != options.keep && options.keep == tick)
+                actions.push_back("click optionKeepInComp");
+            if (deleteSource != options.deleteSource && options.deleteSource == tick)
+                actions.push_back("click optionDeleteSource");
+        }
         actions.push_back("ok");
         keep = options.keep;
         deleteSource = options.deleteSource;
@@ -145,7 +145,7 @@ class Placement : public PluginHostTest {
 protected:
     void SetUp() override { ASSERT_EQ(load_module(), A_Err_NONE); }
 
-    // Runs the command on P of a fresh copy of the project and checks the result:
+    // Runs the command on P of a fresh copy of the project and checks the copies:
     // `exact`, every copy's map within 1e-6; else each copy's anchor point within
     // 1e-6 and its area within 1e-9 (relative).
     void run_and_check(const model::Project& project, const RunOptions& options, bool exact,
@@ -154,10 +154,6 @@ protected:
         host_.set_project(project);
         ASSERT_EQ(run({"P"}, answers_.actions_for(options)), A_Err_NONE);
         expect_follower_kept(options);
-        expect_copies_placed(options, exact);
-    }
-
-    void expect_copies_placed(const RunOptions& options, bool exact) {
         const model::Project &before = before_, &after = host_.project();
         const model::Layer& precomp = main_layer(before, "P");
         const Time shift = options.attributes ? precomp.offset : Rational::of(0);
