@@ -225,7 +225,7 @@ TEST_F(CommandHook, TimeRemapAlertNamesTheRemappedPrecompLayersOnceAfterTheOther
         {"extract_users", shared, shared, deleting, "layer \"Shared\": its", {kept}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fixture + " " + c.names);
+        SCOPED_TRACE(c.fixture + " " + c.names + (c.failingCall ? " failing" : ""));
         std::pair<std::string, Names> runs[2];  // the project and the alerts
         for (const bool remap : {false, true}) {
             host_.load_project(fixture_path(c.fixture));
