@@ -1,5 +1,4 @@
-// A recorded dialog's controls as text, depth first, one line each: kind,
-// name, text, switch and the layout properties the script set.
+// A recorded dialog's controls as text, one line each, depth first.
 #pragma once
 
 #include <string>
