@@ -48,9 +48,8 @@ model::Item& item_named(model::Project& project, const std::string& name) {
 }
 
 const model::Composition& comp_named(const model::Project& project, const std::string& name) {
-    const model::Item& item = item_named(project, name);
-    if (!item.comp) throw std::runtime_error(name + " is not a composition");
-    return *item.comp;
+    const std::optional<model::Composition>& comp = item_named(project, name).comp;
+    return found(comp ? &*comp : nullptr, name + " is not a composition");
 }
 
 const model::Layer* layer_named(const model::Project& project, const std::string& comp,
@@ -314,10 +313,10 @@ const model::Layer& PluginHostTest::layer(const std::string& comp, const std::st
 }
 
 std::vector<std::string> host_calls(const host::Host& host) {
-    std::vector<std::string> calls;
-    for (const std::string& entry : host.trace()) {
-        if (entry != "AcquireSuite" && entry != "ReleaseSuite") calls.push_back(entry);
-    }
+    std::vector<std::string> calls = host.trace();
+    std::erase_if(calls, [](const std::string& call) {
+        return call == "AcquireSuite" || call == "ReleaseSuite";
+    });
     return calls;
 }
 
