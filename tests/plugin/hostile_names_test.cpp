@@ -1,10 +1,8 @@
-// Hostile names at scale: generated layer, pre-comp and composition names
-// (quotes, backslashes, comment marks, line separators, surrogates, right-to-
-// left marks, emoji, script payloads, names at the 255-unit limit) and
-// prefixes, each in a whole run with a prefix and the pre-comp name. Every
-// copy must carry the expected name, cut only where the host's limit forces it
-// and never inside a surrogate pair; every reference from one copy to another
-// must name the other's new name; nothing else in the project may change.
+// Generated hostile layer, pre-comp, composition names and prefixes (quotes,
+// comment marks, line separators, surrogates, bidi marks, emoji, script
+// payloads, the 255-unit limit) in whole runs: every copy carries its expected
+// name, cut only where the limit forces it and never inside a surrogate pair;
+// references between copies follow the new names; nothing else changes.
 #include <algorithm>
 #include <cstdlib>
 #include <random>
