@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 #include "io/project_file.h"
-#include "model/project_ops.h"
 #include "shell/entry_point.h"
 #include "shell/globals.h"
 #include "shell/host_suites.h"
@@ -16,15 +15,32 @@ namespace outfold::testing {
 
 namespace model = host::model;
 
+namespace {
+template <class T>
+T& found(T* thing, const std::string& missing) {
+    if (thing == nullptr) throw std::runtime_error(missing);
+    return *thing;
+}
+
+std::vector<std::string> shown_names(const model::Project& project, const std::string& comp,
+                                     bool selectedOnly) {
+    std::vector<std::string> names;
+    const model::Composition& composition = comp_named(project, comp);
+    for (const model::Layer& layer : composition.layers) {
+        if (!selectedOnly || model::is_layer_selected(composition, layer.id)) {
+            names.push_back(model::shown_name(project, layer));
+        }
+    }
+    return names;
+}
+}  // namespace
+
 std::string fixture_path(const std::string& name) {
     return std::string(OUTFOLD_SOURCE_DIR) + "/tests/plugin/fixtures/" + name + ".json";
 }
 
 const model::Item& item_named(const model::Project& project, const std::string& name) {
-    const auto found = std::find_if(project.items.begin(), project.items.end(),
-                                    [&](const model::Item& item) { return item.name == name; });
-    if (found == project.items.end()) throw std::runtime_error("no item named " + name);
-    return *found;
+    return found(model::find_item_by_name(project, name), "no item named " + name);
 }
 
 model::Item& item_named(model::Project& project, const std::string& name) {
@@ -32,9 +48,8 @@ model::Item& item_named(model::Project& project, const std::string& name) {
 }
 
 const model::Composition& comp_named(const model::Project& project, const std::string& name) {
-    const model::Item& item = item_named(project, name);
-    if (!item.comp) throw std::runtime_error(name + " is not a composition");
-    return *item.comp;
+    const std::optional<model::Composition>& comp = item_named(project, name).comp;
+    return found(comp ? &*comp : nullptr, name + " is not a composition");
 }
 
 const model::Layer* layer_named(const model::Project& project, const std::string& comp,
@@ -48,21 +63,15 @@ const model::Layer* layer_named(const model::Project& project, const std::string
 std::vector<std::string> links_in(const model::Project& project, const std::string& comp) {
     std::vector<std::string> links;
     for (const model::Layer& layer : comp_named(project, comp).layers) {
-        std::string link = model::shown_name(project, layer);
-        if (const model::Layer* parent = model::find_layer(project, layer.parent)) {
-            link += ">" + model::shown_name(project, *parent);
-        }
-        links.push_back(link);
+        const model::Layer* parent = model::find_layer(project, layer.parent);
+        links.push_back(model::shown_name(project, layer) +
+                        (parent ? ">" + model::shown_name(project, *parent) : ""));
     }
     return links;
 }
 
 std::vector<std::string> layer_names(const model::Project& project, const std::string& comp) {
-    std::vector<std::string> names;
-    for (const model::Layer& layer : comp_named(project, comp).layers) {
-        names.push_back(shown_name(project, layer));
-    }
-    return names;
+    return shown_names(project, comp, false);
 }
 
 std::string describe(const host::Outstanding& left) {
@@ -75,23 +84,24 @@ std::string describe(const host::Outstanding& left) {
            std::to_string(left.openUndoGroups) + ", suites " + std::to_string(left.suites);
 }
 
+const std::set<std::string> kReleases = {
+    "ReleaseSuite",         "AEGP_DisposeCollection", "AEGP_FreeMemHandle",
+    "AEGP_UnlockMemHandle", "AEGP_DisposeStream",     "AEGP_DisposeStreamValue",
+    "AEGP_DisposeEffect",   "AEGP_EndUndoGroup",      "AEGP_EndAddKeyframes"};
+
 void expect_key_copied(const model::Layer& sourceLayer, const model::Keyframe& source,
                        const model::Layer& copyLayer, const model::Keyframe& copy) {
     constexpr std::uint32_t kCarriedFlags = 0x1F;
     EXPECT_TRUE(source.time + sourceLayer.offset == copy.time + copyLayer.offset);
-    EXPECT_EQ(copy.value, source.value);
-    EXPECT_EQ(copy.inInterp, source.inInterp);
-    EXPECT_EQ(copy.outInterp, source.outInterp);
-    EXPECT_EQ(copy.inEase, source.inEase);
-    EXPECT_EQ(copy.outEase, source.outEase);
-    EXPECT_EQ(copy.inTangent, source.inTangent);
-    EXPECT_EQ(copy.outTangent, source.outTangent);
+    EXPECT_EQ(std::tie(copy.value, copy.inInterp, copy.outInterp, copy.inEase, copy.outEase,
+                       copy.inTangent, copy.outTangent),
+              std::tie(source.value, source.inInterp, source.outInterp, source.inEase,
+                       source.outEase, source.inTangent, source.outTangent));
     EXPECT_EQ(copy.flags, source.flags & kCarriedFlags);
 }
 
 ExtractTest::ExtractTest() {
-    const A_Err err = host_.load_plugin(&EntryPointFunc);
-    if (err != A_Err_NONE) throw std::runtime_error("the plug-in did not load");
+    if (host_.load_plugin(&EntryPointFunc) != A_Err_NONE) throw std::runtime_error("no plug-in");
     pluginId_ = gPluginId;
 }
 
@@ -101,19 +111,12 @@ void ExtractTest::TearDown() {
 }
 
 void ExtractTest::sweep(const std::function<Prepared()>& prepare) {
-    static const std::set<std::string> kReleases = {"ReleaseSuite",       "AEGP_DisposeCollection",
-                                                    "AEGP_FreeMemHandle", "AEGP_UnlockMemHandle",
-                                                    "AEGP_DisposeStream", "AEGP_DisposeStreamValue",
-                                                    "AEGP_DisposeEffect", "AEGP_EndAddKeyframes"};
     constexpr A_Err kInjected = 77;
-    std::vector<std::string> calls;
-    {
-        const Prepared clean = prepare();
-        host_.clear_trace();
-        ASSERT_EQ(clean.call(), A_Err_NONE);
-        calls = host_.trace();
-        clean.after();
-    }
+    const Prepared clean = prepare();
+    host_.clear_trace();
+    ASSERT_EQ(clean.call(), A_Err_NONE);
+    const std::vector<std::string> calls = host_.trace();
+    clean.after();
     ASSERT_FALSE(calls.empty());
     std::map<std::string, int> seen;
     for (std::size_t k = 0; k < calls.size(); ++k) {
@@ -123,10 +126,8 @@ void ExtractTest::sweep(const std::function<Prepared()>& prepare) {
         SCOPED_TRACE("call " + std::to_string(k) + ": " + operation + " #" + std::to_string(nth));
         const Prepared run = prepare();
         const host::Outstanding before = host_.outstanding();
-        host_.fail_call(operation, nth, kInjected);
-        const A_Err err = run.call();
-        host_.clear_faults();
-        EXPECT_EQ(err, operation == "AcquireSuite" ? kMissingSuiteError : kInjected);
+        EXPECT_EQ(failing(operation.c_str(), nth, kInjected, run.call),
+                  operation == "AcquireSuite" ? kMissingSuiteError : kInjected);
         host::Outstanding left = host_.outstanding();
         left.collections -= before.collections;  // the harness's own
         EXPECT_EQ(describe(left), "");
@@ -147,13 +148,10 @@ AEGP_ItemH ExtractTest::item_handle(const std::string& itemName) {
     EXPECT_EQ(suites.get<AEGP_ProjSuite_v8>().AEGP_GetProjectByIndex(0, &projectH), A_Err_NONE);
     AEGP_ItemH item = nullptr;
     EXPECT_EQ(items.AEGP_GetFirstProjItem(projectH, &item), A_Err_NONE);
-    while (item != nullptr) {
-        A_long id = 0;
+    for (A_long id = 0; item != nullptr;) {
         EXPECT_EQ(items.AEGP_GetItemID(item, &id), A_Err_NONE);
         if (id == wanted) return item;
-        AEGP_ItemH next = nullptr;
-        EXPECT_EQ(items.AEGP_GetNextProjItem(projectH, item, &next), A_Err_NONE);
-        item = next;
+        EXPECT_EQ(items.AEGP_GetNextProjItem(projectH, item, &item), A_Err_NONE);
     }
     throw std::runtime_error("the host's item walk does not reach " + itemName);
 }
@@ -202,9 +200,9 @@ AEGP_Collection2H ExtractTest::new_collection(const std::vector<AEGP_CollectionI
 }
 
 void ExtractTest::dispose_collection(AEGP_Collection2H collection) {
-    const auto found = std::find(collections_.begin(), collections_.end(), collection);
-    ASSERT_NE(found, collections_.end());
-    collections_.erase(found);
+    const auto at = std::find(collections_.begin(), collections_.end(), collection);
+    ASSERT_NE(at, collections_.end());
+    collections_.erase(at);
     HostSuites suites(host_.basic_suite());
     EXPECT_EQ(suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection(collection), A_Err_NONE);
 }
@@ -236,16 +234,6 @@ std::vector<std::string> ExtractTest::collection_layer_names(AEGP_Collection2H c
     return names;
 }
 
-namespace {
-
-model::Id layer_id(const model::Project& project, const std::string& comp,
-                   const std::string& layer) {
-    if (const model::Layer* found = layer_named(project, comp, layer)) return found->id;
-    throw std::runtime_error("no layer " + layer + " in " + comp);
-}
-
-}  // namespace
-
 model::Project scene() {
     model::Project project = host::io::load_project_file(fixture_path("outfold_scene"));
     model::check_invariants(project);
@@ -255,7 +243,9 @@ model::Project scene() {
 void select_layers(model::Project& project, const std::string& comp,
                    const std::vector<std::string>& layers) {
     std::vector<model::Id> ids;
-    for (const std::string& layer : layers) ids.push_back(layer_id(project, comp, layer));
+    for (const std::string& layer : layers) {
+        ids.push_back(found(layer_named(project, comp, layer), "no layer " + layer).id);
+    }
     model::select_only_layers(project, item_named(project, comp).id, ids);
 }
 
@@ -270,14 +260,7 @@ std::string describe(const model::Project& project) {
 }
 
 std::vector<std::string> selected_in(const model::Project& project, const std::string& comp) {
-    std::vector<std::string> names;
-    const model::Composition& composition = comp_named(project, comp);
-    for (const model::Layer& layer : composition.layers) {
-        if (model::is_layer_selected(composition, layer.id)) {
-            names.push_back(model::shown_name(project, layer));
-        }
-    }
-    return names;
+    return shown_names(project, comp, true);
 }
 
 PluginHostTest::PluginHostTest() : host_(host::HostOptions{settings_.path()}) {}
@@ -326,14 +309,14 @@ std::vector<std::string> PluginHostTest::undo_names() const {
 }
 
 const model::Layer& PluginHostTest::layer(const std::string& comp, const std::string& name) {
-    return *model::find_layer(host_.project(), layer_id(host_.project(), comp, name));
+    return found(layer_named(host_.project(), comp, name), "no layer " + name + " in " + comp);
 }
 
 std::vector<std::string> host_calls(const host::Host& host) {
-    std::vector<std::string> calls;
-    for (const std::string& entry : host.trace()) {
-        if (entry != "AcquireSuite" && entry != "ReleaseSuite") calls.push_back(entry);
-    }
+    std::vector<std::string> calls = host.trace();
+    std::erase_if(calls, [](const std::string& call) {
+        return call == "AcquireSuite" || call == "ReleaseSuite";
+    });
     return calls;
 }
 

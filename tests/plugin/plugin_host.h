@@ -1,7 +1,5 @@
-// The simulated host with the plug-in loaded: as a module, as the application
-// loads it (PluginHostTest), or by its entry point in-process for tests that
-// call the extraction steps directly (ExtractTest); and small helpers to set up
-// projects and to read what happened.
+// The simulated host with the plug-in loaded as a module (PluginHostTest) or by
+// its entry point in-process, to call the extraction steps (ExtractTest).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <ranges>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,8 @@
 #include "shell/plugin_info.h"
 
 namespace outfold::testing {
-// The project file tests/plugin/fixtures/<name>.json.
-std::string fixture_path(const std::string& name);
+std::string fixture_path(const std::string& name);  // tests/plugin/fixtures/<name>.json
 
-// Items and layers of the simulated project, looked up in its model.
 const host::model::Item& item_named(const host::model::Project& project, const std::string& name);
 host::model::Item& item_named(host::model::Project& project, const std::string& name);
 const host::model::Composition& comp_named(const host::model::Project& project,
@@ -29,13 +26,14 @@ const host::model::Composition& comp_named(const host::model::Project& project,
 // The layer of a composition shown under the name, or null.
 const host::model::Layer* layer_named(const host::model::Project& project, const std::string& comp,
                                       const std::string& name);
-// Each layer of the composition, top first, as "name>parent" ("name" alone
-// without a parent).
+// Each layer of the composition, top first, as "name>parent" or "name".
 std::vector<std::string> links_in(const host::model::Project& project, const std::string& comp);
 // Shown names of a composition's layers, top first.
 std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp);
 // What the host counts as obtained and not given back, as text ("" for nothing).
 std::string describe(const host::Outstanding& left);
+// Calls that give back (or close an undo group): the plug-in can but ask once.
+extern const std::set<std::string> kReleases;
 
 // A copied keyframe against its source: same composition time, value,
 // interpolation, ease and tangents; of the flags only the five carried ones.
@@ -48,7 +46,7 @@ protected:
     void TearDown() override;  // every step must give back what it obtained
 
     void load(const std::string& fixture);
-    // The plug-in's view of the host, with the options as the test set them.
+    // The plug-in's view of the host, with the test's options.
     const PluginInfo* info() {
         info_ = {host_.basic_suite(), pluginId_, &options_};
         return &info_;
@@ -59,8 +57,7 @@ protected:
     AEGP_LayerH layer_handle(const std::string& compName, A_long index);
     AEGP_LayerH layer_handle(const std::string& compName, const std::string& layerName);
 
-    // A new collection holding the items, disposed by the fixture (or earlier
-    // by dispose_collection).
+    // A new collection holding the items, disposed by the fixture unless earlier.
     AEGP_Collection2H new_collection(const std::vector<AEGP_CollectionItemV2>& items = {});
     void dispose_collection(AEGP_Collection2H collection);
     std::vector<AEGP_CollectionItemV2> collection_items(AEGP_Collection2H collection);
@@ -77,9 +74,8 @@ protected:
         std::function<A_Err()> call;
         std::function<void()> after = [] {};
     };
-    // Runs the prepared step once cleanly to learn its host calls, then once
-    // per call with that call failing (releases aside: a refused release
-    // keeps its object). Every run must give back what it obtained and return
+    // Runs the step once cleanly, then once with each of its host calls but
+    // releases failing: each run must give back what it obtained and return
     // the injected error (the missing-suite error when a suite cannot be had).
     void sweep(const std::function<Prepared()>& prepare);
 
@@ -103,22 +99,15 @@ private:
 inline constexpr const char* kUsableText = "Outfold";
 inline constexpr const char* kUnusableText = "Outfold | Select a pre-comp layer";
 
-// A scene for menu and command tests (fixtures/outfold_scene.json):
-//   "Intro Comp": "Title" (text), "Backdrop" (solid), "Logo" (solid)
-//   "Outro Comp": "Credits" (text)
-//   "Main": "Intro" (pre-comp of Intro Comp), "Caption" (text),
-//           "Plate" (solid), "Outro" (pre-comp of Outro Comp, 3D), "Footer" (text);
-//           Intro has a mask and an effect
-//   a folder "Assets" and a footage item "Grey Solid"
-// Main is active, nothing is selected.
+// fixtures/outfold_scene.json, for menu and command tests: "Main" (active,
+// nothing selected) shows pre-comps "Intro" and "Outro" among other layers.
 host::model::Project scene();
 
 // Selects only these layers (by shown name) of the composition.
 void select_layers(host::model::Project& project, const std::string& comp,
                    const std::vector<std::string>& layers);
 void make_active(host::model::Project& project, const std::string& itemName);  // "": none
-// The whole project as its file has it, but for the next id to hand out (ids
-// are never handed out twice, so undo leaves that counter where it is).
+// The project as its file has it, but for the next id (undo leaves it as is).
 std::string describe(const host::model::Project& project);
 // Shown names of a composition's selected layers, top first.
 std::vector<std::string> selected_in(const host::model::Project& project, const std::string& comp);
@@ -139,15 +128,14 @@ protected:
     PluginHostTest();
     void TearDown() override;  // nothing obtained may be left, no undo group open
 
-    // Loads the module from the build as the application would and finds its command.
+    // Loads the module as the application would and finds its command.
     A_Err load_module();
     AEGP_Command command() const { return command_; }
 
     // fixtures/<name>.json with the module loaded and its command found.
     void open_scene(const std::string& fixture = "outfold_scene");
-    // Selects layers of Main, lets the menu settle as the user would see it,
-    // keeps the project in before_, and runs the command with the scripted
-    // user's actions (`beforeClick` may plant faults).
+    // Selects layers of Main, lets the menu settle, keeps the project in
+    // before_, and runs the command with the scripted user's actions.
     A_Err run(
         const std::vector<std::string>& selection, std::vector<std::string> user,
         const std::function<void()>& beforeClick = [] {});
@@ -156,8 +144,7 @@ protected:
     std::vector<std::string> undo_names() const;
     const host::model::Layer& layer(const std::string& comp, const std::string& name);
 
-    // A folder of its own: test programs of other trees may run at the same time.
-    outfold_test::TempDir settings_{"settings"};
+    outfold_test::TempDir settings_{"settings"};  // other test programs may run at once
     host::Host host_;
     AEGP_Command command_ = 0;
     host::model::Project before_;
