@@ -118,13 +118,13 @@ TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
     };
     set_opacity_expression(0, "thisComp.layer(\"Old\").opacity");
     EXPECT_EQ(model::auto_fix_expressions(project(), "Old", "New", any), 1);
-    // A layer that held none gets one; a copy brings one along.
+    // A layer that held none gets one; then, after the next fix, a copy brings one along.
     set_opacity_expression(1, "thisComp.layer(\"New\").opacity");
+    EXPECT_EQ(model::auto_fix_expressions(project(), "New", "Newer", any), 2);
     model::copy_layer_to_comp(project(), model_comp("Pre").layers.at(0).id,
                               comp_id(project(), "Pre"));
-    EXPECT_EQ(model::auto_fix_expressions(project(), "New", "Newer", any), 3);
-    // Renamed again and back, with nothing in between.
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 3);
+    // Renamed again and back, with nothing in between.
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 0);
     EXPECT_EQ(model::auto_fix_expressions(project(), "Last", "Newer", any), 3);
     for (std::size_t i : {0, 1, 2})
