@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -26,6 +27,21 @@ inline std::filesystem::path fixture(const std::string& name) {
 
 inline std::filesystem::path example(const std::string& name) {
     return std::filesystem::path(OUTFOLD_SOURCE_DIR) / "examples" / name;
+}
+
+// An item's id, and a layer of a composition by the name it shows, in the model.
+inline host::model::Id item_id(const host::model::Project& p, const std::string& name) {
+    const auto* item = host::model::find_item_by_name(p, name);
+    EXPECT_NE(item, nullptr) << name;
+    return item ? item->id : host::model::kNoId;
+}
+
+template <class Project>  // const or not
+auto& layer_named(Project& p, const std::string& comp, const std::string& name) {
+    for (auto& layer : host::model::comp_of(p, item_id(p, comp))->layers) {
+        if (host::model::shown_name(p, layer) == name) return layer;
+    }
+    throw std::runtime_error("no layer " + name);
 }
 
 // UTF-16 text as the host's interface types it.

@@ -16,25 +16,14 @@
 namespace {
 
 using namespace host::model;
+using host_test::item_id;
+using host_test::layer_named;
 using Names = std::vector<std::string>;
 using V = std::vector<double>;
 
 Project basic() { return host::io::load_project_file(host_test::fixture("basic.json")); }
 
-Id item_id(const Project& p, const std::string& name) {
-    const Item* item = find_item_by_name(p, name);
-    EXPECT_NE(item, nullptr) << name;
-    return item ? item->id : kNoId;
-}
-
 Composition& comp(Project& p, const std::string& name) { return *comp_of(p, item_id(p, name)); }
-
-Layer& layer(Project& p, const std::string& comp, const std::string& name) {
-    for (Layer& l : comp_of(p, item_id(p, comp))->layers) {
-        if (shown_name(p, l) == name) return l;
-    }
-    throw std::runtime_error("no layer " + name);
-}
 
 Names layer_names(const Project& p, const std::string& comp) {
     Names names;
@@ -87,7 +76,7 @@ TEST(ProjectModel, DeletingItemsRemovesTheirLayersAndAFoldersContents) {
     p = basic();
     delete_item(p, item_id(p, "Solid A"));
     EXPECT_EQ(layer_names(p, "Main"), (Names{"Pre Layer", "Cam", "Lamp", "Clip"}));
-    EXPECT_EQ(layer(p, "Pre", "B").parent, kNoId) << "B lost its parent together with A";
+    EXPECT_EQ(layer_named(p, "Pre", "B").parent, kNoId) << "B lost its parent together with A";
     // A folder listed after what it holds still takes its contents along.
     const Id inner = add_folder(p, "Inner", item_id(p, "Comps")).id;
     find_item(p, item_id(p, "Pre"))->folder = inner;
@@ -103,8 +92,9 @@ TEST(ProjectModel, DeletingItemsRemovesTheirLayersAndAFoldersContents) {
 
 TEST(ProjectModel, ParentLinksStayInOneCompositionWithoutCycles) {
     Project p = basic();
-    const Id a = layer(p, "Pre", "A").id, b = layer(p, "Pre", "B").id;
-    const Id words = layer(p, "Pre", "Words").id, other = layer(p, "Main", "Solid A").id;
+    const Id a = layer_named(p, "Pre", "A").id, b = layer_named(p, "Pre", "B").id;
+    const Id words = layer_named(p, "Pre", "Words").id,
+             other = layer_named(p, "Main", "Solid A").id;
     const std::tuple<Id, Id, bool> cases[] = {
         // child, parent, accepted
         {a, b, false},          // B already hangs on A
@@ -150,9 +140,9 @@ TEST(ProjectModel, ReorderMovesOneLayerAndKeepsTheOthersInOrder) {
     for (const auto& [name, to, expected] : cases) {
         Project p = basic();
         if (expected.empty()) {
-            EXPECT_THROW(reorder_layer(p, layer(p, "Main", name).id, to), ModelError) << to;
+            EXPECT_THROW(reorder_layer(p, layer_named(p, "Main", name).id, to), ModelError) << to;
         } else {
-            reorder_layer(p, layer(p, "Main", name).id, to);
+            reorder_layer(p, layer_named(p, "Main", name).id, to);
             EXPECT_EQ(layer_names(p, "Main"), expected) << name << " to " << to;
         }
     }
@@ -198,17 +188,17 @@ TEST(LayerStreams, EachKindOfLayerHasItsStreamsDefaultsAndLegalOnes) {
         {"Second", "Blob", {0, 1, 2, 3, 4, 6, 8, 9, 10}, {5, 7, stream::kSourceText}},
     };
     for (const auto& [comp, name, has, lacks] : cases) {
-        const Layer& l = layer(p, comp, name);
+        const Layer& l = layer_named(p, comp, name);
         for (int n : has) EXPECT_EQ(l.streams.count(n), 1u) << name << " stream " << n;
         for (int n : lacks) EXPECT_EQ(l.streams.count(n), 0u) << name << " stream " << n;
     }
     // Defaults follow the source and the composition.
-    const auto& solid = layer(p, "Main", "Solid A").streams;
+    const auto& solid = layer_named(p, "Main", "Solid A").streams;
     EXPECT_EQ(solid.at(stream::kAnchorPoint).value, (V{100, 50, 0}));
     EXPECT_EQ(solid.at(stream::kPosition).value, (V{960, 540, 0}));
     EXPECT_EQ(solid.at(stream::kScale).value, (V{100, 100, 100}));
     EXPECT_EQ(solid.at(stream::kOpacity).value, V{100});
-    EXPECT_EQ(layer(p, "Pre", "Words").streams.at(stream::kSourceText).text, "hello");
+    EXPECT_EQ(layer_named(p, "Pre", "Words").streams.at(stream::kSourceText).text, "hello");
 
     // Legality follows the layer's switches and source.
     const std::tuple<const char*, int, bool> legality[] = {
@@ -224,8 +214,9 @@ TEST(LayerStreams, EachKindOfLayerHasItsStreamsDefaultsAndLegalOnes) {
         {"Cam", stream::kOpacity, false},
         {"Pre Layer", 55, false}};
     for (const auto& [name, which, legal] : legality)
-        EXPECT_EQ(is_stream_legal(p, layer(p, "Main", name), which), legal) << name << " " << which;
-    Layer& pre = layer(p, "Main", "Pre Layer");
+        EXPECT_EQ(is_stream_legal(p, layer_named(p, "Main", name), which), legal)
+            << name << " " << which;
+    Layer& pre = layer_named(p, "Main", "Pre Layer");
     set_layer_flag(pre, flag::k3D, true);
     EXPECT_TRUE(is_stream_legal(p, pre, stream::kRotateX));
     EXPECT_TRUE(is_stream_legal(p, pre, stream::kOrientation));

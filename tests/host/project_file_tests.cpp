@@ -13,14 +13,8 @@ namespace {
 using namespace host::model;
 using host_test::example;
 using host_test::fixture;
+using host_test::layer_named;
 using json = nlohmann::json;
-
-const Layer& layer_named(const Project& p, const std::string& comp, const std::string& name) {
-    for (const Layer& layer : comp_of(p, find_item_by_name(p, comp)->id)->layers) {
-        if (shown_name(p, layer) == name) return layer;
-    }
-    throw std::runtime_error("no layer " + name);
-}
 
 // (Kinds, parents, selections, sources and stream values read from files are
 // checked through the suites on the fixtures.)
