@@ -220,8 +220,7 @@ TEST_F(LayerSuites, NullsAreMadeOnTopOfTheComposition) {
 
 TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
     const auto& c = collections();
-    auto& pre =
-        *host::model::comp_of(project(), host::model::find_item_by_name(project(), "Pre")->id);
+    auto& pre = *host::model::comp_of(project(), host_test::item_id(project(), "Pre"));
     const auto a = pre.layers[0].id, b = pre.layers[1].id, words = pre.layers[2].id;
     using host::model::SelectionKind;
     pre.selection = {{SelectionKind::Keyframe, b, 1, 3}, {SelectionKind::Layer, words, 0, 0},
@@ -231,7 +230,8 @@ TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
                                                    plugin_, comp_named("Pre"));
     const A_u_long count = got<A_u_long>(c.AEGP_GetCollectionNumItems, selection);
     ASSERT_EQ(count, 6u);
-    // Type, layer, and the index and keyframe/stream a kind carries.
+    // Type, layer, and the index and keyframe/stream a kind carries (the kinds'
+    // records begin alike, so they are read through one of them).
     const std::tuple<AEGP_CollectionItemType, A_long, A_long, A_long> expected[] = {
         {AEGP_CollectionItemType_LAYER, 0, 0, 0},  // layers first, in stack order
         {AEGP_CollectionItemType_LAYER, 2, 0, 0},  {AEGP_CollectionItemType_KEYFRAME, 1, 1, 3},
@@ -245,14 +245,10 @@ TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
         EXPECT_EQ(item.type, type);
         EXPECT_EQ(item.u.layer.layerH, layer_at("Pre", layer));
         EXPECT_EQ(item.stream_refH, nullptr);
-        if (type == AEGP_CollectionItemType_KEYFRAME) {
-            EXPECT_EQ(item.u.keyframe.index, index);
-            EXPECT_EQ(item.u.keyframe.keyframe, extra);
-        } else if (type == AEGP_CollectionItemType_MASK) {
-            EXPECT_EQ(item.u.mask.index, index);
-        } else if (type == AEGP_CollectionItemType_STREAM) {
-            EXPECT_EQ(item.u.stream.stream, extra);
-        }
+        EXPECT_EQ(type == AEGP_CollectionItemType_LAYER ? 0 : item.u.mask.index, index);
+        const bool third =
+            type == AEGP_CollectionItemType_KEYFRAME || type == AEGP_CollectionItemType_STREAM;
+        EXPECT_EQ(third ? item.u.keyframe.keyframe : 0, extra);
     }
     AEGP_CollectionItemV2 item{};
     EXPECT_EQ(c.AEGP_GetCollectionItemByIndex(selection, count, &item), A_Err_PARAMETER);

@@ -78,7 +78,8 @@ protected:
     AEGP_Command new_command() { return made<AEGP_Command>(commands().AEGP_GetUniqueCommand); }
 };
 
-TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamedAndSwitched) {
+// (Switching a command off and on is seen through the plug-in's menu hook.)
+TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamed) {
     const std::size_t own = host().menu(AEGP_Menu_LAYER).size();
     ASSERT_GE(own, 8u) << "the application's own entries come first";
     for (const host::MenuCommand& entry : host().menu(AEGP_Menu_LAYER)) EXPECT_EQ(entry.command, 0);
@@ -104,12 +105,8 @@ TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamedAndSwitched) {
     const AEGP_Command command = new_command(), other = new_command();
     OK(commands().AEGP_InsertMenuCommand(command, "Start", AEGP_Menu_LAYER, -1));
     OK(commands().AEGP_SetMenuCommandName(command, "Renamed"));
-    OK(commands().AEGP_DisableCommand(command));
     ASSERT_TRUE(host().command(command));
     EXPECT_EQ(host().command(command)->text, "Renamed");
-    EXPECT_FALSE(host().command(command)->enabled);
-    OK(commands().AEGP_EnableCommand(command));
-    EXPECT_TRUE(host().command(command)->enabled);
     EXPECT_FALSE(host().find_command("Start"));
 
     const auto insert = commands().AEGP_InsertMenuCommand;
