@@ -135,7 +135,6 @@ TEST_F(LayerSuites, SourcesParentsAndStackThroughSuites) {
     OK(layers12().AEGP_ReorderLayer(words, 0));
     EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, a), 1);
     EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, words), 0);
-    EXPECT_EQ(got<AEGP_ObjectType>(layers().AEGP_GetLayerObjectType, words), AEGP_ObjectType_TEXT);
 }
 
 TEST_F(LayerSuites, ItemsWalkFromTheRootFolderInScriptOrder) {
