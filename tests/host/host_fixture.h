@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -26,6 +27,21 @@ inline std::filesystem::path fixture(const std::string& name) {
 
 inline std::filesystem::path example(const std::string& name) {
     return std::filesystem::path(OUTFOLD_SOURCE_DIR) / "examples" / name;
+}
+
+// An item's id, and a layer of a composition by the name it shows, in the model.
+inline host::model::Id item_id(const host::model::Project& p, const std::string& name) {
+    const auto* item = host::model::find_item_by_name(p, name);
+    EXPECT_NE(item, nullptr) << name;
+    return item ? item->id : host::model::kNoId;
+}
+
+template <class Project>  // const or not
+auto& layer_named(Project& p, const std::string& comp, const std::string& name) {
+    for (auto& layer : host::model::comp_of(p, item_id(p, comp))->layers) {
+        if (host::model::shown_name(p, layer) == name) return layer;
+    }
+    throw std::runtime_error("no layer " + name);
 }
 
 // UTF-16 text as the host's interface types it.
@@ -182,19 +198,14 @@ protected:
 
     // Handles found through the suites, as a plug-in finds them.
     AEGP_ItemH item_named(const std::string& name) {
-        AEGP_ProjectH project = nullptr;
-        EXPECT_EQ(suite<AEGP_ProjSuite_v8>().AEGP_GetProjectByIndex(0, &project), A_Err_NONE);
         const auto* found = host::model::find_item_by_name(host_->project(), name);
         EXPECT_NE(found, nullptr) << name;
-        AEGP_ItemH item = nullptr;
-        EXPECT_EQ(items().AEGP_GetFirstProjItem(project, &item), A_Err_NONE);
-        while (item != nullptr && found != nullptr) {
-            A_long id = 0;
-            EXPECT_EQ(items().AEGP_GetItemID(item, &id), A_Err_NONE);
-            if (id == found->id) return item;
-            AEGP_ItemH next = nullptr;
-            EXPECT_EQ(items().AEGP_GetNextProjItem(project, item, &next), A_Err_NONE);
-            item = next;
+        const auto project =
+            got<AEGP_ProjectH>(suite<AEGP_ProjSuite_v8>().AEGP_GetProjectByIndex, 0);
+        for (auto item = got<AEGP_ItemH>(items().AEGP_GetFirstProjItem, project);
+             item != nullptr && found != nullptr;
+             item = got<AEGP_ItemH>(items().AEGP_GetNextProjItem, project, item)) {
+            if (got<A_long>(items().AEGP_GetItemID, item) == found->id) return item;
         }
         return nullptr;
     }
@@ -219,13 +230,10 @@ protected:
 
     // The model's layer behind a handle, found through the suites.
     host::model::Layer& model_layer(AEGP_LayerH handle) {
-        A_long index = -1, id = 0;
-        AEGP_CompH comp = nullptr;
-        AEGP_ItemH item = nullptr;
-        EXPECT_EQ(layers().AEGP_GetLayerIndex(handle, &index), A_Err_NONE);
-        EXPECT_EQ(layers().AEGP_GetLayerParentComp(handle, &comp), A_Err_NONE);
-        EXPECT_EQ(comps().AEGP_GetItemFromComp(comp, &item), A_Err_NONE);
-        EXPECT_EQ(items().AEGP_GetItemID(item, &id), A_Err_NONE);
+        const auto index = got<A_long>(layers().AEGP_GetLayerIndex, handle);
+        const auto comp = got<AEGP_CompH>(layers().AEGP_GetLayerParentComp, handle);
+        const auto id = got<A_long>(items().AEGP_GetItemID,
+                                    got<AEGP_ItemH>(comps().AEGP_GetItemFromComp, comp));
         return host::model::comp_of(project(), id)->layers.at(static_cast<std::size_t>(index));
     }
 

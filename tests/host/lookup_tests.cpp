@@ -19,12 +19,8 @@ struct Change {
     std::function<void(model::Project&)> apply;
 };
 
-model::Id comp_id(const model::Project& project, const char* name) {
-    return model::find_item_by_name(project, name)->id;
-}
-
 model::Id layer_id(const model::Project& project, const char* comp, std::size_t index) {
-    return model::comp_of(project, comp_id(project, comp))->layers.at(index).id;
+    return model::comp_of(project, item_id(project, comp))->layers.at(index).id;
 }
 
 // Twenty more layers in Pre, so that moves go beyond the near places.
@@ -32,7 +28,7 @@ void widen(model::Project& project) {
     for (int i = 0; i < 20; ++i) {
         model::Layer layer;
         layer.kind = model::LayerKind::Shape;
-        model::add_layer(project, comp_id(project, "Pre"), layer, -1);
+        model::add_layer(project, item_id(project, "Pre"), layer, -1);
     }
 }
 
@@ -42,23 +38,23 @@ const std::vector<Change> kChanges = {
     {"bottom layer to the top",
      [](auto& p) { model::reorder_layer(p, layer_id(p, "Pre", 22), 0); }},
     {"a middle layer deleted", [](auto& p) { model::delete_layer(p, layer_id(p, "Pre", 5)); }},
-    {"a layer added on top", [](auto& p) { model::add_layer(p, comp_id(p, "Pre"), {}, 0); }},
+    {"a layer added on top", [](auto& p) { model::add_layer(p, item_id(p, "Pre"), {}, 0); }},
     {"a layer copied to another composition",
-     [](auto& p) { model::copy_layer_to_comp(p, layer_id(p, "Pre", 20), comp_id(p, "Main")); }},
+     [](auto& p) { model::copy_layer_to_comp(p, layer_id(p, "Pre", 20), item_id(p, "Main")); }},
     {"the stack reversed by hand",
      [](auto& p) {
-         auto& layers = model::comp_of(p, comp_id(p, "Pre"))->layers;
+         auto& layers = model::comp_of(p, item_id(p, "Pre"))->layers;
          std::reverse(layers.begin(), layers.end());
      }},
     {"a layer moved between compositions by hand",
      [](auto& p) {
-         auto& from = model::comp_of(p, comp_id(p, "Pre"))->layers;
-         model::comp_of(p, comp_id(p, "Second"))->layers.push_back(from.front());
+         auto& from = model::comp_of(p, item_id(p, "Pre"))->layers;
+         model::comp_of(p, item_id(p, "Second"))->layers.push_back(from.front());
          from.erase(from.begin());
      }},
     {"a layer's id changed by hand",
-     [](auto& p) { model::comp_of(p, comp_id(p, "Pre"))->layers.at(7).id = p.nextId++; }},
-    {"a composition deleted", [](auto& p) { model::delete_item(p, comp_id(p, "Second")); }},
+     [](auto& p) { model::comp_of(p, item_id(p, "Pre"))->layers.at(7).id = p.nextId++; }},
+    {"a composition deleted", [](auto& p) { model::delete_item(p, item_id(p, "Second")); }},
     {"an earlier copy of the project put back",
      [](auto& p) {
          model::Project before = p;
@@ -118,13 +114,13 @@ TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
     };
     set_opacity_expression(0, "thisComp.layer(\"Old\").opacity");
     EXPECT_EQ(model::auto_fix_expressions(project(), "Old", "New", any), 1);
-    // A layer that held none gets one; a copy brings one along.
+    // A layer that held none gets one; then, after the next fix, a copy brings one along.
     set_opacity_expression(1, "thisComp.layer(\"New\").opacity");
+    EXPECT_EQ(model::auto_fix_expressions(project(), "New", "Newer", any), 2);
     model::copy_layer_to_comp(project(), model_comp("Pre").layers.at(0).id,
-                              comp_id(project(), "Pre"));
-    EXPECT_EQ(model::auto_fix_expressions(project(), "New", "Newer", any), 3);
-    // Renamed again and back, with nothing in between.
+                              item_id(project(), "Pre"));
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 3);
+    // Renamed again and back, with nothing in between.
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 0);
     EXPECT_EQ(model::auto_fix_expressions(project(), "Last", "Newer", any), 3);
     for (std::size_t i : {0, 1, 2})

@@ -78,21 +78,24 @@ protected:
     AEGP_Command new_command() { return made<AEGP_Command>(commands().AEGP_GetUniqueCommand); }
 };
 
-TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamedAndSwitched) {
+// (Switching a command off and on is seen through the plug-in's menu hook.)
+TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamed) {
     const std::size_t own = host().menu(AEGP_Menu_LAYER).size();
     ASSERT_GE(own, 8u) << "the application's own entries come first";
     for (const host::MenuCommand& entry : host().menu(AEGP_Menu_LAYER)) EXPECT_EQ(entry.command, 0);
-    // Text, where it is inserted, and the index it lands at.
-    const std::tuple<const char*, A_long, std::size_t> cases[] = {
-        {"At bottom", AEGP_MENU_INSERT_AT_BOTTOM, own},
-        {"At top", AEGP_MENU_INSERT_AT_TOP, 0},
-        {"After 2", 2, 3},
-        {"Far past the end", 1000, own + 3},
+    // Text, the menu (0 to 13 are known), where it is inserted, and the index it lands at.
+    const std::tuple<const char*, AEGP_MenuID, A_long, std::size_t> cases[] = {
+        {"At bottom", AEGP_Menu_LAYER, AEGP_MENU_INSERT_AT_BOTTOM, own},
+        {"At top", AEGP_Menu_LAYER, AEGP_MENU_INSERT_AT_TOP, 0},
+        {"After 2", AEGP_Menu_LAYER, 2, 3},
+        {"Far past the end", AEGP_Menu_LAYER, 1000, own + 3},
+        {"In menu 0", 0, AEGP_MENU_INSERT_AT_BOTTOM, 0},
+        {"In menu 13", 13, AEGP_MENU_INSERT_AT_TOP, 0},
     };
-    for (const auto& [text, after, index] : cases) {
+    for (const auto& [text, id, after, index] : cases) {
         const AEGP_Command command = new_command();
-        OK(commands().AEGP_InsertMenuCommand(command, text, AEGP_Menu_LAYER, after));
-        const auto menu = host().menu(AEGP_Menu_LAYER);
+        OK(commands().AEGP_InsertMenuCommand(command, text, id, after));
+        const auto menu = host().menu(id);
         ASSERT_LT(index, menu.size()) << text;
         EXPECT_EQ(menu[index].text, text);
         EXPECT_EQ(menu[index].command, command);
@@ -100,15 +103,10 @@ TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamedAndSwitched) {
     }
 
     const AEGP_Command command = new_command(), other = new_command();
-    EXPECT_NE(command, other);
     OK(commands().AEGP_InsertMenuCommand(command, "Start", AEGP_Menu_LAYER, -1));
     OK(commands().AEGP_SetMenuCommandName(command, "Renamed"));
-    OK(commands().AEGP_DisableCommand(command));
     ASSERT_TRUE(host().command(command));
     EXPECT_EQ(host().command(command)->text, "Renamed");
-    EXPECT_FALSE(host().command(command)->enabled);
-    OK(commands().AEGP_EnableCommand(command));
-    EXPECT_TRUE(host().command(command)->enabled);
     EXPECT_FALSE(host().find_command("Start"));
 
     const auto insert = commands().AEGP_InsertMenuCommand;
@@ -116,7 +114,8 @@ TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamedAndSwitched) {
         A_Err_PARAMETER,
         {{"a command never issued", commands().AEGP_EnableCommand(command + 1000)},
          {"inserting twice", insert(command, "Again", AEGP_Menu_LAYER, -1)},
-         {"an unknown menu", insert(other, "X", 99, -1)},
+         {"an unknown menu", insert(other, "X", 14, -1)},
+         {"a negative menu", insert(other, "X", -1, -1)},
          {"an unknown position", insert(other, "X", AEGP_Menu_LAYER, -7)},
          {"no text", insert(other, nullptr, AEGP_Menu_LAYER, -1)},
          {"renaming to nothing", commands().AEGP_SetMenuCommandName(command, nullptr)}});
@@ -182,9 +181,7 @@ TEST_F(Menus, RegistrationChecksItsArguments) {
          {"no report", utility7.AEGP_ReportInfo(plugin_, nullptr)}});
     host().open_menu(AEGP_Menu_LAYER);
     EXPECT_TRUE(gCalls.empty()) << "refused hooks were not kept";
-    EXPECT_EQ(host().plugin_id(), plugin_);
-    EXPECT_EQ(utility7.AEGP_ReportInfo(plugin_, "Something happened"), A_Err_NONE);
-    EXPECT_EQ(host().reports(), (std::vector<std::string>{"Something happened"}));
+    EXPECT_TRUE(host().reports().empty());
 }
 
 }  // namespace

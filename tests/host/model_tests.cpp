@@ -16,25 +16,14 @@
 namespace {
 
 using namespace host::model;
+using host_test::item_id;
+using host_test::layer_named;
 using Names = std::vector<std::string>;
 using V = std::vector<double>;
 
 Project basic() { return host::io::load_project_file(host_test::fixture("basic.json")); }
 
-Id item_id(const Project& p, const std::string& name) {
-    const Item* item = find_item_by_name(p, name);
-    EXPECT_NE(item, nullptr) << name;
-    return item ? item->id : kNoId;
-}
-
 Composition& comp(Project& p, const std::string& name) { return *comp_of(p, item_id(p, name)); }
-
-Layer& layer(Project& p, const std::string& comp, const std::string& name) {
-    for (Layer& l : comp_of(p, item_id(p, comp))->layers) {
-        if (shown_name(p, l) == name) return l;
-    }
-    throw std::runtime_error("no layer " + name);
-}
 
 Names layer_names(const Project& p, const std::string& comp) {
     Names names;
@@ -57,8 +46,6 @@ TEST(Rational, ArithmeticIsExactReducedAndSafe) {
     for (const auto& [got, expected] : cases) EXPECT_EQ(str(got), expected);
     EXPECT_TRUE(R::of(1, 3) < R::of(1, 2));
     EXPECT_TRUE(R::of(-1, 2) < R::of(-1, 3));
-    EXPECT_TRUE(R::of(2, 4) == R::of(1, 2));
-    EXPECT_TRUE(R::of(1, 2) <= R::of(1, 2));
     EXPECT_TRUE(R::of(3) > R::of(29, 10));
     EXPECT_DOUBLE_EQ(R::of(3, 4).seconds(), 0.75);
     // Large intermediates do not overflow.
@@ -89,7 +76,10 @@ TEST(ProjectModel, DeletingItemsRemovesTheirLayersAndAFoldersContents) {
     p = basic();
     delete_item(p, item_id(p, "Solid A"));
     EXPECT_EQ(layer_names(p, "Main"), (Names{"Pre Layer", "Cam", "Lamp", "Clip"}));
-    EXPECT_EQ(layer(p, "Pre", "B").parent, kNoId) << "B lost its parent together with A";
+    EXPECT_EQ(layer_named(p, "Pre", "B").parent, kNoId) << "B lost its parent together with A";
+    // A folder listed after what it holds still takes its contents along.
+    const Id inner = add_folder(p, "Inner", item_id(p, "Comps")).id;
+    find_item(p, item_id(p, "Pre"))->folder = inner;
     delete_item(p, item_id(p, "Comps"));
     EXPECT_EQ(find_item_by_name(p, "Pre"), nullptr);
     EXPECT_EQ(find_item_by_name(p, "Main"), nullptr);
@@ -102,8 +92,9 @@ TEST(ProjectModel, DeletingItemsRemovesTheirLayersAndAFoldersContents) {
 
 TEST(ProjectModel, ParentLinksStayInOneCompositionWithoutCycles) {
     Project p = basic();
-    const Id a = layer(p, "Pre", "A").id, b = layer(p, "Pre", "B").id;
-    const Id words = layer(p, "Pre", "Words").id, other = layer(p, "Main", "Solid A").id;
+    const Id a = layer_named(p, "Pre", "A").id, b = layer_named(p, "Pre", "B").id;
+    const Id words = layer_named(p, "Pre", "Words").id,
+             other = layer_named(p, "Main", "Solid A").id;
     const std::tuple<Id, Id, bool> cases[] = {
         // child, parent, accepted
         {a, b, false},          // B already hangs on A
@@ -142,7 +133,6 @@ TEST(ProjectModel, ReorderMovesOneLayerAndKeepsTheOthersInOrder) {
     const std::tuple<const char*, int, Names> cases[] = {
         {"Clip", 0, {"Clip", "Pre Layer", "Solid A", "Cam", "Lamp"}},
         {"Pre Layer", 4, {"Solid A", "Cam", "Lamp", "Clip", "Pre Layer"}},
-        {"Cam", 1, {"Pre Layer", "Cam", "Solid A", "Lamp", "Clip"}},
         {"Lamp", 3, {"Pre Layer", "Solid A", "Cam", "Lamp", "Clip"}},
         {"Cam", 5, {}},   // refused
         {"Cam", -1, {}},  // refused
@@ -150,9 +140,9 @@ TEST(ProjectModel, ReorderMovesOneLayerAndKeepsTheOthersInOrder) {
     for (const auto& [name, to, expected] : cases) {
         Project p = basic();
         if (expected.empty()) {
-            EXPECT_THROW(reorder_layer(p, layer(p, "Main", name).id, to), ModelError) << to;
+            EXPECT_THROW(reorder_layer(p, layer_named(p, "Main", name).id, to), ModelError) << to;
         } else {
-            reorder_layer(p, layer(p, "Main", name).id, to);
+            reorder_layer(p, layer_named(p, "Main", name).id, to);
             EXPECT_EQ(layer_names(p, "Main"), expected) << name << " to " << to;
         }
     }
@@ -162,14 +152,14 @@ TEST(ProjectModel, NullLayersGetNumberedSolidsInASolidsFolder) {
     Project p = basic();
     const Id main = item_id(p, "Main");
     ASSERT_EQ(find_item_by_name(p, "Solids"), nullptr);
+    add_footage(p, "Null 7b", Footage{}, kNoId);  // not a numbered null: its number is no number
     const std::size_t itemsBefore = p.items.size();
     const Layer first = create_null_layer(p, main, "Carrier", Rational::of(5));
     const Item* solids = find_item_by_name(p, "Solids");
-    ASSERT_NE(solids, nullptr);
-    EXPECT_EQ(solids->kind, ItemKind::Folder);
+    ASSERT_TRUE(solids != nullptr && solids->kind == ItemKind::Folder);
     EXPECT_EQ(p.items.size(), itemsBefore + 2) << "the folder and the solid";
     const Item* solid1 = find_item(p, first.source);
-    ASSERT_NE(solid1, nullptr);
+    ASSERT_TRUE(solid1 != nullptr && solid1->footage);
     EXPECT_EQ(solid1->name, "Null 1");
     EXPECT_EQ(solid1->folder, solids->id);
     EXPECT_EQ(solid1->footage->kind, FootageKind::Solid);
@@ -180,7 +170,6 @@ TEST(ProjectModel, NullLayersGetNumberedSolidsInASolidsFolder) {
     EXPECT_EQ(find_item(p, second.source)->name, "Null 2");
     EXPECT_EQ(shown_name(p, second), "Null 2") << "without a name it shows its solid's";
     EXPECT_EQ(p.items.size(), itemsBefore + 3) << "the folder is made once";
-    EXPECT_EQ(second.streams.size(), first.streams.size());
     EXPECT_THROW(create_null_layer(p, main, "x", Rational::of(0)), ModelError);
     EXPECT_THROW(create_null_layer(p, item_id(p, "Solid A"), "x", Rational::of(1)), ModelError);
     EXPECT_NO_THROW(check_invariants(p));
@@ -199,40 +188,35 @@ TEST(LayerStreams, EachKindOfLayerHasItsStreamsDefaultsAndLegalOnes) {
         {"Second", "Blob", {0, 1, 2, 3, 4, 6, 8, 9, 10}, {5, 7, stream::kSourceText}},
     };
     for (const auto& [comp, name, has, lacks] : cases) {
-        const Layer& l = layer(p, comp, name);
+        const Layer& l = layer_named(p, comp, name);
         for (int n : has) EXPECT_EQ(l.streams.count(n), 1u) << name << " stream " << n;
         for (int n : lacks) EXPECT_EQ(l.streams.count(n), 0u) << name << " stream " << n;
     }
     // Defaults follow the source and the composition.
-    const auto& solid = layer(p, "Main", "Solid A").streams;
+    const auto& solid = layer_named(p, "Main", "Solid A").streams;
     EXPECT_EQ(solid.at(stream::kAnchorPoint).value, (V{100, 50, 0}));
     EXPECT_EQ(solid.at(stream::kPosition).value, (V{960, 540, 0}));
     EXPECT_EQ(solid.at(stream::kScale).value, (V{100, 100, 100}));
     EXPECT_EQ(solid.at(stream::kOpacity).value, V{100});
-    EXPECT_EQ(solid.at(stream::kPosition).kind, StreamKind::ThreeDSpatial);
-    EXPECT_EQ(solid.at(stream::kScale).kind, StreamKind::ThreeD);
-    EXPECT_FALSE(solid.at(stream::kMarker).canVary);
-    const Stream& text = layer(p, "Pre", "Words").streams.at(stream::kSourceText);
-    EXPECT_EQ(text.text, "hello");
-    EXPECT_EQ(text.kind, StreamKind::TextDocument);
+    EXPECT_EQ(layer_named(p, "Pre", "Words").streams.at(stream::kSourceText).text, "hello");
 
     // Legality follows the layer's switches and source.
-    Layer& pre = layer(p, "Main", "Pre Layer");
-    const Layer &solidA = layer(p, "Main", "Solid A"), &clip = layer(p, "Main", "Clip");
-    const Layer& cam = layer(p, "Main", "Cam");
-    const std::tuple<const Layer*, int, bool> legality[] = {{&pre, stream::kPosition, true},
-                                                            {&pre, stream::kTimeRemap, true},
-                                                            {&pre, stream::kRotateX, false},
-                                                            {&pre, stream::kAudioLevels, false},
-                                                            {&solidA, stream::kTimeRemap, false},
-                                                            {&clip, stream::kTimeRemap, true},
-                                                            {&clip, stream::kAudioLevels, true},
-                                                            {&cam, stream::kOrientation, true},
-                                                            {&cam, stream::kZoom, true},
-                                                            {&cam, stream::kOpacity, false},
-                                                            {&pre, 55, false}};
-    for (const auto& [l, which, legal] : legality)
-        EXPECT_EQ(is_stream_legal(p, *l, which), legal) << shown_name(p, *l) << " " << which;
+    const std::tuple<const char*, int, bool> legality[] = {
+        {"Pre Layer", stream::kPosition, true},
+        {"Pre Layer", stream::kTimeRemap, true},
+        {"Pre Layer", stream::kRotateX, false},
+        {"Pre Layer", stream::kAudioLevels, false},
+        {"Solid A", stream::kTimeRemap, false},
+        {"Clip", stream::kTimeRemap, true},
+        {"Clip", stream::kAudioLevels, true},
+        {"Cam", stream::kOrientation, true},
+        {"Cam", stream::kZoom, true},
+        {"Cam", stream::kOpacity, false},
+        {"Pre Layer", 55, false}};
+    for (const auto& [name, which, legal] : legality)
+        EXPECT_EQ(is_stream_legal(p, layer_named(p, "Main", name), which), legal)
+            << name << " " << which;
+    Layer& pre = layer_named(p, "Main", "Pre Layer");
     set_layer_flag(pre, flag::k3D, true);
     EXPECT_TRUE(is_stream_legal(p, pre, stream::kRotateX));
     EXPECT_TRUE(is_stream_legal(p, pre, stream::kOrientation));
@@ -299,6 +283,8 @@ TEST(ProjectModel, InvariantCheckFindsBrokenProjects) {
              comp(p, "Pre").selection.push_back({SelectionKind::Layer, mainTop(p), 0, 0});
          }},
         {"missing active item", [](Project& p) { p.activeItem = 4242; }},
+        {"an item inside a composition",
+         [](Project& p) { p.items[1].folder = item_id(p, "Main"); }},
     };
     EXPECT_NO_THROW(check_invariants(basic()));
     for (const auto& [what, breakIt] : cases) {
