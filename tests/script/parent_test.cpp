@@ -1,7 +1,5 @@
-// Layer.parent from scripts: assigning null (or another layer), or removing
-// the layer followed, keeps the layer's picture at every time; the folded
-// values are the ones a user would see. Pictures come from the tests' own
-// evaluator.
+// Layer.parent from scripts: a new parent, or none, keeps the layer's picture
+// (by the tests' own evaluator) at every time, with the values a user would see.
 #include <cmath>
 #include <utility>
 
@@ -30,10 +28,6 @@ std::string scene(const std::string& kid, const std::string& dad, const std::str
         layers += R"(, {"type": "shape", "name": "Grandpa", "streams": )" + grandpa + "}";
     return R"({"activeItem": "Main", "items": [{"type": "comp", "name": "Main", "layers": [)" +
            layers + "]}]}";
-}
-
-std::string scene3d(const std::string& kid, const std::string& dad) {
-    return scene(kid, dad, "", true);
 }
 
 std::string keys(const std::vector<std::string>& values) {
@@ -71,7 +65,6 @@ protected:
 
 TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
     const Case cases[] = {
-        {"translation", scene(R"({"Position": [10, 10, 0]})", R"({"Position": [100, 50, 0]})")},
         {"rotation and uniform scale about an anchor",
          scene(R"({"Position": [10, 20, 0], "Anchor Point": [5, 5, 0], "Rotation": 15})",
                R"({"Position": [300, 200, 0], "Anchor Point": [50, 50, 0], "Rotation": 90,
@@ -130,24 +123,26 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
                           R"({"Scale": [50, 50, 100], "Rotation": 30})"),
          .script = "app.project.item(1).layer(2).remove()"},
         {"3D: a tilted parent",
-         scene3d(R"({"Position": [10, 20, 5], "Anchor Point": [5, 5, 0], "Rotation": 40,
+         scene(R"({"Position": [10, 20, 5], "Anchor Point": [5, 5, 0], "Rotation": 40,
                    "X Rotation": 15})",
-                 R"({"Position": [300, 200, 50], "Orientation": [30, 0, 0], "Y Rotation": 20,
-                   "Scale": [150, 150, 150]})")},
+               R"({"Position": [300, 200, 50], "Orientation": [30, 0, 0], "Y Rotation": 20,
+                   "Scale": [150, 150, 150]})",
+               "", true)},
         {"3D: a flat parent over a turned child",
-         scene3d(R"({"Position": [-40, 70, 0], "Orientation": [0, 45, 0], "Rotation": 10})",
-                 R"({"Position": [30, -20, 0], "Rotation": 90, "Scale": [50, 50, 50]})")},
+         scene(R"({"Position": [-40, 70, 0], "Orientation": [0, 45, 0], "Rotation": 10})",
+               R"({"Position": [30, -20, 0], "Rotation": 90, "Scale": [50, 50, 50]})", "", true)},
         {"3D: a mirrored, tilted parent",
-         scene3d(R"({"Position": [25, 0, 0], "Y Rotation": -30})",
-                 R"({"Position": [500, 500, 0], "X Rotation": 60, "Scale": [-100, 100, 100]})")},
+         scene(R"({"Position": [25, 0, 0], "Y Rotation": -30})",
+               R"({"Position": [500, 500, 0], "X Rotation": 60, "Scale": [-100, 100, 100]})", "",
+               true)},
         {"3D: orientation keys turned out of the picture plane turn the shortest way",
-         scene3d(
+         scene(
              "{\"Orientation\": " + keys({"[10, 20, 30]", "[80, 200, 140]", "[300, 10, 60]"}) + "}",
-             R"({"X Rotation": 50, "Y Rotation": -20, "Scale": [70, 70, 70]})")},
+             R"({"X Rotation": 50, "Y Rotation": -20, "Scale": [70, 70, 70]})", "", true)},
         {"3D: the turn goes into the orientation, own rotations keep their values",
-         scene3d("{\"Position\": [0, 0, 0], \"Rotation\": 25, \"X Rotation\": " +
-                     keys({"0", "90"}) + "}",
-                 R"({"Position": [100, 0, 0], "X Rotation": 90})"),
+         scene("{\"Position\": [0, 0, 0], \"Rotation\": 25, \"X Rotation\": " + keys({"0", "90"}) +
+                   "}",
+               R"({"Position": [100, 0, 0], "X Rotation": 90})", "", true),
          {{10, -1, {90, 0, 0}}, {3, -1, {25}}, {8, 1, {90}}, {1, -1, {100, 0, 0}}}},
     };
     for (const Case& c : cases) {
@@ -229,8 +224,8 @@ TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
 // The host's own reading of Orientation between keyframes is the shortest
 // turn, as the evaluator's.
 TEST_F(Parent, OrientationTurnsTheShortestWayBetweenKeyframes) {
-    load(scene3d("{\"Orientation\": " + keys({"[0, 0, 0]", "[350, 90, 10]", "[45, 45, 300]"}) + "}",
-                 "{}"));
+    load(scene("{\"Orientation\": " + keys({"[0, 0, 0]", "[350, 90, 10]", "[45, 45, 300]"}) + "}",
+               "{}", "", true));
     const model::Layer& kid = layer("Main", "Kid");
     for (int eighth = 0; eighth <= 16; ++eighth) {
         const model::Time t = Rational::of(eighth, 8);

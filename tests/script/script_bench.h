@@ -1,17 +1,10 @@
-// Shared set-up for the script service's tests: a project (written in the
-// project-file format), a settings store in a temporary folder, and the
-// ScriptHost that run_script borrows. Every test ends by checking that no
-// engine outlived its run and that every engine gave all its memory back.
+// A project, a settings store in a temporary folder and the ScriptHost that
+// run_script borrows; every test ends checking that engines gave all back.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <nlohmann/json.hpp>
-#include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
 
 #include "common/temp_dir.h"
 #include "io/project_file.h"
@@ -23,7 +16,6 @@
 namespace script_test {
 
 using namespace host;
-
 using outfold_test::TempDir;
 using Names = std::vector<std::string>;
 using Cases = std::vector<std::pair<std::string, std::string>>;  // source, value or error
@@ -58,14 +50,13 @@ protected:
         return result;
     }
 
-    // The script's value; the test fails if the script does.
+    // The script's value (the test fails if the script does), or its error text.
     std::string value(std::string_view source) {
         const script::ScriptRun result = run(source);
         EXPECT_TRUE(result.ok) << source << "\n  failed: " << result.error;
         return result.value;
     }
 
-    // The script's error text; the test fails if the script succeeds.
     std::string error(std::string_view source) {
         const script::ScriptRun result = run(source);
         EXPECT_FALSE(result.ok) << source << "\n  gave: " << result.value;
@@ -87,7 +78,6 @@ protected:
         EXPECT_NE(item, nullptr) << "no item " << name;
         return *model::comp_of(project, item->id);
     }
-    // A layer by its composition's name and its shown name.
     model::Layer& layer(const std::string& compName, const std::string& layerName) {
         for (model::Layer& candidate : comp(compName).layers) {
             if (model::shown_name(project, candidate) == layerName) return candidate;
