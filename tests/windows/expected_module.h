@@ -24,7 +24,7 @@ inline const std::vector<std::pair<std::uint32_t, std::string>> kExports = {
     {2, "EntryPointFunc"},
 };
 
-// Little-endian fields, as the property list stores them.
+// The property list's fields are little-endian.
 struct Writer : std::vector<std::uint8_t> {
     Writer& le(std::uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) push_back(std::uint8_t(value >> 8 * i));
@@ -35,21 +35,17 @@ struct Writer : std::vector<std::uint8_t> {
     Writer& code(std::string_view c) {
         return le(std::uint32_t(c[0]) << 24 | c[1] << 16 | c[2] << 8 | c[3], 4);
     }
-    template <class Range>
-    Writer& append(const Range& bytes) {
+    Writer& append(std::string_view bytes) {
         insert(end(), bytes.begin(), bytes.end());
         return *this;
-    }
-    Writer& counted(std::string_view characters) {
-        return le(characters.size(), 1).append(characters);
     }
 };
 
 inline std::vector<std::uint8_t> pipl_bytes() {
     const std::pair<const char*, Writer> properties[] = {
         {"kind", Writer().code("AEgx")},
-        {"name", Writer().counted("Outfold")},
-        {"catg", Writer().counted("General Plugin")},
+        {"name", Writer().le(7, 1).append("Outfold")},  // counted text
+        {"catg", Writer().le(14, 1).append("General Plugin")},
         // 1.1.4, stage 0, build 1
         {"vers", Writer().le(1u << 19 | 1u << 15 | 4u << 11 | 0u << 9 | 1u, 4)},
         {"8664", Writer().append(std::string_view("EntryPointFunc", 15))},  // with its NUL
@@ -59,21 +55,22 @@ inline std::vector<std::uint8_t> pipl_bytes() {
     // Each: vendor '8BIM', key, id 0, padded length, data padded to 4 bytes.
     for (const auto& [key, data] : properties) {
         const std::uint32_t padded = (data.size() + 3) / 4 * 4;
-        out.code("8BIM").code(key).le(0, 4).le(padded, 4).append(data);
+        out.code("8BIM").code(key).le(0, 4).le(padded, 4);
+        out.insert(out.end(), data.begin(), data.end());
         out.le(0, padded - data.size());
     }
     return out;
 }
 
-// The Windows DLLs a module or program of this build may import: the system's own.
+// The Windows DLLs a module or program of this build may import: the system's
+// own, and API sets ("api-ms-win-crt-runtime-l1-1-0.dll", ...). The GNU
+// runtime's DLLs (libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll)
+// are not: the build links the runtime in.
 inline const std::vector<std::string> kSystemDlls = {
     "kernel32.dll", "kernelbase.dll", "ntdll.dll",  "msvcrt.dll",  "ucrtbase.dll",
     "user32.dll",   "advapi32.dll",   "gdi32.dll",  "shell32.dll", "ole32.dll",
     "oleaut32.dll", "shlwapi.dll",    "ws2_32.dll", "bcrypt.dll",  "version.dll",
 };
-// API sets ("api-ms-win-crt-runtime-l1-1-0.dll", ...) are system DLLs too. The
-// GNU runtime's DLLs (libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll)
-// are not: the build links the runtime in.
 inline const std::string kApiSetPrefix = "api-ms-win-";
 
 }  // namespace expected
