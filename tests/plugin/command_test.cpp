@@ -1,14 +1,7 @@
-// The module as the host loads and drives it: registration, the menu-update
-// hook, the command hook and the alerts after a run.
-#include <gtest/gtest.h>
-
+// Registration, the menu-update hook, the command hook and the alerts after a run.
 #include <algorithm>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "common/temp_dir.h"
-#include "model/project_ops.h"
 #include "plugin_host.h"
 
 namespace outfold::testing {
@@ -16,10 +9,8 @@ namespace {
 namespace model = host::model;
 using Names = std::vector<std::string>;
 
-// A clean load puts the command at the bottom of the Layer menu and registers
-// both hooks. The first failing call stops the rest, is reported once and is
-// returned (not the report's error); a missing suite returns its error without
-// a report. Nothing is kept either way, and no menu-update hook is left.
+// The first failing call stops the rest, is reported once and is returned; a missing suite
+// returns its error without a report.
 TEST(Registration, WhatALoadLeaves) {
     const Names registration = {"AEGP_GetUniqueCommand", "AEGP_InsertMenuCommand",
                                 "AEGP_RegisterCommandHook", "AEGP_RegisterUpdateMenuHook"};
@@ -40,7 +31,6 @@ TEST(Registration, WhatALoadLeaves) {
         {"", "AEGP Register Suite", 6, 2, true},
         {"AEGP_GetUniqueCommand", "AEGP Utility Suite", 7, 1, false},
     };
-    // Each case needs a host of its own; only one host may live at a time.
     const outfold_test::TempDir settings("registration");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.failing + " " + c.missing + (c.reportFails ? ", report fails" : ""));
@@ -70,17 +60,13 @@ TEST(Registration, WhatALoadLeaves) {
     }
 }
 
-// The loaded module in the scene, its menu entry and one run of its command
-// through the real dialog script.
 class MenuHook : public PluginHostTest {
 protected:
     void SetUp() override { open_scene(); }
 };
 class CommandHook : public MenuHook {};
 
-// The entry for each kind of selection, from each state the hook brought it
-// to. A failing call (its nth) or a missing suite (its version) leaves it as it
-// was: from one of the two states, a hook that went on would change it.
+// A failing call (its nth) or a missing suite (its version) leaves the entry as it was.
 TEST_F(MenuHook, TextAndStateFollowTheSelection) {
     enum Expect { Unusable, Usable, Unchanged };
     struct Case {
@@ -142,8 +128,7 @@ TEST_F(MenuHook, TextAndStateFollowTheSelection) {
     }
 }
 
-// The hook runs before every menu opens: when the first selected layer is a
-// pre-comp layer, the host calls it makes do not grow with the selection.
+// When the first selected layer is a pre-comp layer.
 TEST_F(MenuHook, CallsDoNotGrowWithTheSelection) {
     std::size_t calls[2] = {};
     for (const bool all : {false, true}) {
@@ -157,10 +142,8 @@ TEST_F(MenuHook, CallsDoNotGrowWithTheSelection) {
     EXPECT_EQ(calls[1], calls[0]);
 }
 
-// A cancelled dialog or a too long prefix (with its alert) changes nothing and
-// leaves no undo step; without an active composition a run makes an empty undo
-// group. Else the copies take the pre-comp layers' places, those of the last
-// one selected unless the last selected layer is no pre-comp layer.
+// The copies take the places of the last pre-comp layer selected, unless the last selected
+// layer is no pre-comp layer; without an active composition a run makes an empty undo group.
 TEST_F(CommandHook, WhatARunChanges) {
     struct Case {
         Names selection, user;
@@ -198,9 +181,7 @@ TEST_F(CommandHook, WhatARunChanges) {
     }
 }
 
-// One alert names the pre-comp layers whose time remapping the copies did not
-// take over, after the run's other alerts; none after a failed run. Otherwise
-// the run is as without time remapping (rerun with the choices the dialog kept).
+// Otherwise the run is as without time remapping (rerun with the choices the dialog kept).
 TEST_F(CommandHook, TimeRemapAlertNamesTheRemappedPrecompLayersOnceAfterTheOtherAlerts) {
     struct Case {
         std::string fixture;
@@ -209,7 +190,6 @@ TEST_F(CommandHook, TimeRemapAlertNamesTheRemappedPrecompLayersOnceAfterTheOther
         Names others;                     // the run's other alerts
         const char* failingCall = nullptr;
     };
-    // The scene's Outro, renamed: quotes, a backslash and a letter beyond ASCII.
     const std::string outro = "Outro \"B\\side\" \xc3\xa9", scene = "outfold_scene";
     const Names intro = {"Intro"}, ok = {"ok"}, shared = {"Shared"};
     const Names deleting = {"click optionDeleteSource", "ok"};
@@ -253,13 +233,11 @@ TEST_F(CommandHook, TimeRemapAlertNamesTheRemappedPrecompLayersOnceAfterTheOther
         EXPECT_EQ(runs[0].second, c.others);
         if (!c.names.empty()) {
             runs[0].second.push_back(
-                "Outfold: Time remapping was not carried over from the "
-                "pre-comp " +
-                c.names + " extracted layers play at normal speed.");
+                "Outfold: Time remapping was not carried over from the pre-comp " + c.names +
+                " extracted layers play at normal speed.");
         }
         EXPECT_EQ(runs[1].second, runs[0].second);
     }
 }
-
 }  // namespace
 }  // namespace outfold::testing

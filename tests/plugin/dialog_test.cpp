@@ -1,13 +1,8 @@
-// The options dialog: its script in the real engine, its answer as the plug-in
-// reads it, and what the plug-in does with each answer.
-#include <gtest/gtest.h>
-
+// The options dialog's script in the real engine, and what the plug-in does with its answer.
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "common/dialog_outline.h"
 #include "pipeline/command_hook.h"
@@ -21,7 +16,6 @@ namespace outfold::testing {
 namespace {
 
 const std::string kSection = "fernhollow.outfold";
-// The stored settings, in the order the dialog saves them.
 const std::vector<std::string> kKeys = {"settingCopyPrecompAttr",    "settingPrefixInput",
                                         "settingDeleteSource",       "settingKeepInComp",
                                         "settingPrependPrecompName", "settingFixRandomExpressions"};
@@ -32,11 +26,9 @@ std::string repeat(const std::string& piece, int times) {
     return out;
 }
 
-// The dialog script without its byte order mark.
 std::string dialog_source() { return std::string(find_script("mainPanel.jsx")).substr(3); }
 
-// The dialog script with each save logged as key=value (a save of `failingKey`
-// or outside the dialog's section fails); its value is the log and the answer.
+// Logs each save as key=value (a save of `failingKey` or outside the section fails).
 std::string observed_dialog(const std::string& failingKey) {
     return "var saved = [];\nvar realSave = app.settings.saveSetting;\n"
            "app.settings.saveSetting = function (section, key, value, type) {\n"
@@ -50,10 +42,8 @@ std::string observed_dialog(const std::string& failingKey) {
            "saved.join(\",\") + \"|\" + result;";
 }
 
-// The dialog script in the host's real engine, with a scripted user.
 class DialogScript : public PluginHostTest {
 protected:
-    // Runs the script (the dialog's by default) with the user's actions; returns its value.
     std::string show(std::vector<std::string> user,
                      const std::string& script = find_script("mainPanel.jsx")) {
         host_.set_user(std::move(user));
@@ -72,8 +62,7 @@ protected:
         ASSERT_TRUE(run.ok) << run.error;
     }
 
-    // The last dialog's switches (copy, discard, delete, keep, prepend, fix),
-    // each as 1 or 0, or as + or - when disabled; then the prefix.
+    // The last dialog's switches, each as 1 or 0, or as + or - when disabled; then the prefix.
     std::string state() {
         if (host_.dialogs().empty()) return "no dialog";
         const host::script::Dialog& dialog = host_.dialogs().back();
@@ -89,9 +78,7 @@ protected:
     }
 };
 
-// Nothing stored: the defaults. Only "true" checks a stored switch; the mutual
-// rules apply, Keep after Delete (Delete ends unchecked and disabled, and Keep
-// stays disabled by Delete's rule).
+// Only "true" checks a stored switch; the mutual rules apply, Keep after Delete.
 TEST_F(DialogScript, OpensWithTheStoredSettings) {
     EXPECT_EQ(show({"cancel"}), "");
     ASSERT_EQ(host_.dialogs().size(), 1u);
@@ -113,10 +100,7 @@ TEST_F(DialogScript, OpensWithTheStoredSettings) {
     }
 }
 
-// Cancel and the window button answer empty and save nothing. Ok saves the six
-// settings in order, which the next run opens with, and answers; a failed save
-// is shown and stops the saving, but the answer stands. Delete and Keep disable
-// each other while checked; Copy and Discard exclude each other.
+// A failed save is shown and stops the saving, but the answer stands.
 TEST_F(DialogScript, OnlyOkSavesAndAFailedSaveKeepsTheAnswer) {
     for (const std::string closing : {"cancel", "close", ""}) {
         SCOPED_TRACE(closing);
@@ -145,8 +129,6 @@ TEST_F(DialogScript, OnlyOkSavesAndAFailedSaveKeepsTheAnswer) {
     EXPECT_NE(host_.alerts()[0].message.find("disk full"), std::string::npos);
 }
 
-// Without the engine's own JSON, the dialog's fallback (which then makes the
-// answer) works as the native one does, and refuses malformed text.
 TEST_F(DialogScript, TheFallbackJsonWorksLikeTheNativeOne) {
     const std::string probe =
         dialog_source() +
@@ -167,13 +149,11 @@ std::string answer_with_prefix(const std::string& rawPrefix) {
     return "[true,false,false,\"" + rawPrefix + "\",false,false]";
 }
 
-// The plug-in loaded in-process by its entry point, to call the dialog steps
-// and the command hook directly.
+// The plug-in loaded in-process, to call the dialog steps and the command hook directly.
 class DialogInHost : public PluginHostTest {
 protected:
     void SetUp() override { ASSERT_EQ(host_.load_plugin(&EntryPointFunc), A_Err_NONE); }
 
-    // Settles the answer into options filled with zeros and a prefix with 'z'.
     DialogRun settle(const std::string& answer) {
         std::memset(&options_, 0, sizeof options_);
         std::memset(prefix_, 'z', kMaxPrefixBytes);
@@ -185,11 +165,7 @@ protected:
     char prefix_[kMaxPrefixBytes + 1] = {};
 };
 
-// A boolean is true when its token starts with t (the first rows give each
-// switch its own pattern); the prefix arrives decoded and terminated, its limit
-// counted in raw bytes. A malformed answer writes the debug line, a too long
-// prefix shows the alert (whose failure is the result); a rejected answer
-// leaves the options and the prefix untouched.
+// A boolean is true when its token starts with t; the prefix's limit counts raw bytes.
 TEST_F(DialogInHost, WhatEachAnswerGives) {
     using enum DialogOutcome;
     struct Case {
@@ -243,15 +219,12 @@ TEST_F(DialogInHost, WhatEachAnswerGives) {
     EXPECT_EQ(host_.scripts_run().front(), find_script("prefixTooLong.jsx"));
 }
 
-// Other commands and handled ones are left alone (the flag as it was); the own
-// command is handled whether it is cancelled or fails. A failure around the
-// dialog, or a missing suite before it, counts as a cancel with its error.
+// The own command is handled whether it is cancelled or fails.
 TEST_F(DialogInHost, CommandHookTheHandledFlag) {
     host_.set_project(scene());
     select_layers(host_.project(), "Main", {"Intro"});
     const std::string before = describe(host_.project());
-    // The command, whether it was handled before, a failing call or a missing
-    // suite (a name with a space), the result and the flag after the call.
+    // A fault with a space in its name is a missing suite.
     using Case = std::tuple<AEGP_Command, A_Boolean, std::string, A_Err, A_Boolean>;
     for (const auto& [command, alreadyHandled, fault, error, handledAfter] : {
              Case{gCommandId + 1, false, "", 0, 7},
@@ -281,6 +254,5 @@ TEST_F(DialogInHost, CommandHookTheHandledFlag) {
     EXPECT_EQ(describe(host_.project()), before);
     EXPECT_TRUE(host_.undo_history().empty());
 }
-
 }  // namespace
 }  // namespace outfold::testing

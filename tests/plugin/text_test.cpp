@@ -1,9 +1,9 @@
-// Tables and text handling: UTF-8/UTF-16 conversion, the dialog answer's tokenizer,
-// the string and script tables, and the property-list bytes.
+// UTF-8/UTF-16 conversion, the dialog answer's tokenizer, the tables and the property list.
 #include "shell/text.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <fstream>
@@ -22,7 +22,6 @@ namespace outfold::testing {
 namespace {
 const std::string kFFFD = "\xef\xbf\xbd";  // U+FFFD in UTF-8
 
-// Well-formed text converts both ways; each row of the other kinds holds in one direction.
 enum Direction { kBoth, kFrom8, kFrom16 };
 
 // Run under the C locale: the conversions must not depend on it.
@@ -67,17 +66,15 @@ TEST(TextConversion, ConvertsWellFormedTextAndReplacesEachIllFormedSequence) {
         }
     }
     std::setlocale(LC_ALL, locale.c_str());
-    // A view cut inside a sequence ends there, whatever bytes follow it.
+    // A view cut inside a sequence or a pair ends there, whatever follows it.
     std::u16string out;
     EXPECT_FALSE(utf8_to_utf16(std::string_view("\xc3\xa9", 1), out));
     EXPECT_EQ(out, u"\uFFFD");
-    // Likewise a UTF-16 view cut between the halves of a pair.
     std::string out8;
     EXPECT_FALSE(utf16_to_utf8(std::u16string_view(u"\U0001F600", 1), out8));
     EXPECT_EQ(out8, kFFFD);
 }
 
-// Every scalar value survives the round trip; append_utf8 writes U+FFFD for others.
 TEST(TextConversion, EveryScalarValueRoundTrips) {
     std::string utf8;
     for (char32_t c = 1; c <= 0x10FFFF; c += (c < 0x10000 ? 1 : 97)) {
@@ -101,7 +98,7 @@ struct Tokenized {
 
 Tokenized tokenize(const std::string& text, unsigned capacity = kMaxTokens) {
     Tokenized out{};
-    // Unwritten slots look like open arrays, so reading one as a token shows.
+    // Unwritten slots look like open arrays.
     std::vector<JsonToken> tokens(capacity + 1, JsonToken{kJsonArray, 0, -1, 99});
     out.result = json_tokenize(&out.parser, text.data(), text.size(), tokens.data(), capacity);
     EXPECT_EQ(tokens[capacity].size, 99) << "wrote past the capacity";
@@ -110,9 +107,7 @@ Tokenized tokenize(const std::string& text, unsigned capacity = kMaxTokens) {
     return out;
 }
 
-// The tokens of a text, each as its kind (a)rray, (o)bject, (s)tring or
-// (p)rimitive, its count of direct children and its bytes in the text; or the
-// tokenizer's result when it found no tokens.
+// Each token as its kind, its count of direct children and its bytes; or the result.
 std::string tokens_of(const std::string& text) {
     const Tokenized run = tokenize(text);
     if (run.result <= 0) return "result " + std::to_string(run.result);
@@ -129,9 +124,6 @@ std::string tokens_of(const std::string& text) {
 
 std::string failed(int code) { return "result " + std::to_string(code); }
 
-// Whitespace between elements changes nothing; keys hold their value; a
-// primitive at the very end is still a token; bare words are primitives in
-// this non-strict tokenizer; a string spans the bytes between its quotes.
 TEST(JsonTokenizer, TextsAndTheirTokensOrErrorCodes) {
     const std::pair<std::string, std::string> cases[] = {
         {R"([true,false,"",1])", R"(a4'[true,false,"",1]' p0'true' p0'false' s0'' p0'1')"},
@@ -147,12 +139,10 @@ TEST(JsonTokenizer, TextsAndTheirTokensOrErrorCodes) {
         {"[tx,-1.5e3]", "a2'[tx,-1.5e3]' p0'tx' p0'-1.5e3'"},
         {"[ ~]", "a1'[ ~]' p0'~'"},  // the last printable byte
         {"", "result 0"},
-        // Accepted escapes, and bytes above ASCII in strings.
         {R"(["a\"\\\/\b\f\n\r\t"])", R"(a1'["a\"\\\/\b\f\n\r\t"]' s0'a\"\\\/\b\f\n\r\t')"},
         {R"(["\u00e9\uD83D\uDE00"])", R"(a1'["\u00e9\uD83D\uDE00"]' s0'\u00e9\uD83D\uDE00')"},
         {"[\"\t\xc3\xa9\xf0\x9f\x98\x80\"]",
          "a1'[\"\t\xc3\xa9\xf0\x9f\x98\x80\"]' s0'\t\xc3\xa9\xf0\x9f\x98\x80'"},
-        // Broken texts.
         {R"([true,false,false,"",false,true)", failed(kIncompleteInput)},  // unclosed array
         {R"(["abc)", failed(kIncompleteInput)},                            // unterminated string
         {"[\"ab\\", failed(kIncompleteInput)},         // a final backslash is an ordinary byte
@@ -170,8 +160,7 @@ TEST(JsonTokenizer, TextsAndTheirTokensOrErrorCodes) {
     for (const auto& [text, tokens] : cases) EXPECT_EQ(tokens_of(text), tokens) << text;
 }
 
-// Offsets: an empty string starts and ends at its closing quote; a NUL byte
-// ends the text; a failed string scan stops at the string's opening quote.
+// A NUL byte ends the text; a failed string scan stops at the string's opening quote.
 TEST(JsonTokenizer, WhereTokensAndTheScanStop) {
     const Tokenized empty = tokenize(R"([true,false,false,"",false,true])");
     EXPECT_EQ(empty.tokens[4].start, 19);
@@ -238,7 +227,6 @@ TEST(JsonUnescape, DecodesEscapesIntoUtf8) {
     }
 }
 
-// Each record carries its index and its text in 256 bytes.
 TEST(StringTable, EachRecordCarriesItsIndexAndText) {
     const std::vector<std::string> texts = {"", "Outfold", "Outfold | Select a pre-comp layer",
                                             "Outfold Selection",
@@ -255,8 +243,6 @@ TEST(StringTable, EachRecordCarriesItsIndexAndText) {
     EXPECT_EQ(sizeof(StringEntry::text), 256u);
 }
 
-// The table holds the two scripts in order with their real lengths; names
-// match byte for byte.
 TEST(EmbeddedScripts, TheTableAndTheLookUpByName) {
     std::vector<const EmbeddedScript*> records;
     for (const EmbeddedScript* s = kEmbeddedScripts; s->name != nullptr; ++s) records.push_back(s);
@@ -278,23 +264,14 @@ TEST(EmbeddedScripts, DialogScriptStartsWithByteOrderMarkAndEndsEveryLineWithCrL
     const std::string text = find_script("mainPanel.jsx");
     ASSERT_GE(text.size(), 3u);
     EXPECT_EQ(text.substr(0, 3), "\xef\xbb\xbf");
-    std::size_t lines = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++lines;
-            ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "line " << lines << " lacks CR";
-        } else if (text[i] == '\r') {
-            ASSERT_TRUE(i + 1 < text.size() && text[i + 1] == '\n')
-                << "stray CR after line " << lines;
-        }
-    }
+    std::size_t lines = 0;  // each CR followed by LF
+    for (std::size_t i = 1; i < text.size(); ++i) lines += text[i - 1] == '\r' && text[i] == '\n';
+    EXPECT_EQ(std::size_t(std::ranges::count(text, '\n')), lines);
+    EXPECT_EQ(std::size_t(std::ranges::count(text, '\r')), lines);
     EXPECT_GT(lines, 100u);
-    // The value the host hands back is the script's last expression.
     EXPECT_EQ(text.substr(text.size() - 9), "result;\r\n");
 }
 
-// The property-list bytes the module's resource carries, checked against the
-// layout written out field by field.
 TEST(PropertyList, BytesFollowTheLayout) {
     std::ifstream file(OUTFOLD_PIPL_BIN_PATH, std::ios::binary);
     ASSERT_TRUE(file) << OUTFOLD_PIPL_BIN_PATH;
