@@ -120,9 +120,7 @@ void add_span_samples(std::vector<Time>& times, Time start, Time end) {
         times.push_back(start + (end - start) * Rational::of(2 * k - 1, 15));
 }
 
-std::string at(Time t) {
-    return "at " + std::to_string(t.num) + "/" + std::to_string(t.den) + " s";
-}
+std::string at(Time t) { return "at " + std::to_string(t.num) + "/" + std::to_string(t.den) + "s"; }
 
 double area(const eval::Affine& a) { return a.m[0][0] * a.m[1][1] - a.m[0][1] * a.m[1][0]; }
 
