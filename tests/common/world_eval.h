@@ -1,14 +1,6 @@
-// Where a layer shows on screen, worked out from the project's stored values
-// alone: the reference the placement tests hold the host and the plug-in to.
-// It shares no code with the host's own transform folding.
-//
-// A layer maps its space into its parent's as position + R * S * (p - anchor
-// point). R is the Z rotation for 2D layers and orientation * X * Y * Z
-// rotation for 3D layers (orientation angles applied Z, then Y, then X); y
-// points down and positive angles turn clockwise on screen. Between two
-// keyframes values run linearly (bezier segments too), a hold keeps the
-// earlier value, and Orientation turns along the shortest way (quaternion
-// interpolation). Expressions are not evaluated.
+// Where a layer shows, from stored values alone and sharing no code with the host's folding:
+// position + R * S * (p - anchor), R = Z turn (2D) or orientation * X * Y * Z (3D); keys run
+// linearly (bezier too), holds hold, orientation slerps; expressions are not evaluated.
 #pragma once
 
 #include <array>
@@ -95,8 +87,7 @@ inline Quaternion slerp(const Quaternion& a, const Quaternion& b, double f) {
     return q;
 }
 
-// The keyframes around a layer time and the fraction between them; `to` is
-// null where one keyframe's value holds.
+// `to` is null where one keyframe's value holds.
 struct Segment {
     const model::Keyframe* from;
     const model::Keyframe* to;
@@ -140,7 +131,6 @@ inline Quaternion orientation(const model::Layer& layer, model::Time time) {
     return slerp(xyz_turn(s.from->value), xyz_turn(s.to->value), s.fraction);
 }
 
-// The layer's own map into its parent's space at a layer time.
 inline Affine local(const model::Layer& layer, model::Time time) {
     const auto scalar = [&](int number) { return value(layer, number, time, {0})[0]; };
     const Matrix r =
@@ -160,8 +150,7 @@ inline Affine local(const model::Layer& layer, model::Time time) {
     return a;
 }
 
-// The layer's map into its composition at a composition time: its own and
-// each ancestor's, each read at its own layer time.
+// Each ancestor read at its own layer time.
 inline Affine world(const model::Project& project, const model::Layer& layer,
                     model::Time compTime) {
     Affine w = local(layer, compTime - layer.offset);
@@ -171,14 +160,12 @@ inline Affine world(const model::Project& project, const model::Layer& layer,
     return w;
 }
 
-// Whether the layer is drawn at a composition time.
 inline bool shows(const model::Layer& layer, model::Time compTime) {
     const model::Time start = layer.offset + layer.inPoint;
     return (layer.flags & model::flag::kVideoActive) != 0 && start <= compTime &&
            compTime < start + layer.duration;
 }
 
-// The largest difference between two maps, entry by entry.
 inline double distance(const Affine& a, const Affine& b) {
     double d = 0;
     for (int i = 0; i < 3; ++i) {

@@ -1,6 +1,4 @@
-// The replacement global allocation functions behind AllocationCounter. They
-// live in a file of their own so the compiler never sees them inlined into a
-// caller's new/delete pair.
+// In a file of their own so the compiler never inlines them into a caller's new/delete pair.
 #include "plugin/allocation_counter.h"
 
 #include <cstdlib>
@@ -15,7 +13,6 @@ thread_local bool gPluginOnly = false;
 thread_local int gAllocations = 0;
 thread_local int gFailAt = 0;
 
-// True when the allocation counts and is the one to fail.
 bool allocation_fails() {
     if (!gArmed || (gPluginOnly && !host::plugin_code_running())) return false;
     return ++gAllocations == gFailAt;

@@ -1,7 +1,5 @@
-// Counts the global allocations this thread makes while it lives: all of them
-// (to show that a piece of code allocates nothing), or only those of the loaded
-// plug-in's own code, the host's left alone, making the failAt-th of those
-// throw std::bad_alloc (0: none).
+// Counts this thread's global allocations while it lives (all, or only the plug-in's own),
+// making the failAt-th throw std::bad_alloc (0: none).
 #pragma once
 
 namespace outfold {

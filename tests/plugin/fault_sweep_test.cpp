@@ -1,7 +1,5 @@
-// Whole command runs of every kind a user can choose, with each host call and
-// each allocation of the plug-in failing in turn. Every way out must be clean:
-// nothing obtained is left, no undo group is open, the injected error reaches
-// the host, and one undo restores the project exactly.
+// Every kind of run with each host call and allocation failing in turn: nothing left, no undo
+// group open, the error reaches the host, and one undo restores the project.
 #include <map>
 #include <random>
 
@@ -13,10 +11,7 @@ namespace {
 
 constexpr A_Err kInjected = 77;
 
-// The only calls whose failure a run may pass over (besides releases): reading
-// a layer's name (for the prefix or the carrier), the expression repair after a
-// rename, copying effects onto a single copy (its parameters go through the
-// stream and expression calls listed), and acquiring a suite inside one of them.
+// Besides releases: a layer's name, the expression repair, copying effects onto one copy.
 const std::vector<std::string> kPassedOver = split<std::string>(
     "AcquireSuite AEGP_GetLayerName AEGP_LockMemHandle AEGP_ExecuteScript AEGP_ApplyEffect "
     "AEGP_CanVaryOverTime AEGP_GetEffectFlags AEGP_GetEffectNumParamStreams AEGP_GetExpression "
@@ -25,16 +20,12 @@ const std::vector<std::string> kPassedOver = split<std::string>(
     "AEGP_IsStreamTimevarying AEGP_SetEffectFlags AEGP_SetExpressionState AEGP_SetStreamValue",
     ' ');
 
-// fixtures/sweep_scene.json: "Moving" carries keyframes (its carrier stays),
-// "Still" does not (its carrier goes); "Shared One" and "Shared Two" show the
-// same composition, so deleting the source of one ends in an alert.
+// "Moving" is keyed, "Still" not; "Shared One" and "Two" share a source (deleting it alerts).
 struct Kind {
     std::string label;
     std::vector<std::string> selection, user;
 };
 
-// Every choice the dialog offers, for each selection: a bit for each option,
-// then keep, keep in the composition or delete the source.
 std::vector<Kind> every_kind() {
     const char* const options[] = {"click optionDiscardAttributes", "set prefixInput Hero ",
                                    "click prependPrecompName",      "click fixRandomExpresions",
@@ -54,9 +45,7 @@ std::vector<Kind> every_kind() {
     return kinds;
 }
 
-// One whole run of one kind, from a fresh host and settings folder (the
-// dialog remembers choices): the module loaded, the selection made, the menu
-// settled, ready to click.
+// A fresh host and settings folder (the dialog remembers), ready to click.
 struct KindRun {
     explicit KindRun(const Kind& kind) {
         host.load_project(fixture_path("sweep_scene"));
@@ -69,7 +58,6 @@ struct KindRun {
     }
     A_Err click() { return host.click(host.find_command(kUsableText).value_or(0)); }
 
-    // Nothing left outstanding, and the project as it was after at most one undo.
     void expect_clean_end() {
         EXPECT_EQ(describe(host.outstanding()), "");
         ASSERT_LE(host.undo_history().size(), 1u);
@@ -82,11 +70,8 @@ struct KindRun {
     std::string before;
 };
 
-// Natively every call from a place (a stack the plug-in called from) not failed
-// before fails, once at its first visit and once at a later one, so each error
-// path of every kind is taken while repeats of a path across kinds and loop turns
-// are not. Under wine, where a run costs far more and stacks are not recorded, a
-// seeded sample of all calls fails.
+// Natively each call site fails at its first and a later visit; under wine (no stacks) a
+// seeded sample.
 TEST(FaultSweep, EveryHostCallFailingInTurnLeavesNothingBehind) {
     [[maybe_unused]] std::mt19937 random(20261207);
     std::set<std::pair<std::uint64_t, int>> failed;
@@ -125,16 +110,12 @@ TEST(FaultSweep, EveryHostCallFailingInTurnLeavesNothingBehind) {
             if (kReleases.count(operation) == 0) run.expect_clean_end();
         }
     }
-    // Most failures must reach the host; the few that may not are the ones
-    // the run deliberately carries on after.
     EXPECT_GT(failuresReported, runs / 2);
     RecordProperty("runs", runs);
 }
 
 #if !defined(_WIN32)
-// The kinds whose allocations fail one by one: both selections with every
-// option that adds work, and the plainest run. The first allocation is the
-// command hook's own: it must come back as A_Err_ALLOC, not as an exception.
+// The first allocation is the command hook's own: it comes back as A_Err_ALLOC.
 TEST(FaultSweep, EveryAllocationFailingInTurnLeavesNothingBehind) {
     const std::vector<Kind> kinds = every_kind();
     for (const int which : {14, 48 + 47, 16}) {
@@ -157,8 +138,6 @@ TEST(FaultSweep, EveryAllocationFailingInTurnLeavesNothingBehind) {
     }
 }
 
-// The menu-update hook and the entry point turn a failed allocation into
-// A_Err_ALLOC instead of letting the exception reach the host, at every one.
 TEST(FaultSweep, AnAllocationFailingInsideAHookBecomesAnError) {
     for (int n = 1, made = 1; n <= made; ++n) {
         KindRun run(every_kind()[14]);

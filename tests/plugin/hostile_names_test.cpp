@@ -1,8 +1,5 @@
-// Generated hostile layer, pre-comp, composition names and prefixes (quotes,
-// comment marks, line separators, surrogates, bidi marks, emoji, script
-// payloads, the 255-unit limit) in whole runs: every copy carries its expected
-// name, cut only where the limit forces it and never inside a surrogate pair;
-// references between copies follow the new names; nothing else changes.
+// Generated hostile names and prefixes in whole runs: each copy carries its expected name, cut
+// only at the limit and never inside a surrogate pair; references follow; nothing else changes.
 #include <algorithm>
 #include <cstdlib>
 #include <random>
@@ -19,21 +16,18 @@ namespace model = host::model;
 
 constexpr std::size_t kMaxUnits = 255;
 constexpr int kMainId = 4;  // the main composition's item id
-// Under wine, where a run costs far more, a fifth of the native cases.
 #if defined(_WIN32)
 constexpr int kCases = 100;
 #else
 constexpr int kCases = 500;
 #endif
 
-// Pieces names are made of, as UTF-16 (lone surrogates included: the host
-// keeps them as U+FFFD, as the application does).
+// Lone surrogates included: the host keeps them as U+FFFD.
 const std::vector<std::u16string> kNamePieces = split<std::u16string>(
     u"\"|'|\\|//|/*|*/|`${x}`|\u2028|\u2029|\U0001F600|\xD83D|\xDE00|\u200F|\u202E|"
     u"\")); app.project.item(1).remove(); ((\"|'); app.project.item(1).remove(); ('| |Layer|"
     u"\u00E9t\u00E9|_",
     u'|');
-// Pieces of prefixes, as UTF-8.
 const std::vector<std::string> kPrefixPieces = split<std::string>(
     "\"|'|\\|//|/*|\xE2\x80\xA8|\xE2\x80\xA9|\xF0\x9F\x98\x80|\xE2\x80\x8F|"
     "\"); app.project.item(1).remove(); (\"| |Hero|_",
@@ -54,9 +48,7 @@ std::string random_name(std::mt19937& random) {
     return host::text::utf16_to_utf8(name.substr(0, kMaxUnits));
 }
 
-// A prefix that is never cut: it fits 50 bytes however the dialog's answer
-// escapes it (quotes and backslashes, the line separators as \uXXXX), and it
-// does not start with a space (the dialog's user drops leading spaces).
+// Never cut: fits 50 bytes however the answer escapes it; no leading space (the user drops it).
 std::string random_prefix(std::mt19937& random) {
     std::string prefix;
     std::size_t bytes = 0;
@@ -76,7 +68,6 @@ std::string random_prefix(std::mt19937& random) {
     return prefix.empty() ? "p" : prefix;
 }
 
-// The name as a script string literal that every character survives.
 std::string literal(const std::string& name) { return json(name).dump(-1, ' ', true); }
 
 struct Case {
@@ -119,8 +110,6 @@ json scene(const Case& c) {
     return scene;
 }
 
-// The copy's name the run must give: pre-comp name, "_", prefix, "_", the
-// original, cut to the host's limit without splitting a surrogate pair.
 std::u16string expected_name(const Case& c, const std::string& original) {
     const std::string shown = c.precompLayer.empty() ? c.sourceComp : c.precompLayer;
     std::u16string name = utf16(shown) + u"_" + utf16(c.prefix) + u"_" + utf16(original);
@@ -131,11 +120,8 @@ std::u16string expected_name(const Case& c, const std::string& original) {
     return name;
 }
 
-// The project as JSON with expression texts left out (repairing expressions
-// elsewhere is the host's own business), and of the main composition only its
-// name and the two layers that are not part of the extraction. The carrier
-// null's solid goes with it; the folder the host filed it in stays, empty, as
-// the application leaves it.
+// Without expressions (their repair is the host's business), of Main only its name, Top and
+// Bottom; the carrier's emptied Solids folder stays.
 json outside_the_extraction(const model::Project& project) {
     const json whole = host::io::project_to_json(project);
     json items = json::array();
@@ -175,7 +161,6 @@ TEST(HostileNamesTest, EveryCopyCarriesItsNameAndEveryReferenceFollows) {
         ASSERT_EQ(host.click(*host.find_command(kUsableText)), A_Err_NONE);
 
         EXPECT_TRUE(host.outstanding().none());
-        // Top and Bottom are still the outer layers: they are part of what stays.
         EXPECT_EQ(outside_the_extraction(host.project()), outside);
         const model::LayerStack& layers = model::comp_of(host.project(), kMainId)->layers;
         ASSERT_EQ(layers.size(), c.inner.size() + 2);
@@ -183,15 +168,12 @@ TEST(HostileNamesTest, EveryCopyCarriesItsNameAndEveryReferenceFollows) {
             const model::Layer& copy = layers[i + 1];
             EXPECT_EQ(utf16(copy.ownName), expected_name(c, c.inner[i])) << "copy " << i;
             if (i == 0) continue;
-            // The reference, read back by the engine, names the copy above.
             const host::script::ScriptRun named = host.run_script(
                 "var thisComp = {layer: function (name) { return {transform: {position: name}}; "
                 "}};" +
                 copy.streams.at(AEGP_LayerStream_POSITION).expression);
             ASSERT_TRUE(named.ok) << named.error;
-            // As in the application, only a broken reference is repaired: one
-            // that also names a layer of the main composition still works while
-            // the copies are renamed, so it keeps naming that layer.
+            // Only a broken reference is repaired: one naming a layer of Main keeps it.
             const std::string& original = c.inner[i - 1];
             const bool namesMainLayer =
                 original == "Top" || original == "Bottom" ||

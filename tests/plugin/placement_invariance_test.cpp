@@ -1,9 +1,5 @@
-// Whole runs of the command through the loaded module, checked against the
-// test's own evaluator (common/world_eval.h), never the host's folding: every
-// copy must show where and when the pre-comp layer showed the layer it was
-// made from, and the pre-comp layer's followers where they were.
-// PlacementFidelity holds the cases where copies used to land elsewhere or at
-// another time; PlacementInvariance runs many seeded, generated projects.
+// Whole runs checked against the test's own evaluator: every copy shows where and when the
+// pre-comp layer showed its original, and followers stay where they were.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,10 +22,8 @@ using model::Rational;
 using model::Time;
 namespace stream = model::stream;
 
-// A project with "Main" (30 fps, active) and "Inner" (holding the layers
-// "[L0]", "[L1]", ..., first on top), whose layers show the solid "Solid".
-// The pre-comp layer of Inner in Main is "P"; its parent chain "Link" and
-// "Grand", a layer that follows it "Follower".
+// "Main" (30 fps, active) and "Inner" ("[L0]", "[L1]", ...); P shows Inner in Main, under
+// "Link" and "Grand", followed by "Follower".
 struct SceneBuilder {
     model::Project project;
     model::Id main, inner, solid;
@@ -44,7 +38,6 @@ struct SceneBuilder {
         comp.duration = Rational::of(30);
         main = project.activeItem = model::add_composition(project, "Main", comp).id;
     }
-    // A layer at the bottom of the composition, with default streams.
     model::Layer& add(model::Id comp, const std::string& name, bool threeD) {
         model::Layer layer;
         layer.ownName = name;
@@ -64,7 +57,6 @@ void set_value(model::Layer& layer, int number, std::vector<double> value) {
     layer.streams.at(number).value = std::move(value);
 }
 
-// Keyframes at the layer times, all with one interpolation.
 void set_keys(model::Layer& layer, int number, const std::vector<Time>& times,
               const std::vector<std::vector<double>>& values,
               Interpolation interpolation = Interpolation::Linear) {
@@ -79,16 +71,12 @@ void set_keys(model::Layer& layer, int number, const std::vector<Time>& times,
 }
 
 struct RunOptions {
-    bool attributes = true;
-    bool keep = false;
-    bool deleteSource = false;
+    bool attributes = true, keep = false, deleteSource = false;
 };
 
-// The dialog answers that give the options, from the choices the dialog
-// remembers of the previous run (the first run starts from the defaults).
+// The dialog answers for the options, from the choices the dialog remembers.
 struct DialogAnswers {
-    bool keep = false;
-    bool deleteSource = false;
+    bool keep = false, deleteSource = false;
 
     std::vector<std::string> actions_for(const RunOptions& options) {
         std::vector<std::string> actions{options.attributes ? "click optionCopyAttributes"
@@ -107,15 +95,13 @@ struct DialogAnswers {
     }
 };
 
-// A layer of Main; a missing one ends the test with its name.
 const model::Layer& main_layer(const model::Project& project, const std::string& name) {
     const model::Layer* layer = layer_named(project, "Main", name);
     if (layer == nullptr) throw std::runtime_error("no layer " + name);
     return *layer;
 }
 
-// The copy of an inner layer: the one layer of Main whose name ends in the
-// inner layer's (a prefix may have been put in front).
+// The one layer of Main whose name ends in the inner layer's, or null.
 const model::Layer* copy_of(const model::Project& after, const std::string& name) {
     const model::Layer* found = nullptr;
     for (const model::Layer& layer : comp_named(after, "Main").layers) {
@@ -126,8 +112,7 @@ const model::Layer* copy_of(const model::Project& after, const std::string& name
     return found;
 }
 
-// Times where a layer's picture may go wrong: its first and last instants,
-// just around them, and points between frames across its span.
+// Both ends, just before them, and points between frames across the span.
 void add_span_samples(std::vector<Time>& times, Time start, Time end) {
     const Rational tick = Rational::of(1, 100000);
     for (const Time t : {start, end, start - tick, end - tick}) times.push_back(t);
@@ -135,9 +120,7 @@ void add_span_samples(std::vector<Time>& times, Time start, Time end) {
         times.push_back(start + (end - start) * Rational::of(2 * k - 1, 15));
 }
 
-std::string at(Time t) {
-    return "at " + std::to_string(t.num) + "/" + std::to_string(t.den) + " s";
-}
+std::string at(Time t) { return "at " + std::to_string(t.num) + "/" + std::to_string(t.den) + "s"; }
 
 double area(const eval::Affine& a) { return a.m[0][0] * a.m[1][1] - a.m[0][1] * a.m[1][0]; }
 
@@ -145,9 +128,7 @@ class Placement : public PluginHostTest {
 protected:
     void SetUp() override { ASSERT_EQ(load_module(), A_Err_NONE); }
 
-    // Runs the command on P of a fresh copy of the project and checks the copies:
-    // `exact`, every copy's map within 1e-6; else each copy's anchor point within
-    // 1e-6 and its area within 1e-9 (relative).
+    // `exact`: every map within 1e-6; else anchor points within 1e-6, areas within 1e-9 relative.
     void run_and_check(const model::Project& project, const RunOptions& options, bool exact,
                        const std::string& label) {
         SCOPED_TRACE(label);
@@ -173,7 +154,7 @@ protected:
                                    (!options.attributes || eval::shows(precomp, t));
                 EXPECT_EQ(eval::shows(*copy, t), shows) << at(t);
                 if (!shows || !eval::shows(*copy, t)) continue;
-                ++stats_.comparisons;
+                ++comparisons_;
                 eval::Affine want = eval::world(before, inner, innerTime);
                 if (options.attributes) want = eval::then(want, eval::world(before, precomp, t));
                 const eval::Affine got = eval::world(after, *copy, t);
@@ -182,7 +163,7 @@ protected:
                     EXPECT_LE(off, 1e-6) << at(t);
                     continue;
                 }
-                if (off > 1e-6) ++stats_.inexactFrames;
+                if (off > 1e-6) ++inexactFrames_;
                 const auto a = eval::value(inner, stream::kAnchorPoint, innerTime, {0, 0, 0});
                 const eval::Affine anchor{eval::Affine{}.m, {a[0], a[1], a[2]}};
                 const eval::Vector gotAt = eval::then(anchor, got).t;
@@ -195,16 +176,14 @@ protected:
         }
     }
 
-    // A follower keeps its picture: at every time when the motion it followed
-    // goes on (the pre-comp layer kept, or carried on by the carrier, or
-    // still), else where it starts.
+    // Over its span while the motion it followed goes on, else where it starts.
     void expect_follower_kept(const RunOptions& options) {
         const model::Layer* was = layer_named(before_, "Main", "Follower");
         if (was == nullptr) return;
         bool moves = false;
         for (const auto& [number, s] : main_layer(before_, "P").streams)
             moves = moves || !s.keyframes.empty() || !s.expression.empty();
-        const model::Layer& is = main_layer(host_.project(), "Follower");
+        const model::Layer& is = layer("Main", "Follower");
         const Time start = was->offset + was->inPoint;
         std::vector<Time> times{start};
         if (options.keep || !moves || options.attributes)
@@ -214,23 +193,18 @@ protected:
                 eval::distance(eval::world(host_.project(), is, t), eval::world(before_, *was, t)),
                 1e-6)
                 << "follower " << at(t);
-            ++stats_.comparisons;
+            ++comparisons_;
         }
     }
 
     DialogAnswers answers_;
-    // Pictures compared, and maps further than 1e-6 off in the approximate mode.
-    struct {
-        int comparisons = 0, inexactFrames = 0;
-    } stats_;
+    int comparisons_ = 0, inexactFrames_ = 0;
 };
 
 using PlacementFidelity = Placement;
 using PlacementInvariance = Placement;
 
-// One pre-comp layer P of Inner in Main, with two inner layers: [L0] and
-// [L1] (the child of [L0]); then, as asked, a follower of P, a turned, scaled,
-// moving parent of P, and two position keyframes on P.
+// P over [L0] and its child [L1]; as asked a follower, a moving parent Link, keys on P.
 enum Extras { kFollower = 1, kLink = 2, kMoving = 4 };
 
 SceneBuilder fidelity_scene(int extras, Rational innerRate = Rational::of(30)) {
@@ -270,17 +244,13 @@ SceneBuilder fidelity_scene(int extras, Rational innerRate = Rational::of(30)) {
 TEST_F(PlacementFidelity, CopiesLandWhereAndWhenThePrecompLayerShowedThem) {
     const std::string carrier = "{{P_outfold}}";
     const Rational film = Rational::of(24000, 1001);
-    // Runs the scene and checks the copies; then `after` is a layer of the result.
     const auto check = [&](const SceneBuilder& scene, const char* label, RunOptions options = {}) {
-        const int comparisons = stats_.comparisons;
+        const int comparisons = comparisons_;
         run_and_check(scene.project, options, true, label);
-        EXPECT_GT(stats_.comparisons, comparisons) << label;
-    };
-    const auto after = [&](const std::string& name) -> const model::Layer& {
-        return main_layer(host_.project(), name);
+        EXPECT_GT(comparisons_, comparisons) << label;
     };
     const auto parent_of = [&](const std::string& name) {
-        const model::Layer* parent = model::find_layer(host_.project(), after(name).parent);
+        const model::Layer* parent = model::find_layer(host_.project(), layer("Main", name).parent);
         return parent == nullptr ? "" : model::shown_name(host_.project(), *parent);
     };
 
@@ -293,7 +263,7 @@ TEST_F(PlacementFidelity, CopiesLandWhereAndWhenThePrecompLayerShowedThem) {
     SceneBuilder s = fidelity_scene(0, film);
     s.layer(s.inner, "[L0]").offset = Rational::of(1001, 24000);
     check(s, "23.976 fps inside 30 fps at offset 0");
-    EXPECT_EQ(after("[L0]").offset, Rational::of(1001, 24000));
+    EXPECT_EQ(layer("Main", "[L0]").offset, Rational::of(1001, 24000));
 
     s = fidelity_scene(0, film);
     model::Layer& top = s.layer(s.inner, "[L0]");
@@ -305,25 +275,23 @@ TEST_F(PlacementFidelity, CopiesLandWhereAndWhenThePrecompLayerShowedThem) {
     precomp.inPoint = Rational::of(11, 30);
     precomp.duration = Rational::of(2);
     check(s, "23.976 fps inside 30 fps, moved and trimmed");
-    EXPECT_EQ(after("[L0]").offset, Rational::of(1001, 24000) - Rational::of(7, 30));
-    EXPECT_EQ(after("[L0]").offset + after("[L0]").inPoint, Rational::of(4, 30));
+    EXPECT_EQ(layer("Main", "[L0]").offset, Rational::of(1001, 24000) - Rational::of(7, 30));
+    EXPECT_EQ(layer("Main", "[L0]").offset + layer("Main", "[L0]").inPoint, Rational::of(4, 30));
 
     s = fidelity_scene(0, Rational::of(25));
     s.layer(s.inner, "[L1]").offset = Rational::of(3, 25);
     s.layer(s.main, "P").offset = Rational::of(1, 30);
     check(s, "25 fps inside 30 fps without attributes", {false});
-    EXPECT_EQ(after("[L1]").offset, Rational::of(3, 25));
+    EXPECT_EQ(layer("Main", "[L1]").offset, Rational::of(3, 25));
 
     s = fidelity_scene(0);
     s.layer(s.main, "P").streams.at(stream::kRotation).value = {20};
     s.layer(s.main, "P").streams.at(stream::kRotation).expression = "time * 90";
     check(s, "rotation moved by an expression alone");
-    EXPECT_EQ(after(carrier).streams.at(stream::kRotation).value, std::vector<double>{20});
-    EXPECT_EQ(after(carrier).streams.at(stream::kRotation).expression, "");
+    EXPECT_EQ(layer("Main", carrier).streams.at(stream::kRotation).value, std::vector<double>{20});
+    EXPECT_EQ(layer("Main", carrier).streams.at(stream::kRotation).expression, "");
     EXPECT_EQ(parent_of("[L0]"), carrier);
 
-    // A follower of P follows the carrier, P's parent or P itself when P is
-    // kept, and keeps its place when there is nothing to follow.
     check(fidelity_scene(kFollower | kMoving), "a follower of a moving P");
     EXPECT_EQ(parent_of("Follower"), carrier);
     s = fidelity_scene(kFollower);
@@ -336,8 +304,7 @@ TEST_F(PlacementFidelity, CopiesLandWhereAndWhenThePrecompLayerShowedThem) {
     EXPECT_EQ(parent_of("Follower"), "P");
 }
 
-// Draws from a fixed-seed generator; only the engine's raw output is used,
-// which the standard fixes, so every platform builds the same projects.
+// Only the engine's raw output, which the standard fixes: the same projects on every platform.
 class Dice {
 public:
     explicit Dice(unsigned seed) : engine_(seed) {}
@@ -358,7 +325,6 @@ private:
 
 double signed_scale(Dice& dice) { return dice.between(40, 160) * (dice.chance(15) ? -1 : 1); }
 
-// Still values for a layer's transform; 2D layers stay in the picture plane.
 void draw_values(Dice& dice, model::Layer& layer, bool threeD, bool uniform) {
     const auto depth = [&](int range) { return threeD ? dice.number(-range, range) : 0.0; };
     set_value(layer, stream::kAnchorPoint, {dice.number(-60, 60), dice.number(-60, 60), depth(40)});
@@ -366,7 +332,6 @@ void draw_values(Dice& dice, model::Layer& layer, bool threeD, bool uniform) {
               {dice.number(-400, 900), dice.number(-300, 700), depth(300)});
     if (uniform) {
         const double s = dice.between(40, 160);
-        // A mirror across the vertical axis keeps the scale uniform in size.
         set_value(layer, stream::kScale, {dice.chance(20) ? -s : s, s, s});
     } else {
         set_value(layer, stream::kScale,
@@ -381,8 +346,7 @@ void draw_values(Dice& dice, model::Layer& layer, bool threeD, bool uniform) {
     }
 }
 
-// Two or three keyframes on some of the layer's transform properties, at
-// layer times on the frame grid from `first`.
+// Two or three keyframes on one or two transform properties, on the frame grid from `first`.
 void draw_keys(Dice& dice, model::Layer& layer, bool threeD, Time first, Rational frame) {
     std::vector<int> numbers{stream::kPosition, stream::kRotation, stream::kScale};
     if (threeD) numbers.insert(numbers.end(), {stream::kOrientation, stream::kRotateX});
@@ -397,8 +361,7 @@ void draw_keys(Dice& dice, model::Layer& layer, bool threeD, Time first, Rationa
             times.push_back(at);
             std::vector<double> v = layer.streams.at(number).value;
             if (number == stream::kScale) {
-                // Grown or shrunk alike along every axis: a uniform scale
-                // stays uniform, and none comes near zero.
+                // Alike on every axis: a uniform scale stays uniform, none nears zero.
                 const double factor = dice.between(50, 150) / 100.0;
                 for (double& x : v) x *= factor;
             } else {
@@ -414,8 +377,7 @@ void draw_keys(Dice& dice, model::Layer& layer, bool threeD, Time first, Rationa
 
 const Rational kOuterFrame = Rational::of(1, 30);
 
-// `skewed`: a still pre-comp layer with a non-uniform scale under rotation,
-// over 2D inner layers without parents.
+// `skewed`: a still P scaled unevenly under a turn, over 2D inner layers without parents.
 model::Project draw_project(Dice& dice, bool skewed) {
     const Rational rate = dice.pick(
         std::vector<Rational>{Rational::of(30), Rational::of(25), Rational::of(24000, 1001)});
@@ -432,7 +394,6 @@ model::Project draw_project(Dice& dice, bool skewed) {
         if (dice.chance(60)) draw_keys(dice, layer, threeD, layer.inPoint, frame);
         ids.push_back(layer.id);
     }
-    // Parents drawn along a shuffled order point up and down the stack.
     for (std::size_t i = ids.size(); i > 1 && !skewed; --i)
         std::swap(ids[i - 1], ids[dice.index(i)]);
     for (std::size_t k = 1; k < ids.size() && !skewed; ++k) {
@@ -442,8 +403,7 @@ model::Project draw_project(Dice& dice, bool skewed) {
     const bool threeD = !skewed && dice.chance(50);
     const bool follower = !skewed && dice.chance(35);
     if (follower) {
-        // A 2D layer cannot hold a turn out of the picture plane: the
-        // follower of a 3D pre-comp layer is 3D too.
+        // A 2D layer cannot hold a turn out of the plane.
         const bool follower3D = threeD || dice.chance(40);
         model::Layer& layer = scene.add(scene.main, "Follower", follower3D);
         layer.offset = kOuterFrame * Rational::of(dice.between(-20, 40));
@@ -458,8 +418,7 @@ model::Project draw_project(Dice& dice, bool skewed) {
     enum Motion { Still, Keyed, Expression };
     const Motion motion =
         skewed ? Still : dice.pick(std::vector<Motion>{Still, Still, Keyed, Expression});
-    // A still pre-comp layer is folded into the copies, a moving one into
-    // its followers when its attributes stay behind: exact for uniform scales.
+    // Folded into copies or followers: exact only for uniform scales.
     draw_values(dice, precomp, threeD, motion == Still || follower);
     if (skewed) {
         set_value(precomp, stream::kScale, {dice.number(40, 90), dice.number(110, 160), 100});
@@ -472,7 +431,6 @@ model::Project draw_project(Dice& dice, bool skewed) {
     const model::Id precompId = precomp.id;
     if (follower)
         model::set_parent(scene.project, scene.layer(scene.main, "Follower").id, precompId);
-    // The pre-comp layer's own parent chain, still or moving.
     model::Id child = precompId;
     for (int level = dice.between(0, 2); level > 0; --level) {
         const bool chain3D = dice.chance(40);
@@ -499,18 +457,15 @@ TEST_F(PlacementInvariance, EveryCopyShowsWhereAndWhenThePrecompLayerShowedIt) {
                               " attributes");
         }
     }
-    EXPECT_GT(stats_.comparisons, 8000);
+    EXPECT_GT(comparisons_, 8000);
 }
 
-// A still pre-comp layer scaled unevenly under a turn cannot be folded into
-// rotation and scale exactly; the copies keep their anchor points and areas.
 TEST_F(PlacementInvariance, AnUnevenScaleUnderATurnKeepsAnchorPointsAndAreas) {
     Dice dice(1207);
     for (int n = 0; n < 60 && !HasFailure(); ++n)
         run_and_check(draw_project(dice, true), {}, false, "skewed project " + std::to_string(n));
-    EXPECT_GT(stats_.comparisons, 1500);
-    // The cases are truly approximate, not exact by accident.
-    EXPECT_GT(stats_.inexactFrames, 100);
+    EXPECT_GT(comparisons_, 1500);
+    EXPECT_GT(inexactFrames_, 100);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Placement of extracted layers: the carrier null, parent links, timing, and whole
-// runs that check what the copies take over.
+// The carrier null, parent links, timing, and whole runs checking what the copies take over.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,40 +23,27 @@ namespace model = host::model;
 using model::Rational;
 using Names = std::vector<std::string>;
 
-// Fixture "placement_carrier": Main (30 fps) holds Intro (Intro Comp; in
-// point 1 s of layer time, 4 s long, starting at 2 s), an unnamed 3D layer of
-// Wide Comp (pixel aspect 2), a layer of Intro Comp named with 242 x and an emoji,
-// Backdrop and Also Red (both on Solid Red, which Intro Comp's layer shows as
-// well) and Caption, a text layer.
+// Main: Intro (in 1 s, 4 s long, at 2 s), an unnamed 3D Wide Comp layer (pixel aspect 2), a
+// 242-x-and-emoji layer, Backdrop and Also Red (on Solid Red, as Intro Comp's layer), Caption.
 class CarrierTest : public ExtractTest {
 protected:
     void SetUp() override { load("placement_carrier"); }
 };
 
-// The carrier null takes the pre-comp layer's name (marked), times, 3D switch
-// and the pixel aspect of its source; a name that cannot be read leaves the
-// marks alone.
+// A name that cannot be read leaves the marks alone.
 TEST_F(CarrierTest, TakesNameTimesSwitchAndPixelAspectFromThePrecompLayer) {
-    struct Case {
-        A_long precomp;
-        bool nameFails;
-        std::string name;
-        bool is3D;
-        int pixelAspect, inPoint, duration;
-    };
-    const Case cases[] = {
+    const std::tuple<A_long, bool, std::string, bool, int, int, int> cases[] = {
         {0, false, "{{Intro_outfold}}", false, 1, 3, 4},
         {0, true, "{{_outfold}}", false, 1, 3, 4},
         {1, false, "{{Wide Comp_outfold}}", true, 2, 0, 10},  // no name of its own: the source's
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [precomp, nameFails, name, is3D, pixelAspect, inPoint, duration] : cases) {
+        SCOPED_TRACE(name);
         load("placement_carrier");
-        if (c.nameFails) host_.fail_call("AEGP_GetLayerName", 1, A_Err_GENERIC);
+        if (nameFails) host_.fail_call("AEGP_GetLayerName", 1, A_Err_GENERIC);
         const std::size_t layersBefore = comp_named(project(), "Main").layers.size();
         AEGP_LayerH carrier = nullptr;
-        ASSERT_EQ(create_carrier_null(info(), layer_handle("Main", c.precomp), &carrier),
-                  A_Err_NONE);
+        ASSERT_EQ(create_carrier_null(info(), layer_handle("Main", precomp), &carrier), A_Err_NONE);
         ASSERT_EQ(comp_named(project(), "Main").layers.size(), layersBefore + 1);
         EXPECT_EQ(carrier, layer_handle("Main", 0));
         const model::Layer& made = layer_at("Main", 0);
@@ -65,8 +51,8 @@ TEST_F(CarrierTest, TakesNameTimesSwitchAndPixelAspectFromThePrecompLayer) {
         ASSERT_TRUE(solid != nullptr && solid->footage.has_value());
         EXPECT_EQ(std::tuple(made.isNull, made.ownName, (made.flags & model::flag::k3D) != 0,
                              made.offset, made.inPoint, made.duration, solid->footage->pixelAspect),
-                  std::tuple(true, c.name, c.is3D, Rational::of(0), Rational::of(c.inPoint),
-                             Rational::of(c.duration), Rational::of(c.pixelAspect)));
+                  std::tuple(true, name, is3D, Rational::of(0), Rational::of(inPoint),
+                             Rational::of(duration), Rational::of(pixelAspect)));
     }
 }
 
@@ -82,8 +68,7 @@ TEST(CarrierName, MarksThePrecompLayersNameWithinTheHostsLimit) {
     for (const auto& [name, carrier] : cases) EXPECT_EQ(carrier_name(name), carrier);
 }
 
-// A layer whose source others still show (Backdrop: Also Red and Intro
-// Comp's Inner show Solid Red), or that has none (Caption), goes alone.
+// A layer whose source others still show (Backdrop), or that has none (Caption), goes alone.
 TEST_F(CarrierTest, DeletingALayerKeepsASourceInUse) {
     const std::string longName = layer_at("Main", 2).ownName;
     const std::pair<const char*, Names> cases[] = {
@@ -114,15 +99,12 @@ TEST_F(CarrierTest, EveryLayerItemBecomes3D) {
         EXPECT_EQ((layer_named(project(), "Main", name)->flags & model::flag::k3D) != 0, is3D);
 }
 
-// Fixture "placement_parents": Main (active) holds Rig (Rig Comp), Flat, Hollow
-// and Base; Side holds Bystander. Rig Comp: Root, Arm (child of Root), Hand
-// (child of Arm), Loose, Prop (child of Root).
+// Main (active): Rig, Flat, Hollow, Base. Rig Comp: Root, Arm>Root, Hand>Arm, Loose, Prop>Root.
 class ParentingTest : public ExtractTest {
 protected:
     void SetUp() override { load("placement_parents"); }
 
-    // The pipeline up to the parent restore: carrier, recorded links, copies
-    // gathered at the top of Main and linked among themselves.
+    // The pipeline up to the parent restore.
     ParentIndices extract_rig() {
         const AEGP_LayerH rig = layer_handle("Main", "Rig");
         EXPECT_EQ(create_carrier_null(info(), rig, &carrier_), A_Err_NONE);
@@ -151,9 +133,7 @@ protected:
     std::size_t scriptsBefore_ = 0;
 };
 
-// Links are recorded and cleared inside the pre-comp, and put back from the
-// list: restoring what a recording that failed halfway cleared brings the
-// pre-comp back whole.
+// Restoring what a recording that failed halfway cleared brings the pre-comp back whole.
 TEST_F(ParentingTest, LinksAreRecordedClearedAndPutBackInsideThePrecomp) {
     const model::Composition before = comp_named(project(), "Rig Comp");
     const AEGP_LayerH rig = layer_handle("Main", "Rig");
@@ -169,55 +149,41 @@ TEST_F(ParentingTest, LinksAreRecordedClearedAndPutBackInsideThePrecomp) {
     EXPECT_EQ(comp_named(project(), "Rig Comp"), before);
 }
 
-// The copies are linked as in the pre-comp, and the top ones hang on the
-// carrier. One statement per copy without a parent of its own frees it,
-// naming the composition as the active item when it is the active, selected
-// item and by its number otherwise; the carrier's place on screen is folded
-// into the freed copies. Without the carrier as parent the statements change
-// nothing. A host whose item walk does not reach the composition leaves the
-// number at its start value, -1; the script engine refuses the statement and
-// the error is reported.
+// A statement frees each top copy, naming the comp as activeItem only when active and selected;
+// an item walk that misses the comp leaves item(-1), which the engine refuses.
 TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
     const Names mainAfterRig = {
         "Root", "Arm>Root", "Hand>Arm", "Loose", "Prop>Root", "{{Rig_outfold}}",
         "Rig",  "Flat",     "Hollow",   "Base"};
-    struct Case {
-        bool attached, mainSelected;
-        const char* active;
-        std::string item;
-    };
-    const Case cases[] = {
+    const std::tuple<bool, bool, const char*, std::string> cases[] = {
         {true, false, "Main", "item(1)"},   {true, true, "Main", "activeItem"},
         {true, true, "Side", "item(1)"},    {false, false, "Main", "item(1)"},
         {false, false, "Main", "item(-1)"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.attached) + std::to_string(c.mainSelected) + c.active);
+    for (const auto& [attached, mainSelected, active, item] : cases) {
+        SCOPED_TRACE(std::to_string(attached) + std::to_string(mainSelected) + active);
         load("placement_parents");
         const ParentIndices list = extract_rig();
-        if (c.attached) {
+        if (attached) {
             ASSERT_EQ(attach_to_carrier(info(), carrier_, list), A_Err_NONE);
-            // Only the copies without a parent of their own: the chain follows.
             EXPECT_EQ(
                 links_in(project(), "Main"),
                 (Names{"Root>{{Rig_outfold}}", "Arm>Root", "Hand>Arm", "Loose>{{Rig_outfold}}",
                        "Prop>Root", "{{Rig_outfold}}", "Rig", "Flat", "Hollow", "Base"}));
         }
-        item_named(project(), "Main").selected = c.mainSelected;
-        project().activeItem = item_named(project(), c.active).id;
+        item_named(project(), "Main").selected = mainSelected;
+        project().activeItem = item_named(project(), active).id;
         const model::Project before = project();
 
         const AEGP_CompH main = comp_handle("Main");
-        const bool walkMisses = c.item == "item(-1)";
-        // The walk's first step answers "no further item".
+        const bool walkMisses = item == "item(-1)";
         if (walkMisses) host_.fail_call("AEGP_GetNextProjItem", 1, A_Err_NONE);
         EXPECT_EQ(detach_from_carrier(info(), main, carrier_, list) != A_Err_NONE, walkMisses);
-        Names statements = {"app.project." + c.item + ".layer(1).parent = null; "};
-        if (!walkMisses)
-            statements.push_back("app.project." + c.item + ".layer(4).parent = null; ");
+        Names statements = {"app.project." + item + ".layer(1).parent = null; "};
+        if (!walkMisses) statements.push_back("app.project." + item + ".layer(4).parent = null; ");
         EXPECT_EQ(release_statements(), statements);
         EXPECT_EQ(links_in(project(), "Main"), mainAfterRig);
-        if (c.attached) {
+        if (attached) {
             EXPECT_NE(layer_at("Main", 0).streams.at(model::stream::kPosition).value,
                       (std::vector<double>{300, 200, 0}));
         } else {
@@ -228,21 +194,18 @@ TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
 
 Rational frames(std::int64_t n) { return Rational::of(n, 30); }
 
-// A layer's times in frames: offset, in point in layer time, duration.
+// Frames: offset, in point in layer time, duration.
 struct Times {
     std::int64_t offset, in, duration;
 };
 
-// What a retimed layer shows: its offset, its in point in composition time,
-// its duration (frames), and whether its video and audio are on.
+// Frames: offset, in point in composition time, duration; video and audio on.
 struct Shown {
     std::int64_t offset, compIn, duration;
     bool on;
 };
 
-// Fixture "placement_timing": Main (30 fps) holds L and M (the extracted
-// layers, at the top), P (pre-comp of Inner Comp, which holds L and M as they
-// were before the copy) and Below.
+// Main: the copies L and M, P (of Inner Comp, holding L and M as they were), Below.
 class TimingTest : public ExtractTest {
 protected:
     model::Layer& main_layer(std::size_t index) {
@@ -253,8 +216,6 @@ protected:
         layer.inPoint = frames(times.in);
         layer.duration = frames(times.duration);
     }
-    // The pre-comp layer's times, then each copy's and the layer inside the
-    // pre-comp it was made from.
     void set_up(Times precomp, const std::vector<Times>& copies) {
         load("placement_timing");
         set_times(main_layer(2), precomp);
@@ -276,73 +237,49 @@ protected:
     }
 };
 
-// A copy is cut to the span the pre-comp layer shows (the invariance tests
-// move and cut copies across many spans); one with nothing left, even an
-// empty span at the pre-comp layer's edge, is switched off, video and audio.
-// A shift the host's 32-bit times cannot hold is refused before anything is
-// written, instead of wrapping around. The layer below the copy stays as it was.
+// A copy left with nothing, even an empty span at the edge, is switched off; a shift beyond the
+// host's 32-bit times is refused before anything is written.
 TEST_F(TimingTest, CopiesAreMovedAndTrimmedToThePrecompLayer) {
-    struct Case {
-        const char* label;
-        Times precomp, layer;
-        A_Err err;
-        Shown shown;
-    };
     const std::int64_t far = 2'100'000'000;
-    const Case cases[] = {
+    const std::tuple<const char*, Times, Times, A_Err, Shown> cases[] = {
         {"cut at both ends", {-20, 50, 100}, {40, 0, 120}, A_Err_NONE, {20, 30, 100, true}},
         {"ends at the in point", {0, 30, 60}, {0, 0, 30}, A_Err_NONE, {0, 0, 30, false}},
         {"starts after the out point", {0, 0, 30}, {0, 60, 30}, A_Err_NONE, {0, 60, 30, false}},
         {"too far", {100'000'000, 0, 300}, {far, 0, 120}, A_Err_PARAMETER, {far, far, 120, true}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        set_up(c.precomp, {c.layer});
+    for (const auto& [label, precomp, layer, err, shown] : cases) {
+        SCOPED_TRACE(label);
+        set_up(precomp, {layer});
         const model::Layer untouched = main_layer(1);
-        ASSERT_EQ(retime(1), c.err);
-        expect_shown(main_layer(0), c.shown);
+        ASSERT_EQ(retime(1), err);
+        expect_shown(main_layer(0), shown);
         EXPECT_EQ(main_layer(1), untouched);
     }
 }
 
 // The first failure ends the work; layers already retimed keep their times.
-// P shows 35 to 95; L and M span 0 to 120 before.
 TEST_F(TimingTest, AFailureLeavesTheLaterLayersAsTheyWere) {
-    struct Case {
-        const char* operation;
-        int nth;
-        Shown first, second;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, int, Shown, Shown> cases[] = {
         {"AEGP_GetLayerOffset", 1, {0, 0, 120, true}, {0, 0, 120, true}},
         {"AEGP_SetLayerOffset", 1, {0, 0, 120, true}, {0, 0, 120, true}},
         {"AEGP_SetLayerInPointAndDuration", 2, {5, 35, 60, true}, {5, 5, 120, true}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.operation) + " #" + std::to_string(c.nth));
+    for (const auto& [operation, nth, first, second] : cases) {
+        SCOPED_TRACE(std::string(operation) + " #" + std::to_string(nth));
         set_up({5, 30, 60}, {{0, 0, 120}, {0, 0, 120}});
-        EXPECT_EQ(failing(c.operation, c.nth, A_Err_GENERIC, [&] { return retime(2); }),
-                  A_Err_GENERIC);
-        expect_shown(main_layer(0), c.first);
-        expect_shown(main_layer(1), c.second);
+        EXPECT_EQ(failing(operation, nth, A_Err_GENERIC, [&] { return retime(2); }), A_Err_GENERIC);
+        expect_shown(main_layer(0), first);
+        expect_shown(main_layer(1), second);
     }
 }
 
-// Fixture "placement_scene": Main (30 fps, active) holds Header (text);
-// Still, a 3D pre-comp layer of Rig Comp with a blur effect; Moving, a
-// pre-comp layer of Flat Comp with two position keyframes; and Footer (text).
-// Rig Comp: Root, Arm (child of Root), Hand (child of Arm), Loose. Flat Comp:
-// Dot, Line.
+// Main: Header; Still (3D, of Rig Comp, blurred); Moving (of Flat Comp, keyed); Footer.
 class PlacementPipeline : public PluginHostTest {
 protected:
     void SetUp() override { open_scene("placement_scene"); }
 };
 
-// Each run from a fresh scene: the stack with its links, the copies selected,
-// the solids left (a carrier that goes takes its solid), whether the copies
-// took over Still's 3D switch and effect, and one undo giving back the scene.
-// The pre-comp keeps its own links. Where the copies show is the invariance
-// tests' part.
+// A carrier that goes takes its solid; copies take Still's 3D switch and effect with attributes.
 TEST_F(PlacementPipeline, EachRunLeavesCopiesCarrierAndLinks) {
     const Names rigCopies = {"Root", "Arm", "Hand", "Loose"};
     const Names movingCopies = {"Dot", "Line", "{{Moving_outfold}}"};
@@ -353,46 +290,37 @@ TEST_F(PlacementPipeline, EachRunLeavesCopiesCarrierAndLinks) {
         a.insert(a.end(), b.begin(), b.end());
         return a;
     };
-    struct Case {
-        Names selection;
-        bool attributes;
-        Names main, selected;
-        long solids;
-    };
-    const Case cases[] = {
+    const std::tuple<Names, bool, Names, Names, long> cases[] = {
         {{"Still"}, false, plus(rigInMain, {"Moving", "Footer"}), rigCopies, 1},
         {{"Still"}, true, plus(rigInMain, {"Moving", "Footer"}), rigCopies, 1},
-        // An animated transform keeps the carrier, selected with the copies.
         {{"Moving"}, true, plus({"Header", "Still"}, movingInMain), movingCopies, 2},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.selection) + std::to_string(c.attributes));
+    for (const auto& [selection, attributes, mainLinks, selected, solids] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(selection) + std::to_string(attributes));
         host_.load_project(fixture_path("placement_scene"));
         const char* choice =
-            c.attributes ? "click optionCopyAttributes" : "click optionDiscardAttributes";
-        ASSERT_EQ(run(c.selection, {choice, "ok"}), A_Err_NONE);
-        EXPECT_EQ(links_in(host_.project(), "Main"), c.main);
-        EXPECT_EQ(selected_in(host_.project(), "Main"), c.selected);
+            attributes ? "click optionCopyAttributes" : "click optionDiscardAttributes";
+        ASSERT_EQ(run(selection, {choice, "ok"}), A_Err_NONE);
+        EXPECT_EQ(links_in(host_.project(), "Main"), mainLinks);
+        EXPECT_EQ(selected_in(host_.project(), "Main"), selected);
         EXPECT_EQ(links_in(host_.project(), "Rig Comp"),
                   (Names{"Root", "Arm>Root", "Hand>Arm", "Loose"}));
         const auto& items = host_.project().items;
         EXPECT_EQ(
             std::count_if(items.begin(), items.end(), [](auto& i) { return bool(i.footage); }),
-            c.solids);
-        for (const std::string& name : c.selection[0] == "Still" ? rigCopies : Names{}) {
+            solids);
+        for (const std::string& name : selection[0] == "Still" ? rigCopies : Names{}) {
             const model::Layer& copy = layer("Main", name);
             EXPECT_EQ(std::tuple(copy.flags & model::flag::k3D, copy.effects.size()),
-                      c.attributes ? std::tuple(model::flag::k3D, std::size_t{1})
-                                   : std::tuple(0u, std::size_t{0}))
+                      attributes ? std::tuple(model::flag::k3D, std::size_t{1})
+                                 : std::tuple(0u, std::size_t{0}))
                 << name;
         }
         expect_undo_restores();
     }
 }
 
-// A run that stops between clearing the links inside the pre-comp and
-// putting them back still leaves the pre-comp as it was: the layer copy (the
-// dialog is the first script), gathering the copies, the first link among them.
+// Failing the layer copy, the gathering or the first link still puts the pre-comp's links back.
 TEST_F(PlacementPipeline, AFailedRunPutsThePrecompsLinksBack) {
     for (const auto& [operation, nth] : {std::pair{"AEGP_ExecuteScript", 2},
                                          {"AEGP_ReorderLayer", 1},

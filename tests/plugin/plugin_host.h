@@ -1,5 +1,4 @@
-// The simulated host with the plug-in loaded as a module (PluginHostTest) or by
-// its entry point in-process, to call the extraction steps (ExtractTest).
+// The host with the plug-in as a module (PluginHostTest) or in-process by its entry point.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,20 +22,17 @@ const host::model::Item& item_named(const host::model::Project& project, const s
 host::model::Item& item_named(host::model::Project& project, const std::string& name);
 const host::model::Composition& comp_named(const host::model::Project& project,
                                            const std::string& name);
-// The layer of a composition shown under the name, or null.
 const host::model::Layer* layer_named(const host::model::Project& project, const std::string& comp,
                                       const std::string& name);
 // Each layer of the composition, top first, as "name>parent" or "name".
 std::vector<std::string> links_in(const host::model::Project& project, const std::string& comp);
-// Shown names of a composition's layers, top first.
 std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp);
-// What the host counts as obtained and not given back, as text ("" for nothing).
+// What the host counts as obtained and not given back ("" for nothing).
 std::string describe(const host::Outstanding& left);
 // Calls that give back (or close an undo group): the plug-in can but ask once.
 extern const std::set<std::string> kReleases;
 
-// A copied keyframe against its source: same composition time, value,
-// interpolation, ease and tangents; of the flags only the five carried ones.
+// Same composition time, value, interpolation, ease, tangents; of the flags the five carried.
 void expect_key_copied(const host::model::Layer& sourceLayer, const host::model::Keyframe& source,
                        const host::model::Layer& copyLayer, const host::model::Keyframe& copy);
 
@@ -46,7 +42,6 @@ protected:
     void TearDown() override;  // every step must give back what it obtained
 
     void load(const std::string& fixture);
-    // The plug-in's view of the host, with the test's options.
     const PluginInfo* info() {
         info_ = {host_.basic_suite(), pluginId_, &options_};
         return &info_;
@@ -57,11 +52,10 @@ protected:
     AEGP_LayerH layer_handle(const std::string& compName, A_long index);
     AEGP_LayerH layer_handle(const std::string& compName, const std::string& layerName);
 
-    // A new collection holding the items, disposed by the fixture unless earlier.
+    // Disposed by the fixture unless earlier.
     AEGP_Collection2H new_collection(const std::vector<AEGP_CollectionItemV2>& items = {});
     void dispose_collection(AEGP_Collection2H collection);
     std::vector<AEGP_CollectionItemV2> collection_items(AEGP_Collection2H collection);
-    // Shown names of the layer items of a collection, in collection order.
     std::vector<std::string> collection_layer_names(AEGP_Collection2H collection);
     static AEGP_CollectionItemV2 layer_item(AEGP_LayerH layer);
 
@@ -74,9 +68,8 @@ protected:
         std::function<A_Err()> call;
         std::function<void()> after = [] {};
     };
-    // Runs the step once cleanly, then once with each of its host calls but
-    // releases failing: each run must give back what it obtained and return
-    // the injected error (the missing-suite error when a suite cannot be had).
+    // Runs the step cleanly, then with each non-release host call failing in turn: each run
+    // gives back what it obtained and returns the error (the missing-suite one for a suite).
     void sweep(const std::function<Prepared()>& prepare);
 
     template <class Step>
@@ -99,19 +92,15 @@ private:
 inline constexpr const char* kUsableText = "Outfold";
 inline constexpr const char* kUnusableText = "Outfold | Select a pre-comp layer";
 
-// fixtures/outfold_scene.json, for menu and command tests: "Main" (active,
-// nothing selected) shows pre-comps "Intro" and "Outro" among other layers.
+// fixtures/outfold_scene.json: "Main" (active, nothing selected) shows "Intro" and "Outro".
 host::model::Project scene();
 
-// Selects only these layers (by shown name) of the composition.
 void select_layers(host::model::Project& project, const std::string& comp,
                    const std::vector<std::string>& layers);
 void make_active(host::model::Project& project, const std::string& itemName);  // "": none
 // The project as its file has it, but for the next id (undo leaves it as is).
 std::string describe(const host::model::Project& project);
-// Shown names of a composition's selected layers, top first.
 std::vector<std::string> selected_in(const host::model::Project& project, const std::string& comp);
-// The pieces of a text between separators.
 template <class Text>
 std::vector<Text> split(const Text& text, typename Text::value_type separator) {
     std::vector<Text> pieces;
@@ -128,14 +117,11 @@ protected:
     PluginHostTest();
     void TearDown() override;  // nothing obtained may be left, no undo group open
 
-    // Loads the module as the application would and finds its command.
     A_Err load_module();
     AEGP_Command command() const { return command_; }
 
-    // fixtures/<name>.json with the module loaded and its command found.
     void open_scene(const std::string& fixture = "outfold_scene");
-    // Selects layers of Main, lets the menu settle, keeps the project in
-    // before_, and runs the command with the scripted user's actions.
+    // Selects in Main, settles the menu, keeps before_, and runs with the user's actions.
     A_Err run(
         const std::vector<std::string>& selection, std::vector<std::string> user,
         const std::function<void()>& beforeClick = [] {});
