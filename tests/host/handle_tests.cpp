@@ -1,4 +1,3 @@
-// Bad handles are refused, counted objects counted, undo groups pair and nest.
 
 #include <functional>
 

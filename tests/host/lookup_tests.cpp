@@ -108,7 +108,6 @@ TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
     model::copy_layer_to_comp(project(), model_comp("Pre").layers.at(0).id,
                               item_id(project(), "Pre"));
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 3);
-    // Renamed again and back, with nothing in between.
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 0);
     EXPECT_EQ(model::auto_fix_expressions(project(), "Last", "Newer", any), 3);
     for (std::size_t i : {0, 1, 2})

@@ -1,4 +1,3 @@
-// Menus, commands and hooks as plug-ins register them and users choose them.
 
 #include "host_fixture.h"
 

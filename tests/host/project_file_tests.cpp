@@ -1,4 +1,3 @@
-// Project files: meaning, lossless round trips and clear refusals.
 
 #include "host_fixture.h"
 #include "io/project_file.h"

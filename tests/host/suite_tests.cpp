@@ -9,7 +9,6 @@ namespace {
 
 using namespace host_test;
 
-// Calls an operation with every argument zero or null.
 template <class... Args>
 A_Err call_with_zeros(A_Err (*operation)(Args...)) {
     return operation(std::remove_cvref_t<Args>{}...);
