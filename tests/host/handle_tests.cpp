@@ -1,8 +1,3 @@
-// Handles: every operation refuses null, wrong-kind, foreign and stale
-// handles with an error code, counted objects are counted until they are
-// given back, and undo groups pair, nest and bring handles back. (That an
-// undo restores the project exactly is checked after every plug-in run.)
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -10,14 +5,10 @@
 
 namespace {
 
-using host_test::expect_errs;
-using host_test::got;
-using host_test::made;
+using namespace host_test;
 
 class Handles : public host_test::BasicProjectTest {
 protected:
-    // Two of a kind are counted; each release uncounts one, and releasing
-    // again is refused.
     template <class Obtain, class Release>
     void counted(const char* what, std::int64_t host::Outstanding::*count, Obtain obtain,
                  Release release) {
@@ -62,7 +53,6 @@ TEST_F(Handles, LayerOperationsRefuseBadLayerHandles) {
 TEST_F(Handles, HandlesOfAnEarlierHostAreForeign) {
     AEGP_LayerH layer = layer_at("Main", 0);
     AEGP_CompH comp = comp_named("Main");
-    // Tear this Host down and start another over the same project.
     TearDown();
     SetUp();
     A_long index = -1;
@@ -88,7 +78,6 @@ TEST_F(Handles, CountedObjectsAreCountedUntilGivenBack) {
         "memory handle", &O::memHandles,
         [&] { return made<AEGP_MemHandle>(layers12().AEGP_GetLayerName, plugin_, layer, nullptr); },
         memory().AEGP_FreeMemHandle);
-    // A value and a batch outlive the stream they came from.
     counted(
         "stream value", &O::streamValues,
         [&] {
@@ -166,8 +155,6 @@ TEST_F(Handles, WrongValuesAndOutPointersAreParameterErrors) {
     EXPECT_EQ(got<A_long>(l.AEGP_GetLayerIndex, layer), 0);
 }
 
-// ---------------------------------------------------------------- undo
-
 class Undo : public host_test::BasicProjectTest {
 protected:
     std::vector<std::string> history() {
@@ -177,8 +164,7 @@ protected:
     }
 };
 
-// Objects made inside an undone group stay stale: what is made after the
-// undo gets a fresh id, so the old handle does not name it.
+// What an undone group made stays stale: later objects get fresh ids.
 TEST_F(Undo, HandlesWorkAgainWhenUndoBringsTheirObjectBackAndOnlyThen) {
     AEGP_LayerH pre = layer_at("Main", 0);
     AEGP_ItemH second = item_named("Second");
@@ -199,22 +185,15 @@ TEST_F(Undo, HandlesWorkAgainWhenUndoBringsTheirObjectBackAndOnlyThen) {
 }
 
 TEST_F(Undo, GroupsPairNestMakeOneEntryEachAndAnOpenOneBlocksUndo) {
-    struct Step {
-        enum { Start, End } what;
-        const char* name;
-        A_Err expected;
-    };
-    const Step steps[] = {
-        {Step::End, nullptr, A_Err_GENERIC},  // nothing to end
-        {Step::Start, "Outer", A_Err_NONE},  {Step::Start, "Inner", A_Err_NONE},
-        {Step::End, nullptr, A_Err_NONE},    {Step::End, nullptr, A_Err_NONE},
-        {Step::End, nullptr, A_Err_GENERIC}, {Step::Start, "Empty", A_Err_NONE},
-        {Step::End, nullptr, A_Err_NONE},    {Step::Start, "Open", A_Err_NONE},
-    };
-    for (const Step& step : steps) {
-        const A_Err got = step.what == Step::Start ? utility().AEGP_StartUndoGroup(step.name)
-                                                   : utility().AEGP_EndUndoGroup();
-        EXPECT_EQ(got, step.expected) << (step.name ? step.name : "end");
+    // A name starts a group; none ends one.
+    const std::pair<const char*, A_Err> steps[] = {
+        {nullptr, A_Err_GENERIC}, {"Outer", A_Err_NONE}, {"Inner", A_Err_NONE},
+        {nullptr, A_Err_NONE},    {nullptr, A_Err_NONE}, {nullptr, A_Err_GENERIC},
+        {"Empty", A_Err_NONE},    {nullptr, A_Err_NONE}, {"Open", A_Err_NONE}};
+    for (const auto& [name, expected] : steps) {
+        EXPECT_EQ(name ? utility().AEGP_StartUndoGroup(name) : utility().AEGP_EndUndoGroup(),
+                  expected)
+            << (name ? name : "end");
     }
     EXPECT_EQ(host().outstanding().openUndoGroups, 1);
     EXPECT_FALSE(host().undo());

@@ -1,19 +1,13 @@
-// Shared set-up for the host's tests: a Host with its own settings folder, a
-// do-nothing plug-in loaded in-process (so calls that need a plug-in id have
-// one), suites acquired through the real SP basic suite, and a check at the
-// end that nothing was leaked.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <initializer_list>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <utility>
 
 #include "common/temp_dir.h"
 #include "host.h"
@@ -29,7 +23,6 @@ inline std::filesystem::path example(const std::string& name) {
     return std::filesystem::path(OUTFOLD_SOURCE_DIR) / "examples" / name;
 }
 
-// An item's id, and a layer of a composition by the name it shows, in the model.
 inline host::model::Id item_id(const host::model::Project& p, const std::string& name) {
     const auto* item = host::model::find_item_by_name(p, name);
     EXPECT_NE(item, nullptr) << name;
@@ -44,18 +37,15 @@ auto& layer_named(Project& p, const std::string& comp, const std::string& name) 
     throw std::runtime_error("no layer " + name);
 }
 
-// UTF-16 text as the host's interface types it.
 inline const A_UTF16Char* wide(const std::u16string& text) {
     return reinterpret_cast<const A_UTF16Char*>(text.c_str());
 }
 
 using outfold_test::TempDir;
 
-// A call that must succeed.
 #define OK(call) ASSERT_EQ((call), A_Err_NONE)
 
-// What a getter writes through its last parameter. It is called twice, over
-// all-zero and all-one bytes, so an output it leaves unwritten cannot pass.
+// A getter's output, read over zero and one bytes so an unwritten output fails.
 template <class T, class... Params, class... Args>
 T got(A_Err (*get)(Params...), Args... args) {
     T zeros, ones;
@@ -73,7 +63,6 @@ inline void expect_errs(A_Err expected,
     for (const auto& [what, err] : calls) EXPECT_EQ(err, expected) << what;
 }
 
-// What a call that makes something hands out through its last parameter.
 template <class T, class... Params, class... Args>
 T made(A_Err (*make)(Params...), Args... args) {
     T out{};
@@ -92,7 +81,6 @@ struct SuiteName;
 AEGP_FOR_EACH_SUITE(SUITE_NAME)
 #undef SUITE_NAME
 
-// A plug-in that only remembers the id the host gave it.
 struct NullPlugin {
     static inline AEGP_PluginID id = 0;
     static A_Err entry(SPBasicSuite*, A_long, A_long, AEGP_PluginID pluginId, AEGP_GlobalRefcon*) {
@@ -112,7 +100,9 @@ protected:
     }
 
     void TearDown() override {
-        release_suites();
+        for (const auto& [key, table] : acquired_)
+            if (table != nullptr) host_->basic_suite()->ReleaseSuite(key.first.c_str(), key.second);
+        acquired_.clear();
         if (host_) {
             const host::Outstanding left = host_->outstanding();
             EXPECT_TRUE(left.none())
@@ -129,7 +119,6 @@ protected:
 
     void load(const std::string& fixtureName) { host_->load_project(fixture(fixtureName)); }
 
-    // The suite's function table, acquired once through the SP basic suite.
     template <class Suite>
     const Suite& suite() {
         const auto key =
@@ -144,14 +133,6 @@ protected:
         return *static_cast<const Suite*>(found->second);
     }
 
-    void release_suites() {
-        for (const auto& [key, table] : acquired_) {
-            if (table != nullptr) host_->basic_suite()->ReleaseSuite(key.first.c_str(), key.second);
-        }
-        acquired_.clear();
-    }
-
-    // Shorthands for the suites most tests use.
     const AEGP_LayerSuite_v11& layers() { return suite<AEGP_LayerSuite_v11>(); }
     const AEGP_LayerSuite_v12& layers12() { return suite<AEGP_LayerSuite_v12>(); }
     const AEGP_CompSuite_v9& comps() { return suite<AEGP_CompSuite_v9>(); }
@@ -164,7 +145,6 @@ protected:
     const AEGP_CollectionSuite_v2& collections() { return suite<AEGP_CollectionSuite_v2>(); }
     const AEGP_UtilitySuite_v13& utility() { return suite<AEGP_UtilitySuite_v13>(); }
 
-    // Deleting a layer and making a null, as most tests set up their scene.
     A_Err delete_layer(AEGP_LayerH layer) {
         return suite<AEGP_LayerSuite_v10>().AEGP_DeleteLayer(layer);
     }
@@ -177,14 +157,12 @@ protected:
         return null;
     }
 
-    // A layer's stream, which the caller disposes.
     AEGP_StreamRefH new_stream(AEGP_LayerH layer, AEGP_LayerStream which) {
         AEGP_StreamRefH stream = nullptr;
         EXPECT_EQ(streams().AEGP_GetNewLayerStream(plugin_, layer, which, &stream), A_Err_NONE);
         return stream;
     }
 
-    // The text in a memory handle, which is freed.
     template <class Char = char>
     std::basic_string<Char> take_text(AEGP_MemHandle handle) {
         if (handle == nullptr) return {};
@@ -196,7 +174,6 @@ protected:
         return text;
     }
 
-    // Handles found through the suites, as a plug-in finds them.
     AEGP_ItemH item_named(const std::string& name) {
         const auto* found = host::model::find_item_by_name(host_->project(), name);
         EXPECT_NE(found, nullptr) << name;
@@ -228,7 +205,6 @@ protected:
         return *item->comp;
     }
 
-    // The model's layer behind a handle, found through the suites.
     host::model::Layer& model_layer(AEGP_LayerH handle) {
         const auto index = got<A_long>(layers().AEGP_GetLayerIndex, handle);
         const auto comp = got<AEGP_CompH>(layers().AEGP_GetLayerParentComp, handle);
@@ -245,7 +221,6 @@ private:
     std::map<std::pair<std::string, A_long>, const void*> acquired_;
 };
 
-// The basic project loaded, as most tests start.
 class BasicProjectTest : public HostTest {
 protected:
     void SetUp() override {

@@ -1,33 +1,25 @@
-// Layers, compositions, items and selections through the suites.
-#include <gtest/gtest.h>
 
-#include <cstring>
 
 #include "host_fixture.h"
 
 namespace {
 
 using host::model::Rational;
-using host_test::expect_errs;
-using host_test::got;
-using host_test::made;
-using host_test::wide;
+using namespace host_test;
 
-using LayerSuites = host_test::BasicProjectTest;
+using LayerSuites = BasicProjectTest;
 
 std::string str(A_Time t) { return std::to_string(t.value) + "/" + std::to_string(t.scale); }
 
 TEST_F(LayerSuites, EightBitNamesFitTheCallersBuffer) {
     AEGP_LayerH layer = layer_at("Main", 1);  // shows its source's name
-    // What is set, and what GetLayerName hands out in 32 bytes.
     const std::pair<std::u16string, std::string> cases[] = {
         {u"", ""},
         {u"Short", "Short"},
         {u"exactly thirty-one characters!!", "exactly thirty-one characters!!"},
         {u"thirty-two characters, one over!", "thirty-two characters, one over"},
         // "é" is two bytes: 15 of them are 30 bytes, the 16th would be 32.
-        {u"éééééééééééééééé", "ééééééééééééééé"},
-    };
+        {u"éééééééééééééééé", "ééééééééééééééé"}};
     for (const auto& [set, own] : cases) {
         OK(layers12().AEGP_SetLayerName(layer, wide(set)));
         std::string gotOwn(40, 'x'), source(40, 'x');
@@ -50,14 +42,12 @@ TEST_F(LayerSuites, WideNamesComeInMemoryHandles) {
     EXPECT_EQ(take_text<char16_t>(own), u"Pre Layer");
     EXPECT_EQ(take_text<char16_t>(source), u"Pre");
     const std::u16string unicode = u"Ünïcødé 名前 \U0001F600";
-    // What is set, the error, and what the layer then holds.
     const std::tuple<std::u16string, A_Err, std::string> cases[] = {
         {unicode, A_Err_NONE, "Ünïcødé 名前 \xF0\x9F\x98\x80"},
         {std::u16string(255, u'a'), A_Err_NONE, std::string(255, 'a')},
         {std::u16string(256, u'b'), A_Err_PARAMETER, std::string(255, 'a')},
-        // A cut surrogate pair becomes U+FFFD.
-        {std::u16string(254, u'c') + u"\xD83D", A_Err_NONE, std::string(254, 'c') + "\xEF\xBF\xBD"},
-    };
+        {std::u16string(254, u'c') + u"\xD83D", A_Err_NONE,
+         std::string(254, 'c') + "\xEF\xBF\xBD"}};
     for (const auto& [set, err, stored] : cases) {
         EXPECT_EQ(layers12().AEGP_SetLayerName(layer, wide(set)), err);
         EXPECT_EQ(model_layer(layer).ownName, stored);
@@ -74,15 +64,13 @@ TEST_F(LayerSuites, TimesUseTheCompositionsTimeBase) {
     EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerInPoint, layer, 0)), "30/30");  // layer time
     EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerInPoint, layer, 1)), "90/30");  // composition time
     EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerDuration, layer, 1)), "150/30");
-    // Setting in composition time subtracts the offset; any scale is taken.
     const A_Time in{7, 2}, duration{1, 4}, zero{0, 30};
     OK(s.AEGP_SetLayerInPointAndDuration(layer, 1, &in, &duration));
     EXPECT_EQ(model_layer(layer).inPoint, Rational::of(3, 2));
     EXPECT_EQ(model_layer(layer).duration, Rational::of(1, 4));
     EXPECT_EQ(s.AEGP_SetLayerInPointAndDuration(layer, 0, &in, &zero), A_Err_PARAMETER);
 
-    // 29.97 fps: the scale is 30000 and whole frames are multiples of 1001;
-    // at 30 fps a time between ticks rounds to the nearest one, halves away from zero.
+    // 29.97 fps keeps 1001 ticks a frame; 30 fps rounds halves away from zero.
     const std::tuple<AEGP_LayerH, A_Time, const char*> offsets[] = {
         {layer_at("Second", 0), {3 * 1001, 30000}, "3003/30000"},
         {layer, {1, 3}, "10/30"},
@@ -95,10 +83,11 @@ TEST_F(LayerSuites, TimesUseTheCompositionsTimeBase) {
 
 TEST_F(LayerSuites, FlagsAndObjectTypes) {
     const std::tuple<const char*, A_long, AEGP_ObjectType, bool> cases[] = {
-        {"Main", 0, AEGP_ObjectType_AV, false},   {"Main", 2, AEGP_ObjectType_CAMERA, true},
-        {"Main", 3, AEGP_ObjectType_LIGHT, true}, {"Second", 1, AEGP_ObjectType_VECTOR, false},
-        {"Pre", 2, AEGP_ObjectType_TEXT, false},
-    };
+        {"Main", 0, AEGP_ObjectType_AV, false},
+        {"Main", 2, AEGP_ObjectType_CAMERA, true},
+        {"Main", 3, AEGP_ObjectType_LIGHT, true},
+        {"Second", 1, AEGP_ObjectType_VECTOR, false},
+        {"Pre", 2, AEGP_ObjectType_TEXT, false}};
     for (const auto& [comp, index, type, threeD] : cases) {
         const AEGP_LayerH l = layer_at(comp, index);
         EXPECT_EQ(got<AEGP_ObjectType>(layers().AEGP_GetLayerObjectType, l), type);
@@ -131,7 +120,6 @@ TEST_F(LayerSuites, SourcesParentsAndStackThroughSuites) {
     EXPECT_EQ(got<AEGP_ItemH>(layers13.AEGP_GetLayerSourceItem, layer_at("Main", 0)),
               item_named("Pre"));
     EXPECT_EQ(got<A_long>(layers13.AEGP_GetCompNumLayers, comp_named("Main")), 5);
-    // Handles follow their layer, not its place in the stack.
     OK(layers12().AEGP_ReorderLayer(words, 0));
     EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, a), 1);
     EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, words), 0);
@@ -157,7 +145,6 @@ TEST_F(LayerSuites, ItemsWalkFromTheRootFolderInScriptOrder) {
                  {"root as comp", comps().AEGP_GetCompFromItem(root, &comp)},
                  {"footage as comp", comps().AEGP_GetCompFromItem(item_named("Clip"), &comp)}});
 
-    // The active item, and whether it is selected.
     const AEGP_ItemH active = got<AEGP_ItemH>(items3().AEGP_GetActiveItem);
     EXPECT_EQ(active, item_named("Main"));
     EXPECT_FALSE(got<A_Boolean>(items3().AEGP_IsItemSelected, active));
@@ -229,14 +216,12 @@ TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
                                                    plugin_, comp_named("Pre"));
     const A_u_long count = got<A_u_long>(c.AEGP_GetCollectionNumItems, selection);
     ASSERT_EQ(count, 6u);
-    // Type, layer, and the index and keyframe/stream a kind carries (the kinds'
-    // records begin alike, so they are read through one of them).
+    // The kinds' records begin alike, so index and keyframe are read through one.
     const std::tuple<AEGP_CollectionItemType, A_long, A_long, A_long> expected[] = {
         {AEGP_CollectionItemType_LAYER, 0, 0, 0},  // layers first, in stack order
-        {AEGP_CollectionItemType_LAYER, 2, 0, 0},  {AEGP_CollectionItemType_KEYFRAME, 1, 1, 3},
-        {AEGP_CollectionItemType_MASK, 0, 2, 0},   {AEGP_CollectionItemType_EFFECT, 1, 1, 0},
-        {AEGP_CollectionItemType_STREAM, 0, 0, 4},
-    };
+        {AEGP_CollectionItemType_LAYER, 2, 0, 0}, {AEGP_CollectionItemType_KEYFRAME, 1, 1, 3},
+        {AEGP_CollectionItemType_MASK, 0, 2, 0},  {AEGP_CollectionItemType_EFFECT, 1, 1, 0},
+        {AEGP_CollectionItemType_STREAM, 0, 0, 4}};
     for (A_u_long i = 0; i < count; ++i) {
         SCOPED_TRACE(i);
         const auto& [type, layer, index, extra] = expected[i];
@@ -252,14 +237,12 @@ TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
     AEGP_CollectionItemV2 item{};
     EXPECT_EQ(c.AEGP_GetCollectionItemByIndex(selection, count, &item), A_Err_PARAMETER);
 
-    // Handing the collection back as the selection keeps it as it was.
     const auto before = pre.selection;
     const auto set_selection = suite<AEGP_CompSuite_v14>().AEGP_SetSelection;
     OK(set_selection(comp_named("Pre"), selection));
     EXPECT_EQ(pre.selection.size(), before.size());
     OK(c.AEGP_DisposeCollection(selection));
 
-    // A collection with a layer of another composition is refused whole.
     const auto mixed = made<AEGP_Collection2H>(c.AEGP_NewCollection, plugin_);
     item.type = AEGP_CollectionItemType_LAYER;
     for (AEGP_LayerH layer : {layer_at("Pre", 1), layer_at("Main", 1)}) {

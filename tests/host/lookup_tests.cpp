@@ -1,10 +1,6 @@
-// Layer look-ups by id remember where layers were; whatever happens to the
-// project in between, a look-up finds the layer where it really is, and a
-// removed layer nowhere. Expression fixing remembers which layers quote which
-// names; layers that come to quote one later are fixed as well.
+// Look-ups by id and the quoted-name index stay right whatever changes in between.
 #include <algorithm>
 #include <functional>
-#include <vector>
 
 #include "host_fixture.h"
 #include "model/script_ops.h"
@@ -13,11 +9,6 @@ namespace host_test {
 namespace {
 
 namespace model = host::model;
-
-struct Change {
-    const char* name;
-    std::function<void(model::Project&)> apply;
-};
 
 model::Id layer_id(const model::Project& project, const char* comp, std::size_t index) {
     return model::comp_of(project, item_id(project, comp))->layers.at(index).id;
@@ -32,7 +23,7 @@ void widen(model::Project& project) {
     }
 }
 
-const std::vector<Change> kChanges = {
+const std::pair<const char*, std::function<void(model::Project&)>> kChanges[] = {
     {"top layer to the bottom",
      [](auto& p) { model::reorder_layer(p, layer_id(p, "Pre", 0), 22); }},
     {"bottom layer to the top",
@@ -55,14 +46,12 @@ const std::vector<Change> kChanges = {
     {"a layer's id changed by hand",
      [](auto& p) { model::comp_of(p, item_id(p, "Pre"))->layers.at(7).id = p.nextId++; }},
     {"a composition deleted", [](auto& p) { model::delete_item(p, item_id(p, "Second")); }},
-    {"an earlier copy of the project put back",
-     [](auto& p) {
+    {"an earlier copy of the project put back", [](auto& p) {
          model::Project before = p;
          model::reorder_layer(p, layer_id(p, "Pre", 0), 10);
          model::delete_layer(p, layer_id(p, "Pre", 3));
          p = before;
-     }},
-};
+     }}};
 
 class Lookups : public HostTest {};
 
@@ -71,7 +60,6 @@ TEST_F(Lookups, FindEveryLayerWhereItIsAfterEachChange) {
     model::Project& p = project();
     widen(p);
     std::vector<model::Id> everSeen;
-    // Every layer is looked up (and so remembered) before each next change.
     const auto check = [&](const char* after) {
         std::vector<model::Id> present;
         for (const auto& item : p.items) {
@@ -91,9 +79,9 @@ TEST_F(Lookups, FindEveryLayerWhereItIsAfterEachChange) {
         }
     };
     check("loading");
-    for (const Change& change : kChanges) {
-        change.apply(p);
-        check(change.name);
+    for (const auto& [name, apply] : kChanges) {
+        apply(p);
+        check(name);
     }
 }
 
@@ -114,13 +102,12 @@ TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
     };
     set_opacity_expression(0, "thisComp.layer(\"Old\").opacity");
     EXPECT_EQ(model::auto_fix_expressions(project(), "Old", "New", any), 1);
-    // A layer that held none gets one; then, after the next fix, a copy brings one along.
+    // A layer that held none gets one, then a copy brings one along.
     set_opacity_expression(1, "thisComp.layer(\"New\").opacity");
     EXPECT_EQ(model::auto_fix_expressions(project(), "New", "Newer", any), 2);
     model::copy_layer_to_comp(project(), model_comp("Pre").layers.at(0).id,
                               item_id(project(), "Pre"));
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 3);
-    // Renamed again and back, with nothing in between.
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 0);
     EXPECT_EQ(model::auto_fix_expressions(project(), "Last", "Newer", any), 3);
     for (std::size_t i : {0, 1, 2})

@@ -1,17 +1,10 @@
-// Menus, commands and hooks as plug-ins register them and users choose them.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "host_fixture.h"
 
 namespace {
 
-using host_test::HostTest;
-using host_test::made;
+using namespace host_test;
 
-// What the hooks of the recording plug-ins saw, in order.
 std::vector<std::string> gCalls;
 A_Boolean gHandles = 0;  // what the "before" hook answers
 A_Err gHookError = A_Err_NONE;
@@ -33,8 +26,7 @@ A_Err menu_hook(AEGP_GlobalRefcon, AEGP_UpdateMenuRefcon, AEGP_WindowType) {
     return gHookError;
 }
 
-// A plug-in that inserts two commands and hooks (registered after-first-
-// before, to show the host orders them by priority).
+// Hooks registered after-first-before, so the host must order them by priority.
 A_Err menu_plugin(SPBasicSuite* basic, A_long, A_long, AEGP_PluginID id,
                   AEGP_GlobalRefcon* refcon) {
     *refcon = reinterpret_cast<AEGP_GlobalRefcon>(&gRefconTarget);
@@ -45,7 +37,6 @@ A_Err menu_plugin(SPBasicSuite* basic, A_long, A_long, AEGP_PluginID id,
     const auto* reg = static_cast<const AEGP_RegisterSuite_v6*>(registerTable);
     AEGP_Command bottom = 0, top = 0;
     A_Err err = A_Err_NONE;
-    // A braced list runs its calls in order; the first error is kept.
     for (A_Err e : {
              commands->AEGP_GetUniqueCommand(&bottom),
              commands->AEGP_GetUniqueCommand(&top),
@@ -83,15 +74,14 @@ TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndAreRenamed) {
     const std::size_t own = host().menu(AEGP_Menu_LAYER).size();
     ASSERT_GE(own, 8u) << "the application's own entries come first";
     for (const host::MenuCommand& entry : host().menu(AEGP_Menu_LAYER)) EXPECT_EQ(entry.command, 0);
-    // Text, the menu (0 to 13 are known), where it is inserted, and the index it lands at.
+    // Menus 0 to 13 are known.
     const std::tuple<const char*, AEGP_MenuID, A_long, std::size_t> cases[] = {
         {"At bottom", AEGP_Menu_LAYER, AEGP_MENU_INSERT_AT_BOTTOM, own},
         {"At top", AEGP_Menu_LAYER, AEGP_MENU_INSERT_AT_TOP, 0},
         {"After 2", AEGP_Menu_LAYER, 2, 3},
         {"Far past the end", AEGP_Menu_LAYER, 1000, own + 3},
         {"In menu 0", 0, AEGP_MENU_INSERT_AT_BOTTOM, 0},
-        {"In menu 13", 13, AEGP_MENU_INSERT_AT_TOP, 0},
-    };
+        {"In menu 13", 13, AEGP_MENU_INSERT_AT_TOP, 0}};
     for (const auto& [text, id, after, index] : cases) {
         const AEGP_Command command = new_command();
         OK(commands().AEGP_InsertMenuCommand(command, text, id, after));
@@ -129,7 +119,6 @@ TEST_F(Menus, HooksRunInPriorityOrderAndHearWhetherTheCommandWasHandled) {
     EXPECT_EQ(host().menu(AEGP_Menu_LAYER).front().text, "Top");
     EXPECT_EQ(host().menu(AEGP_Menu_LAYER).back().text, "Bottom");
     const std::string b = std::to_string(*bottom), t = std::to_string(*top);
-    // The command, what the "before" hook answers, and the calls in order.
     const std::tuple<AEGP_Command, A_Boolean, std::vector<std::string>> cases[] = {
         {*bottom,
          0,
@@ -145,7 +134,6 @@ TEST_F(Menus, HooksRunInPriorityOrderAndHearWhetherTheCommandWasHandled) {
         EXPECT_EQ(gCalls, calls);
     }
 
-    // A hook's error ends the chain; a disabled command does nothing.
     gHookError = 42;
     gCalls.clear();
     EXPECT_EQ(host().click(*bottom), 42);
@@ -158,7 +146,6 @@ TEST_F(Menus, HooksRunInPriorityOrderAndHearWhetherTheCommandWasHandled) {
     EXPECT_EQ(host().click(new_command()), A_Err_PARAMETER) << "a command in no menu";
     EXPECT_TRUE(gCalls.empty());
 
-    // Opening a menu calls the update hooks first; looking at one does not.
     const auto before = host().menu(AEGP_Menu_LAYER);
     EXPECT_TRUE(gCalls.empty()) << "looking at a menu calls no hook";
     gHookError = 9;

@@ -1,23 +1,17 @@
-// The project model's operations and invariants, on projects loaded from
-// fixture files.
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <limits>
-#include <stdexcept>
 
 #include "host_fixture.h"
 #include "io/project_file.h"
 #include "model/frame.h"
-#include "model/project_ops.h"
 #include "model/streams.h"
 #include "text/codec.h"
 
 namespace {
 
 using namespace host::model;
-using host_test::item_id;
-using host_test::layer_named;
+using namespace host_test;
 using Names = std::vector<std::string>;
 using V = std::vector<double>;
 
@@ -48,7 +42,6 @@ TEST(Rational, ArithmeticIsExactReducedAndSafe) {
     EXPECT_TRUE(R::of(-1, 2) < R::of(-1, 3));
     EXPECT_TRUE(R::of(3) > R::of(29, 10));
     EXPECT_DOUBLE_EQ(R::of(3, 4).seconds(), 0.75);
-    // Large intermediates do not overflow.
     const std::int64_t big = std::numeric_limits<std::int64_t>::max() / 3;
     const Rational a = R::of(big, big - 1), b = R::of(big - 1, big);
     EXPECT_EQ(a * b, R::of(1));
@@ -77,7 +70,6 @@ TEST(ProjectModel, DeletingItemsRemovesTheirLayersAndAFoldersContents) {
     delete_item(p, item_id(p, "Solid A"));
     EXPECT_EQ(layer_names(p, "Main"), (Names{"Pre Layer", "Cam", "Lamp", "Clip"}));
     EXPECT_EQ(layer_named(p, "Pre", "B").parent, kNoId) << "B lost its parent together with A";
-    // A folder listed after what it holds still takes its contents along.
     const Id inner = add_folder(p, "Inner", item_id(p, "Comps")).id;
     find_item(p, item_id(p, "Pre"))->folder = inner;
     delete_item(p, item_id(p, "Comps"));
@@ -96,7 +88,6 @@ TEST(ProjectModel, ParentLinksStayInOneCompositionWithoutCycles) {
     const Id words = layer_named(p, "Pre", "Words").id,
              other = layer_named(p, "Main", "Solid A").id;
     const std::tuple<Id, Id, bool> cases[] = {
-        // child, parent, accepted
         {a, b, false},          // B already hangs on A
         {a, a, false},          // a layer is not its own parent
         {words, b, true},       // Words -> B -> A
@@ -117,7 +108,6 @@ TEST(ProjectModel, ParentLinksStayInOneCompositionWithoutCycles) {
     }
     EXPECT_NO_THROW(check_invariants(p));
 
-    // Deleting a layer frees its children and its part of the selection.
     comp(p, "Pre").selection = {{SelectionKind::Layer, a, 0, 0},
                                 {SelectionKind::Mask, a, 0, 0},
                                 {SelectionKind::Layer, b, 0, 0}};
@@ -177,7 +167,6 @@ TEST(ProjectModel, NullLayersGetNumberedSolidsInASolidsFolder) {
 
 TEST(LayerStreams, EachKindOfLayerHasItsStreamsDefaultsAndLegalOnes) {
     Project p = basic();
-    // Composition, layer, the streams it has and some it lacks.
     using Streams = std::vector<int>;
     const std::tuple<const char*, const char*, Streams, Streams> cases[] = {
         {"Main", "Pre Layer", {0, 1, 2, 3, 4, 6, 7, 8, 9, 10}, {5, 11, 16, stream::kSourceText}},
@@ -185,14 +174,12 @@ TEST(LayerStreams, EachKindOfLayerHasItsStreamsDefaultsAndLegalOnes) {
         {"Main", "Cam", {0, 1, 3, 6, 8, 9, 10, 11, 12, 13, 14, 15}, {2, 4, 5, 7, 16}},
         {"Main", "Lamp", {0, 1, 3, 6, 8, 9, 10, 16, 17, 18, 19, 20, 21}, {2, 4, 7, 11}},
         {"Pre", "Words", {0, 1, 2, 3, 4, 6, 8, 9, 10, stream::kSourceText}, {5, 7, 11}},
-        {"Second", "Blob", {0, 1, 2, 3, 4, 6, 8, 9, 10}, {5, 7, stream::kSourceText}},
-    };
+        {"Second", "Blob", {0, 1, 2, 3, 4, 6, 8, 9, 10}, {5, 7, stream::kSourceText}}};
     for (const auto& [comp, name, has, lacks] : cases) {
         const Layer& l = layer_named(p, comp, name);
         for (int n : has) EXPECT_EQ(l.streams.count(n), 1u) << name << " stream " << n;
         for (int n : lacks) EXPECT_EQ(l.streams.count(n), 0u) << name << " stream " << n;
     }
-    // Defaults follow the source and the composition.
     const auto& solid = layer_named(p, "Main", "Solid A").streams;
     EXPECT_EQ(solid.at(stream::kAnchorPoint).value, (V{100, 50, 0}));
     EXPECT_EQ(solid.at(stream::kPosition).value, (V{960, 540, 0}));
@@ -200,7 +187,6 @@ TEST(LayerStreams, EachKindOfLayerHasItsStreamsDefaultsAndLegalOnes) {
     EXPECT_EQ(solid.at(stream::kOpacity).value, V{100});
     EXPECT_EQ(layer_named(p, "Pre", "Words").streams.at(stream::kSourceText).text, "hello");
 
-    // Legality follows the layer's switches and source.
     const std::tuple<const char*, int, bool> legality[] = {
         {"Pre Layer", stream::kPosition, true},
         {"Pre Layer", stream::kTimeRemap, true},
@@ -236,8 +222,7 @@ TEST(LayerStreams, ValuesBetweenKeyframesInterpolate) {
     EXPECT_EQ(insert_keyframe(s, k0), 0) << "sorted by time";
     const std::pair<Rational, V> cases[] = {
         {Rational::of(0), {0, 10}},      {Rational::of(1), {0, 10}},  {Rational::of(2), {5, 20}},
-        {Rational::of(5, 2), {7.5, 25}}, {Rational::of(3), {10, 30}}, {Rational::of(9), {10, 30}},
-    };
+        {Rational::of(5, 2), {7.5, 25}}, {Rational::of(3), {10, 30}}, {Rational::of(9), {10, 30}}};
     for (const auto& [t, value] : cases) EXPECT_EQ(value_at(s, t), value) << t.seconds();
     s.keyframes[0].outInterp = Interpolation::Hold;
     EXPECT_EQ(value_at(s, Rational::of(2)), (V{0, 10}));
@@ -245,8 +230,7 @@ TEST(LayerStreams, ValuesBetweenKeyframesInterpolate) {
         << "one ease per temporal dimension";
 }
 
-// Half-turn neighbourhoods about each axis reach each way of reading a
-// rotation back as a quaternion; the turn must start and end on its keys.
+// Near half turns about each axis reach each way of reading a rotation back as a quaternion.
 TEST(LayerStreams, TurnsBetweenRotationsAboutEachAxis) {
     const std::function<Mat3(double)> axes[] = {rotation_x, rotation_y, rotation_z};
     for (const auto& about : axes) {
@@ -263,7 +247,6 @@ TEST(LayerStreams, TurnsBetweenRotationsAboutEachAxis) {
     }
 }
 
-// A UTF-16 view cut between the halves of a pair ends in a replacement.
 TEST(TextCodec, AViewCutInsideAPairEndsThere) {
     EXPECT_EQ(host::text::utf16_to_utf8(std::u16string_view(u"\U0001F600", 1)), "\xef\xbf\xbd");
     EXPECT_EQ(host::text::utf16_to_utf8(u"\U0001F600"), "\xf0\x9f\x98\x80");
@@ -284,8 +267,7 @@ TEST(ProjectModel, InvariantCheckFindsBrokenProjects) {
          }},
         {"missing active item", [](Project& p) { p.activeItem = 4242; }},
         {"an item inside a composition",
-         [](Project& p) { p.items[1].folder = item_id(p, "Main"); }},
-    };
+         [](Project& p) { p.items[1].folder = item_id(p, "Main"); }}};
     EXPECT_NO_THROW(check_invariants(basic()));
     for (const auto& [what, breakIt] : cases) {
         Project p = basic();

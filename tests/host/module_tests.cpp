@@ -1,13 +1,6 @@
-// Loading plug-in modules, reading their property lists, and the debug sink.
-#include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
 #include <exception>
 #include <fstream>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -23,8 +16,6 @@ namespace {
 
 using host_test::HostTest;
 
-// ---------------------------------------------------------------- property lists
-
 using Bytes = std::vector<std::uint8_t>;
 
 void put_u32(Bytes& bytes, std::uint32_t v) {
@@ -38,8 +29,7 @@ struct Property {
     std::uint32_t claimedLength = kTrueLength;
 };
 
-// A property list as a resource holds it: the header, then each property
-// padded to four bytes.
+// A resource's property list: the header, then each property padded to four bytes.
 Bytes pipl(std::uint32_t count, std::vector<Property> properties) {
     Bytes bytes{1, 0};
     put_u32(bytes, 0);
@@ -70,7 +60,6 @@ TEST(PropertyList, KeysAreStoredLittleEndian) {
 TEST(PropertyList, TheEntryPointIsFoundOrTheListRefused) {
     const Property kind{k8BIM, four_cc("kind"), {'x', 'g', 'E', 'A'}};
     const std::tuple<const char*, Bytes, std::string> cases[] = {
-        // What the list is, its bytes, and the entry point found (empty: refused).
         {"a list like the plug-in's",
          pipl(3, {kind,
                   {k8BIM, four_cc("name"), {7, 'O', 'u', 't', 'f', 'o', 'l', 'd'}},
@@ -87,8 +76,7 @@ TEST(PropertyList, TheEntryPointIsFoundOrTheListRefused) {
          pipl(1, {{k8BIM, kEntry, text("EntryPointFunc"), 6}}), ""},
         {"a name without its terminator", pipl(1, {{k8BIM, kEntry, {'E', 'n', 't', 'r'}}}), ""},
         {"an empty name", pipl(1, {{k8BIM, kEntry, {0, 0, 0, 0}}}), ""},
-        {"an absurd count", pipl(0x7FFFFFFF, {}), ""},
-    };
+        {"an absurd count", pipl(0x7FFFFFFF, {}), ""}};
     for (const auto& [what, bytes, expected] : cases) {
         std::string error;
         EXPECT_EQ(host::module::pipl_entry_point(bytes, error), expected) << what;
@@ -96,23 +84,17 @@ TEST(PropertyList, TheEntryPointIsFoundOrTheListRefused) {
     }
 }
 
-// ---------------------------------------------------------------- loading
-
 class Modules : public HostTest {};
 
 TEST_F(Modules, LoadFailuresAreErrorCodesWithReasons) {
     host_test::TempDir dir;
     const auto notAModule = dir.path() / "not-a-module.aex";
     std::ofstream(notAModule) << "plain text";
-    // What the file is, the file, the error, and what the reason mentions.
     std::vector<std::tuple<std::string, std::filesystem::path, A_Err, std::string>> cases = {
         {"a missing file", dir.path() / "missing.aex", A_Err_PARAMETER, "missing.aex"},
-        {"a file that is no module", notAModule, A_Err_GENERIC, "could not be loaded"},
-    };
+        {"a file that is no module", notAModule, A_Err_GENERIC, "could not be loaded"}};
 #if !defined(_WIN32)
-    // The C++ library: loaded in this process, no plug-in. (Not the C
-    // library: under the address checker its functions resolve into the
-    // program itself.)
+    // The C++ library, not the C one, which the address checker folds into the program.
     Dl_info info{};
     ASSERT_NE(dladdr(reinterpret_cast<void*>(&std::set_terminate), &info), 0);
     cases.push_back(
@@ -127,15 +109,12 @@ TEST_F(Modules, LoadFailuresAreErrorCodesWithReasons) {
     }
 }
 
-// (What the module registers is checked with the plug-in's own tests.)
 TEST_F(Modules, ThePluginModuleLoadsUnderTheNextId) {
     ASSERT_EQ(host().load_plugin(std::filesystem::path(OUTFOLD_MODULE_PATH)), A_Err_NONE)
         << host().last_load_error();
     EXPECT_TRUE(host().last_load_error().empty());
     EXPECT_EQ(host().plugin_id(), plugin_ + 1);
 }
-
-// ---------------------------------------------------------------- debug sink
 
 TEST_F(Modules, DebugLinesAreRecordedAsWritten) {
     OutputDebugStringA("first line");

@@ -1,23 +1,15 @@
-// Project files: what a hand-written file means, lossless round trips, and
-// clear refusals.
-#include <gtest/gtest.h>
 
 #include "host_fixture.h"
 #include "io/project_file.h"
 #include "model/effects_catalog.h"
-#include "model/project_ops.h"
 #include "model/streams.h"
 
 namespace {
 
 using namespace host::model;
-using host_test::example;
-using host_test::fixture;
-using host_test::layer_named;
+using namespace host_test;
 using json = nlohmann::json;
 
-// (Kinds, parents, selections, sources and stream values read from files are
-// checked through the suites on the fixtures.)
 TEST(ProjectFile, TheDemoProjectHoldsWhatItsFileSays) {
     const Project p = host::io::load_project_file(example("demo.json"));
     const Layer& precomp = layer_named(p, "Main", "Intro");
@@ -105,7 +97,6 @@ TEST(ProjectFile, TimesAreExact) {
 }
 
 TEST(ProjectFile, RefusesWhatItCannotResolve) {
-    // What is wrong, the file's text, and what the refusal must mention.
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"unknown source", R"({"items":[{"type":"comp","name":"C","layers":[{"source":"Nope"}]}]})",
          "Nope"},
@@ -139,8 +130,7 @@ TEST(ProjectFile, RefusesWhatItCannotResolve) {
         {"a layer named by an object without an id",
          R"({"items":[{"type":"comp","name":"C","layers":[
             {"type":"shape","name":"a"},{"type":"shape","parent":{"name":"a"}}]}]})",
-         "expected a text"},
-    };
+         "expected a text"}};
     for (const auto& [what, text, mentions] : cases) {
         try {
             host::io::project_from_json(json::parse(text));

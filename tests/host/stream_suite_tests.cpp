@@ -1,5 +1,3 @@
-// Streams, keyframes, expressions and effects through the suites.
-#include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
@@ -9,20 +7,17 @@
 
 namespace {
 
-using host_test::expect_errs;
-using host_test::got;
-using host_test::made;
+using namespace host_test;
 namespace stream = host::model::stream;
 using Numbers = std::vector<double>;
 
-class Streams : public host_test::HostTest {
+class Streams : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
         load("rich.json");
     }
 
-    // Opened streams are disposed when the test ends.
     AEGP_StreamRefH open(AEGP_LayerH layer, AEGP_LayerStream which) {
         return opened_.emplace_back(new_stream(layer, which));
     }
@@ -41,8 +36,7 @@ protected:
         return value;
     }
 
-    // The host keeps a value's numbers; read them back through a stream of a
-    // fresh null, which is where a plug-in would put them. The value is disposed.
+    // A value's numbers, read back by setting them on a fresh null; the value is disposed.
     Numbers numbers(AEGP_StreamValue2& value) {
         AEGP_LayerH null = make_null("Scene");
         const auto type = got<AEGP_StreamType>(streams().AEGP_GetStreamType, value.streamH);
@@ -65,7 +59,6 @@ protected:
 
 TEST_F(Streams, StreamsDescribeThemselves) {
     AEGP_LayerH plate = layer_at("Inner", 1);
-    // Layer, stream, type, temporal dimensions, can vary, varies (has keyframes).
     const std::tuple<AEGP_LayerH, AEGP_LayerStream, AEGP_StreamType, A_short, bool, bool> cases[] =
         {{plate, stream::kPosition, AEGP_StreamType_ThreeD_SPATIAL, 1, true, true},
          {plate, stream::kScale, AEGP_StreamType_ThreeD, 3, true, true},
@@ -121,8 +114,7 @@ TEST_F(Streams, ValuesAreReadAtATimeAndSetOnAnotherStream) {
         EXPECT_EQ(value.streamH, position);
         EXPECT_EQ(numbers(value), expected);
     }
-    // The child shape layer has an offset of -1/6 s: composition time 0 is
-    // layer time 1/6.
+    // The child's offset is -1/6 s.
     AEGP_StreamRefH childRotation = open(layer_at("Inner", 2), stream::kRotation);
     AEGP_StreamValue2 zeroValue = value_at(childRotation, 1, {0, 1});
     EXPECT_EQ(numbers(zeroValue), Numbers{0});
@@ -151,7 +143,6 @@ TEST_F(Streams, KeyframesOneByOne) {
     AEGP_StreamRefH scale = open(target, stream::kScale);
     const A_Time oneSecond{1, 1};
     OK(layers().AEGP_SetLayerOffset(target, &oneSecond));
-    // Composition time, and the index the new keyframe gets.
     const std::pair<A_Time, AEGP_KeyframeIndex> inserts[] = {
         {{3, 1}, 0}, {{2, 1}, 0}, {{5, 2}, 1}, {{3, 1}, 2}};
     for (const auto& [time, expected] : inserts)
@@ -166,7 +157,7 @@ TEST_F(Streams, KeyframesOneByOne) {
     EXPECT_EQ(compTime.value, 75);
     EXPECT_EQ(compTime.scale, 30u);
 
-    // Flags: one bit per call; "none" names no bit. Flag, on, flags after, error.
+    // One bit per call; "none" names no bit.
     const std::tuple<AEGP_KeyframeFlags, A_Boolean, AEGP_KeyframeFlags, A_Err> flags[] = {
         {AEGP_KeyframeFlag_ROVING, 1, 0x10, A_Err_NONE},
         {AEGP_KeyframeFlag_TEMPORAL_CONTINUOUS, 1, 0x11, A_Err_NONE},
@@ -180,7 +171,6 @@ TEST_F(Streams, KeyframesOneByOne) {
         EXPECT_EQ(got<AEGP_KeyframeFlags>(k.AEGP_GetKeyframeFlags, scale, 1), after);
     }
 
-    // Ease per temporal dimension (scale has three).
     const AEGP_KeyframeEase slow{0.5, 80}, fast{4, 20}, bad{0, 0};
     OK(k.AEGP_SetKeyframeTemporalEase(scale, 1, 2, &slow, &fast));
     AEGP_KeyframeEase gotIn{}, gotOut{};
@@ -201,7 +191,6 @@ TEST_F(Streams, KeyframesOneByOne) {
     EXPECT_EQ(host().outstanding().streamValues, 0);
 }
 
-// (Batches that copy keys whole are checked through the plug-in's copies.)
 TEST_F(Streams, ABatchEndedWithoutAddingLeavesTheStreamAlone) {
     const auto& k = keys();
     const auto& s = streams();
@@ -231,7 +220,6 @@ TEST_F(Streams, EffectsAreAppliedReadAndSwitched) {
     EXPECT_EQ(got<AEGP_EffectFlags>(fx.AEGP_GetEffectFlags, applied), 0)
         << "outside the mask nothing changes";
 
-    // Parameter 0 carries no data; parameter 1 (the slider) is the last.
     const auto param = streams().AEGP_GetNewEffectStreamByIndex;
     AEGP_StreamRefH own = opened_.emplace_back(made<AEGP_StreamRefH>(param, plugin_, applied, 0));
     opened_.emplace_back(made<AEGP_StreamRefH>(param, plugin_, applied, 1));
@@ -255,8 +243,7 @@ TEST_F(Streams, EffectsAreAppliedReadAndSwitched) {
     EXPECT_EQ(fx.AEGP_GetEffectFlags(applied, &flags), A_Err_STRUCT) << "disposed reference";
 }
 
-// Before expressions, the stored value; after them, a working expression's
-// value, while a failing or switched-off one shows the stored value.
+// A failing or switched-off expression shows the stored value.
 constexpr const char* kScene = R"json({
   "items": [{"type": "comp", "name": "Scene", "layers": [
     {"type": "shape", "name": "Hero", "offset": 1, "streams": {

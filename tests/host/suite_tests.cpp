@@ -1,9 +1,5 @@
-// The suites as a plug-in reaches them: availability through the SP basic
-// suite, every slot leading to its own operation, placeholders left empty,
-// the call trace (each slot's call is found there by name) and planned faults.
-#include <gtest/gtest.h>
+// The suites as a plug-in reaches them, the call trace and planned faults.
 
-#include <cstring>
 #include <set>
 #include <type_traits>
 
@@ -11,10 +7,8 @@
 
 namespace {
 
-using host_test::HostTest;
-using host_test::SuiteName;
+using namespace host_test;
 
-// Calls an operation with every argument zero or null.
 template <class... Args>
 A_Err call_with_zeros(A_Err (*operation)(Args...)) {
     return operation(std::remove_cvref_t<Args>{}...);
@@ -22,28 +16,16 @@ A_Err call_with_zeros(A_Err (*operation)(Args...)) {
 
 class Suites : public HostTest {
 protected:
-    // Reads the function pointer at the slot's byte offset of the table the
-    // host hands out, calls it with harmless arguments and returns the name
-    // the host recorded for the call.
+    // Calls the slot's pointer with null arguments; the name the trace recorded.
     template <class Suite, class Operation>
     std::string operation_at_slot(int slot) {
-        const void* table = nullptr;
-        EXPECT_EQ(host().basic_suite()->AcquireSuite(SuiteName<Suite>::name,
-                                                     SuiteName<Suite>::version, &table),
-                  A_Err_NONE);
-        if (table == nullptr) return "(no table)";
         Operation operation = nullptr;
-        std::memcpy(&operation, static_cast<const char*>(table) + slot * sizeof(void*),
-                    sizeof operation);
-        std::string recorded = "(empty slot)";
-        if (operation != nullptr) {
-            host().clear_trace();
-            const A_Err err = call_with_zeros(operation);
-            EXPECT_NE(err, A_Err_NONE) << "null arguments are refused";
-            recorded = host().trace().empty() ? "(nothing)" : host().trace().back();
-        }
-        host().basic_suite()->ReleaseSuite(SuiteName<Suite>::name, SuiteName<Suite>::version);
-        return recorded;
+        const auto* table = reinterpret_cast<const char*>(&suite<Suite>());
+        std::memcpy(&operation, table + slot * sizeof(void*), sizeof operation);
+        if (operation == nullptr) return "(empty slot)";
+        host().clear_trace();
+        EXPECT_NE(call_with_zeros(operation), A_Err_NONE) << "null arguments are refused";
+        return host().trace().empty() ? "(nothing)" : host().trace().back();
     }
 };
 
@@ -59,16 +41,12 @@ TEST_F(Suites, EverySlotReachesTheHostsOwnOperationAndTheOthersAreEmpty) {
 #define NOTE_SLOT(Suite, op, slot) used[#Suite].insert(slot);
     AEGP_FOR_EACH_OPERATION(NOTE_SLOT)
 #undef NOTE_SLOT
-    auto check = [&](const char* type, const char* name, A_long version, int slots) {
-        const void* table = nullptr;
-        ASSERT_EQ(host().basic_suite()->AcquireSuite(name, version, &table), A_Err_NONE) << name;
+    auto check = [&](const char* type, const void* table, int slots) {
         void* const* entries = static_cast<void* const*>(table);
         for (int slot = 0; slot < slots; ++slot)
             EXPECT_EQ(entries[slot] != nullptr, used[type].count(slot) != 0) << type << " " << slot;
-        host().basic_suite()->ReleaseSuite(name, version);
     };
-#define CHECK_LENGTH(Suite, slots) \
-    check(#Suite, SuiteName<Suite>::name, SuiteName<Suite>::version, slots);
+#define CHECK_LENGTH(Suite, slots) check(#Suite, &suite<Suite>(), slots);
     AEGP_FOR_EACH_SUITE_LENGTH(CHECK_LENGTH)
 #undef CHECK_LENGTH
 }
@@ -84,8 +62,7 @@ TEST_F(Suites, BasicSuiteHandsOutKnownPairsCountsThemAndTakesFaults) {
         {"AEGP Layer Suite", 12, A_Err_NONE},
         {"AEGP Layer Suite", 99, A_Err_MISSING_SUITE},
         {"AEGP Nothing Suite", 1, A_Err_MISSING_SUITE},
-        {"aegp layer suite", 11, A_Err_MISSING_SUITE},
-    };
+        {"aegp layer suite", 11, A_Err_MISSING_SUITE}};
     for (const auto& [name, version, expected] : cases) {
         const void* table = reinterpret_cast<const void*>(0x1);
         EXPECT_EQ(basic->AcquireSuite(name, version, &table), expected) << name << version;
@@ -102,7 +79,6 @@ TEST_F(Suites, BasicSuiteHandsOutKnownPairsCountsThemAndTakesFaults) {
     EXPECT_NE(basic->AcquireSuite("AEGP Layer Suite", 11, nullptr), A_Err_NONE);
     EXPECT_EQ(host().outstanding().suites, 0);
 
-    // A removed suite is missing; a planned fault fails one acquisition.
     const void* table = nullptr;
     host().remove_suite("AEGP Stream Suite", 9);
     host().fail_call("AcquireSuite", 2, A_Err_GENERIC);
@@ -151,17 +127,12 @@ TEST(HostLifetime, OnlyOneHostAtATimeAndCallsWithoutOneFail) {
     EXPECT_TRUE(host::Host(options).outstanding().none());
 }
 
-// ---------------------------------------------------------------- scripts
-
-// AEGP_ExecuteScript: scripts run in the real engine; their value or error
-// text comes back in memory handles the caller owns, made only when asked for
-// (the fixture's leak check sees any other).
+// Handles are made only when asked for (the leak check sees any other).
 class ExecuteScript : public HostTest {};
 
 TEST_F(ExecuteScript, ValuesAndErrorsComeBackAsText) {
     load("basic.json");
-    // Script, 8-bit platform text, the handles asked for (1 the value, 2 the
-    // error), the error, and the value or a part of the error text.
+    // Handles asked for: 1 the value, 2 the error text.
     const std::tuple<std::string, A_Boolean, int, A_Err, std::string> cases[] = {
         {"1 + 2", 0, 3, A_Err_NONE, "3"},
         {"app.project.item(6).name", 0, 3, A_Err_NONE, "Main"},  // the host's project
@@ -172,8 +143,7 @@ TEST_F(ExecuteScript, ValuesAndErrorsComeBackAsText) {
         {"this is not a script", 0, 3, A_Err_GENERIC, "SyntaxError"},
         {"42", 0, 0, A_Err_NONE, ""},
         {"x.y.z", 0, 0, A_Err_GENERIC, ""},
-        {"x.y.z", 0, 1, A_Err_GENERIC, ""},
-    };
+        {"x.y.z", 0, 1, A_Err_GENERIC, ""}};
     for (const auto& [script, platform, asked, err, text] : cases) {
         SCOPED_TRACE(script);
         AEGP_MemHandle result = nullptr, error = nullptr;
@@ -181,7 +151,6 @@ TEST_F(ExecuteScript, ValuesAndErrorsComeBackAsText) {
                                                asked & 1 ? &result : nullptr,
                                                asked & 2 ? &error : nullptr),
                   err);
-        // At most one handle comes back: the value, or the error text.
         EXPECT_EQ(result != nullptr, (asked & 1) && err == A_Err_NONE);
         EXPECT_EQ(error != nullptr, (asked & 2) && err != A_Err_NONE);
         EXPECT_EQ(take_text(result), err == A_Err_NONE ? text : "");
