@@ -88,7 +88,6 @@ TEST_F(Expressions, ReadTheProject) {
         {"effect('Slider Control')('Slider') * 2", "10"},
         {"thisLayer.effect(1).param(1) + effect(1).name.length", "19"},
         {"effect('Color Control')('Color')[0] + effect(2)(1)[3]", "1.25"},
-        {"value", "100,200,0", kPos},
         {"add(value, [1, 2])", "101,202,0", kPos},
         {"thisComp.layer('Other').transform.position", "1,2,3", kPos},
         {"transform.pointOfInterest", "7,8,0", kPos},

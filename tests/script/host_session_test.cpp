@@ -176,7 +176,6 @@ TEST_F(AppSettings, ScriptsSaveAndReadSettingsAcrossRuns) {
         "var s = app.settings, S = 'fernhollow.outfold', M = PREFType.PREF_Type_MACHINE_SPECIFIC; ";
     expect_values({
         {"s.haveSetting(S, 'settingPrefixInput', M)", "true"},
-        {"s.getSetting(S, 'settingPrefixInput', M)", "x_"},
         {"s.getSetting(S, 'settingKeepInComp', M) === 'true'", "true"},  // kept as text
         {"s.haveSetting(S, 'settingPrefixInput', PREFType.PREF_Type_MACHINE_INDEPENDENT)", "false"},
         {"s.getSetting(S, 'settingPrefixInput')", "x_"},  // the machine-specific type
