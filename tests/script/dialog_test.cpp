@@ -8,16 +8,10 @@ namespace {
 using script::ClosedBy;
 using Actions = Names;
 
-// A dialog with every kind of control. Handlers write what happened into
-// `log`; the script's value is show()'s result and the log.
+// Every kind of control; handlers log what happened, and the value is show()'s result and the log.
 constexpr const char* kDialog = R"(var log = [];
 var w = new Window("dialog", "Order form");
-w.orientation = "column";
-w.alignChildren = ["fill", "top"];
-w.spacing = 10;
-w.margins = 16;
 var top = w.add("group", undefined, {name: "top"});
-top.orientation = "row";
 top.add("statictext", undefined, "Name", {name: "nameLabel"});
 var nameInput = top.add("edittext", [0, 0, 250, 20], "", {name: "nameInput"});
 nameInput.preferredSize.width = 250;
@@ -25,7 +19,6 @@ nameInput.helpTip = "Who orders";
 nameInput.onChanging = function () { log.push("changing:" + this.text); };
 nameInput.onChange = function () { log.push("change:" + this.text); };
 var sizes = w.add("panel", undefined, "Size", {name: "sizes"});
-sizes.margins = [20, 0, 0, 0];
 var small = sizes.add("radiobutton", undefined, "Small", {name: "optA"});
 var large = sizes.add("radiobutton", undefined, "Large", {name: "optB"});
 small.value = true;
@@ -44,7 +37,6 @@ hiddenPanel.visible = false;
 var inHidden = hiddenPanel.add("button", undefined, "Secret", {name: "secret"});
 inHidden.onClick = function () { log.push("secret"); };
 var buttons = w.add("group", undefined, {name: "buttons"});
-buttons.alignment = ["fill", "center"];
 var okButton = buttons.add("button", undefined, "OK", {name: "okButton"});
 var cancelButton = buttons.add("button", undefined, "Cancel", {name: "cancelButton"});
 okButton.onClick = function () { log.push("ok"); };
@@ -55,7 +47,6 @@ result + "|" + log.join(",")
 
 class Dialog : public ScriptBench {
 protected:
-    // Runs the script with the actions; checks its value and the one dialog recorded.
     const script::Dialog& shows(const std::string& script, const Actions& actions,
                                 const std::string& expected, ClosedBy closedBy) {
         dialogs.clear();
@@ -78,33 +69,23 @@ TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
         ClosedBy closedBy = ClosedBy::Button;
     };
     const Case cases[] = {
-        // The user walks away: closed as by the window's close button.
-        {{}, "2|", "", ClosedBy::WindowButton},
+        {{}, "2|", "", ClosedBy::WindowButton},  // the user walks away
         {{"close"}, "2|", "", ClosedBy::WindowButton},
-        // Enter and Escape press the default and cancel buttons.
         {{"ok"}, "1|ok"},
         {{"cancel"}, "2|cancel", "cancelButton"},
         {{"click okButton"}, "1|ok"},
         {{"click cancelButton"}, "2|cancel", "cancelButton"},
-        // Typing fires the events once the text changes; an unchanged text fires nothing.
         {{"set nameInput Bob Smith ", "ok"}, "1|changing:Bob Smith ,change:Bob Smith ,ok"},
         {{"set nameInput", "ok"}, "1|ok"},
-        // Radiobuttons: choosing one clears its neighbours; clicking the
-        // chosen one again still fires.
         {{"click optB", "expect optA value false", "expect optB value true",
           "expect lone value true", "click optB", "click optA", "expect optB value false", "ok"},
          "1|large,large,small,ok"},
-        // Checkboxes toggle before their handler runs.
-        {{"click check", "click check", "click check", "expect check value true", "ok"},
-         "1|check:true,check:false,check:true,ok"},
-        // Disabled controls and controls in hidden containers cannot be reached.
         {{"click disabledBox", "expect disabledBox value false", "click secret", "ok"}, "1|ok"},
-        // Comments and blank lines are skipped.
         {{"# nothing to do", "", "   ", "ok"}, "1|ok"},
         {{"expect nameInput preferredSize {\"width\":250,\"height\":-1}",
           "expect nameLabel text Name", "expect sizes enabled true", "ok"},
          "1|ok"},
-        // Last: the tree below is the one recorded by this run.
+        // Last: the tree below is this run's.
         {{"set nameInput Ann", "click optB", "click check", "ok"},
          "1|changing:Ann,change:Ann,large,check:true,ok"},
     };
@@ -113,16 +94,14 @@ TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
         EXPECT_EQ(shows(kDialog, c.actions, c.value, c.closedBy).closingControl, c.closingControl);
         EXPECT_TRUE(user.empty()) << "every action was used";
     }
-    // The control tree as it stood at the close.
     std::string tree;
     outfold_test::outline(dialogs.back().window, "", &tree);
-    EXPECT_EQ(
-        tree,
-        R"(dialog  "Order form" alignChildren=["fill","top"] margins=16 orientation="column" spacing=10
-  group top "" orientation="row"
+    EXPECT_EQ(tree,
+              R"(dialog  "Order form"
+  group top ""
     statictext nameLabel "Name"
     edittext nameInput "Ann" bounds=[0,0,250,20] helpTip="Who orders" preferredSize={"width":250,"height":-1}
-  panel sizes "Size" margins=[20,0,0,0]
+  panel sizes "Size"
     radiobutton optA "Small" off
     radiobutton optB "Large" on
   group elsewhere ""
@@ -131,14 +110,14 @@ TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
   checkbox disabledBox "Unavailable" off disabled
   panel hiddenPanel "Hidden" hidden
     button secret "Secret"
-  group buttons "" alignment=["fill","center"]
+  group buttons ""
     button okButton "OK"
     button cancelButton "Cancel"
 )");
 }
 
 TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
-    // The actions, the error, and how many actions were not consumed.
+    // The actions, the error, and how many actions were left.
     const std::tuple<Actions, const char*, std::size_t> cases[] = {
         {{"click nobody", "ok"}, "Error: no control named nobody", 1},
         {{"set optA words"}, "Error: set: optA is a radiobutton, not an edittext", 0},
@@ -150,15 +129,14 @@ TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
     };
     for (const auto& [actions, expected, left] : cases) {
         user = actions;
-        EXPECT_EQ(error(kDialog), std::string(expected) + " (line 40)");
+        EXPECT_EQ(error(kDialog), std::string(expected) + " (line 33)");
         EXPECT_EQ(user.size(), left) << expected;
         EXPECT_TRUE(dialogs.empty()) << "a dialog that failed is not recorded";
     }
 }
 
 TEST_F(Dialog, DefaultAndCancelButtonsFollowTheToolkitsRules) {
-    // Each script adds to a dialog `w`, which is then shown; the value is
-    // show()'s result and what the handlers wrote into `log`.
+    // Each script adds to a dialog `w`; the value is show()'s result and the handlers' `log`.
     struct Case {
         const char* script;
         Actions actions;
@@ -166,32 +144,22 @@ TEST_F(Dialog, DefaultAndCancelButtonsFollowTheToolkitsRules) {
         ClosedBy closedBy = ClosedBy::Button;
     };
     const Case cases[] = {
-        // A handler that closes decides the result.
         {"button('OK', '', function () { w.close(7) })", {"ok"}, "7"},
-        // close() without a value from the default button gives 1.
         {"button('Ok', 'buttonOK', function () { w.close() })", {"click buttonOK"}, "1"},
-        // A handler that does not close: the default button still closes.
         {"button('Go', 'ok', function () { log += 'went' })", {"ok"}, "1went"},
-        // Other buttons close only when their handler does, with 2 by default.
         {"button('Apply', 'apply', function () { if ((log += 'a') == 'aa') w.close() })",
          {"click apply", "click apply", "click apply"},
          "2aa"},
-        // The window's defaultElement wins over names.
         {"button('OK'); w.defaultElement = button('Go', 'go', function () { log = 'go' })",
          {"ok"},
          "1go"},
-        // Escape without a cancel button closes as the window button does.
         {"button('OK')", {"cancel"}, "2", ClosedBy::WindowButton},
-        // onClose may refuse the window button.
         {"button('Cancel'); w.onClose = function () { log += 'asked'; return false; }",
          {"close", "cancel"},
          "2asked"},
-        // close() outside a click: closed by the script.
         {"w.onShow = function () { w.close(3) }", {"ok"}, "3", ClosedBy::Script},
-        // Palettes are shown the same way here.
         {"w = new Window('palette', 'Tools'); button('OK')", {"ok"}, "1"},
     };
-    // button() adds a button, with a name and a click handler when given.
     const std::string prelude =
         "var w = new Window('dialog'), log = '';\n"
         "function button(text, name, onClick) {\n"
@@ -225,17 +193,6 @@ TEST_F(Dialog, DialogsOpenedFromHandlersUseTheFollowingActions) {
 }
 
 TEST_F(Dialog, ControlsCanBeMadeAndFoundInTheToolkitsOtherWays) {
-    EXPECT_EQ(
-        value("var w = new Window('dialog');\n"
-              "var g = w.add('group', undefined, {name: 'g'});\n"
-              "var e = g.add('edittext {text: \"typed\", properties: {name: \"res\", multiline: "
-              "true}}');\n"
-              "var p = g.add('Panel', [0, 0, 10, 10], 'Titled');\n"
-              "[w.findElement('res') === e, g.findElement('res') === e, w.findElement('none'),\n"
-              " w.children.length, g.children.length, e.parent === g, e.window === w,\n"
-              " e.type, p.type, p.text, e.text].join()"),
-        "true,true,,1,2,true,true,edittext,panel,Titled,typed");
-    // Setting a radiobutton clears its neighbours; a checkbox's value is made true or false.
     expect_values({
         {"var w = new Window('dialog'); var g = w.add('group');\n"
          "var a = g.add('radiobutton'); var b = g.add('radiobutton');\n"
@@ -252,10 +209,16 @@ TEST_F(Dialog, ControlsCanBeMadeAndFoundInTheToolkitsOtherWays) {
     });
     EXPECT_TRUE(dialogs.empty()) << "never shown, never recorded";
     const script::Dialog& d = shows(
-        "var w = new Window('dialog'); w.add('edittext {properties: {name: \"res\", "
-        "multiline: true}}');\n"
-        "w.add('button', undefined, 'OK'); w.layout.layout(true); w.center(); w.show()",
-        {"ok"}, "1", ClosedBy::Button);
+        "var w = new Window('dialog');\n"
+        "var g = w.add('group', undefined, {name: 'g'});\n"
+        "var e = g.add('edittext {text: \"typed\", properties: {name: \"res\", multiline: "
+        "true}}');\n"
+        "var p = g.add('Panel', [0, 0, 10, 10], 'Titled');\n"
+        "w.add('button', undefined, 'OK'); w.layout.layout(true); w.center();\n"
+        "[w.show(), w.findElement('res') === e, g.findElement('res') === e,\n"
+        " w.findElement('none'), w.children.length, g.children.length, e.parent === g,\n"
+        " e.window === w, e.type, p.type, p.text, e.text].join()",
+        {"ok"}, "1,true,true,,2,2,true,true,edittext,panel,Titled,typed", ClosedBy::Button);
     ASSERT_NE(d.find("res"), nullptr);
     EXPECT_EQ(d.find("res")->properties.at("multiline"), "true");
 }

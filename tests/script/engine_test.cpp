@@ -6,7 +6,6 @@ namespace {
 
 class Engine : public ScriptBench {};
 
-// The last expression comes back as UTF-8 text; every run starts fresh.
 TEST_F(Engine, ValuesComeBackAsText) {
     expect_values({
         {"1 + 1", "2"},
@@ -22,7 +21,6 @@ TEST_F(Engine, ValuesComeBackAsText) {
         {"'\\ud83d\\ude00'", "\xF0\x9F\x98\x80"},         // pair written as escapes
         {"String.fromCharCode(0xD800)", "\xEF\xBF\xBD"},  // a lone surrogate
         {"'\xFF\xFE'", "\xEF\xBF\xBD\xEF\xBF\xBD"},       // bytes that are not UTF-8
-        // One unit per character up to 16 bits, a surrogate pair beyond.
         {"['\xC3\xA9'.length, '\xE2\x82\xAC'.charCodeAt(0), '\xF0\x9F\x98\x80'.length].join()",
          "1,8364,2"},
         {"\xEF\xBB\xBFvar a = 1;\r\nvar b = 2;\r\na + b\r\n", "3"},  // BOM and CR LF
@@ -31,7 +29,6 @@ TEST_F(Engine, ValuesComeBackAsText) {
         {"typeof leftOver", "undefined"},
         {"Object.prototype.polluted = 1; 'x'", "x"},
         {"typeof ({}).polluted", "undefined"},
-        // The globals a script finds; the preludes keep the natives to themselves.
         {"[typeof app, typeof app.project, typeof app.settings, typeof alert, typeof Window,"
          " typeof PREFType, typeof JSON, typeof native].join()",
          "object,object,object,function,function,object,object,undefined"},
@@ -43,14 +40,10 @@ TEST_F(Engine, ErrorsNameTheScriptLine) {
     expect_errors({
         {"throw new Error('boom')", "Error: boom (line 1)"},
         {"\n\nthrow new RangeError('far')", "RangeError: far (line 3)"},
-        // Line numbers count CR LF as one line end.
         {"\xEF\xBB\xBF// one\r\n// two\r\nthrow new Error('here');\r\n", "Error: here (line 3)"},
-        // The innermost frame of the script, not the caller.
         {"function f() {\n  throw new TypeError('inside');\n}\nf();", "TypeError: inside (line 2)"},
-        // Errors from the host's objects point at the script line that called them.
         {"var p = app.project;\np.item(42);",
          "RangeError: item(42): there is no item 42 (the project has no items) (line 2)"},
-        // Thrown values that are not errors have no line.
         {"throw 'plain words'", "plain words"},
         {"({toString: function () { throw new Error('no text'); }})", "Error: no text (line 1)"},
         {"Object.create(CompItem.prototype).numLayers", "Error: Object is invalid (line 1)"},
@@ -71,15 +64,13 @@ TEST_F(Engine, AlertsAreRecordedAlsoFromFinalizersAtTheEnd) {
 
 // Scripts that try to hurt the host fail, and the next run works.
 TEST_F(Engine, HostileScriptsFailCleanly) {
-    const std::string nested =
-        "var x = " + std::string(100000, '(') + "1" + std::string(100000, ')');
     const std::string hostile[] = {
         "function down(n) { return 1 + down(n + 1); } down(0)",
         "var o = {}; o.toString = function () { return String(this); }; String(o)",
         "var s = 'x'; for (;;) s = s + s;",
         "JSON.parse(new Array(200000).join('['))",
         "var a = []; for (var i = 0; i < 100000; i++) a = [a]; JSON.stringify(a)",
-        nested,
+        "var x = " + std::string(100000, '(') + "1" + std::string(100000, ')'),
         "throw {toString: function () { throw {toString: function () { throw 1; }}; }}",
         "CompItem.prototype.layer.call({_id: 'x'}, 1)",  // natives cannot be reached
     };

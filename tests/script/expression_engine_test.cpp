@@ -1,8 +1,8 @@
-// The expression sandbox: what it sees, what it cannot reach, and its caps. One
-// engine serves every case, so each checks that those before left nothing behind.
+// The expression sandbox; one engine serves every case, so each also checks that none leaked.
 #include "script/expression_engine.h"
 
 #include <cstdint>
+#include <regex>
 #include <sstream>
 
 #include "model/script_ops.h"
@@ -30,10 +30,8 @@ constexpr int kRot = model::stream::kRotation;
 
 struct Case {
     const char* expression;
-    // The value in the stream's layout, as numbers with commas between; or
-    // "!" and a part of the expected error ("!a|b": either).
-    std::string expected;
-    int stream = kRot;  // of Hero
+    std::string expected;  // the value as "1,2,3", or "!" and a pattern the error contains
+    int stream = kRot;     // of Hero
     double time = 0;
 };
 
@@ -59,11 +57,8 @@ protected:
             const script::ExpressionResult r = eval("Hero", c.stream, c.time, c.expression);
             if (c.expected.starts_with('!')) {
                 EXPECT_FALSE(r.ok);
-                std::istringstream either(c.expected.substr(1));
-                bool found = false;
-                for (std::string part; std::getline(either, part, '|');)
-                    found = found || r.error.find(part) != std::string::npos;
-                EXPECT_TRUE(found) << r.error;
+                EXPECT_TRUE(std::regex_search(r.error, std::regex(c.expected.substr(1))))
+                    << r.error;
                 continue;
             }
             std::vector<double> value;
@@ -93,12 +88,9 @@ TEST_F(Expressions, ReadTheProject) {
         {"effect('Slider Control')('Slider') * 2", "10"},
         {"thisLayer.effect(1).param(1) + effect(1).name.length", "19"},
         {"effect('Color Control')('Color')[0] + effect(2)(1)[3]", "1.25"},
-        {"value", "100,200,0", kPos},
         {"add(value, [1, 2])", "101,202,0", kPos},
         {"thisComp.layer('Other').transform.position", "1,2,3", kPos},
-        // The point of interest (of lights and cameras) is the anchor point's stream.
         {"transform.pointOfInterest", "7,8,0", kPos},
-        // The language's helpers.
         {"linear(0.5, 0, 1, 0, 10) + ease(0.5, 0, 1, 0, 10)", "10"},
         {"linear(2, 0, 1, [0, 0], [4, 8])[1] + clamp(15, 0, 10)", "18"},
         {"length([3, 4]) + length([1, 1], [4, 5])", "10"},
@@ -107,14 +99,12 @@ TEST_F(Expressions, ReadTheProject) {
         {"var x = 4; y = 3; x * y", "12"},
         {"typeof x === 'undefined' && typeof y === 'undefined'", "1"},
     });
-    // A text stream takes the result as text.
     const script::ExpressionResult text =
         eval("Title", model::stream::kSourceText, 0, "value + ' ' + thisComp.layer(1).name");
     EXPECT_EQ(text.text, "Hello Hero");
 }
 
-// random() is the published mulberry32 generator, its state seeded from the
-// seed, the layer's index and (unless timeless) the time in milliseconds.
+// random() is mulberry32 seeded from the seed, the layer's index and (unless timeless) the time.
 TEST_F(Expressions, RandomNumbersComeFromTheSeededGenerator) {
     const auto mix = [](std::uint32_t h, std::uint32_t v) {
         h = (h ^ v) * 0x9E3779B1u;
@@ -140,7 +130,7 @@ TEST_F(Expressions, MissingReferencesAndBadResultsThrow) {
     check({
         {"thisComp.layer('Nobody')", "!layer \"Nobody\" does not exist"},
         {"layer(9)", "!layer 9 does not exist"},
-        {"thisComp.layer(0.5)", "!layer 0.5 does not exist"},
+        {"thisComp.layer(0.5)", R"(!layer 0\.5 does not exist)"},
         {"comp('Nowhere').numLayers", "!composition \"Nowhere\" does not exist"},
         {"comp('Side').layer('Hero')", "!layer \"Hero\" does not exist"},
         {"effect('Blur')", "!effect \"Blur\" does not exist"},
@@ -156,7 +146,6 @@ TEST_F(Expressions, MissingReferencesAndBadResultsThrow) {
         {"[1, 2]", "!must have 1 value, not 2"},
         {"5", "!must have 3 values, not 1", kPos},
         {"0 / 0", "!not a finite number"},
-        // Builtins and the language's names cannot be changed.
         {"Math.sin = null; Array.prototype.map = null; Math = null; thisLayer = 5; 1", "1"},
         {"Math.sin(0) + [1].map(function (v) { return v; })[0] + thisLayer.index", "2"},
     });
@@ -171,56 +160,35 @@ TEST_F(Expressions, TheSandboxReachesNothingElseAndIsCapped) {
         {"while (true) {}", "!RangeError: execution timeout"},
         {"for (;;) { try { while (true) {} } catch (e) {} }", "!execution timeout"},
         {"'x'.repeat(1 << 26).length", "!alloc failed"},
-        // Whichever cap comes first, time or memory, depends on the machine.
         {"var a = []; while (true) a.push([a.length]);", "!RangeError|alloc failed"},
         {"(function f() { return f(); })()", "!RangeError"},
-        // Still working after each cap.
         {"1 + 1", "2"},
     });
     EXPECT_LT(engine.heap_bytes(), std::size_t{8} << 20) << "the caps' garbage was collected";
 }
 
-// autoFixExpressions: broken expressions that name a layer follow its rename.
-
 TEST(RenameInExpression, OnlyWholeQuotedNamesChange) {
     const std::pair<const char*, const char*> cases[] = {
-        // expression, fixed
         {R"(thisComp.layer("Old").transform.position)",
          R"(thisComp.layer("New").transform.position)"},
         {R"(layer('Old'))", R"(layer('New'))"},
         {R"(comp("Main").layer("Old").opacity + thisComp.layer('Old').opacity)",
          R"(comp("Main").layer("New").opacity + thisComp.layer('New').opacity)"},
-        // Not the whole name: left alone.
-        {R"(thisComp.layer("Old Man"))", R"(thisComp.layer("Old Man"))"},
-        {R"(thisComp.layer("Older"))", R"(thisComp.layer("Older"))"},
-        {R"(thisComp.layer(" Old"))", R"(thisComp.layer(" Old"))"},
-        {R"(thisComp.layer("old"))", R"(thisComp.layer("old"))"},
-        // Bare words and comments are not names.
-        {R"(var Old = 1; // layer("Old")
-Old)",
-         R"(var Old = 1; // layer("Old")
-Old)"},
         {R"(/* "Old" */ layer("Old"))", R"(/* "Old" */ layer("New"))"},
-        // A quote inside a comment does not open a string.
-        {R"(// don't
-layer("Old"))",
-         R"(// don't
-layer("New"))"},
-        // Escapes are read as the engine reads them.
+        {"// don't\nlayer(\"Old\")", "// don't\nlayer(\"New\")"},  // no string opens in a comment
         {R"(layer("\x4Fld"))", R"(layer("New"))"},
-        {R"(layer("O\"ld"))", R"(layer("O\"ld"))"},
-        // Template literals are not touched.
-        {"layer(`Old`)", "layer(`Old`)"},
-        // An unclosed string is not a name.
-        {R"(layer("Old)", R"(layer("Old)"},
-        {"", ""},
     };
     for (const auto& [expression, fixed] : cases)
         EXPECT_EQ(host::model::rename_in_expression(expression, "Old", "New"), fixed) << expression;
+    // Part of a name, another case, bare words, comments, escapes, templates, unclosed strings.
+    for (const char* kept :
+         {R"(thisComp.layer("Old Man"))", R"(thisComp.layer("Older"))", R"(thisComp.layer(" Old"))",
+          R"(thisComp.layer("old"))", "var Old = 1; // layer(\"Old\")\nOld", R"(layer("O\"ld"))",
+          "layer(`Old`)", R"(layer("Old)", ""})
+        EXPECT_EQ(host::model::rename_in_expression(kept, "Old", "New"), kept) << kept;
 }
 
 TEST(RenameInExpression, NewNamesAreWrittenAsValidLiterals) {
-    // Old name, new name, expression, fixed.
     const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {"A", R"(Say "hi")", R"(layer("A"))", R"(layer("Say \"hi\""))"},
         {"A", "It's", R"(layer('A'))", R"(layer('It\'s'))"},
@@ -252,15 +220,10 @@ constexpr const char* kFixProject = R"json({"items": [
       {"Opacity": {"expression": "comp(\"Main\").layer(\"Old\").opacity",
                    "expressionEnabled": false}}}]}]})json";
 
-class AutoFix : public ScriptBench {
-protected:
-    void SetUp() override {
-        ScriptBench::SetUp();
-        load(kFixProject);
-    }
-};
+class AutoFix : public ScriptBench {};
 
 TEST_F(AutoFix, BrokenExpressionsFollowTheRenameWhereTheyThenWork) {
+    load(kFixProject);
     layer("Main", "Old").ownName = "New";
     value(R"(app.project.autoFixExpressions("Old", "New"))");
     const model::Layer& renamed = layer("Main", "New");
@@ -280,6 +243,7 @@ TEST_F(AutoFix, BrokenExpressionsFollowTheRenameWhereTheyThenWork) {
 }
 
 TEST_F(AutoFix, NothingToFixChangesNothing) {
+    load(kFixProject);
     const model::Project before = project;
     value(R"(app.project.autoFixExpressions("Nobody", "Someone"))");
     value(R"(app.project.autoFixExpressions("Old", "Old"))");

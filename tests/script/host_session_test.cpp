@@ -1,7 +1,4 @@
-// The script service as the host offers it: through host::Host, with the
-// host's own project, settings folder, scripted user and records. One engine
-// serves a Host: globals persist from one run to the next, and a run that
-// fails leaves the engine ready for the next run.
+// Scripts through host::Host, whose one engine keeps globals between runs and survives failures.
 #include <fstream>
 #include <memory>
 
@@ -11,32 +8,25 @@
 namespace script_test {
 namespace {
 
-class HostSession : public ::testing::Test {
+class HostSession : public ScriptBench {
 protected:
     void SetUp() override {
-        before_ = script::engine_stats();
+        ScriptBench::SetUp();
         restart();
     }
     void TearDown() override {
         EXPECT_TRUE(host_->outstanding().none());
         host_.reset();
-        EXPECT_EQ(script::engine_stats().liveEngines, 0) << "the Host's engine outlived it";
-        EXPECT_EQ(script::engine_stats().bytesNotReturned, before_.bytesNotReturned);
+        ScriptBench::TearDown();
     }
-    // The next session of the host, on the same settings folder.
     void restart() {
         host_.reset();
         host_ = std::make_unique<host::Host>(host::HostOptions{dir.path()});
     }
-    script::ScriptRun run(const std::string& source) { return host_->run_script(source); }
-    std::string value(const std::string& source) {
-        const script::ScriptRun result = run(source);
-        EXPECT_TRUE(result.ok) << source << ": " << result.error;
-        return result.value;
+    script::ScriptRun run(std::string_view source) override {
+        return host_->run_script(std::string(source));
     }
 
-    TempDir dir;
-    script::EngineStats before_;
     std::unique_ptr<host::Host> host_;
 };
 
@@ -47,15 +37,12 @@ TEST_F(HostSession, SettingsOutliveTheHostAndGlobalsDoNot) {
     EXPECT_EQ(value("var count = 1; function twice(x) { return 2 * x; } count"), "1");
     EXPECT_EQ(value("count += 1; twice(count)"), "4");
     EXPECT_EQ(script::engine_stats().liveEngines, 1);
-    EXPECT_EQ(value("typeof app.project.item + typeof Window"), "functionfunction");
-    // Each run sees the native JSON or none, as asked.
     for (const bool remove : {true, false, true, false}) {
         host_->set_remove_native_json(remove);
         EXPECT_EQ(value("typeof JSON == 'object' ? JSON.stringify([1]) : typeof JSON"),
                   remove ? "undefined" : "[1]");
     }
-    // The next Host starts a new engine, over the same settings.
-    restart();
+    restart();  // a new engine over the same settings
     EXPECT_EQ(value("typeof count"), "undefined");
     EXPECT_EQ(value("app.settings.getSetting('fernhollow.outfold', 'settingPrefixInput',\n"
                     "                        PREFType.PREF_Type_MACHINE_SPECIFIC)"),
@@ -80,13 +67,11 @@ TEST_F(HostSession, ScriptsWorkTheHostsProjectAndUser) {
     EXPECT_EQ(host_->dialogs()[0].find("name")->text, "Renamed");
     ASSERT_EQ(host_->alerts().size(), 1u);
     EXPECT_EQ(host_->alerts()[0].title, "Rename");
-    // The action the dialog did not use waits for the next dialog.
     EXPECT_EQ(run("new Window('dialog').show()").error,
               "Error: unknown user action \"left over\" (line 1)");
 }
 
 TEST_F(HostSession, AFailedRunLeavesTheEngineUsable) {
-    // The scripted user, the script, and a part of the error text.
     const std::tuple<Names, const char*, const char*> failing[] = {
         {{}, "throw new Error('boom')", "Error: boom"},
         {{}, "var = ;", "SyntaxError"},
@@ -111,15 +96,13 @@ TEST_F(HostSession, AFailedRunLeavesTheEngineUsable) {
     }
 }
 
-// The settings store on disk, and app.settings on top of it.
-
 using script::PrefType;
 using script::SettingsStore;
 constexpr PrefType kMachine = PrefType::MachineSpecific;
 
 std::string read_file(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void write_file(const std::filesystem::path& file, const std::string& text) {
@@ -132,7 +115,6 @@ TEST(SettingsStore, ValuesPersistInAReadableFileWrittenWhole) {
     const std::tuple<PrefType, const char*, const char*, const char*> entries[] = {
         {kMachine, "fernhollow.outfold", "settingPrefixInput", "pre_"},
         {kMachine, "fernhollow.outfold", "settingDeleteSource", "true"},
-        // The same section and key under another type is another setting.
         {PrefType::MachineIndependent, "fernhollow.outfold", "settingPrefixInput", "other"},
         {PrefType::MachineSpecificPaint, "paint", "brush", ""},
         {kMachine, "text \xE2\x98\x85", "quote\"key", "line\none \\ two\ttab"},
@@ -158,11 +140,10 @@ TEST(SettingsStore, ValuesPersistInAReadableFileWrittenWhole) {
     const nlohmann::json doc = nlohmann::json::parse(read_file(second.file()));
     EXPECT_EQ(doc["PREF_Type_MACHINE_SPECIFIC"]["fernhollow.outfold"]["settingPrefixInput"],
               "pre_");
-    // Only the settings file is left behind: no temporary file.
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         files.push_back(entry.path().filename().string());
-    EXPECT_EQ(files, std::vector<std::string>{"settings.json"});
+    EXPECT_EQ(files, std::vector<std::string>{"settings.json"}) << "no temporary file left";
 }
 
 TEST(SettingsStore, AnUnreadableFileIsSetAsideAndBadEntriesSkipped) {
@@ -174,7 +155,6 @@ TEST(SettingsStore, AnUnreadableFileIsSetAsideAndBadEntriesSkipped) {
     store.save(kMachine, "s", "k", "v");
     EXPECT_EQ(read_file(dir.path() / "settings.json.unreadable"), garbage);
     EXPECT_EQ(SettingsStore(dir.path()).get(kMachine, "s", "k"), "v");
-    // Entries of the wrong shape are skipped, the good ones kept.
     write_file(dir.path() / "settings.json", R"({
         "PREF_Type_MACHINE_SPECIFIC": {"s": {"good": "yes", "number": 5, "list": []}, "t": 3},
         "NO_SUCH_TYPE": {"s": {"k": "v"}}})");
@@ -196,12 +176,9 @@ TEST_F(AppSettings, ScriptsSaveAndReadSettingsAcrossRuns) {
         "var s = app.settings, S = 'fernhollow.outfold', M = PREFType.PREF_Type_MACHINE_SPECIFIC; ";
     expect_values({
         {"s.haveSetting(S, 'settingPrefixInput', M)", "true"},
-        {"s.getSetting(S, 'settingPrefixInput', M)", "x_"},
         {"s.getSetting(S, 'settingKeepInComp', M) === 'true'", "true"},  // kept as text
-        // Another preference type is another file.
         {"s.haveSetting(S, 'settingPrefixInput', PREFType.PREF_Type_MACHINE_INDEPENDENT)", "false"},
-        // Left out, the type is the machine-specific one.
-        {"s.getSetting(S, 'settingPrefixInput')", "x_"},
+        {"s.getSetting(S, 'settingPrefixInput')", "x_"},  // the machine-specific type
         {"s.haveSetting(S, 'never', M)", "false"},
         {"M === PREFType.PREF_Type_MACHINE_INDEPENDENT", "false"},
         {"PREFType.Extra = 1; Object.keys(PREFType).length", "7"},

@@ -1,5 +1,4 @@
-// app.project, its items and layers, read and written by scripts against the
-// live project.
+// app.project, its items and layers, read and written by scripts against the live project.
 #include <algorithm>
 #include <set>
 
@@ -37,10 +36,8 @@ TEST_F(ObjectModel, ScriptsReadTheProject) {
          " p.item(1) instanceof FolderItem].join()",
          "true,true,true"},
         {"p.item(3).numLayers + ' ' + main.numLayers", "2 4"},
-        // Layers count from the top of the stack, starting at 1.
         {"main.layer(1).name + ' ' + main.layer(2).name", "Title Pre"},
-        // A layer without a name of its own shows its source's.
-        {"main.layer(3).name", "Red"},
+        {"main.layer(3).name", "Red"},  // no name of its own: the source's
         {"main.layer(3).parent.name", "Title"},
         {"main.layer(1).parent", "null"},
         {"main.layer(2).source.name", "Inner"},
@@ -53,7 +50,6 @@ TEST_F(ObjectModel, ScriptsReadTheProject) {
         {"p.activeItem.id === main.id", "true"},
     });
     EXPECT_EQ(changes, 0);
-    // An object made before a change sees the change.
     EXPECT_EQ(value("var main = app.project.item(4), before = main.numLayers;\n"
                     "app.project.item(3).layer(1).copyToComp(main); before + ' ' + main.numLayers"),
               "4 5");
@@ -67,14 +63,12 @@ TEST_F(ObjectModel, AssigningALayerNameGivesItANameOfItsOwn) {
     EXPECT_EQ(value("app.project.item(4).layer(3).name = 'Crimson'; app.project.item(2).name"),
               "Red");
     EXPECT_EQ(comp("Main").layers[2].ownName, "Crimson");
-    // The empty name shows the source's name again.
     EXPECT_EQ(value("var l = app.project.item(4).layer(3); l.name = ''; l.name"), "Red");
     EXPECT_EQ(changes, 3);
 }
 
 TEST_F(ObjectModel, NamesCrossIntoTheEngineAsItsOwnStrings) {
-    // A character beyond 16 bits is two units of a script string, as in the
-    // application's engine, and comes back out as the same UTF-8.
+    // A character beyond 16 bits is two units of a script string.
     comp("Main").layers[0].ownName = "\xF0\x9F\x8E\xAC Clap";
     expect_values({
         {"main.layer(1).name.length", "7"},
@@ -82,13 +76,10 @@ TEST_F(ObjectModel, NamesCrossIntoTheEngineAsItsOwnStrings) {
         {"main.layer(1).name += '!'; main.layer(1).name", "\xF0\x9F\x8E\xAC Clap!"},
     });
     EXPECT_EQ(comp("Main").layers[0].ownName, "\xF0\x9F\x8E\xAC Clap!");
-    // A broken surrogate pair made by the script is stored as U+FFFD.
     value("app.project.item(4).layer(1).name = 'a\\ud83cb'");
     EXPECT_EQ(comp("Main").layers[0].ownName, "a\xEF\xBF\xBD\x62");
 }
 
-// Reading a name the full engine cannot hold is a script error the script
-// can catch, and the host goes on.
 TEST_F(ObjectModel, ANameTooLargeForTheEngineIsACatchableError) {
     comp("Main").layers[0].ownName = std::string(std::size_t{8} << 20, 'n');
     const std::string caught = value(R"js(
@@ -119,23 +110,19 @@ TEST_F(ObjectModel, BadIndicesAndArgumentsAreScriptErrors) {
          "TypeError: autoFixExpressions(): parameter 2 must be a string"},
         {"new CompItem()", "TypeError: CompItem objects come from the project"},
     });
-    for (const std::string n : {"0", "5", "1.5"}) {
+    for (const std::string n : {"0", "5", "1.5"})
         EXPECT_EQ(error(casePrefix + "p.item(" + n + ")"),
                   "RangeError: item(" + n + "): there is no item " + n +
                       " (the project has 4 items) (line 1)");
-    }
-    for (const std::string n : {"0", "99", "NaN"}) {
+    for (const std::string n : {"0", "99", "NaN"})
         EXPECT_EQ(error(casePrefix + "main.layer(" + n + ")"),
                   "RangeError: layer(" + n + "): there is no layer " + n +
                       " (the composition has 4 layers) (line 1)");
-    }
-    // The engine words this one itself.
     EXPECT_TRUE(error("app.project.item(2).layer(1)").starts_with("TypeError"));
     EXPECT_EQ(changes, 0);
 }
 
 TEST_F(ObjectModel, ObjectsOfDeletedThingsAreInvalid) {
-    // Each script's last line uses an object whose layer or composition is gone.
     const char* cases[] = {
         "var l = main.layer(3); l.remove(); l.name",
         "var l = main.layer(3); l.remove(); l.index",
@@ -146,7 +133,6 @@ TEST_F(ObjectModel, ObjectsOfDeletedThingsAreInvalid) {
         "var c = p.item(3); c.remove(); c.numLayers",
         "var c = p.item(3); c.remove(); c.name",
         "var c = p.item(3); c.remove(); p.item(3).layer(1).copyToComp(c)",
-        // A layer of a deleted composition goes with it.
         "var l = p.item(3).layer(1); p.item(3).remove(); l.name",
     };
     for (const std::string source : cases) {
@@ -160,19 +146,15 @@ TEST_F(ObjectModel, ObjectsOfDeletedThingsAreInvalid) {
 }
 
 TEST_F(ObjectModel, RemovingKeepsTheProjectWhole) {
-    // Deleting the pre-comp removes the layer that shows it, as in the application.
     EXPECT_EQ(value("app.project.item(3).remove(); app.project.numItems + ' ' + "
                     "app.project.item(3).numLayers + ' ' + app.project.item(3).layer(1).name"),
               "3 3 Title");
     EXPECT_EQ(layer_names("Main"), (Names{"Title", "Red", "Cam"}));
-    // A parent's deletion leaves its child without a parent.
     EXPECT_EQ(value("app.project.item(3).layer(1).remove(); app.project.item(3).layer(1).parent"),
               "null");
     model::check_invariants(project);
     EXPECT_EQ(changes, 2);
 }
-
-// Layer.copyToComp: where the copy lands, what it carries, what it may not do.
 
 // Items: 1 Red, 2 Leaf, 3 Pre, 4 Main.
 constexpr const char* kCopyProject = R"json({"activeItem": "Main", "items": [
@@ -195,16 +177,9 @@ protected:
         ScriptBench::SetUp();
         load(kCopyProject);
     }
-
-    void select(const std::string& compName, const Names& names) {
-        std::vector<model::Id> ids;
-        for (const std::string& name : names) ids.push_back(layer(compName, name).id);
-        model::select_only_layers(project, model::find_item_by_name(project, compName)->id, ids);
-    }
 };
 
 TEST_F(CopyToComp, LandsAboveTheTopmostSelectedLayerOrAtTheTop) {
-    // The layers selected, and the stack after.
     const std::pair<Names, Names> cases[] = {
         {{}, {"Rich", "A", "B", "C", "PreLayer"}},
         {{"C"}, {"A", "B", "Rich", "C", "PreLayer"}},
@@ -214,7 +189,9 @@ TEST_F(CopyToComp, LandsAboveTheTopmostSelectedLayerOrAtTheTop) {
     };
     for (const auto& [selected, after] : cases) {
         load(kCopyProject);
-        select("Main", selected);
+        std::vector<model::Id> ids;
+        for (const std::string& name : selected) ids.push_back(layer("Main", name).id);
+        model::select_only_layers(project, model::find_item_by_name(project, "Main")->id, ids);
         const auto selectionBefore = comp("Main").selection;
         value("app.project.item(3).layer(1).copyToComp(app.project.item(4))");
         EXPECT_EQ(layer_names("Main"), after) << "selected: " << selected.size();
@@ -233,8 +210,7 @@ TEST_F(CopyToComp, TheCopyCarriesEverythingUnderNewIds) {
     const std::set<model::Id> ids = {copy.id, copy.effects[0].id, copy.masks[0].id};
     EXPECT_EQ(ids.size(), 3u);
     EXPECT_GE(*ids.begin(), firstNewId);
-    // Apart from the ids it is the very same layer: name, source, times,
-    // flags, streams with values, keyframes and expressions, effects, masks.
+    // Apart from the ids it is the very same layer.
     copy.id = original.id;
     copy.effects[0].id = original.effects[0].id;
     copy.masks[0].id = original.masks[0].id;
@@ -244,14 +220,12 @@ TEST_F(CopyToComp, TheCopyCarriesEverythingUnderNewIds) {
 }
 
 TEST_F(CopyToComp, ParentLinksSurviveOnlyWhereTheParentIs) {
-    // Into another composition: no parent, own values unchanged.
     const model::Layer child = layer("Pre", "Child");
     value("app.project.item(3).layer(2).copyToComp(app.project.item(4))");
     const model::Layer& elsewhere = comp("Main").layers.front();
     EXPECT_EQ(elsewhere.parent, model::kNoId);
     EXPECT_EQ(elsewhere.streams, child.streams);
 
-    // Into its own composition: the link stays.
     value("app.project.item(3).layer(2).copyToComp(app.project.item(3))");
     EXPECT_EQ(layer_names("Pre"), (Names{"Child", "Rich", "Child", "Nest"}));
     EXPECT_EQ(comp("Pre").layers.front().parent, layer("Pre", "Rich").id);
@@ -260,12 +234,9 @@ TEST_F(CopyToComp, ParentLinksSurviveOnlyWhereTheParentIs) {
 
 TEST_F(CopyToComp, ACompositionMayNotComeToShowItself) {
     const char* cycles[] = {
-        // PreLayer shows Pre: a copy in Pre would show Pre itself.
         "app.project.item(4).layer(4).copyToComp(app.project.item(3))",
-        // Nest shows Leaf.
         "app.project.item(3).layer(3).copyToComp(app.project.item(2))",
-        // PreLayer shows Pre, which shows Leaf: Leaf would show itself through Pre.
-        "app.project.item(4).layer(4).copyToComp(app.project.item(2))",
+        "app.project.item(4).layer(4).copyToComp(app.project.item(2))",  // through Pre
     };
     const model::Project before = project;
     for (const char* source : cycles) {
@@ -274,7 +245,6 @@ TEST_F(CopyToComp, ACompositionMayNotComeToShowItself) {
         EXPECT_EQ(project, before);
     }
     EXPECT_EQ(changes, 0);
-    // Showing the same source once more is no cycle.
     value("app.project.item(4).layer(4).copyToComp(app.project.item(4))");
     EXPECT_EQ(layer_names("Main"), (Names{"PreLayer", "A", "B", "C", "PreLayer"}));
 }

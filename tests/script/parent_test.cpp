@@ -1,6 +1,6 @@
-// Layer.parent from scripts: a new parent, or none, keeps the layer's picture
-// (by the tests' own evaluator) at every time, with the values a user would see.
+// Layer.parent from scripts keeps the layer's picture (by the tests' evaluator) at every time.
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 #include "common/world_eval.h"
@@ -14,8 +14,7 @@ namespace {
 namespace eval = outfold::testing::eval;
 using model::Rational;
 
-// "Main" holds Kid (top), Dad and, when given, Grandpa; Kid follows Dad, Dad
-// follows Grandpa.
+// "Main" holds Kid (top), Dad and, when given, Grandpa, each following the next.
 std::string scene(const std::string& kid, const std::string& dad, const std::string& grandpa = "",
                   bool threeD = false) {
     const std::string flags = threeD ? R"("flags": ["video", "3d"], )" : "";
@@ -40,20 +39,16 @@ std::string keys(const std::vector<std::string>& values) {
 
 constexpr const char* kRelease = "app.project.item(1).layer(1).parent = null";
 
-struct Value {
-    int stream;
-    int key;  // -1: the stream's own value
-    std::vector<double> expected;
-};
+using Value = std::tuple<int, int, std::vector<double>>;  // stream, key (-1: value), expected
 
 struct Case {
     const char* label;
     std::string project;
     std::vector<Value> values = {};  // of Kid's streams afterwards
     std::string script = kRelease;
-    std::string parent = "";      // whom Kid follows afterwards
-    bool sheared = false;         // only place and x direction can be kept
-    std::vector<int> times = {};  // composition times in quarter seconds; empty: 0 to 2 s
+    std::string parent = "";                               // whom Kid follows afterwards
+    bool sheared = false;                                  // only place and x direction can be kept
+    std::vector<int> times = {0, 1, 2, 3, 4, 5, 6, 7, 8};  // composition times in quarter seconds
 };
 
 class Parent : public ScriptBench {
@@ -149,8 +144,7 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
         SCOPED_TRACE(c.label);
         load(c.project);
         const model::Layer dad = layer("Main", "Dad");
-        const std::vector<int> times =
-            c.times.empty() ? std::vector{0, 1, 2, 3, 4, 5, 6, 7, 8} : c.times;
+        const std::vector<int>& times = c.times;
         std::vector<eval::Affine> before;
         for (int q : times) before.push_back(picture(q));
         value(c.script);
@@ -197,32 +191,28 @@ TEST_F(Parent, ReleasingALayerWithoutParentChangesNothing) {
 }
 
 TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
-    const Cases cases = {
+    load(R"({"items": [
+        {"type": "comp", "name": "Main", "layers": [
+          {"type": "shape", "name": "Kid", "parent": "Dad"},
+          {"type": "shape", "name": "Dad", "parent": "Grandpa"},
+          {"type": "shape", "name": "Grandpa"},
+          {"type": "shape", "name": "Flat", "streams": {"Scale": [0, 100, 100]}}]},
+        {"type": "comp", "name": "Other", "layers": [{"type": "shape", "name": "Far"}]}]})");
+    const model::Project before = project;
+    casePrefix = "var c = app.project.item(1); ";
+    errorSuffix = " (line 1)";
+    expect_errors({
         {"c.layer(2).parent = c.layer(1)", "Error: parent: the parent link would make a cycle"},
         {"c.layer(1).parent = c.layer(1)", "Error: parent: a layer cannot be its own parent"},
         {"c.layer(1).parent = app.project.item(2).layer(1)",
          "Error: parent: the parent must be a layer of the same composition"},
         {"c.layer(1).parent = c.layer(4)", "Error: parent: the new parent is scaled to nothing"},
-    };
-    casePrefix = "var c = app.project.item(1); ";
-    errorSuffix = " (line 1)";
-    for (const auto& row : cases) {
-        load(R"({"items": [
-            {"type": "comp", "name": "Main", "layers": [
-              {"type": "shape", "name": "Kid", "parent": "Dad"},
-              {"type": "shape", "name": "Dad", "parent": "Grandpa"},
-              {"type": "shape", "name": "Grandpa"},
-              {"type": "shape", "name": "Flat", "streams": {"Scale": [0, 100, 100]}}]},
-            {"type": "comp", "name": "Other", "layers": [{"type": "shape", "name": "Far"}]}]})");
-        const model::Project before = project;
-        expect_errors({row});
-        EXPECT_EQ(project, before) << row.first;
-    }
+    });
+    EXPECT_EQ(project, before);
     EXPECT_EQ(changes, 0);
 }
 
-// The host's own reading of Orientation between keyframes is the shortest
-// turn, as the evaluator's.
+// The host reads Orientation between keyframes as the evaluator does: the shortest turn.
 TEST_F(Parent, OrientationTurnsTheShortestWayBetweenKeyframes) {
     load(scene("{\"Orientation\": " + keys({"[0, 0, 0]", "[350, 90, 10]", "[45, 45, 300]"}) + "}",
                "{}", "", true));

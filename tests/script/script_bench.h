@@ -1,5 +1,4 @@
-// A project, a settings store in a temporary folder and the ScriptHost that
-// run_script borrows; every test ends checking that engines gave all back.
+// A project, settings in a temporary folder and a ScriptHost; engines must give all back.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -42,7 +41,7 @@ protected:
         project = io::project_from_json(nlohmann::json::parse(json));
     }
 
-    script::ScriptRun run(std::string_view source) {
+    virtual script::ScriptRun run(std::string_view source) {
         host_.user = user;
         host_.removeNativeJson = removeNativeJson;
         script::ScriptRun result = script::run_script(host_, source);
@@ -50,7 +49,6 @@ protected:
         return result;
     }
 
-    // The script's value (the test fails if the script does), or its error text.
     std::string value(std::string_view source) {
         const script::ScriptRun result = run(source);
         EXPECT_TRUE(result.ok) << source << "\n  failed: " << result.error;
@@ -63,7 +61,7 @@ protected:
         return result.error;
     }
 
-    // Each case's script is `casePrefix` and its source; each error ends in `errorSuffix`.
+    // Each script is `casePrefix` and its source; each error ends in `errorSuffix`.
     void expect_values(const Cases& cases) {
         for (const auto& [source, expected] : cases)
             EXPECT_EQ(value(casePrefix + source), expected) << source;
@@ -79,9 +77,8 @@ protected:
         return *model::comp_of(project, item->id);
     }
     model::Layer& layer(const std::string& compName, const std::string& layerName) {
-        for (model::Layer& candidate : comp(compName).layers) {
+        for (model::Layer& candidate : comp(compName).layers)
             if (model::shown_name(project, candidate) == layerName) return candidate;
-        }
         ADD_FAILURE() << "no layer " << layerName << " in " << compName;
         static model::Layer none;
         return none;
