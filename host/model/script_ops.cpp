@@ -45,7 +45,13 @@ struct RotationScale {
 RotationScale decompose(double a, double b, double c, double d) {
     RotationScale r;
     r.sx = std::hypot(a, b);
-    if (r.sx < 1e-12) return RotationScale{0, 0, 0};
+    if (r.sx < 1e-12) {
+        // Squashed flat along x: the turn and the y scale still show in the
+        // second row, and losing them would move the picture.
+        r.sy = std::hypot(c, d);
+        if (r.sy < 1e-12) return RotationScale{0, 0, 0};
+        return RotationScale{std::atan2(-c, d) * kDegrees, 0, r.sy};
+    }
     r.degrees = std::atan2(b, a) * kDegrees;
     r.sy = (a * d - b * c) / r.sx;
     return r;
