@@ -170,6 +170,8 @@ TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
                 links_in(project(), "Main"),
                 (Names{"Root>{{Rig_outfold}}", "Arm>Root", "Hand>Arm", "Loose>{{Rig_outfold}}",
                        "Prop>Root", "{{Rig_outfold}}", "Rig", "Flat", "Hollow", "Base"}));
+        } else {  // an empty list links nothing
+            ASSERT_EQ(attach_to_carrier(info(), carrier_, {}), A_Err_NONE);
         }
         item_named(project(), "Main").selected = mainSelected;
         project().activeItem = item_named(project(), active).id;
