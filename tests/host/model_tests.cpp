@@ -247,9 +247,10 @@ TEST(LayerStreams, TurnsBetweenRotationsAboutEachAxis) {
     }
 }
 
-TEST(TextCodec, AViewCutInsideAPairEndsThere) {
+TEST(TextCodec, PairsJoinUpToTheLastAndAViewCutInsideOneEndsThere) {
     EXPECT_EQ(host::text::utf16_to_utf8(std::u16string_view(u"\U0001F600", 1)), "\xef\xbf\xbd");
     EXPECT_EQ(host::text::utf16_to_utf8(u"\U0001F600"), "\xf0\x9f\x98\x80");
+    EXPECT_EQ(host::text::utf16_to_utf8(u"\U0010FFFF"), "\xf4\x8f\xbf\xbf");
 }
 
 TEST(ProjectModel, InvariantCheckFindsBrokenProjects) {
