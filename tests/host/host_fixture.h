@@ -128,6 +128,8 @@ protected:
             const void* table = nullptr;
             EXPECT_EQ(host_->basic_suite()->AcquireSuite(key.first.c_str(), key.second, &table),
                       A_Err_NONE);
+            // A missing table ends the test as a failure instead of a crash.
+            if (table == nullptr) throw std::runtime_error("no suite " + key.first);
             found = acquired_.emplace(key, table).first;
         }
         return *static_cast<const Suite*>(found->second);
