@@ -1,5 +1,4 @@
-// A folder of its own under the system's temporary folder, removed with
-// everything in it when the object goes.
+// A fresh temporary folder, removed with its contents when the object goes.
 #pragma once
 
 #include <filesystem>

@@ -1,6 +1,4 @@
-// The command-line program as a user runs it from a shell: what it says when
-// a run fails and its exit status, the scripts it lists, and the timeline
-// picture it draws (rendered by a real SVG renderer).
+// The command-line program as a user runs it from a shell; its pictures go through a real renderer.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 

@@ -1,6 +1,4 @@
-// What Outfold.aex must contain, written out here on its own (not taken from
-// the build's generator), so the tests compare the artifact against an
-// independent statement of it.
+// What Outfold.aex must contain, stated independently of the build's generator.
 #pragma once
 
 #include <cstdint>
@@ -15,10 +13,7 @@ inline constexpr std::uint16_t kPiplId = 16000;
 inline constexpr std::uint16_t kPiplLanguage = 1033;  // English, United States
 inline const std::string kCommand = "Outfold | Select a pre-comp layer";
 
-// Ordinal and name. The layer copy is exported under the GNU (Itanium)
-// mangling of its full C++ signature, in the global namespace:
-//   int copy_layers_to_parent(outfold::PluginInfo const*, AEGP_Layer_*, char*,
-//                             AEGP_Collection_**)
+// Ordinal and name; the layer copy under the GNU (Itanium) mangling of its global C++ signature.
 inline const std::vector<std::pair<std::uint32_t, std::string>> kExports = {
     {1, "_Z21copy_layers_to_parentPKN7outfold10PluginInfoEP11AEGP_Layer_PcPP16AEGP_Collection_"},
     {2, "EntryPointFunc"},
@@ -30,8 +25,7 @@ struct Writer : std::vector<std::uint8_t> {
         for (int i = 0; i < bytes; ++i) push_back(std::uint8_t(value >> 8 * i));
         return *this;
     }
-    // A four-character code is the 32-bit value 'abcd' (first character in
-    // the high byte).
+    // A four-character code is the 32-bit value 'abcd' (first character in the high byte).
     Writer& code(std::string_view c) {
         return le(std::uint32_t(c[0]) << 24 | c[1] << 16 | c[2] << 8 | c[3], 4);
     }
@@ -62,10 +56,7 @@ inline std::vector<std::uint8_t> pipl_bytes() {
     return out;
 }
 
-// The Windows DLLs a module or program of this build may import: the system's
-// own, and API sets ("api-ms-win-crt-runtime-l1-1-0.dll", ...). The GNU
-// runtime's DLLs (libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll)
-// are not: the build links the runtime in.
+// The system's DLLs and API sets ("api-ms-win-crt-..."); never the GNU runtime's, linked in.
 inline const std::vector<std::string> kSystemDlls = {
     "kernel32.dll", "kernelbase.dll", "ntdll.dll",  "msvcrt.dll",  "ucrtbase.dll",
     "user32.dll",   "advapi32.dll",   "gdi32.dll",  "shell32.dll", "ole32.dll",

@@ -1,8 +1,5 @@
-// Outfold.aex as the Windows loader maps it: headers, exports, imports,
-// property list and version information; then loaded into the simulated host
-// as the application loads it, through the "PIPL" resource and the entry point
-// it names, with the plug-in's debug lines going to the system's
-// OutputDebugStringA.
+// Outfold.aex as the Windows loader maps it, then loaded into the simulated host through its
+// "PIPL" resource, with the plug-in's debug lines going to OutputDebugStringA.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -31,8 +28,7 @@ Loaded load(const std::filesystem::path& file, DWORD flags = 0) {
     return {LoadLibraryExW(file.wstring().c_str(), nullptr, flags), &FreeLibrary};
 }
 
-// What lies at `rva` in an image the loader mapped (as a resource, the
-// handle's low bits are set).
+// What lies at `rva` in an image the loader mapped (as a resource, the handle's low bits are set).
 template <class T>
 const T* at(HMODULE module, DWORD rva) {
     return reinterpret_cast<const T*>(
@@ -45,8 +41,7 @@ const IMAGE_DATA_DIRECTORY& directory(HMODULE module, int index) {
     return headers(module).OptionalHeader.DataDirectory[index];
 }
 
-// Name ("#16000" for a number) and language of each resource of one type, as
-// the loader finds them.
+// Name ("#16000" for a number) and language of each resource of one type.
 using Entries = std::vector<std::pair<std::string, WORD>>;
 Entries resources_of(HMODULE module, const char* type) {
     Entries found;
@@ -62,9 +57,7 @@ Entries resources_of(HMODULE module, const char* type) {
     return found;
 }
 
-// An x64 DLL exporting the layer copy and the entry point, each by name and
-// ordinal at the table's address (not a forwarder's target), and carrying the
-// property list the host reads.
+// Each export by name and ordinal at the table's address (not a forwarder's target).
 TEST(ModuleImage, ExportsTheLayerCopyAndTheEntryPointAndCarriesThePropertyList) {
     const Loaded module = load(kModule);
     ASSERT_NE(module, nullptr) << "LoadLibraryExW failed: " << GetLastError();
@@ -109,8 +102,6 @@ TEST(ModuleImage, ExportsTheLayerCopyAndTheEntryPointAndCarriesThePropertyList) 
     reinterpret_cast<decltype(&name)>( \
         reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"version.dll"), #name)))
 
-// The numbers and texts Windows shows in the file's properties, against the
-// project version the build was configured with.
 TEST(ModuleImage, VersionInformationNamesTheProductAndTheProjectVersion) {
     EXPECT_EQ(resources_of(load(kModule).get(), RT_VERSION).size(), 1u);
     const auto size = FROM_VERSION_DLL(GetFileVersionInfoSizeA);
@@ -149,8 +140,7 @@ TEST(ModuleImage, VersionInformationNamesTheProductAndTheProjectVersion) {
     EXPECT_EQ(text("LegalCopyright").rfind("Copyright", 0), 0u) << text("LegalCopyright");
 }
 
-// Every program the Windows build makes, and the module, must run on a bare
-// Windows: the GNU runtime is linked in, so only system DLLs are imported.
+// The GNU runtime is linked in, so every built image runs on a bare Windows.
 TEST(BuiltImages, ImportOnlyWindowsSystemDlls) {
     std::vector<std::filesystem::path> images{kModule};
     std::stringstream programs(OUTFOLD_WINDOWS_PROGRAMS);
@@ -183,9 +173,7 @@ TEST(BuiltImages, ImportOnlyWindowsSystemDlls) {
 
 using namespace std::string_literals;
 
-// Copies of the module with one thing changed, each found once in the file,
-// show that the host really goes by the resource and refuses a module it
-// cannot use.
+// Copies of the module with one thing changed show the host goes by the resource.
 TEST(HostLoad, GoesByThePropertyListAndInsertsTheCommandAtTheBottomOfTheLayerMenu) {
     const std::tuple<const char*, std::string, std::string, A_Err> cases[] = {
         {"an unchanged copy", "MIB84668", "MIB84668", A_Err_NONE},
@@ -211,8 +199,7 @@ TEST(HostLoad, GoesByThePropertyListAndInsertsTheCommandAtTheBottomOfTheLayerMen
         ASSERT_NE(at, bytes.end());
         ASSERT_EQ(std::search(at + 1, bytes.end(), from.begin(), from.end()), bytes.end());
         std::copy(to.begin(), to.end(), at);
-        // A name of its own, so the system loader never hands back a copy
-        // loaded before.
+        // A name of its own, so the loader never hands back a copy loaded before.
         const auto copy = dir.path() / ("copy" + std::to_string(++number) + ".aex");
         std::ofstream(copy, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 
@@ -245,8 +232,7 @@ TEST(DebugCapture, RecordsEachLineIntoTheActiveHostAsWrittenAndPassesOtherExcept
     OutputDebugStringW(L"wide line");  // arrives once, as its narrow text
     lines.push_back("wide line");
 
-    // An exception of another kind passes the capture, which sits first in
-    // the handler list, on to the program's own handler and adds no line.
+    // Another kind of exception passes the capture (first in the list) on and adds no line.
     static DWORD seen = 0;
     PVOID own = AddVectoredExceptionHandler(0, [](EXCEPTION_POINTERS* info) -> LONG {
         if (info->ExceptionRecord->ExceptionCode != 0xE0000001) return EXCEPTION_CONTINUE_SEARCH;
