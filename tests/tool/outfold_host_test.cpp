@@ -50,12 +50,16 @@ TEST(OutfoldHost, FailuresNameTheProblemAndExitNonZero) {
     const outfold_test::TempDir dir{"outfold-host"};
     const std::string broken = (dir.path() / "broken.json").string();
     std::ofstream(broken) << "{\"name\": \"Broken\", \"items\": [";
+    const std::string refused = (dir.path() / "refused.json").string();
+    std::ofstream(refused) << R"({"items": [{"type": "comp", "name": "A", "layers": [
+        {"type": "shape", "name": "S", "parent": 1}]}]})";
     const std::tuple<std::string, std::string, int, std::vector<std::string>> cases[] = {
         {kDemo,
          "select Main Intro user 'click prependCheckbox' outfold",
          1,
          {"no control named prependCheckbox", "(line ", "result: A_Err_GENERIC (1)"}},
-        {broken, "show", 2, {"broken.json"}},
+        {broken, "show", 2, {"broken.json: [json.exception.parse_error"}},
+        {refused, "show", 2, {"refused.json: items[0].layers[0].parent: no layer at index 1"}},
         {kDemo, "select Main Outro", 2, {"no layer Outro in Main"}},
         {kDemo, "select Mian Intro", 2, {"no composition named Mian"}},
         {(dir.path() / "none.json").string(), "show", 2, {"none.json"}},
