@@ -8,7 +8,6 @@ class Engine : public ScriptBench {};
 
 TEST_F(Engine, ValuesComeBackAsText) {
     expect_values({
-        {"null", "null"},
         {"[1, 'two', null]", "1,two,"},
         {"0.1 + 0.2", "0.30000000000000004"},
         {"var o = {toString: function () { return 'mine'; }}; o", "mine"},

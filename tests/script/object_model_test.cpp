@@ -53,8 +53,7 @@ TEST_F(ObjectModel, ScriptsReadTheProject) {
 TEST_F(ObjectModel, AssigningALayerNameGivesItANameOfItsOwn) {
     EXPECT_EQ(value("var l = app.project.item(4).layer(3); l.name = l.name; l.name"), "Red");
     EXPECT_EQ(layer("Main", "Red").ownName, "Red");
-    EXPECT_EQ(value("app.project.item(4).layer(3).name = 'Crimson'; app.project.item(2).name"),
-              "Red");
+    EXPECT_EQ(value(casePrefix + "main.layer(3).name = 'Crimson'; p.item(2).name"), "Red");
     EXPECT_EQ(comp("Main").layers[2].ownName, "Crimson");
     EXPECT_EQ(value("var l = app.project.item(4).layer(3); l.name = ''; l.name"), "Red");
     EXPECT_EQ(changes, 3);
@@ -138,12 +137,11 @@ TEST_F(ObjectModel, ObjectsOfDeletedThingsAreInvalid) {
 }
 
 TEST_F(ObjectModel, RemovingKeepsTheProjectWhole) {
-    EXPECT_EQ(value("app.project.item(3).remove(); app.project.numItems + ' ' + "
-                    "app.project.item(3).numLayers + ' ' + app.project.item(3).layer(1).name"),
-              "3 3 Title");
+    EXPECT_EQ(value(casePrefix + "p.item(3).remove(); [p.numItems, p.item(3).numLayers, "
+                                 "p.item(3).layer(1).name].join()"),
+              "3,3,Title");
     EXPECT_EQ(layer_names("Main"), (Names{"Title", "Red", "Cam"}));
-    EXPECT_EQ(value("app.project.item(3).layer(1).remove(); app.project.item(3).layer(1).parent"),
-              "null");
+    EXPECT_EQ(value("var c = app.project.item(3); c.layer(1).remove(); c.layer(1).parent"), "null");
     model::check_invariants(project);
     EXPECT_EQ(changes, 2);
 }
@@ -163,13 +161,7 @@ constexpr const char* kCopyProject = R"json({"activeItem": "Main", "items": [
        {"type": "shape", "name": "B"}, {"type": "shape", "name": "C"},
        {"name": "PreLayer", "source": "Pre"}]}]})json";
 
-class CopyToComp : public ScriptBench {
-protected:
-    void SetUp() override {
-        ScriptBench::SetUp();
-        load(kCopyProject);
-    }
-};
+class CopyToComp : public ScriptBench {};
 
 TEST_F(CopyToComp, LandsAboveTheTopmostSelectedLayerOrAtTheTop) {
     const std::pair<Names, Names> cases[] = {
@@ -190,6 +182,7 @@ TEST_F(CopyToComp, LandsAboveTheTopmostSelectedLayerOrAtTheTop) {
 }
 
 TEST_F(CopyToComp, TheCopyCarriesEverythingUnderNewIds) {
+    load(kCopyProject);
     const model::Layer original = layer("Pre", "Rich");
     const model::Id firstNewId = project.nextId;
     value("app.project.item(3).layer(1).copyToComp(app.project.item(4))");
@@ -209,6 +202,7 @@ TEST_F(CopyToComp, TheCopyCarriesEverythingUnderNewIds) {
 }
 
 TEST_F(CopyToComp, ParentLinksSurviveOnlyWhereTheParentIs) {
+    load(kCopyProject);
     const model::Layer child = layer("Pre", "Child");
     value("app.project.item(3).layer(2).copyToComp(app.project.item(4))");
     const model::Layer& elsewhere = comp("Main").layers.front();
@@ -222,6 +216,7 @@ TEST_F(CopyToComp, ParentLinksSurviveOnlyWhereTheParentIs) {
 }
 
 TEST_F(CopyToComp, ACompositionMayNotComeToShowItself) {
+    load(kCopyProject);
     const char* cycles[] = {
         "app.project.item(4).layer(4).copyToComp(app.project.item(3))",
         "app.project.item(3).layer(3).copyToComp(app.project.item(2))",

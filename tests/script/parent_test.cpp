@@ -93,9 +93,9 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
                           R"({"Scale": [50, 50, 100], "Rotation": 30})"),
          .script = "app.project.item(1).layer(2).remove()"},
         {"3D: the turn goes into the orientation, own rotations keep their values",
-         scene("{\"Position\": [0, 0, 0], \"Rotation\": 25, \"X Rotation\": " + keys({"0", "90"}) +
-                   "}",
-               R"({"Position": [100, 0, 0], "X Rotation": 90})", true),
+         scene(
+             R"({"Position": [0, 0, 0], "Rotation": 25, "X Rotation": )" + keys({"0", "90"}) + "}",
+             R"({"Position": [100, 0, 0], "X Rotation": 90})", true),
          {{10, -1, {90, 0, 0}}, {3, -1, {25}}, {8, 1, {90}}, {1, -1, {100, 0, 0}}}},
     };
     for (const Case& c : cases) {
