@@ -183,6 +183,8 @@ TEST_F(Dialog, ControlsCanBeMadeAndFoundInTheToolkitsOtherWays) {
         // A window made without bounds has none; a resource that is not an object sets nothing.
         {"var w = new Window('dialog'), b = w.add('button {} + {}'); ['bounds' in w, typeof b[0]]",
          "false,undefined"},
+        // Any window type holds controls; only a group takes properties in place of a text.
+        {"new Window('window').add('statictext', undefined, ['a', 'b']).text", "a,b"},
     });
     EXPECT_TRUE(dialogs.empty()) << "never shown, never recorded";
     const script::Dialog& d = shows(

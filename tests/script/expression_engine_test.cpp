@@ -92,6 +92,8 @@ TEST_F(Expressions, ReadTheProject) {
         {"transform.pointOfInterest", "7,8,0", kPos},
         {"linear(0.5, 0, 1, 0, 10) + ease(0.5, 0, 1, 0, 10)", "10"},
         {"linear(2, 0, 1, [0, 0], [4, 8])[1] + clamp(15, 0, 10)", "18"},
+        {"linear(0, 1, 1, 10, 20) + linear(1, 1, 1, 0, 5) + [2][0]", "17"},
+        {"[7]", "7"},
         {"length([3, 4]) + length([1, 1], [4, 5])", "10"},
         {"mul([1, 2], 2)[1] + div(10, 4) + sub([5, 5], [1, 2])[1]", "9.5"},
         {"wiggle(2, 0) + (Math.abs(wiggle(5, 10) - value) <= 40)", "31", kRot, 1},

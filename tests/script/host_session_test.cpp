@@ -137,8 +137,9 @@ TEST(SettingsStore, AnUnreadableFileIsSetAsideAndBadEntriesSkipped) {
     SettingsStore store(dir.path());
     EXPECT_FALSE(store.has(kMachine, "s", "k"));
     store.save(kMachine, "s", "k", "v");
+    store.save(kMachine, "s", "k", "w");  // sets aside once, not the good file next time
     EXPECT_EQ(read_file(dir.path() / "settings.json.unreadable"), garbage);
-    EXPECT_EQ(SettingsStore(dir.path()).get(kMachine, "s", "k"), "v");
+    EXPECT_EQ(SettingsStore(dir.path()).get(kMachine, "s", "k"), "w");
     write_file(dir.path() / "settings.json", R"({
         "PREF_Type_MACHINE_SPECIFIC": {"s": {"good": "yes", "number": 5, "list": []}, "t": 3},
         "NO_SUCH_TYPE": {"s": {"k": "v"}}})");
