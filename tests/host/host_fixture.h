@@ -154,12 +154,11 @@ protected:
         return made<AEGP_StreamRefH>(streams().AEGP_GetNewLayerStream, plugin_, layer, which);
     }
 
-    template <class Char = char>
-    std::basic_string<Char> take_text(AEGP_MemHandle handle) {
+    std::string take_text(AEGP_MemHandle handle) {
         if (handle == nullptr) return {};
         void* data = nullptr;
         EXPECT_EQ(memory().AEGP_LockMemHandle(handle, &data), A_Err_NONE);
-        std::basic_string<Char> text(static_cast<const Char*>(data));
+        std::string text(static_cast<const char*>(data));
         EXPECT_EQ(memory().AEGP_UnlockMemHandle(handle), A_Err_NONE);
         EXPECT_EQ(memory().AEGP_FreeMemHandle(handle), A_Err_NONE);
         return text;

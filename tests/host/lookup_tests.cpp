@@ -1,4 +1,3 @@
-// Look-ups by id and the quoted-name index stay right whatever changes in between.
 #include <algorithm>
 #include <functional>
 

@@ -52,8 +52,7 @@ TEST(ProjectFile, RoundTripsAreLossless) {
 
 TEST(ProjectFile, RoundTripKeepsChangesMadeAfterLoading) {
     Project p = host::io::load_project_file(fixture("basic.json"));
-    Layer& null =
-        create_null_layer(p, find_item_by_name(p, "Main")->id, "Carrier", Rational::of(7, 3));
+    Layer& null = create_null_layer(p, item_id(p, "Main"), "Carrier", Rational::of(7, 3));
     null.streams.at(stream::kScale).value = {50, 60, 70};
     null.streams.erase(stream::kTimeRemap);
     Stream& position = null.streams.at(stream::kPosition);
@@ -69,7 +68,7 @@ TEST(ProjectFile, RoundTripKeepsChangesMadeAfterLoading) {
     null.streams[stream::kAudioLevels] = {
         .name = "Extra", .kind = StreamKind::TwoD, .value = {1, 2}};
     p.items[0].selected = true;
-    comp_of(p, find_item_by_name(p, "Main")->id)
+    comp_of(p, item_id(p, "Main"))
         ->selection.push_back({SelectionKind::Keyframe, null.id, stream::kPosition, 0});
     const Project again = host::io::project_from_json(host::io::project_to_json(p));
     EXPECT_TRUE(again == p) << host::io::project_to_json(p).dump(2);

@@ -1,5 +1,3 @@
-// The suites as a plug-in reaches them, the call trace and planned faults.
-
 #include <set>
 #include <type_traits>
 
