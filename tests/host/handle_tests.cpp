@@ -1,4 +1,3 @@
-
 #include <functional>
 
 #include "host_fixture.h"
@@ -7,13 +6,14 @@ namespace {
 
 using namespace host_test;
 
-class Handles : public host_test::BasicProjectTest {
+class Handles : public BasicProjectTest {
 protected:
-    template <class Obtain, class Release>
-    void counted(const char* what, std::int64_t host::Outstanding::*count, Obtain obtain,
-                 Release release) {
+    // Two made by `make` are counted until given back; giving one back twice is refused.
+    template <class T, class Release, class... Params, class... Args>
+    void counted(const char* what, std::int64_t host::Outstanding::*count, Release release,
+                 A_Err (*make)(Params...), Args... args) {
         SCOPED_TRACE(what);
-        const auto first = obtain(), second = obtain();
+        const T first = made<T>(make, args...), second = made<T>(make, args...);
         EXPECT_EQ(host().outstanding().*count, 2);
         EXPECT_EQ(release(second), A_Err_NONE);
         EXPECT_EQ(release(first), A_Err_NONE);
@@ -22,7 +22,13 @@ protected:
     }
 };
 
-TEST_F(Handles, LayerOperationsRefuseBadLayerHandles) {
+TEST_F(Handles, LayerOperationsRefuseBadLayerHandlesAndThoseOfAnEarlierHost) {
+    const AEGP_LayerH earlier = layer_at("Main", 0);
+    const AEGP_CompH earlierComp = comp_named("Main");
+    TearDown();
+    SetUp();
+    A_long index = -1;
+    EXPECT_EQ(layers().AEGP_GetCompNumLayers(earlierComp, &index), A_Err_STRUCT);
     AEGP_LayerH doomed = layer_at("Main", 1);
     OK(delete_layer(doomed));
     AEGP_ItemH item = item_named("Main");
@@ -30,16 +36,14 @@ TEST_F(Handles, LayerOperationsRefuseBadLayerHandles) {
         {"null", nullptr},
         {"an item handle", reinterpret_cast<AEGP_LayerH>(item)},
         {"a pointer", reinterpret_cast<AEGP_LayerH>(&item)},
-        {"a deleted layer", doomed}};
-    A_long index;
-    AEGP_StreamRefH stream = nullptr;
+        {"a deleted layer", doomed},
+        {"an earlier host's layer", earlier}};
     AEGP_EffectRefH effect = nullptr;
     const AEGP_LayerH top = layer_at("Main", 0);
+    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, top), 0);
     const std::pair<const char*, std::function<A_Err(AEGP_LayerH)>> operations[] = {
         {"GetLayerIndex", [&](auto l) { return layers().AEGP_GetLayerIndex(l, &index); }},
         {"SetLayerParent", [&](auto l) { return layers().AEGP_SetLayerParent(l, top); }},
-        {"GetNewLayerStream",
-         [&](auto l) { return streams().AEGP_GetNewLayerStream(plugin_, l, 1, &stream); }},
         {"ApplyEffect",
          [&](auto l) { return effects().AEGP_ApplyEffect(plugin_, l, 1, &effect); }}};
     const auto before = project();
@@ -50,55 +54,28 @@ TEST_F(Handles, LayerOperationsRefuseBadLayerHandles) {
     EXPECT_TRUE(project() == before) << "refused calls change nothing";
 }
 
-TEST_F(Handles, HandlesOfAnEarlierHostAreForeign) {
-    AEGP_LayerH layer = layer_at("Main", 0);
-    AEGP_CompH comp = comp_named("Main");
-    TearDown();
-    SetUp();
-    A_long index = -1;
-    EXPECT_EQ(layers().AEGP_GetLayerIndex(layer, &index), A_Err_STRUCT);
-    EXPECT_EQ(layers().AEGP_GetCompNumLayers(comp, &index), A_Err_STRUCT);
-    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, layer_at("Main", 0)), 0);
-}
-
 TEST_F(Handles, CountedObjectsAreCountedUntilGivenBack) {
     AEGP_LayerH layer = layer_at("Main", 1);
     using O = host::Outstanding;
-    counted(
-        "collection", &O::collections,
-        [&] { return made<AEGP_Collection2H>(collections().AEGP_NewCollection, plugin_); },
-        collections().AEGP_DisposeCollection);
-    counted(
-        "stream", &O::streams, [&] { return new_stream(layer, 4); }, streams().AEGP_DisposeStream);
-    counted(
-        "effect", &O::effects,
-        [&] { return made<AEGP_EffectRefH>(effects().AEGP_ApplyEffect, plugin_, layer, 3); },
-        effects().AEGP_DisposeEffect);
-    counted(
-        "memory handle", &O::memHandles,
-        [&] { return made<AEGP_MemHandle>(layers12().AEGP_GetLayerName, plugin_, layer, nullptr); },
-        memory().AEGP_FreeMemHandle);
-    counted(
+    counted<AEGP_Collection2H>("collection", &O::collections, collections().AEGP_DisposeCollection,
+                               collections().AEGP_NewCollection, plugin_);
+    counted<AEGP_StreamRefH>("stream", &O::streams, streams().AEGP_DisposeStream,
+                             streams().AEGP_GetNewLayerStream, plugin_, layer, 4);
+    counted<AEGP_EffectRefH>("effect", &O::effects, effects().AEGP_DisposeEffect,
+                             effects().AEGP_ApplyEffect, plugin_, layer, 3);
+    counted<AEGP_MemHandle>("memory handle", &O::memHandles, memory().AEGP_FreeMemHandle,
+                            layers12().AEGP_GetLayerName, plugin_, layer, nullptr);
+    const AEGP_StreamRefH s = new_stream(layer, 4);
+    const A_Time zero{0, 1};
+    counted<AEGP_StreamValue2>(
         "stream value", &O::streamValues,
-        [&] {
-            AEGP_StreamRefH s = new_stream(layer, 1);
-            AEGP_StreamValue2 value{};
-            const A_Time zero{0, 1};
-            EXPECT_EQ(streams().AEGP_GetNewStreamValue(plugin_, s, 0, &zero, 1, &value), 0);
-            EXPECT_EQ(streams().AEGP_DisposeStream(s), A_Err_NONE);
-            return value;
-        },
-        [&](AEGP_StreamValue2 v) { return streams().AEGP_DisposeStreamValue(&v); });
-    counted(
+        [&](AEGP_StreamValue2 v) { return streams().AEGP_DisposeStreamValue(&v); },
+        streams().AEGP_GetNewStreamValue, plugin_, s, 0, &zero, 1);
+    counted<AEGP_AddKeyframesInfoH>(
         "keyframe batch", &O::keyframeBatches,
-        [&] {
-            AEGP_StreamRefH s = new_stream(layer, 4);
-            AEGP_AddKeyframesInfoH b =
-                made<AEGP_AddKeyframesInfoH>(keys().AEGP_StartAddKeyframes, s);
-            EXPECT_EQ(streams().AEGP_DisposeStream(s), A_Err_NONE);
-            return b;
-        },
-        [&](auto b) { return keys().AEGP_EndAddKeyframes(0, b); });
+        [&](auto b) { return keys().AEGP_EndAddKeyframes(0, b); }, keys().AEGP_StartAddKeyframes,
+        s);
+    OK(streams().AEGP_DisposeStream(s));
 }
 
 TEST_F(Handles, DisposedObjectsCannotBeUsed) {
@@ -115,7 +92,6 @@ TEST_F(Handles, DisposedObjectsCannotBeUsed) {
     OK(memory().AEGP_LockMemHandle(name, &text));
     EXPECT_EQ(host().outstanding().lockedMemHandles, 1);
     EXPECT_EQ(memory().AEGP_FreeMemHandle(name), A_Err_NONE) << "a locked handle may be freed";
-    EXPECT_EQ(host().outstanding().lockedMemHandles, 0);
     EXPECT_EQ(memory().AEGP_LockMemHandle(name, &text), A_Err_STRUCT);
     EXPECT_EQ(memory().AEGP_UnlockMemHandle(name), A_Err_STRUCT);
 
@@ -149,20 +125,11 @@ TEST_F(Handles, WrongValuesAndOutPointersAreParameterErrors) {
          {"unknown time mode", l.AEGP_GetLayerInPoint(layer, 5, &time)},
          {"time with scale 0", l.AEGP_SetLayerOffset(layer, &time)},
          {"project 1", suite<AEGP_ProjSuite_v9>().AEGP_GetProjectByIndex(1, &projectH)}});
-    EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(stream, nullptr);
-    EXPECT_EQ(projectH, nullptr);
+    EXPECT_EQ(std::tuple(out, stream, projectH), std::tuple(nullptr, nullptr, nullptr));
     EXPECT_EQ(got<A_long>(l.AEGP_GetLayerIndex, layer), 0);
 }
 
-class Undo : public host_test::BasicProjectTest {
-protected:
-    std::vector<std::string> history() {
-        std::vector<std::string> names;
-        for (const auto& entry : host().undo_history()) names.push_back(entry.name);
-        return names;
-    }
-};
+using Undo = BasicProjectTest;
 
 // What an undone group made stays stale: later objects get fresh ids.
 TEST_F(Undo, HandlesWorkAgainWhenUndoBringsTheirObjectBackAndOnlyThen) {
@@ -185,6 +152,11 @@ TEST_F(Undo, HandlesWorkAgainWhenUndoBringsTheirObjectBackAndOnlyThen) {
 }
 
 TEST_F(Undo, GroupsPairNestMakeOneEntryEachAndAnOpenOneBlocksUndo) {
+    const auto history = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : host().undo_history()) names.push_back(entry.name);
+        return names;
+    };
     // A name starts a group; none ends one.
     const std::pair<const char*, A_Err> steps[] = {
         {nullptr, A_Err_GENERIC}, {"Outer", A_Err_NONE}, {"Inner", A_Err_NONE},
@@ -199,7 +171,6 @@ TEST_F(Undo, GroupsPairNestMakeOneEntryEachAndAnOpenOneBlocksUndo) {
     EXPECT_FALSE(host().undo());
     OK(utility().AEGP_EndUndoGroup());
     EXPECT_EQ(utility().AEGP_StartUndoGroup(nullptr), A_Err_PARAMETER);
-    EXPECT_EQ(host().outstanding().openUndoGroups, 0);
     EXPECT_EQ(history(), (std::vector<std::string>{"Outer", "Empty", "Open"}));
     EXPECT_TRUE(host().undo());
     EXPECT_EQ(history(), (std::vector<std::string>{"Outer", "Empty"}));

@@ -19,10 +19,6 @@ inline std::filesystem::path fixture(const std::string& name) {
     return std::filesystem::path(OUTFOLD_SOURCE_DIR) / "tests" / "host" / "fixtures" / name;
 }
 
-inline std::filesystem::path example(const std::string& name) {
-    return std::filesystem::path(OUTFOLD_SOURCE_DIR) / "examples" / name;
-}
-
 inline host::model::Id item_id(const host::model::Project& p, const std::string& name) {
     const auto* item = host::model::find_item_by_name(p, name);
     EXPECT_NE(item, nullptr) << name;
@@ -92,9 +88,7 @@ struct NullPlugin {
 class HostTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        host::HostOptions options;
-        options.settingsDir = settings_.path();
-        host_ = std::make_unique<host::Host>(options);
+        host_ = std::make_unique<host::Host>(host::HostOptions{settings_.path()});
         ASSERT_EQ(host_->load_plugin(&NullPlugin::entry), A_Err_NONE);
         plugin_ = NullPlugin::id;
     }
@@ -152,25 +146,19 @@ protected:
     }
     AEGP_LayerH make_null(const std::string& comp, A_Time duration = {1, 1},
                           const std::u16string& name = u"probe") {
-        AEGP_LayerH null = nullptr;
-        EXPECT_EQ(suite<AEGP_CompSuite_v25>().AEGP_CreateNullInComp(wide(name), comp_named(comp),
-                                                                    &duration, &null),
-                  A_Err_NONE);
-        return null;
+        return made<AEGP_LayerH>(suite<AEGP_CompSuite_v25>().AEGP_CreateNullInComp, wide(name),
+                                 comp_named(comp), &duration);
     }
 
     AEGP_StreamRefH new_stream(AEGP_LayerH layer, AEGP_LayerStream which) {
-        AEGP_StreamRefH stream = nullptr;
-        EXPECT_EQ(streams().AEGP_GetNewLayerStream(plugin_, layer, which, &stream), A_Err_NONE);
-        return stream;
+        return made<AEGP_StreamRefH>(streams().AEGP_GetNewLayerStream, plugin_, layer, which);
     }
 
-    template <class Char = char>
-    std::basic_string<Char> take_text(AEGP_MemHandle handle) {
+    std::string take_text(AEGP_MemHandle handle) {
         if (handle == nullptr) return {};
         void* data = nullptr;
         EXPECT_EQ(memory().AEGP_LockMemHandle(handle, &data), A_Err_NONE);
-        std::basic_string<Char> text(static_cast<const Char*>(data));
+        std::string text(static_cast<const char*>(data));
         EXPECT_EQ(memory().AEGP_UnlockMemHandle(handle), A_Err_NONE);
         EXPECT_EQ(memory().AEGP_FreeMemHandle(handle), A_Err_NONE);
         return text;
@@ -190,21 +178,15 @@ protected:
     }
 
     AEGP_CompH comp_named(const std::string& name) {
-        AEGP_CompH comp = nullptr;
-        EXPECT_EQ(comps().AEGP_GetCompFromItem(item_named(name), &comp), A_Err_NONE);
-        return comp;
+        return made<AEGP_CompH>(comps().AEGP_GetCompFromItem, item_named(name));
     }
 
     AEGP_LayerH layer_at(const std::string& comp, A_long index) {
-        AEGP_LayerH layer = nullptr;
-        EXPECT_EQ(layers().AEGP_GetCompLayerByIndex(comp_named(comp), index, &layer), A_Err_NONE);
-        return layer;
+        return made<AEGP_LayerH>(layers().AEGP_GetCompLayerByIndex, comp_named(comp), index);
     }
 
     const host::model::Composition& model_comp(const std::string& name) {
-        const auto* item = host::model::find_item_by_name(host_->project(), name);
-        EXPECT_TRUE(item != nullptr && item->comp);
-        return *item->comp;
+        return *host::model::comp_of(project(), item_id(project(), name));
     }
 
     host::model::Layer& model_layer(AEGP_LayerH handle) {

@@ -1,10 +1,7 @@
-
-
 #include "host_fixture.h"
 
 namespace {
 
-using host::model::Rational;
 using namespace host_test;
 
 using LayerSuites = BasicProjectTest;
@@ -15,7 +12,6 @@ TEST_F(LayerSuites, EightBitNamesFitTheCallersBuffer) {
     AEGP_LayerH layer = layer_at("Main", 1);  // shows its source's name
     const std::pair<std::u16string, std::string> cases[] = {
         {u"", ""},
-        {u"Short", "Short"},
         {u"exactly thirty-one characters!!", "exactly thirty-one characters!!"},
         {u"thirty-two characters, one over!", "thirty-two characters, one over"},
         // "é" is two bytes: 15 of them are 30 bytes, the 16th would be 32.
@@ -35,25 +31,15 @@ TEST_F(LayerSuites, EightBitNamesFitTheCallersBuffer) {
     EXPECT_STREQ(source, "") << "a camera shows no source";
 }
 
-TEST_F(LayerSuites, WideNamesComeInMemoryHandles) {
+TEST_F(LayerSuites, WideNamesPastTheLimitAreRefusedAndALoneHalfIsReplaced) {
     AEGP_LayerH layer = layer_at("Main", 0);
-    AEGP_MemHandle own = nullptr, source = nullptr;
-    OK(layers12().AEGP_GetLayerName(plugin_, layer, &own, &source));
-    EXPECT_EQ(take_text<char16_t>(own), u"Pre Layer");
-    EXPECT_EQ(take_text<char16_t>(source), u"Pre");
-    const std::u16string unicode = u"Ünïcødé 名前 \U0001F600";
     const std::tuple<std::u16string, A_Err, std::string> cases[] = {
-        {unicode, A_Err_NONE, "Ünïcødé 名前 \xF0\x9F\x98\x80"},
-        {std::u16string(255, u'a'), A_Err_NONE, std::string(255, 'a')},
-        {std::u16string(256, u'b'), A_Err_PARAMETER, std::string(255, 'a')},
+        {std::u16string(256, u'b'), A_Err_PARAMETER, "Pre Layer"},
         {std::u16string(254, u'c') + u"\xD83D", A_Err_NONE,
          std::string(254, 'c') + "\xEF\xBF\xBD"}};
     for (const auto& [set, err, stored] : cases) {
         EXPECT_EQ(layers12().AEGP_SetLayerName(layer, wide(set)), err);
         EXPECT_EQ(model_layer(layer).ownName, stored);
-        if (set != unicode) continue;
-        OK(layers12().AEGP_GetLayerName(plugin_, layer, &own, nullptr));
-        EXPECT_EQ(take_text<char16_t>(own), unicode);
     }
 }
 
@@ -62,12 +48,7 @@ TEST_F(LayerSuites, TimesUseTheCompositionsTimeBase) {
     AEGP_LayerH layer = layer_at("Main", 0);
     const auto& s = layers();
     EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerInPoint, layer, 0)), "30/30");  // layer time
-    EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerInPoint, layer, 1)), "90/30");  // composition time
-    EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerDuration, layer, 1)), "150/30");
-    const A_Time in{7, 2}, duration{1, 4}, zero{0, 30};
-    OK(s.AEGP_SetLayerInPointAndDuration(layer, 1, &in, &duration));
-    EXPECT_EQ(model_layer(layer).inPoint, Rational::of(3, 2));
-    EXPECT_EQ(model_layer(layer).duration, Rational::of(1, 4));
+    const A_Time in{7, 2}, zero{0, 30};
     EXPECT_EQ(s.AEGP_SetLayerInPointAndDuration(layer, 0, &in, &zero), A_Err_PARAMETER);
 
     // 29.97 fps keeps 1001 ticks a frame; 30 fps rounds halves away from zero.
@@ -94,10 +75,6 @@ TEST_F(LayerSuites, FlagsAndObjectTypes) {
         EXPECT_EQ(got<A_Boolean>(layers().AEGP_IsLayer3D, l) != 0, threeD);
     }
     AEGP_LayerH pre = layer_at("Main", 0);
-    OK(suite<AEGP_LayerSuite_v10>().AEGP_SetLayerFlag(pre, AEGP_LayerFlag_VIDEO_ACTIVE, 0));
-    EXPECT_EQ(model_layer(pre).flags & AEGP_LayerFlag_VIDEO_ACTIVE, 0u);
-    OK(layers().AEGP_SetLayerFlag(pre, AEGP_LayerFlag_LAYER_IS_3D, 1));
-    EXPECT_TRUE(got<A_Boolean>(layers().AEGP_IsLayer3D, pre));
     OK(layers().AEGP_SetLayerFlag(pre, AEGP_LayerFlag_TIME_REMAPPING, 1));
     const auto set_flag = layers().AEGP_SetLayerFlag;
     expect_errs(A_Err_PARAMETER, {{"a solid has no time to remap",
@@ -107,13 +84,9 @@ TEST_F(LayerSuites, FlagsAndObjectTypes) {
 }
 
 TEST_F(LayerSuites, SourcesParentsAndStackThroughSuites) {
-    AEGP_LayerH a = layer_at("Pre", 0), b = layer_at("Pre", 1), words = layer_at("Pre", 2);
-    EXPECT_EQ(got<AEGP_LayerH>(layers().AEGP_GetLayerParent, b), a);
-    EXPECT_EQ(got<AEGP_LayerH>(layers().AEGP_GetLayerParent, a), nullptr);
-    expect_errs(A_Err_PARAMETER,
-                {{"cycle", layers().AEGP_SetLayerParent(a, b)},
-                 {"other comp", layers().AEGP_SetLayerParent(a, layer_at("Main", 1))}});
-    EXPECT_EQ(layers().AEGP_SetLayerParent(words, b), A_Err_NONE);
+    AEGP_LayerH a = layer_at("Pre", 0), words = layer_at("Pre", 2);
+    EXPECT_EQ(layers().AEGP_SetLayerParent(a, layer_at("Main", 1)), A_Err_PARAMETER)
+        << "other comp";
     EXPECT_EQ(got<AEGP_ItemH>(layers().AEGP_GetLayerSourceItem, words), nullptr)
         << "text shows none";
     const auto& layers13 = suite<AEGP_LayerSuite_v13>();
@@ -145,32 +118,17 @@ TEST_F(LayerSuites, ItemsWalkFromTheRootFolderInScriptOrder) {
                  {"root as comp", comps().AEGP_GetCompFromItem(root, &comp)},
                  {"footage as comp", comps().AEGP_GetCompFromItem(item_named("Clip"), &comp)}});
 
-    const AEGP_ItemH active = got<AEGP_ItemH>(items3().AEGP_GetActiveItem);
-    EXPECT_EQ(active, item_named("Main"));
-    EXPECT_FALSE(got<A_Boolean>(items3().AEGP_IsItemSelected, active));
-    host::model::find_item(project(), project().activeItem)->selected = true;
-    EXPECT_TRUE(got<A_Boolean>(items3().AEGP_IsItemSelected, active));
     project().activeItem = host::model::kNoId;
     EXPECT_EQ(got<AEGP_ItemH>(items3().AEGP_GetActiveItem), nullptr);
 }
 
 TEST_F(LayerSuites, PixelAspectRatiosAndFootageInterpretation) {
     const auto& items7 = suite<AEGP_ItemSuite_v7>();
-    const auto ratio_of = [&](const char* item) {
-        const auto r = got<A_Ratio>(items7.AEGP_GetItemPixelAspectRatio, item_named(item));
-        return std::to_string(r.num) + ":" + std::to_string(r.den);
-    };
-    EXPECT_EQ(ratio_of("Pre"), "4:3");
-    EXPECT_EQ(ratio_of("Main"), "1:1");
-    EXPECT_EQ(ratio_of("Solid B"), "10:11");
-
+    const auto solidB = got<A_Ratio>(items7.AEGP_GetItemPixelAspectRatio, item_named("Solid B"));
+    EXPECT_EQ(std::to_string(solidB.num) + ":" + std::to_string(solidB.den), "10:11");
     const auto& footage = suite<AEGP_FootageSuite_v11>();
     AEGP_ItemH solid = item_named("Solid A");
     auto record = got<AEGP_FootageInterp>(footage.AEGP_GetFootageInterpretation, solid, 0);
-    EXPECT_EQ(record.pix_aspect_ratio.num, 1);
-    record.pix_aspect_ratio = {4, 3};
-    OK(footage.AEGP_SetFootageInterpretation(solid, 0, &record));
-    EXPECT_EQ(ratio_of("Solid A"), "4:3");
     AEGP_FootageInterp blank;
     std::memset(&blank, 0, sizeof blank);
     blank.pix_aspect_ratio = {2, 1};
@@ -186,22 +144,16 @@ TEST_F(LayerSuites, PixelAspectRatiosAndFootageInterpretation) {
          {"a comp", footage.AEGP_GetFootageInterpretation(item_named("Main"), 0, &record)}});
 }
 
-TEST_F(LayerSuites, NullsAreMadeOnTopOfTheComposition) {
-    AEGP_LayerH null = make_null("Main", {90, 30}, u"{{Intro_outfold}}");
-    const host::model::Layer& made = model_layer(null);
-    EXPECT_EQ(made.ownName, "{{Intro_outfold}}");
-    EXPECT_TRUE(made.isNull);
-    EXPECT_EQ(made.duration, Rational::of(3));
-    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, null), 0);
-    const auto solid = got<AEGP_ItemH>(layers().AEGP_GetLayerSourceItem, null);
-    EXPECT_EQ(got<AEGP_ItemType>(items3().AEGP_GetItemType, solid), AEGP_ItemType_FOOTAGE);
-    EXPECT_EQ(model_comp("Main").selection.size(), 1u) << "the selection is left alone";
+TEST_F(LayerSuites, MakingANullLeavesTheSelectionAndRefusesNoDurationOrALongName) {
+    const auto selection = model_comp("Main").selection;
+    AEGP_LayerH null = make_null("Main");
+    EXPECT_EQ(model_comp("Main").selection, selection);
     const auto create = suite<AEGP_CompSuite_v25>().AEGP_CreateNullInComp;
     const A_Time none{0, 30}, duration{90, 30};
-    const std::u16string longName(300, u'n');
     expect_errs(A_Err_PARAMETER,
                 {{"no duration", create(wide(u"x"), comp_named("Main"), &none, &null)},
-                 {"long name", create(wide(longName), comp_named("Main"), &duration, &null)}});
+                 {"long name",
+                  create(wide(std::u16string(300, u'n')), comp_named("Main"), &duration, &null)}});
 }
 
 TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
@@ -226,13 +178,12 @@ TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {
         SCOPED_TRACE(i);
         const auto& [type, layer, index, extra] = expected[i];
         const auto item = got<AEGP_CollectionItemV2>(c.AEGP_GetCollectionItemByIndex, selection, i);
-        EXPECT_EQ(item.type, type);
-        EXPECT_EQ(item.u.layer.layerH, layer_at("Pre", layer));
-        EXPECT_EQ(item.stream_refH, nullptr);
-        EXPECT_EQ(type == AEGP_CollectionItemType_LAYER ? 0 : item.u.mask.index, index);
         const bool third =
             type == AEGP_CollectionItemType_KEYFRAME || type == AEGP_CollectionItemType_STREAM;
-        EXPECT_EQ(third ? item.u.keyframe.keyframe : 0, extra);
+        EXPECT_EQ(std::tuple(item.type, item.u.layer.layerH, item.stream_refH,
+                             type == AEGP_CollectionItemType_LAYER ? 0 : item.u.mask.index,
+                             third ? item.u.keyframe.keyframe : 0),
+                  std::tuple(type, layer_at("Pre", layer), nullptr, index, extra));
     }
     AEGP_CollectionItemV2 item{};
     EXPECT_EQ(c.AEGP_GetCollectionItemByIndex(selection, count, &item), A_Err_PARAMETER);

@@ -1,4 +1,3 @@
-// Look-ups by id and the quoted-name index stay right whatever changes in between.
 #include <algorithm>
 #include <functional>
 
@@ -16,11 +15,8 @@ model::Id layer_id(const model::Project& project, const char* comp, std::size_t 
 
 // Twenty more layers in Pre, so that moves go beyond the near places.
 void widen(model::Project& project) {
-    for (int i = 0; i < 20; ++i) {
-        model::Layer layer;
-        layer.kind = model::LayerKind::Shape;
-        model::add_layer(project, item_id(project, "Pre"), layer, -1);
-    }
+    for (int i = 0; i < 20; ++i)
+        model::add_layer(project, item_id(project, "Pre"), {.kind = model::LayerKind::Shape}, -1);
 }
 
 const std::pair<const char*, std::function<void(model::Project&)>> kChanges[] = {
@@ -53,10 +49,9 @@ const std::pair<const char*, std::function<void(model::Project&)>> kChanges[] = 
          p = before;
      }}};
 
-class Lookups : public HostTest {};
+using Lookups = BasicProjectTest;
 
 TEST_F(Lookups, FindEveryLayerWhereItIsAfterEachChange) {
-    load("basic.json");
     model::Project& p = project();
     widen(p);
     std::vector<model::Id> everSeen;
@@ -86,7 +81,6 @@ TEST_F(Lookups, FindEveryLayerWhereItIsAfterEachChange) {
 }
 
 TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
-    load("basic.json");
     const auto expression_of = [&](std::size_t index) -> std::string {
         return model_comp("Pre").layers.at(index).streams.at(AEGP_LayerStream_OPACITY).expression;
     };

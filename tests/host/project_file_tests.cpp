@@ -1,4 +1,3 @@
-
 #include "host_fixture.h"
 #include "io/project_file.h"
 #include "model/effects_catalog.h"
@@ -9,9 +8,10 @@ namespace {
 using namespace host::model;
 using namespace host_test;
 using json = nlohmann::json;
+const auto kDemo = std::filesystem::path(OUTFOLD_SOURCE_DIR) / "examples" / "demo.json";
 
 TEST(ProjectFile, TheDemoProjectHoldsWhatItsFileSays) {
-    const Project p = host::io::load_project_file(example("demo.json"));
+    const Project p = host::io::load_project_file(kDemo);
     const Layer& precomp = layer_named(p, "Main", "Intro");
     EXPECT_EQ(precomp.offset, Rational::of(1));
     EXPECT_EQ(precomp.duration, find_item_by_name(p, "Intro Comp")->comp->duration)
@@ -31,16 +31,14 @@ TEST(ProjectFile, OmittedIdsAreAssignedAfterTheGivenOnes) {
         {"type": "comp", "name": "C", "id": 40, "layers": [{"source": "S", "id": 7}, {"source": "S"}]}
     ]})");
     const Project p = host::io::project_from_json(ok);
-    EXPECT_EQ(p.items[0].id, 41);
-    EXPECT_EQ(p.items[1].id, 40);
-    EXPECT_EQ(p.items[1].comp->layers[0].id, 7);
-    EXPECT_EQ(p.items[1].comp->layers[1].id, 42);
-    EXPECT_EQ(p.nextId, 43);
+    const auto& layers = p.items[1].comp->layers;
+    EXPECT_EQ(std::tuple(p.items[0].id, p.items[1].id, layers[0].id, layers[1].id, p.nextId),
+              std::tuple(41, 40, 7, 42, 43));
 }
 
 TEST(ProjectFile, RoundTripsAreLossless) {
     host_test::TempDir dir;
-    for (const auto& file : {example("demo.json"), fixture("basic.json"), fixture("rich.json")}) {
+    for (const auto& file : {kDemo, fixture("basic.json"), fixture("rich.json")}) {
         const Project loaded = host::io::load_project_file(file);
         const json saved = host::io::project_to_json(loaded);
         const Project again = host::io::project_from_json(saved);
@@ -54,8 +52,7 @@ TEST(ProjectFile, RoundTripsAreLossless) {
 
 TEST(ProjectFile, RoundTripKeepsChangesMadeAfterLoading) {
     Project p = host::io::load_project_file(fixture("basic.json"));
-    Layer& null =
-        create_null_layer(p, find_item_by_name(p, "Main")->id, "Carrier", Rational::of(7, 3));
+    Layer& null = create_null_layer(p, item_id(p, "Main"), "Carrier", Rational::of(7, 3));
     null.streams.at(stream::kScale).value = {50, 60, 70};
     null.streams.erase(stream::kTimeRemap);
     Stream& position = null.streams.at(stream::kPosition);
@@ -66,14 +63,12 @@ TEST(ProjectFile, RoundTripKeepsChangesMadeAfterLoading) {
     null.effects.push_back(make_effect(p, *find_installed_effect(4)));
     null.effects.back().active = false;
     null.effects.back().params[1].expression = "[1,2]";
-    null.flags = 0xFFFFF;       // bits without names survive as a number
-    host::model::Stream extra;  // a stream beyond the layer's defaults
-    extra.name = "Extra Levels";
-    extra.kind = StreamKind::TwoD;
-    extra.value = {1, 2};
-    null.streams[stream::kAudioLevels] = extra;
+    null.flags = 0xFFFFF;  // bits without names survive as a number
+    // A stream beyond the layer's defaults.
+    null.streams[stream::kAudioLevels] = {
+        .name = "Extra", .kind = StreamKind::TwoD, .value = {1, 2}};
     p.items[0].selected = true;
-    comp_of(p, find_item_by_name(p, "Main")->id)
+    comp_of(p, item_id(p, "Main"))
         ->selection.push_back({SelectionKind::Keyframe, null.id, stream::kPosition, 0});
     const Project again = host::io::project_from_json(host::io::project_to_json(p));
     EXPECT_TRUE(again == p) << host::io::project_to_json(p).dump(2);
@@ -85,15 +80,14 @@ TEST(ProjectFile, TimesAreExact) {
         "layers": [{"type": "shape", "inPoint": "1/3", "offset": -0.125, "duration": 12}]}]})");
     const Project p = host::io::project_from_json(doc);
     const Composition& comp = *p.items[0].comp;
-    EXPECT_EQ(comp.frameRate, Rational::of(30000, 1001));
-    EXPECT_EQ(comp.duration, Rational::of(5, 2));
-    EXPECT_EQ(comp.layers[0].inPoint, Rational::of(1, 3));
-    EXPECT_EQ(comp.layers[0].offset, Rational::of(-1, 8));
-    const json saved = host::io::project_to_json(p);
-    EXPECT_EQ(saved["items"][0]["frameRate"], "30000/1001");
-    EXPECT_EQ(saved["items"][0]["duration"], "2.5");
-    EXPECT_EQ(saved["items"][0]["layers"][0]["inPoint"], "1/3");
-    EXPECT_EQ(saved["items"][0]["layers"][0]["offset"], "-0.125");
+    EXPECT_EQ(
+        std::tuple(comp.frameRate, comp.duration, comp.layers[0].inPoint, comp.layers[0].offset),
+        std::tuple(Rational::of(30000, 1001), Rational::of(5, 2), Rational::of(1, 3),
+                   Rational::of(-1, 8)));
+    const json saved = host::io::project_to_json(p)["items"][0];
+    EXPECT_EQ(std::tuple(saved["frameRate"], saved["duration"], saved["layers"][0]["inPoint"],
+                         saved["layers"][0]["offset"]),
+              std::tuple("30000/1001", "2.5", "1/3", "-0.125"));
 }
 
 TEST(ProjectFile, RefusesWhatItCannotResolve) {
