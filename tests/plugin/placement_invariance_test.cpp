@@ -1,15 +1,10 @@
 // Whole runs checked against the test's own evaluator: every copy shows where and when the
 // pre-comp layer showed its original, and followers stay where they were.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <random>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "common/world_eval.h"
-#include "model/project_ops.h"
 #include "model/streams.h"
 #include "plugin_host.h"
 
