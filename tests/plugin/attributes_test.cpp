@@ -167,7 +167,9 @@ TEST_F(AttributesTest, KeysLeftByAFailure) {
     }
 }
 
-TEST_F(AttributesTest, NoEffectsOrNoLayerToCopyOntoChangesNothing) {
+// No effects or no layer to copy onto changes nothing. The camera refuses effects: the layers
+// after it still get theirs and the result stays 0.
+TEST_F(AttributesTest, EveryLayerGetsItsOwnEffectCopiesInSourceOrder) {
     load("attributes_effects");
     const auto mask = item_of(layer_handle("Main", kA), AEGP_CollectionItemType_MASK);
     const auto effect = item_of(layer_handle("Main", kB), AEGP_CollectionItemType_EFFECT);
@@ -178,11 +180,6 @@ TEST_F(AttributesTest, NoEffectsOrNoLayerToCopyOntoChangesNothing) {
         EXPECT_EQ(copy_to(source, items), A_Err_NONE);
         EXPECT_TRUE(project() == before);
     }
-}
-
-// The camera refuses effects: the layers after it still get theirs and the result stays 0.
-TEST_F(AttributesTest, EveryLayerGetsItsOwnEffectCopiesInSourceOrder) {
-    load("attributes_effects");
     const std::vector<model::Effect> ownOfA = effects(kA);
     ASSERT_EQ(copy_to(kSource, layers({kCamera, kA, kB, kText})), A_Err_NONE);
     EXPECT_TRUE(effects(kCamera).empty());

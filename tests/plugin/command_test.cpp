@@ -78,7 +78,7 @@ TEST_F(MenuHook, TextAndStateFollowTheSelection) {
     };
     const Names intro = {"Intro"}, usable = {"Plate", "Intro"};
     const auto expect_entry = [&](bool usable) {
-        const auto entry = host_.command(command());
+        const auto entry = host_.command(command_);
         ASSERT_TRUE(entry.has_value());
         EXPECT_EQ(entry->text, usable ? kUsableText : kUnusableText);
         EXPECT_EQ(entry->enabled, usable);
@@ -136,7 +136,7 @@ TEST_F(MenuHook, CallsDoNotGrowWithTheSelection) {
                       all ? Names{"Intro", "Caption", "Plate", "Outro", "Footer"} : Names{"Intro"});
         host_.clear_trace();
         host_.open_menu(AEGP_Menu_LAYER);
-        EXPECT_EQ(host_.command(command())->text, kUsableText);
+        EXPECT_EQ(host_.command(command_)->text, kUsableText);
         calls[all] = host_calls(host_).size();
     }
     EXPECT_EQ(calls[1], calls[0]);

@@ -1,5 +1,6 @@
 // The carrier null, parent links, timing, and whole runs checking what the copies take over.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <tuple>
 
@@ -189,16 +190,9 @@ TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
 
 Rational frames(std::int64_t n) { return Rational::of(n, 30); }
 
-// Frames: offset, in point in layer time, duration.
-struct Times {
-    std::int64_t offset, in, duration;
-};
-
+using Times = std::array<std::int64_t, 3>;  // frames: offset, in point in layer time, duration
 // Frames: offset, in point in composition time, duration; video and audio on.
-struct Shown {
-    std::int64_t offset, compIn, duration;
-    bool on;
-};
+using Shown = std::tuple<std::int64_t, std::int64_t, std::int64_t, bool>;
 
 // Main: the copies L and M, P (of Inner Comp, holding L and M as they were), Below.
 class TimingTest : public ExtractTest {
@@ -207,9 +201,8 @@ protected:
         return item_named(project(), "Main").comp->layers.at(index);
     }
     static void set_times(model::Layer& layer, Times times) {
-        layer.offset = frames(times.offset);
-        layer.inPoint = frames(times.in);
-        layer.duration = frames(times.duration);
+        std::tie(layer.offset, layer.inPoint, layer.duration) =
+            std::tuple(frames(times[0]), frames(times[1]), frames(times[2]));
     }
     void set_up(Times precomp, const std::vector<Times>& copies) {
         load("placement_timing");
@@ -224,11 +217,11 @@ protected:
                                        ParentIndices(extracted, kNoParent));
     }
     void expect_shown(const model::Layer& layer, Shown shown) {
+        const auto [offset, compIn, duration, on] = shown;
         const std::uint32_t switches = model::flag::kVideoActive | model::flag::kAudioActive;
         EXPECT_EQ(std::tuple(layer.offset, layer.inPoint + layer.offset, layer.duration,
                              (layer.flags & switches) != 0),
-                  std::tuple(frames(shown.offset), frames(shown.compIn), frames(shown.duration),
-                             shown.on));
+                  std::tuple(frames(offset), frames(compIn), frames(duration), on));
     }
 };
 

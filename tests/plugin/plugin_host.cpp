@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <stdexcept>
 #include <utility>
 
 #include "io/project_file.h"
@@ -13,15 +12,6 @@
 namespace outfold::testing {
 
 namespace model = host::model;
-
-namespace {
-template <class T>
-T& found(T* thing, const std::string& missing) {
-    if (thing == nullptr) throw std::runtime_error(missing);
-    return *thing;
-}
-
-}  // namespace
 
 std::string fixture_path(const std::string& name) {
     return std::string(OUTFOLD_SOURCE_DIR) + "/tests/plugin/fixtures/" + name + ".json";
@@ -235,7 +225,7 @@ A_Err PluginHostTest::load_module() {
 void PluginHostTest::open_scene(const std::string& fixture) {
     host_.load_project(fixture_path(fixture));
     ASSERT_EQ(load_module(), A_Err_NONE);
-    ASSERT_NE(command(), 0);
+    ASSERT_NE(command_, 0);
 }
 
 A_Err PluginHostTest::run(const std::vector<std::string>& selection, std::vector<std::string> user,
@@ -246,7 +236,7 @@ A_Err PluginHostTest::run(const std::vector<std::string>& selection, std::vector
     host_.set_user(std::move(user));
     host_.clear_trace();
     beforeClick();
-    return host_.click(command());
+    return host_.click(command_);
 }
 
 void PluginHostTest::expect_as_before() {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <ranges>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@
 #include "shell/plugin_info.h"
 
 namespace outfold::testing {
+template <class T>
+T& found(T* thing, const std::string& missing) {
+    if (thing == nullptr) throw std::runtime_error(missing);
+    return *thing;
+}
 std::string fixture_path(const std::string& name);  // tests/plugin/fixtures/<name>.json
 
 const host::model::Item& item_named(const host::model::Project& project, const std::string& name);
@@ -111,7 +117,6 @@ protected:
     void TearDown() override;  // nothing obtained may be left, no undo group open
 
     A_Err load_module();
-    AEGP_Command command() const { return command_; }
 
     void open_scene(const std::string& fixture = "outfold_scene");
     // Selects in Main, settles the menu, keeps before_, and runs with the user's actions.

@@ -160,8 +160,15 @@ TEST(JsonTokenizer, TextsAndTheirTokensOrErrorCodes) {
     for (const auto& [text, tokens] : cases) EXPECT_EQ(tokens_of(text), tokens) << text;
 }
 
-// A NUL byte ends the text; a failed string scan stops at the string's opening quote.
-TEST(JsonTokenizer, WhereTokensAndTheScanStop) {
+std::string array_of(int elements) {
+    std::string text = "[";
+    for (int i = 0; i < elements; ++i) text += i == 0 ? "0" : ",0";
+    return text + "]";
+}
+
+// A NUL byte ends the text; a failed string scan stops at the string's opening quote; the token
+// array's capacity is never passed.
+TEST(JsonTokenizer, WhereTokensAndTheScanStopAndTheTokenArrayRunsOut) {
     const Tokenized empty = tokenize(R"([true,false,false,"",false,true])");
     EXPECT_EQ(empty.tokens[4].start, 19);
     EXPECT_EQ(empty.tokens[4].end, 19);
@@ -171,15 +178,6 @@ TEST(JsonTokenizer, WhereTokensAndTheScanStop) {
     const Tokenized escape = tokenize(R"([1,"ab\q"])");
     EXPECT_EQ(escape.result, kInvalidCharacter);
     EXPECT_EQ(escape.parser.pos, 3u);
-}
-
-std::string array_of(int elements) {
-    std::string text = "[";
-    for (int i = 0; i < elements; ++i) text += i == 0 ? "0" : ",0";
-    return text + "]";
-}
-
-TEST(JsonTokenizer, TokenArrayExhaustion) {
     EXPECT_EQ(tokenize(array_of(127)).result, 128);  // exactly fills 128 tokens
     EXPECT_EQ(tokenize(array_of(128)).result, kTokensExhausted);
     EXPECT_EQ(tokenize(R"(["a","b"])", 2).result, kTokensExhausted);  // string cannot be taken
