@@ -225,7 +225,6 @@ TEST_F(DialogInHost, CommandHookTheHandledFlag) {
     using Case = std::tuple<AEGP_Command, A_Boolean, std::string, A_Err, A_Boolean>;
     for (const auto& [command, alreadyHandled, fault, error, handledAfter] : {
              Case{gCommandId + 1, false, "", 0, 7},
-             Case{AEGP_Command_ALL, false, "", 0, 7},
              Case{gCommandId, true, "", 0, 7},
              Case{gCommandId, false, "", 0, true},
              Case{gCommandId, false, "AEGP_ExecuteScript", 31, true},
