@@ -58,8 +58,7 @@ protected:
             script += "app.settings.saveSetting(\"" + kSection + "\", \"" + kKeys[i] + "\", \"" +
                       values[i] + "\", PREFType.PREF_Type_MACHINE_SPECIFIC);\n";
         }
-        const auto run = host_.run_script(script);
-        ASSERT_TRUE(run.ok) << run.error;
+        show({}, script);
     }
 
     // The last dialog's switches, each as 1 or 0, or as + or - when disabled; then the prefix.
