@@ -46,11 +46,19 @@ protected:
     const std::vector<model::Keyframe>& keys(A_long index, int number) {
         return stream(index, number).keyframes;
     }
+    // Same composition time, value, interpolation, ease, tangents; of the flags the five carried.
     void expect_keys_copied(A_long source, A_long target, int number, std::size_t first = 0) {
+        const model::Layer &from = layer_at("Main", source), &to = layer_at("Main", target);
         ASSERT_EQ(keys(target, number).size(), first + keys(source, number).size());
         for (std::size_t k = 0; k < keys(source, number).size(); ++k) {
-            expect_key_copied(layer_at("Main", source), keys(source, number)[k],
-                              layer_at("Main", target), keys(target, number)[first + k]);
+            const model::Keyframe &key = keys(source, number)[k],
+                                  &copy = keys(target, number)[first + k];
+            EXPECT_TRUE(key.time + from.offset == copy.time + to.offset);
+            EXPECT_EQ(std::tie(copy.value, copy.inInterp, copy.outInterp, copy.inEase, copy.outEase,
+                               copy.inTangent, copy.outTangent),
+                      std::tie(key.value, key.inInterp, key.outInterp, key.inEase, key.outEase,
+                               key.inTangent, key.outTangent));
+            EXPECT_EQ(copy.flags, key.flags & 0x1Fu);
         }
     }
     const std::vector<model::Effect>& effects(A_long index) {
@@ -78,14 +86,11 @@ protected:
     }
     std::vector<AEGP_CollectionItemV2> layers(const std::vector<A_long>& indices) {
         std::vector<AEGP_CollectionItemV2> items;
-        for (const A_long index : indices) items.push_back(layer_item(layer_handle("Main", index)));
+        for (const A_long index : indices) items.push_back(item_of(layer_handle("Main", index)));
         return items;
     }
     A_Err copy_to(A_long source, const std::vector<AEGP_CollectionItemV2>& items) {
-        const AEGP_Collection2H collection = new_collection(items);
-        const A_Err err = copy_effects_to_layers(info(), layer_handle("Main", source), collection);
-        dispose_collection(collection);
-        return err;
+        return copy_effects_to_layers(info(), layer_handle("Main", source), new_collection(items));
     }
 };
 
@@ -147,12 +152,10 @@ TEST_F(AttributesTest, KeysLeftByAFailure) {
         const bool transform = form == kTransformCopy;
         load(transform ? "attributes_transform" : "attributes_keyframes");
         bool animated = false;
-        EXPECT_EQ(failing(operation, nth, A_Err_PARAMETER,
-                          [&] {
-                              return transform ? transform_from(kMoving, &animated)
-                                               : copy_keys(form, kScale, kFresh);
-                          }),
-                  A_Err_PARAMETER);
+        const auto step = [&] {
+            return transform ? transform_from(kMoving, &animated) : copy_keys(form, kScale, kFresh);
+        };
+        EXPECT_EQ(failing(operation, nth, A_Err_PARAMETER, step), A_Err_PARAMETER);
         if (!transform) {
             EXPECT_EQ(keys(kFresh, kScale).size(), left);
             continue;
@@ -164,13 +167,12 @@ TEST_F(AttributesTest, KeysLeftByAFailure) {
     }
 }
 
-TEST_F(AttributesTest, NoEffectsOrNoLayerToCopyOntoChangesNothing) {
+// No effects or no layer to copy onto changes nothing. The camera refuses effects: the layers
+// after it still get theirs and the result stays 0.
+TEST_F(AttributesTest, EveryLayerGetsItsOwnEffectCopiesInSourceOrder) {
     load("attributes_effects");
-    AEGP_CollectionItemV2 mask{}, effect{};
-    mask.type = AEGP_CollectionItemType_MASK;
-    mask.u.mask.layerH = layer_handle("Main", kA);
-    effect.type = AEGP_CollectionItemType_EFFECT;
-    effect.u.effect.layerH = layer_handle("Main", kB);
+    const auto mask = item_of(layer_handle("Main", kA), AEGP_CollectionItemType_MASK);
+    const auto effect = item_of(layer_handle("Main", kB), AEGP_CollectionItemType_EFFECT);
     const std::pair<A_long, std::vector<AEGP_CollectionItemV2>> cases[] = {
         {kPlain, layers({kA, kB})}, {kSource, {}}, {kSource, {mask, effect}}};
     for (const auto& [source, items] : cases) {
@@ -178,11 +180,6 @@ TEST_F(AttributesTest, NoEffectsOrNoLayerToCopyOntoChangesNothing) {
         EXPECT_EQ(copy_to(source, items), A_Err_NONE);
         EXPECT_TRUE(project() == before);
     }
-}
-
-// The camera refuses effects: the layers after it still get theirs and the result stays 0.
-TEST_F(AttributesTest, EveryLayerGetsItsOwnEffectCopiesInSourceOrder) {
-    load("attributes_effects");
     const std::vector<model::Effect> ownOfA = effects(kA);
     ASSERT_EQ(copy_to(kSource, layers({kCamera, kA, kB, kText})), A_Err_NONE);
     EXPECT_TRUE(effects(kCamera).empty());
@@ -190,8 +187,7 @@ TEST_F(AttributesTest, EveryLayerGetsItsOwnEffectCopiesInSourceOrder) {
         SCOPED_TRACE(target);
         const auto& got = effects(target);
         ASSERT_EQ(got.size(), before + 2);
-        expect_copy_of(got[before], effects(kSource)[0]);
-        expect_copy_of(got[before + 1], effects(kSource)[1]);
+        for (const std::size_t e : {0u, 1u}) expect_copy_of(got[before + e], effects(kSource)[e]);
         EXPECT_TRUE(got[before].active);
         EXPECT_FALSE(got[before + 1].active);
     }
@@ -243,8 +239,7 @@ TEST_F(AttributesTest, AFailureOnOneLayerStaysOnThatLayer) {
             EXPECT_EQ(onA[2].params[1].expression, "");
         }
         ASSERT_EQ(effects(kB).size(), 2u);
-        expect_copy_of(effects(kB)[0], effects(kSource)[0]);
-        expect_copy_of(effects(kB)[1], effects(kSource)[1]);
+        for (const std::size_t e : {0u, 1u}) expect_copy_of(effects(kB)[e], effects(kSource)[e]);
     }
 }
 
@@ -257,7 +252,7 @@ TEST_F(AttributesTest, EveryFailingCallGivesBackWhatWasObtained) {
                                                       {kEffectsCopy, kControls, kA}};
     for (const auto& [copy, source, target] : cases) {
         SCOPED_TRACE(std::to_string(source) + " onto " + std::to_string(target));
-        sweep([this, copy, source, target]() -> Prepared {
+        sweep([this, copy, source, target]() -> std::function<A_Err()> {
             load(copy == kTransformCopy ? "attributes_transform" : "attributes_effects");
             const AEGP_LayerH from = layer_handle("Main", source);
             const AEGP_LayerH to = layer_handle("Main", target);

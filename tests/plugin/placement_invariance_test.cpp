@@ -1,15 +1,9 @@
 // Whole runs checked against the test's own evaluator: every copy shows where and when the
 // pre-comp layer showed its original, and followers stay where they were.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <random>
-#include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "common/world_eval.h"
-#include "model/project_ops.h"
 #include "model/streams.h"
 #include "plugin_host.h"
 
@@ -95,12 +89,6 @@ struct DialogAnswers {
     }
 };
 
-const model::Layer& main_layer(const model::Project& project, const std::string& name) {
-    const model::Layer* layer = layer_named(project, "Main", name);
-    if (layer == nullptr) throw std::runtime_error("no layer " + name);
-    return *layer;
-}
-
 // The one layer of Main whose name ends in the inner layer's, or null.
 const model::Layer* copy_of(const model::Project& after, const std::string& name) {
     const model::Layer* found = nullptr;
@@ -136,7 +124,7 @@ protected:
         ASSERT_EQ(run({"P"}, answers_.actions_for(options)), A_Err_NONE);
         expect_follower_kept(options);
         const model::Project &before = before_, &after = host_.project();
-        const model::Layer& precomp = main_layer(before, "P");
+        const model::Layer& precomp = found(layer_named(before, "Main", "P"), "no P");
         const Time shift = options.attributes ? precomp.offset : Rational::of(0);
         for (const model::Layer& inner : comp_named(before, "Inner").layers) {
             SCOPED_TRACE(inner.ownName);
@@ -181,7 +169,7 @@ protected:
         const model::Layer* was = layer_named(before_, "Main", "Follower");
         if (was == nullptr) return;
         bool moves = false;
-        for (const auto& [number, s] : main_layer(before_, "P").streams)
+        for (const auto& [number, s] : found(layer_named(before_, "Main", "P"), "no P").streams)
             moves = moves || !s.keyframes.empty() || !s.expression.empty();
         const model::Layer& is = layer("Main", "Follower");
         const Time start = was->offset + was->inPoint;

@@ -1,14 +1,10 @@
 // The carrier null, parent links, timing, and whole runs checking what the copies take over.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <array>
 #include <cstdint>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "extract/copy_layers.h"
-#include "model/project_ops.h"
 #include "model/streams.h"
 #include "placement/carrier.h"
 #include "placement/layer_3d.h"
@@ -88,10 +84,8 @@ TEST_F(CarrierTest, DeletingALayerKeepsASourceInUse) {
 
 // Intro is 2D, the Wide Comp layer already 3D; a mask item is passed over.
 TEST_F(CarrierTest, EveryLayerItemBecomes3D) {
-    AEGP_CollectionItemV2 mask{};
-    mask.type = AEGP_CollectionItemType_MASK;
-    mask.u.mask.layerH = layer_handle("Main", 3);
-    const auto item = [&](A_long index) { return layer_item(layer_handle("Main", index)); };
+    const auto mask = item_of(layer_handle("Main", 3), AEGP_CollectionItemType_MASK);
+    const auto item = [&](A_long index) { return item_of(layer_handle("Main", index)); };
     ASSERT_EQ(make_layers_3d(info(), new_collection({item(0), item(1), mask, item(5)})),
               A_Err_NONE);
     for (const auto& [name, is3D] :
@@ -196,16 +190,9 @@ TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
 
 Rational frames(std::int64_t n) { return Rational::of(n, 30); }
 
-// Frames: offset, in point in layer time, duration.
-struct Times {
-    std::int64_t offset, in, duration;
-};
-
+using Times = std::array<std::int64_t, 3>;  // frames: offset, in point in layer time, duration
 // Frames: offset, in point in composition time, duration; video and audio on.
-struct Shown {
-    std::int64_t offset, compIn, duration;
-    bool on;
-};
+using Shown = std::tuple<std::int64_t, std::int64_t, std::int64_t, bool>;
 
 // Main: the copies L and M, P (of Inner Comp, holding L and M as they were), Below.
 class TimingTest : public ExtractTest {
@@ -214,9 +201,8 @@ protected:
         return item_named(project(), "Main").comp->layers.at(index);
     }
     static void set_times(model::Layer& layer, Times times) {
-        layer.offset = frames(times.offset);
-        layer.inPoint = frames(times.in);
-        layer.duration = frames(times.duration);
+        std::tie(layer.offset, layer.inPoint, layer.duration) =
+            std::tuple(frames(times[0]), frames(times[1]), frames(times[2]));
     }
     void set_up(Times precomp, const std::vector<Times>& copies) {
         load("placement_timing");
@@ -231,11 +217,11 @@ protected:
                                        ParentIndices(extracted, kNoParent));
     }
     void expect_shown(const model::Layer& layer, Shown shown) {
+        const auto [offset, compIn, duration, on] = shown;
         const std::uint32_t switches = model::flag::kVideoActive | model::flag::kAudioActive;
         EXPECT_EQ(std::tuple(layer.offset, layer.inPoint + layer.offset, layer.duration,
                              (layer.flags & switches) != 0),
-                  std::tuple(frames(shown.offset), frames(shown.compIn), frames(shown.duration),
-                             shown.on));
+                  std::tuple(frames(offset), frames(compIn), frames(duration), on));
     }
 };
 
@@ -285,17 +271,17 @@ protected:
 TEST_F(PlacementPipeline, EachRunLeavesCopiesCarrierAndLinks) {
     const Names rigCopies = {"Root", "Arm", "Hand", "Loose"};
     const Names movingCopies = {"Dot", "Line", "{{Moving_outfold}}"};
-    const Names rigInMain = {"Header", "Root", "Arm>Root", "Hand>Arm", "Loose"};
-    const Names movingInMain = {"Dot>{{Moving_outfold}}", "Line>{{Moving_outfold}}",
-                                "{{Moving_outfold}}", "Footer"};
-    const auto plus = [](Names a, const Names& b) {
-        a.insert(a.end(), b.begin(), b.end());
-        return a;
-    };
+    const Names rigInMain = {"Header", "Root", "Arm>Root", "Hand>Arm", "Loose", "Moving", "Footer"};
+    const Names movingInMain = {"Header",
+                                "Still",
+                                "Dot>{{Moving_outfold}}",
+                                "Line>{{Moving_outfold}}",
+                                "{{Moving_outfold}}",
+                                "Footer"};
     const std::tuple<Names, bool, Names, Names, long> cases[] = {
-        {{"Still"}, false, plus(rigInMain, {"Moving", "Footer"}), rigCopies, 1},
-        {{"Still"}, true, plus(rigInMain, {"Moving", "Footer"}), rigCopies, 1},
-        {{"Moving"}, true, plus({"Header", "Still"}, movingInMain), movingCopies, 2},
+        {{"Still"}, false, rigInMain, rigCopies, 1},
+        {{"Still"}, true, rigInMain, rigCopies, 1},
+        {{"Moving"}, true, movingInMain, movingCopies, 2},
     };
     for (const auto& [selection, attributes, mainLinks, selected, solids] : cases) {
         SCOPED_TRACE(::testing::PrintToString(selection) + std::to_string(attributes));
@@ -304,7 +290,7 @@ TEST_F(PlacementPipeline, EachRunLeavesCopiesCarrierAndLinks) {
             attributes ? "click optionCopyAttributes" : "click optionDiscardAttributes";
         ASSERT_EQ(run(selection, {choice, "ok"}), A_Err_NONE);
         EXPECT_EQ(links_in(host_.project(), "Main"), mainLinks);
-        EXPECT_EQ(selected_in(host_.project(), "Main"), selected);
+        EXPECT_EQ(layer_names(host_.project(), "Main", true), selected);
         EXPECT_EQ(links_in(host_.project(), "Rig Comp"),
                   (Names{"Root", "Arm>Root", "Hand>Arm", "Loose"}));
         const auto& items = host_.project().items;

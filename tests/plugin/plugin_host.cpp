@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <stdexcept>
-#include <tuple>
 #include <utility>
 
 #include "io/project_file.h"
@@ -14,26 +12,6 @@
 namespace outfold::testing {
 
 namespace model = host::model;
-
-namespace {
-template <class T>
-T& found(T* thing, const std::string& missing) {
-    if (thing == nullptr) throw std::runtime_error(missing);
-    return *thing;
-}
-
-std::vector<std::string> shown_names(const model::Project& project, const std::string& comp,
-                                     bool selectedOnly) {
-    std::vector<std::string> names;
-    const model::Composition& composition = comp_named(project, comp);
-    for (const model::Layer& layer : composition.layers) {
-        if (!selectedOnly || model::is_layer_selected(composition, layer.id)) {
-            names.push_back(model::shown_name(project, layer));
-        }
-    }
-    return names;
-}
-}  // namespace
 
 std::string fixture_path(const std::string& name) {
     return std::string(OUTFOLD_SOURCE_DIR) + "/tests/plugin/fixtures/" + name + ".json";
@@ -70,18 +48,24 @@ std::vector<std::string> links_in(const model::Project& project, const std::stri
     return links;
 }
 
-std::vector<std::string> layer_names(const model::Project& project, const std::string& comp) {
-    return shown_names(project, comp, false);
+std::vector<std::string> layer_names(const model::Project& project, const std::string& comp,
+                                     bool selectedOnly) {
+    std::vector<std::string> names;
+    const model::Composition& composition = comp_named(project, comp);
+    for (const model::Layer& layer : composition.layers) {
+        if (!selectedOnly || model::is_layer_selected(composition, layer.id)) {
+            names.push_back(model::shown_name(project, layer));
+        }
+    }
+    return names;
 }
 
 std::string describe(const host::Outstanding& left) {
-    if (left.none()) return "";
-    return "collections " + std::to_string(left.collections) + ", streams " +
-           std::to_string(left.streams) + ", values " + std::to_string(left.streamValues) +
-           ", effects " + std::to_string(left.effects) + ", memory " +
-           std::to_string(left.memHandles) + ", locked " + std::to_string(left.lockedMemHandles) +
-           ", batches " + std::to_string(left.keyframeBatches) + ", undo groups " +
-           std::to_string(left.openUndoGroups) + ", suites " + std::to_string(left.suites);
+    const auto& [c, s, v, e, m, l, b, u, suites] = left;
+    return left.none() ? ""
+                       : "collections, streams, values, effects, memory, locked, batches, undo "
+                         "groups, suites: " +
+                             ::testing::PrintToString(std::vector{c, s, v, e, m, l, b, u, suites});
 }
 
 const std::set<std::string> kReleases = {
@@ -89,34 +73,26 @@ const std::set<std::string> kReleases = {
     "AEGP_UnlockMemHandle", "AEGP_DisposeStream",     "AEGP_DisposeStreamValue",
     "AEGP_DisposeEffect",   "AEGP_EndUndoGroup",      "AEGP_EndAddKeyframes"};
 
-void expect_key_copied(const model::Layer& sourceLayer, const model::Keyframe& source,
-                       const model::Layer& copyLayer, const model::Keyframe& copy) {
-    constexpr std::uint32_t kCarriedFlags = 0x1F;
-    EXPECT_TRUE(source.time + sourceLayer.offset == copy.time + copyLayer.offset);
-    EXPECT_EQ(std::tie(copy.value, copy.inInterp, copy.outInterp, copy.inEase, copy.outEase,
-                       copy.inTangent, copy.outTangent),
-              std::tie(source.value, source.inInterp, source.outInterp, source.inEase,
-                       source.outEase, source.inTangent, source.outTangent));
-    EXPECT_EQ(copy.flags, source.flags & kCarriedFlags);
-}
-
 ExtractTest::ExtractTest() {
     if (host_.load_plugin(&EntryPointFunc) != A_Err_NONE) throw std::runtime_error("no plug-in");
     pluginId_ = gPluginId;
 }
 
 void ExtractTest::TearDown() {
-    while (!collections_.empty()) dispose_collection(collections_.back());
+    for (const AEGP_Collection2H collection : collections_) {
+        HostSuites suites(host_.basic_suite());
+        EXPECT_EQ(suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection(collection),
+                  A_Err_NONE);
+    }
     EXPECT_EQ(describe(host_.outstanding()), "");
 }
 
-void ExtractTest::sweep(const std::function<Prepared()>& prepare) {
+void ExtractTest::sweep(const std::function<std::function<A_Err()>()>& prepare) {
     constexpr A_Err kInjected = 77;
-    const Prepared clean = prepare();
+    const std::function<A_Err()> clean = prepare();
     host_.clear_trace();
-    ASSERT_EQ(clean.call(), A_Err_NONE);
+    ASSERT_EQ(clean(), A_Err_NONE);
     const std::vector<std::string> calls = host_.trace();
-    clean.after();
     ASSERT_FALSE(calls.empty());
     std::map<std::string, int> seen;
     for (std::size_t k = 0; k < calls.size(); ++k) {
@@ -124,14 +100,13 @@ void ExtractTest::sweep(const std::function<Prepared()>& prepare) {
         const int nth = ++seen[operation];
         if (kReleases.count(operation) != 0) continue;
         SCOPED_TRACE("call " + std::to_string(k) + ": " + operation + " #" + std::to_string(nth));
-        const Prepared run = prepare();
+        const std::function<A_Err()> run = prepare();
         const host::Outstanding before = host_.outstanding();
-        EXPECT_EQ(failing(operation.c_str(), nth, kInjected, run.call),
+        EXPECT_EQ(failing(operation.c_str(), nth, kInjected, run),
                   operation == "AcquireSuite" ? kMissingSuiteError : kInjected);
         host::Outstanding left = host_.outstanding();
         left.collections -= before.collections;  // the harness's own
         EXPECT_EQ(describe(left), "");
-        run.after();
     }
 }
 
@@ -180,13 +155,6 @@ AEGP_LayerH ExtractTest::layer_handle(const std::string& compName, const std::st
     return layer_handle(compName, static_cast<A_long>(at - names.begin()));
 }
 
-AEGP_CollectionItemV2 ExtractTest::layer_item(AEGP_LayerH layer) {
-    AEGP_CollectionItemV2 item{};
-    item.type = AEGP_CollectionItemType_LAYER;
-    item.u.layer.layerH = layer;
-    return item;
-}
-
 AEGP_Collection2H ExtractTest::new_collection(const std::vector<AEGP_CollectionItemV2>& items) {
     HostSuites suites(host_.basic_suite());
     const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
@@ -199,33 +167,18 @@ AEGP_Collection2H ExtractTest::new_collection(const std::vector<AEGP_CollectionI
     return collection;
 }
 
-void ExtractTest::dispose_collection(AEGP_Collection2H collection) {
-    const auto at = std::find(collections_.begin(), collections_.end(), collection);
-    ASSERT_NE(at, collections_.end());
-    collections_.erase(at);
-    HostSuites suites(host_.basic_suite());
-    EXPECT_EQ(suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection(collection), A_Err_NONE);
-}
-
-std::vector<AEGP_CollectionItemV2> ExtractTest::collection_items(AEGP_Collection2H collection) {
+std::vector<std::string> ExtractTest::collection_layer_names(AEGP_Collection2H collection) {
     HostSuites suites(host_.basic_suite());
     const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
     A_u_long count = 0;
     EXPECT_EQ(collections.AEGP_GetCollectionNumItems(collection, &count), A_Err_NONE);
-    std::vector<AEGP_CollectionItemV2> items(count);
-    for (A_u_long i = 0; i < count; ++i) {
-        EXPECT_EQ(collections.AEGP_GetCollectionItemByIndex(collection, i, &items[i]), A_Err_NONE);
-    }
-    return items;
-}
-
-std::vector<std::string> ExtractTest::collection_layer_names(AEGP_Collection2H collection) {
     std::vector<std::string> names;
-    HostSuites suites(host_.basic_suite());
-    for (const AEGP_CollectionItemV2& item : collection_items(collection)) {
-        if (item.type != AEGP_CollectionItemType_LAYER) continue;
-        char name[32] = {};
-        char source[32] = {};
+    for (A_u_long i = 0; i < count; ++i) {
+        AEGP_CollectionItemV2 item{};
+        EXPECT_EQ(collections.AEGP_GetCollectionItemByIndex(collection, i, &item), A_Err_NONE);
+        EXPECT_EQ(item.type, AEGP_CollectionItemType_LAYER);
+        EXPECT_EQ(item.stream_refH, nullptr);
+        char name[32] = {}, source[32] = {};
         EXPECT_EQ(
             suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerName(item.u.layer.layerH, name, source),
             A_Err_NONE);
@@ -259,10 +212,6 @@ std::string describe(const model::Project& project) {
     return document.dump(1);
 }
 
-std::vector<std::string> selected_in(const model::Project& project, const std::string& comp) {
-    return shown_names(project, comp, true);
-}
-
 PluginHostTest::PluginHostTest() : host_(host::HostOptions{settings_.path()}) {}
 
 void PluginHostTest::TearDown() { EXPECT_EQ(describe(host_.outstanding()), ""); }
@@ -276,7 +225,7 @@ A_Err PluginHostTest::load_module() {
 void PluginHostTest::open_scene(const std::string& fixture) {
     host_.load_project(fixture_path(fixture));
     ASSERT_EQ(load_module(), A_Err_NONE);
-    ASSERT_NE(command(), 0);
+    ASSERT_NE(command_, 0);
 }
 
 A_Err PluginHostTest::run(const std::vector<std::string>& selection, std::vector<std::string> user,
@@ -287,7 +236,7 @@ A_Err PluginHostTest::run(const std::vector<std::string>& selection, std::vector
     host_.set_user(std::move(user));
     host_.clear_trace();
     beforeClick();
-    return host_.click(command());
+    return host_.click(command_);
 }
 
 void PluginHostTest::expect_as_before() {
@@ -302,21 +251,14 @@ void PluginHostTest::expect_undo_restores() {
     expect_as_before();
 }
 
-std::vector<std::string> PluginHostTest::undo_names() const {
-    std::vector<std::string> names;
-    for (const host::UndoEntry& entry : host_.undo_history()) names.push_back(entry.name);
-    return names;
-}
-
 const model::Layer& PluginHostTest::layer(const std::string& comp, const std::string& name) {
     return found(layer_named(host_.project(), comp, name), "no layer " + name + " in " + comp);
 }
 
 std::vector<std::string> host_calls(const host::Host& host) {
     std::vector<std::string> calls = host.trace();
-    std::erase_if(calls, [](const std::string& call) {
-        return call == "AcquireSuite" || call == "ReleaseSuite";
-    });
+    std::erase(calls, "AcquireSuite");
+    std::erase(calls, "ReleaseSuite");
     return calls;
 }
 

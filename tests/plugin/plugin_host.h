@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <ranges>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,6 +16,11 @@
 #include "shell/plugin_info.h"
 
 namespace outfold::testing {
+template <class T>
+T& found(T* thing, const std::string& missing) {
+    if (thing == nullptr) throw std::runtime_error(missing);
+    return *thing;
+}
 std::string fixture_path(const std::string& name);  // tests/plugin/fixtures/<name>.json
 
 const host::model::Item& item_named(const host::model::Project& project, const std::string& name);
@@ -26,15 +31,12 @@ const host::model::Layer* layer_named(const host::model::Project& project, const
                                       const std::string& name);
 // Each layer of the composition, top first, as "name>parent" or "name".
 std::vector<std::string> links_in(const host::model::Project& project, const std::string& comp);
-std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp);
+std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp,
+                                     bool selectedOnly = false);
 // What the host counts as obtained and not given back ("" for nothing).
 std::string describe(const host::Outstanding& left);
 // Calls that give back (or close an undo group): the plug-in can but ask once.
 extern const std::set<std::string> kReleases;
-
-// Same composition time, value, interpolation, ease, tangents; of the flags the five carried.
-void expect_key_copied(const host::model::Layer& sourceLayer, const host::model::Keyframe& source,
-                       const host::model::Layer& copyLayer, const host::model::Keyframe& copy);
 
 class ExtractTest : public ::testing::Test {
 protected:
@@ -52,25 +54,22 @@ protected:
     AEGP_LayerH layer_handle(const std::string& compName, A_long index);
     AEGP_LayerH layer_handle(const std::string& compName, const std::string& layerName);
 
-    // Disposed by the fixture unless earlier.
+    // Disposed by the fixture.
     AEGP_Collection2H new_collection(const std::vector<AEGP_CollectionItemV2>& items = {});
-    void dispose_collection(AEGP_Collection2H collection);
-    std::vector<AEGP_CollectionItemV2> collection_items(AEGP_Collection2H collection);
+    // Names of the layers collected (only layers, without streams), in order.
     std::vector<std::string> collection_layer_names(AEGP_Collection2H collection);
-    static AEGP_CollectionItemV2 layer_item(AEGP_LayerH layer);
+    static AEGP_CollectionItemV2 item_of(
+        AEGP_LayerH layer, AEGP_CollectionItemType type = AEGP_CollectionItemType_LAYER) {
+        return {type, {{layer}}, nullptr};  // a mask's or an effect's layer is where a layer's is
+    }
 
     host::model::Project& project() { return host_.project(); }
     const host::model::Layer& layer_at(const std::string& comp, A_long index) {
         return comp_named(project(), comp).layers.at(static_cast<std::size_t>(index));
     }
-    // A step with its handles obtained beforehand, and what to give back after it.
-    struct Prepared {
-        std::function<A_Err()> call;
-        std::function<void()> after = [] {};
-    };
-    // Runs the step cleanly, then with each non-release host call failing in turn: each run
-    // gives back what it obtained and returns the error (the missing-suite one for a suite).
-    void sweep(const std::function<Prepared()>& prepare);
+    // Runs the prepared step cleanly, then with each non-release host call failing in turn: each
+    // run gives back what it obtained and returns the error (the missing-suite one for a suite).
+    void sweep(const std::function<std::function<A_Err()>()>& prepare);
 
     template <class Step>
     A_Err failing(const char* operation, int nth, A_Err err, Step step) {
@@ -100,7 +99,6 @@ void select_layers(host::model::Project& project, const std::string& comp,
 void make_active(host::model::Project& project, const std::string& itemName);  // "": none
 // The project as its file has it, but for the next id (undo leaves it as is).
 std::string describe(const host::model::Project& project);
-std::vector<std::string> selected_in(const host::model::Project& project, const std::string& comp);
 template <class Text>
 std::vector<Text> split(const Text& text, typename Text::value_type separator) {
     std::vector<Text> pieces;
@@ -118,7 +116,6 @@ protected:
     void TearDown() override;  // nothing obtained may be left, no undo group open
 
     A_Err load_module();
-    AEGP_Command command() const { return command_; }
 
     void open_scene(const std::string& fixture = "outfold_scene");
     // Selects in Main, settles the menu, keeps before_, and runs with the user's actions.
@@ -127,7 +124,6 @@ protected:
         const std::function<void()>& beforeClick = [] {});
     void expect_as_before();      // the project equals before_ (but for the next id)
     void expect_undo_restores();  // one undo gives back the project as before the run
-    std::vector<std::string> undo_names() const;
     const host::model::Layer& layer(const std::string& comp, const std::string& name);
 
     outfold_test::TempDir settings_{"settings"};  // other test programs may run at once
