@@ -72,6 +72,8 @@ TEST(ProjectFile, RoundTripKeepsChangesMadeAfterLoading) {
         ->selection.push_back({SelectionKind::Keyframe, null.id, stream::kPosition, 0});
     const Project again = host::io::project_from_json(host::io::project_to_json(p));
     EXPECT_TRUE(again == p) << host::io::project_to_json(p).dump(2);
+    const std::string text = host::io::project_to_json(p).dump();
+    EXPECT_NE(text.find(R"("Position":)"), std::string::npos) << "keyed by name: " << text;
 }
 
 TEST(ProjectFile, TimesAreExact) {

@@ -180,10 +180,12 @@ TEST_F(Streams, BatchesRefuseValuesOfAnotherShapeMissingKeysAndMarkers) {
         made<AEGP_AddKeyframesInfoH>(k.AEGP_StartAddKeyframes, open(null, stream::kOpacity));
     const A_Time t{1, 1};
     made<A_long>(k.AEGP_AddKeyframes, batch, 0, &t);
-    AEGP_StreamValue2 wrong = value_at(source, 0, t);
+    AEGP_StreamValue2 wrong = value_at(source, 0, t),
+                      right = value_at(open(null, stream::kOpacity), 0, t);
     expect_errs(A_Err_PARAMETER, {{"3D on 1D", k.AEGP_SetAddKeyframe(batch, 0, &wrong)},
-                                  {"no such key", k.AEGP_SetAddKeyframe(batch, 1, &wrong)}});
+                                  {"no such key", k.AEGP_SetAddKeyframe(batch, 1, &right)}});
     OK(s.AEGP_DisposeStreamValue(&wrong));
+    OK(s.AEGP_DisposeStreamValue(&right));
     OK(k.AEGP_EndAddKeyframes(0, batch));
     EXPECT_EQ(k.AEGP_StartAddKeyframes(open(null, stream::kMarker), &batch), A_Err_PARAMETER);
 }
