@@ -1,5 +1,6 @@
 // Whole runs checked against the test's own evaluator: every copy shows where and when the
 // pre-comp layer showed its original, and followers stay where they were.
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -16,33 +17,27 @@ using model::Rational;
 using model::Time;
 namespace stream = model::stream;
 
-// "Main" (30 fps, active) and "Inner" ("[L0]", "[L1]", ...); P shows Inner in Main, under
-// "Link" and "Grand", followed by "Follower".
+// P shows Inner ("[L0]", "[L1]", ...) in Main, under "Link" and "Grand", followed by "Follower".
 struct SceneBuilder {
     model::Project project;
     model::Id main, inner, solid;
 
     explicit SceneBuilder(Rational innerRate) {
         solid = model::add_footage(project, "Solid", {}).id;
-        model::Composition comp;
-        comp.frameRate = innerRate;
-        comp.duration = Rational::of(12);
-        inner = model::add_composition(project, "Inner", comp).id;
-        comp.frameRate = Rational::of(30);
-        comp.duration = Rational::of(30);
-        main = project.activeItem = model::add_composition(project, "Main", comp).id;
+        const model::Composition in{.frameRate = innerRate, .duration = Rational::of(12)};
+        inner = model::add_composition(project, "Inner", in).id;
+        const model::Composition out{.frameRate = Rational::of(30), .duration = Rational::of(30)};
+        main = project.activeItem = model::add_composition(project, "Main", out).id;
     }
     model::Layer& add(model::Id comp, const std::string& name, bool threeD) {
-        model::Layer layer;
-        layer.ownName = name;
-        layer.source = solid;
-        layer.duration = Rational::of(12);
+        model::Layer layer{.ownName = name, .source = solid, .duration = Rational::of(12)};
         if (threeD) layer.flags |= model::flag::k3D;
         return model::add_layer(project, comp, std::move(layer), -1);
     }
-    model::Layer& layer(model::Id comp, const std::string& name) {
-        for (model::Layer& candidate : model::comp_of(project, comp)->layers)
-            if (candidate.ownName == name) return candidate;
+    model::Layer& layer(const std::string& name) {
+        for (const model::Id comp : {inner, main})
+            for (model::Layer& candidate : model::comp_of(project, comp)->layers)
+                if (candidate.ownName == name) return candidate;
         throw std::runtime_error("no layer " + name);
     }
 };
@@ -68,36 +63,12 @@ struct RunOptions {
     bool attributes = true, keep = false, deleteSource = false;
 };
 
-// The dialog answers for the options, from the choices the dialog remembers.
-struct DialogAnswers {
-    bool keep = false, deleteSource = false;
-
-    std::vector<std::string> actions_for(const RunOptions& options) {
-        std::vector<std::string> actions{options.attributes ? "click optionCopyAttributes"
-                                                            : "click optionDiscardAttributes"};
-        // A ticked box disables the other one: untick before ticking.
-        for (const bool tick : {false, true}) {
-            if (keep != options.keep && options.keep == tick)
-                actions.push_back("click optionKeepInComp");
-            if (deleteSource != options.deleteSource && options.deleteSource == tick)
-                actions.push_back("click optionDeleteSource");
-        }
-        actions.push_back("ok");
-        keep = options.keep;
-        deleteSource = options.deleteSource;
-        return actions;
-    }
-};
-
 // The one layer of Main whose name ends in the inner layer's, or null.
 const model::Layer* copy_of(const model::Project& after, const std::string& name) {
-    const model::Layer* found = nullptr;
-    for (const model::Layer& layer : comp_named(after, "Main").layers) {
-        if (!layer.ownName.ends_with(name)) continue;
-        if (found != nullptr) return nullptr;
-        found = &layer;
-    }
-    return found;
+    const auto& layers = comp_named(after, "Main").layers;
+    const auto named = [&](const model::Layer& layer) { return layer.ownName.ends_with(name); };
+    return std::ranges::count_if(layers, named) == 1 ? &*std::ranges::find_if(layers, named)
+                                                     : nullptr;
 }
 
 // Both ends, just before them, and points between frames across the span.
@@ -116,12 +87,27 @@ class Placement : public PluginHostTest {
 protected:
     void SetUp() override { ASSERT_EQ(load_module(), A_Err_NONE); }
 
+    // The dialog remembers the last run's choices; a ticked box disables the other: untick first.
+    std::vector<std::string> actions_for(const RunOptions& options) {
+        std::vector<std::string> actions{options.attributes ? "click optionCopyAttributes"
+                                                            : "click optionDiscardAttributes"};
+        for (const bool tick : {false, true}) {
+            if (last_.keep != options.keep && options.keep == tick)
+                actions.push_back("click optionKeepInComp");
+            if (last_.deleteSource != options.deleteSource && options.deleteSource == tick)
+                actions.push_back("click optionDeleteSource");
+        }
+        actions.push_back("ok");
+        last_ = options;
+        return actions;
+    }
+
     // `exact`: every map within 1e-6; else anchor points within 1e-6, areas within 1e-9 relative.
     void run_and_check(const model::Project& project, const RunOptions& options, bool exact,
                        const std::string& label) {
         SCOPED_TRACE(label);
         host_.set_project(project);
-        ASSERT_EQ(run({"P"}, answers_.actions_for(options)), A_Err_NONE);
+        ASSERT_EQ(run({"P"}, actions_for(options)), A_Err_NONE);
         expect_follower_kept(options);
         const model::Project &before = before_, &after = host_.project();
         const model::Layer& precomp = found(layer_named(before, "Main", "P"), "no P");
@@ -154,10 +140,9 @@ protected:
                 if (off > 1e-6) ++inexactFrames_;
                 const auto a = eval::value(inner, stream::kAnchorPoint, innerTime, {0, 0, 0});
                 const eval::Affine anchor{eval::Affine{}.m, {a[0], a[1], a[2]}};
-                const eval::Vector gotAt = eval::then(anchor, got).t;
-                const eval::Vector wantAt = eval::then(anchor, want).t;
                 for (int i = 0; i < 3; ++i)
-                    EXPECT_NEAR(gotAt[i], wantAt[i], 1e-6) << "anchor point " << at(t);
+                    EXPECT_NEAR(eval::then(anchor, got).t[i], eval::then(anchor, want).t[i], 1e-6)
+                        << "anchor point " << at(t);
                 EXPECT_NEAR(area(got), area(want), 1e-9 * std::fmax(1.0, std::fabs(area(want))))
                     << "area " << at(t);
             }
@@ -177,15 +162,14 @@ protected:
         if (options.keep || !moves || options.attributes)
             add_span_samples(times, start, start + was->duration);
         for (const Time t : times) {
-            EXPECT_LE(
-                eval::distance(eval::world(host_.project(), is, t), eval::world(before_, *was, t)),
-                1e-6)
+            const eval::Affine now = eval::world(host_.project(), is, t);
+            EXPECT_LE(eval::distance(now, eval::world(before_, *was, t)), 1e-6)
                 << "follower " << at(t);
             ++comparisons_;
         }
     }
 
-    DialogAnswers answers_;
+    RunOptions last_;
     int comparisons_ = 0, inexactFrames_ = 0;
 };
 
@@ -200,18 +184,16 @@ SceneBuilder fidelity_scene(int extras, Rational innerRate = Rational::of(30)) {
     model::Layer& top = scene.add(scene.inner, "[L0]", false);
     set_value(top, stream::kPosition, {200, 150, 0});
     set_value(top, stream::kRotation, {15});
-    const model::Id topId = top.id;
     model::Layer& child = scene.add(scene.inner, "[L1]", false);
     set_value(child, stream::kPosition, {40, 10, 0});
-    model::set_parent(scene.project, child.id, topId);
+    model::set_parent(scene.project, child.id, top.id);
     model::Layer& precomp = scene.add(scene.main, "P", false);
     precomp.source = scene.inner;
     set_value(precomp, stream::kPosition, {900, 500, 0});
-    const model::Id precompId = precomp.id;
     if (extras & kFollower) {
         model::Layer& follower = scene.add(scene.main, "Follower", false);
         set_value(follower, stream::kPosition, {-50, 80, 0});
-        model::set_parent(scene.project, follower.id, precompId);
+        model::set_parent(scene.project, follower.id, precomp.id);
     }
     if (extras & kLink) {
         model::Layer& link = scene.add(scene.main, "Link", false);
@@ -220,12 +202,11 @@ SceneBuilder fidelity_scene(int extras, Rational innerRate = Rational::of(30)) {
         set_value(link, stream::kPosition, {300, 200, 0});
         set_keys(link, stream::kPosition, {Rational::of(0), Rational::of(3)},
                  {{300, 200, 0}, {600, 100, 0}});
-        model::set_parent(scene.project, precompId, link.id);
+        model::set_parent(scene.project, precomp.id, link.id);
     }
-    if (extras & kMoving) {
-        set_keys(scene.layer(scene.main, "P"), stream::kPosition,
-                 {Rational::of(0), Rational::of(2)}, {{900, 500, 0}, {1100, 300, 0}});
-    }
+    if (extras & kMoving)
+        set_keys(precomp, stream::kPosition, {Rational::of(0), Rational::of(2)},
+                 {{900, 500, 0}, {1100, 300, 0}});
     return scene;
 }
 
@@ -249,32 +230,31 @@ TEST_F(PlacementFidelity, CopiesLandWhereAndWhenThePrecompLayerShowedThem) {
     EXPECT_EQ(parent_of("[L0]"), carrier);
 
     SceneBuilder s = fidelity_scene(0, film);
-    s.layer(s.inner, "[L0]").offset = Rational::of(1001, 24000);
+    s.layer("[L0]").offset = Rational::of(1001, 24000);
     check(s, "23.976 fps inside 30 fps at offset 0");
     EXPECT_EQ(layer("Main", "[L0]").offset, Rational::of(1001, 24000));
 
     s = fidelity_scene(0, film);
-    model::Layer& top = s.layer(s.inner, "[L0]");
+    model::Layer& top = s.layer("[L0]");
     top.offset = Rational::of(1001, 24000);
     set_keys(top, stream::kRotation, {Rational::of(1001, 24000), Rational::of(3003, 24000)},
              {{0}, {90}});
-    model::Layer& precomp = s.layer(s.main, "P");
-    precomp.offset = Rational::of(-7, 30);
-    precomp.inPoint = Rational::of(11, 30);
-    precomp.duration = Rational::of(2);
+    model::Layer& precomp = s.layer("P");
+    std::tie(precomp.offset, precomp.inPoint, precomp.duration) =
+        std::tuple(Rational::of(-7, 30), Rational::of(11, 30), Rational::of(2));
     check(s, "23.976 fps inside 30 fps, moved and trimmed");
     EXPECT_EQ(layer("Main", "[L0]").offset, Rational::of(1001, 24000) - Rational::of(7, 30));
     EXPECT_EQ(layer("Main", "[L0]").offset + layer("Main", "[L0]").inPoint, Rational::of(4, 30));
 
     s = fidelity_scene(0, Rational::of(25));
-    s.layer(s.inner, "[L1]").offset = Rational::of(3, 25);
-    s.layer(s.main, "P").offset = Rational::of(1, 30);
+    s.layer("[L1]").offset = Rational::of(3, 25);
+    s.layer("P").offset = Rational::of(1, 30);
     check(s, "25 fps inside 30 fps without attributes", {false});
     EXPECT_EQ(layer("Main", "[L1]").offset, Rational::of(3, 25));
 
     s = fidelity_scene(0);
-    s.layer(s.main, "P").streams.at(stream::kRotation).value = {20};
-    s.layer(s.main, "P").streams.at(stream::kRotation).expression = "time * 90";
+    s.layer("P").streams.at(stream::kRotation).value = {20};
+    s.layer("P").streams.at(stream::kRotation).expression = "time * 90";
     check(s, "rotation moved by an expression alone");
     EXPECT_EQ(layer("Main", carrier).streams.at(stream::kRotation).value, std::vector<double>{20});
     EXPECT_EQ(layer("Main", carrier).streams.at(stream::kRotation).expression, "");
@@ -283,7 +263,7 @@ TEST_F(PlacementFidelity, CopiesLandWhereAndWhenThePrecompLayerShowedThem) {
     check(fidelity_scene(kFollower | kMoving), "a follower of a moving P");
     EXPECT_EQ(parent_of("Follower"), carrier);
     s = fidelity_scene(kFollower);
-    set_value(s.layer(s.main, "P"), stream::kRotation, {45});
+    set_value(s.layer("P"), stream::kRotation, {45});
     check(s, "a follower of a still P");
     EXPECT_EQ(parent_of("Follower"), "");
     check(fidelity_scene(kFollower | kLink), "a follower of a still P with a parent");
@@ -292,12 +272,12 @@ TEST_F(PlacementFidelity, CopiesLandWhereAndWhenThePrecompLayerShowedThem) {
     EXPECT_EQ(parent_of("Follower"), "P");
 }
 
-// Only the engine's raw output, which the standard fixes: the same projects on every platform.
-class Dice {
-public:
-    explicit Dice(unsigned seed) : engine_(seed) {}
+// Only the engine's raw output, which the standard fixes: the same projects on every
+// platform.
+struct Dice {
+    std::mt19937 engine;
     int between(int low, int high) {
-        return low + static_cast<int>(engine_() % static_cast<unsigned>(high - low + 1));
+        return low + static_cast<int>(engine() % static_cast<unsigned>(high - low + 1));
     }
     double number(int low, int high) { return between(low, high); }
     std::size_t index(std::size_t size) { return std::size_t(between(0, int(size) - 1)); }
@@ -306,9 +286,6 @@ public:
     T pick(const std::vector<T>& options) {
         return options[index(options.size())];
     }
-
-private:
-    std::mt19937 engine_;
 };
 
 double signed_scale(Dice& dice) { return dice.between(40, 160) * (dice.chance(15) ? -1 : 1); }
@@ -334,7 +311,8 @@ void draw_values(Dice& dice, model::Layer& layer, bool threeD, bool uniform) {
     }
 }
 
-// Two or three keyframes on one or two transform properties, on the frame grid from `first`.
+// Two or three keyframes on one or two transform properties, on the frame grid from
+// `first`.
 void draw_keys(Dice& dice, model::Layer& layer, bool threeD, Time first, Rational frame) {
     std::vector<int> numbers{stream::kPosition, stream::kRotation, stream::kScale};
     if (threeD) numbers.insert(numbers.end(), {stream::kOrientation, stream::kRotateX});
@@ -384,9 +362,8 @@ model::Project draw_project(Dice& dice, bool skewed) {
     }
     for (std::size_t i = ids.size(); i > 1 && !skewed; --i)
         std::swap(ids[i - 1], ids[dice.index(i)]);
-    for (std::size_t k = 1; k < ids.size() && !skewed; ++k) {
+    for (std::size_t k = 1; k < ids.size() && !skewed; ++k)
         if (dice.chance(60)) model::set_parent(scene.project, ids[k], ids[dice.index(k)]);
-    }
 
     const bool threeD = !skewed && dice.chance(50);
     const bool follower = !skewed && dice.chance(35);
@@ -416,10 +393,8 @@ model::Project draw_project(Dice& dice, bool skewed) {
     if (motion == Expression)
         precomp.streams.at(dice.chance(50) ? stream::kRotation : stream::kPosition).expression =
             "value + time * 20";
-    const model::Id precompId = precomp.id;
-    if (follower)
-        model::set_parent(scene.project, scene.layer(scene.main, "Follower").id, precompId);
-    model::Id child = precompId;
+    if (follower) model::set_parent(scene.project, scene.layer("Follower").id, precomp.id);
+    model::Id child = precomp.id;
     for (int level = dice.between(0, 2); level > 0; --level) {
         const bool chain3D = dice.chance(40);
         model::Layer& up = scene.add(scene.main, level == 1 ? "Link" : "Grand", chain3D);
@@ -432,7 +407,7 @@ model::Project draw_project(Dice& dice, bool skewed) {
 }
 
 TEST_F(PlacementInvariance, EveryCopyShowsWhereAndWhenThePrecompLayerShowedIt) {
-    Dice dice(20261207);
+    Dice dice{std::mt19937(20261207)};
     for (int n = 0; n < 200 && !HasFailure(); ++n) {  // one project's account is enough to read
         const model::Project project = draw_project(dice, false);
         RunOptions options;
@@ -449,7 +424,7 @@ TEST_F(PlacementInvariance, EveryCopyShowsWhereAndWhenThePrecompLayerShowedIt) {
 }
 
 TEST_F(PlacementInvariance, AnUnevenScaleUnderATurnKeepsAnchorPointsAndAreas) {
-    Dice dice(1207);
+    Dice dice{std::mt19937(1207)};
     for (int n = 0; n < 60 && !HasFailure(); ++n)
         run_and_check(draw_project(dice, true), {}, false, "skewed project " + std::to_string(n));
     EXPECT_GT(comparisons_, 1500);

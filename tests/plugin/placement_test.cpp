@@ -21,10 +21,7 @@ using Names = std::vector<std::string>;
 
 // Main: Intro (in 1 s, 4 s long, at 2 s), an unnamed 3D Wide Comp layer (pixel aspect 2), a
 // 242-x-and-emoji layer, Backdrop and Also Red (on Solid Red, as Intro Comp's layer), Caption.
-class CarrierTest : public ExtractTest {
-protected:
-    void SetUp() override { load("placement_carrier"); }
-};
+using CarrierTest = ExtractTest;
 
 // A name that cannot be read leaves the marks alone.
 TEST_F(CarrierTest, TakesNameTimesSwitchAndPixelAspectFromThePrecompLayer) {
@@ -66,6 +63,7 @@ TEST(CarrierName, MarksThePrecompLayersNameWithinTheHostsLimit) {
 
 // A layer whose source others still show (Backdrop), or that has none (Caption), goes alone.
 TEST_F(CarrierTest, DeletingALayerKeepsASourceInUse) {
+    load("placement_carrier");
     const std::string longName = layer_at("Main", 2).ownName;
     const std::pair<const char*, Names> cases[] = {
         {"Backdrop", {"Intro", "Wide Comp", longName, "Also Red", "Caption"}},
@@ -84,6 +82,7 @@ TEST_F(CarrierTest, DeletingALayerKeepsASourceInUse) {
 
 // Intro is 2D, the Wide Comp layer already 3D; a mask item is passed over.
 TEST_F(CarrierTest, EveryLayerItemBecomes3D) {
+    load("placement_carrier");
     const auto mask = item_of(layer_handle("Main", 3), AEGP_CollectionItemType_MASK);
     const auto item = [&](A_long index) { return item_of(layer_handle("Main", index)); };
     ASSERT_EQ(make_layers_3d(info(), new_collection({item(0), item(1), mask, item(5)})),
@@ -97,34 +96,6 @@ TEST_F(CarrierTest, EveryLayerItemBecomes3D) {
 class ParentingTest : public ExtractTest {
 protected:
     void SetUp() override { load("placement_parents"); }
-
-    // The pipeline up to the parent restore.
-    ParentIndices extract_rig() {
-        const AEGP_LayerH rig = layer_handle("Main", "Rig");
-        EXPECT_EQ(create_carrier_null(info(), rig, &carrier_), A_Err_NONE);
-        ParentIndices list;
-        EXPECT_EQ(detach_precomp_parents(info(), rig, &list), A_Err_NONE);
-        AEGP_Collection2H copies = new_collection();
-        char prefix[kMaxPrefixBytes + 1] = {};
-        EXPECT_EQ(copy_layers_to_parent(info(), rig, prefix, &copies), A_Err_NONE);
-        EXPECT_EQ(gather_extracted_layers(info(), copies), A_Err_NONE);
-        EXPECT_EQ(restore_parents(info(), comp_handle("Main"), list), A_Err_NONE);
-        EXPECT_EQ(restore_precomp_parents(info(), rig, list), A_Err_NONE);
-        scriptsBefore_ = host_.scripts_run().size();
-        return list;
-    }
-    // The statements that freed layers from a parent since extract_rig(), in order.
-    Names release_statements() const {
-        const Names scripts = host_.scripts_run();
-        Names statements;
-        std::copy_if(scripts.begin() + long(scriptsBefore_), scripts.end(),
-                     std::back_inserter(statements),
-                     [](const std::string& s) { return s.find("parent = null") != s.npos; });
-        return statements;
-    }
-
-    AEGP_LayerH carrier_ = nullptr;
-    std::size_t scriptsBefore_ = 0;
 };
 
 // Restoring what a recording that failed halfway cleared brings the pre-comp back whole.
@@ -146,9 +117,9 @@ TEST_F(ParentingTest, LinksAreRecordedClearedAndPutBackInsideThePrecomp) {
 // A statement frees each top copy, naming the comp as activeItem only when active and selected;
 // an item walk that misses the comp leaves item(-1), which the engine refuses.
 TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
-    const Names mainAfterRig = {
-        "Root", "Arm>Root", "Hand>Arm", "Loose", "Prop>Root", "{{Rig_outfold}}",
-        "Rig",  "Flat",     "Hollow",   "Base"};
+    const std::string c = "{{Rig_outfold}}";
+    const Names mainAfterRig = {"Root", "Arm>Root", "Hand>Arm", "Loose",  "Prop>Root",
+                                c,      "Rig",      "Flat",     "Hollow", "Base"};
     const std::tuple<bool, bool, const char*, std::string> cases[] = {
         {true, false, "Main", "item(1)"},   {true, true, "Main", "activeItem"},
         {true, true, "Side", "item(1)"},    {false, false, "Main", "item(1)"},
@@ -157,15 +128,26 @@ TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
     for (const auto& [attached, mainSelected, active, item] : cases) {
         SCOPED_TRACE(std::to_string(attached) + std::to_string(mainSelected) + active);
         load("placement_parents");
-        const ParentIndices list = extract_rig();
+        // The pipeline up to the parent restore.
+        const AEGP_LayerH rig = layer_handle("Main", "Rig");
+        AEGP_LayerH carrier = nullptr;
+        ASSERT_EQ(create_carrier_null(info(), rig, &carrier), A_Err_NONE);
+        ParentIndices list;
+        ASSERT_EQ(detach_precomp_parents(info(), rig, &list), A_Err_NONE);
+        AEGP_Collection2H copies = new_collection();
+        char prefix[kMaxPrefixBytes + 1] = {};
+        ASSERT_EQ(copy_layers_to_parent(info(), rig, prefix, &copies), A_Err_NONE);
+        ASSERT_EQ(gather_extracted_layers(info(), copies), A_Err_NONE);
+        ASSERT_EQ(restore_parents(info(), comp_handle("Main"), list), A_Err_NONE);
+        ASSERT_EQ(restore_precomp_parents(info(), rig, list), A_Err_NONE);
+        const long scriptsBefore = long(host_.scripts_run().size());
         if (attached) {
-            ASSERT_EQ(attach_to_carrier(info(), carrier_, list), A_Err_NONE);
-            EXPECT_EQ(
-                links_in(project(), "Main"),
-                (Names{"Root>{{Rig_outfold}}", "Arm>Root", "Hand>Arm", "Loose>{{Rig_outfold}}",
-                       "Prop>Root", "{{Rig_outfold}}", "Rig", "Flat", "Hollow", "Base"}));
+            ASSERT_EQ(attach_to_carrier(info(), carrier, list), A_Err_NONE);
+            EXPECT_EQ(links_in(project(), "Main"),
+                      (Names{"Root>" + c, "Arm>Root", "Hand>Arm", "Loose>" + c, "Prop>Root", c,
+                             "Rig", "Flat", "Hollow", "Base"}));
         } else {  // an empty list links nothing
-            ASSERT_EQ(attach_to_carrier(info(), carrier_, {}), A_Err_NONE);
+            ASSERT_EQ(attach_to_carrier(info(), carrier, {}), A_Err_NONE);
         }
         item_named(project(), "Main").selected = mainSelected;
         project().activeItem = item_named(project(), active).id;
@@ -174,17 +156,18 @@ TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
         const AEGP_CompH main = comp_handle("Main");
         const bool walkMisses = item == "item(-1)";
         if (walkMisses) host_.fail_call("AEGP_GetNextProjItem", 1, A_Err_NONE);
-        EXPECT_EQ(detach_from_carrier(info(), main, carrier_, list) != A_Err_NONE, walkMisses);
+        EXPECT_EQ(detach_from_carrier(info(), main, carrier, list) != A_Err_NONE, walkMisses);
         Names statements = {"app.project." + item + ".layer(1).parent = null; "};
         if (!walkMisses) statements.push_back("app.project." + item + ".layer(4).parent = null; ");
-        EXPECT_EQ(release_statements(), statements);
+        const Names scripts = host_.scripts_run();
+        Names freed;  // the statements that freed layers from a parent, in order
+        std::copy_if(scripts.begin() + scriptsBefore, scripts.end(), std::back_inserter(freed),
+                     [](const std::string& s) { return s.find("parent = null") != s.npos; });
+        EXPECT_EQ(freed, statements);
         EXPECT_EQ(links_in(project(), "Main"), mainAfterRig);
-        if (attached) {
-            EXPECT_NE(layer_at("Main", 0).streams.at(model::stream::kPosition).value,
-                      (std::vector<double>{300, 200, 0}));
-        } else {
-            EXPECT_EQ(project(), before);
-        }
+        const auto& position = layer_at("Main", 0).streams.at(model::stream::kPosition).value;
+        EXPECT_TRUE(attached ? position != std::vector<double>({300, 200, 0})
+                             : project() == before);
     }
 }
 
@@ -269,15 +252,11 @@ protected:
 
 // A carrier that goes takes its solid; copies take Still's 3D switch and effect with attributes.
 TEST_F(PlacementPipeline, EachRunLeavesCopiesCarrierAndLinks) {
+    const std::string c = "{{Moving_outfold}}";
     const Names rigCopies = {"Root", "Arm", "Hand", "Loose"};
-    const Names movingCopies = {"Dot", "Line", "{{Moving_outfold}}"};
+    const Names movingCopies = {"Dot", "Line", c};
     const Names rigInMain = {"Header", "Root", "Arm>Root", "Hand>Arm", "Loose", "Moving", "Footer"};
-    const Names movingInMain = {"Header",
-                                "Still",
-                                "Dot>{{Moving_outfold}}",
-                                "Line>{{Moving_outfold}}",
-                                "{{Moving_outfold}}",
-                                "Footer"};
+    const Names movingInMain = {"Header", "Still", "Dot>" + c, "Line>" + c, c, "Footer"};
     const std::tuple<Names, bool, Names, Names, long> cases[] = {
         {{"Still"}, false, rigInMain, rigCopies, 1},
         {{"Still"}, true, rigInMain, rigCopies, 1},
@@ -293,9 +272,8 @@ TEST_F(PlacementPipeline, EachRunLeavesCopiesCarrierAndLinks) {
         EXPECT_EQ(layer_names(host_.project(), "Main", true), selected);
         EXPECT_EQ(links_in(host_.project(), "Rig Comp"),
                   (Names{"Root", "Arm>Root", "Hand>Arm", "Loose"}));
-        const auto& items = host_.project().items;
         EXPECT_EQ(
-            std::count_if(items.begin(), items.end(), [](auto& i) { return bool(i.footage); }),
+            std::ranges::count_if(host_.project().items, [](auto& i) { return bool(i.footage); }),
             solids);
         for (const std::string& name : selection[0] == "Still" ? rigCopies : Names{}) {
             const model::Layer& copy = layer("Main", name);
