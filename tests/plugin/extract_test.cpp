@@ -1,6 +1,5 @@
 // Extraction steps called directly, and a whole run's expression repair.
 #include <map>
-#include <nlohmann/json.hpp>
 #include <tuple>
 
 #include "expressions/script_string.h"
@@ -61,13 +60,10 @@ protected:
         }
         return texts;
     }
-    A_Err dispose(const std::string& layerName, SourceLedger* ledger, const char* fault = nullptr) {
+    A_Err dispose(const std::string& layerName, SourceLedger* ledger, const char* fault = "") {
         const AEGP_LayerH layer = layer_handle("Main", layerName);
-        const auto step = [&] { return dispose_precomp_layer(info(), layer, ledger); };
-        return fault != nullptr ? failing(fault, 1, A_Err_GENERIC, step) : step();
-    }
-    bool has_item(const std::string& name) {
-        return model::find_item_by_name(project(), name) != nullptr;
+        return failing(fault, 1, A_Err_GENERIC,
+                       [&] { return dispose_precomp_layer(info(), layer, ledger); });
     }
 };
 
@@ -140,13 +136,12 @@ TEST_F(StepTest, TheModuleExportsTheCopy) {
     const CopyLayersToParent exported = find_exported_copy(OUTFOLD_MODULE_PATH);
     ASSERT_NE(exported, nullptr);
     ASSERT_NE(reinterpret_cast<void*>(exported), reinterpret_cast<void*>(&copy_layers_to_parent));
-    const AEGP_Collection2H collection = new_collection();
-    AEGP_Collection2H handle = collection;
+    AEGP_Collection2H collection = new_collection();
     const AEGP_LayerH precomp = layer_handle("Main", 1);
     char prefix[kMaxPrefixBytes + 1] = {};
-    EXPECT_EQ(exported(nullptr, precomp, prefix, &handle), A_Err_PARAMETER);
+    EXPECT_EQ(exported(nullptr, precomp, prefix, &collection), A_Err_PARAMETER);
     EXPECT_EQ(exported(info(), precomp, prefix, nullptr), A_Err_PARAMETER);
-    ASSERT_EQ(exported(info(), precomp, prefix, &handle), A_Err_NONE);
+    ASSERT_EQ(exported(info(), precomp, prefix, &collection), A_Err_NONE);
     EXPECT_EQ(collection_layer_names(collection), (Names{"C", "B", "A"}));
 }
 
@@ -155,19 +150,19 @@ TEST_F(StepTest, ThePrefixJoinsThePrecompNameAndTheText) {
     load("extract_rename");
     const std::string fifty = "12345678901234567890123456789012345678901234567890";
     const std::tuple<bool, std::string, const char*, std::u16string> cases[] = {
-        {false, "\303\234ber", nullptr, u"\u00DCber"},
-        {true, "", nullptr, u"Inner"},
-        {false, "", nullptr, u""},
-        {true, fifty + "X", nullptr, u"Inner_" + to_utf16(fifty)},
+        {false, "\303\234ber", "", u"\u00DCber"},
+        {true, "", "", u"Inner"},
+        {false, "", "", u""},
+        {true, fifty + "X", "", u"Inner_" + to_utf16(fifty)},
         {true, "T", "AEGP_GetLayerName", u"T"},
     };
-    for (const auto& [prependName, text, failing, prefix] : cases) {
+    const AEGP_LayerH inner = layer_handle("Main", kInner);
+    for (const auto& [prependName, text, fault, prefix] : cases) {
         SCOPED_TRACE(text);
         options_.prependPrecompName = prependName;
-        const AEGP_LayerH inner = layer_handle("Main", kInner);
-        if (failing != nullptr) host_.fail_call(failing, 1, A_Err_GENERIC);
-        EXPECT_EQ(compose_name_prefix(info(), inner, text.c_str()), prefix);
-        host_.clear_faults();
+        EXPECT_EQ(failing(fault, 1, A_Err_GENERIC,
+                          [&] { return compose_name_prefix(info(), inner, text.c_str()); }),
+                  prefix);
     }
     const AEGP_LayerH alpha = layer_handle("Main", kAlpha);
     std::u16string name = u"stale";
@@ -181,19 +176,18 @@ TEST_F(StepTest, ThePrefixJoinsThePrecompNameAndTheText) {
 TEST_F(StepTest, EveryCopyGetsThePrefix) {
     const std::tuple<std::vector<A_long>, const char*, Names> cases[] = {
         {{kAlpha, kUnnamed, kLong},
-         nullptr,
+         "",
          {"T_Alpha", "T_Solid Red", "Gamma", "Inner", "T_" + kLongName}},
-        {{kMaskOfGamma, kAlpha}, nullptr, {"T_Alpha", "Solid Red", "Gamma", "Inner", kLongName}},
+        {{kMaskOfGamma, kAlpha}, "", {"T_Alpha", "Solid Red", "Gamma", "Inner", kLongName}},
         {{kAlpha, kGamma},
          "AEGP_ExecuteScript",
          {"T_Alpha", "Solid Red", "T_Gamma", "Inner", kLongName}},
     };
-    for (const auto& [items, failing, main] : cases) {
-        SCOPED_TRACE(main[0] + (failing ? " failing" : ""));
+    for (const auto& [items, fault, main] : cases) {
+        SCOPED_TRACE(main[0] + fault);
         load("extract_rename");
-        if (failing != nullptr) host_.fail_call(failing, 1, A_Err_GENERIC);
-        EXPECT_EQ(rename_all(items, u"T"), A_Err_NONE);
-        host_.clear_faults();
+        EXPECT_EQ(failing(fault, 1, A_Err_GENERIC, [&] { return rename_all(items, u"T"); }),
+                  A_Err_NONE);
         EXPECT_EQ(layer_names(project(), "Main"), main);
     }
 }
@@ -219,14 +213,12 @@ TEST_F(StepTest, NamesAreCutTo255Units) {
 // Literals evaluate, in the real script engine, to exactly the text written.
 TEST_F(StepTest, ScriptLiteralsKeepAnyText) {
     load("extract_rename");
-    const std::string texts[] = {
-        "",
-        "say \"hi\"",
-        "back\\slash\\",
-        "line\nbreak\r\ttab",
-        std::string("nul\x01") + "control\x1f\x7f",
-        "\"); app.project.item(1).name = \"taken\"; (\"",
-    };
+    const std::string texts[] = {"",
+                                 "say \"hi\"",
+                                 "back\\slash\\",
+                                 "line\nbreak\r\ttab",
+                                 std::string("nul\x01") + "control\x1f\x7f",
+                                 "\"); app.project.item(1).name = \"taken\"; (\""};
     for (const std::string& text : texts) {
         SCOPED_TRACE(text);
         const auto run = host_.run_script(script_string_literal(text));
@@ -289,8 +281,7 @@ TEST_F(StepTest, OneAlertTellsWhatStayed) {
         SourceLedger ledger;
         ledger.notDeleted = notDeleted;
         ASSERT_EQ(report_undeleted_sources(info(), &ledger, selected), A_Err_NONE);
-        if (!message.empty()) ++shown;
-        ASSERT_EQ(host_.alerts().size(), shown);
+        ASSERT_EQ(host_.alerts().size(), shown += !message.empty());
         if (message.empty()) continue;
         EXPECT_EQ(host_.alerts().back().message, message);
         EXPECT_EQ(host_.alerts().back().title, title);
@@ -300,42 +291,38 @@ TEST_F(StepTest, OneAlertTellsWhatStayed) {
 // A failing call (named as the label) leaves the layer, switched on, and its source. Crowd Comp
 // is also used by Crowd 3 in Elsewhere; of the two layers of Pair Comp the last takes it.
 TEST_F(StepTest, TheOptionsDecideWhatGoesTheLastUserTakesTheSourceAFailingCallDeletesNothing) {
-    struct Case {
-        const char *label, *layer, *source;
-        bool keep, deleteSource, fails, layerStays, sourceStays;
-        A_long notDeleted;
-    };
-    const Case cases[] = {
-        {"keep wins over delete", "Alone", "Alone Comp", true, true, false, true, true, 0},
-        {"default", "Alone", "Alone Comp", false, false, false, false, true, 0},
-        {"only user", "Alone", "Alone Comp", false, true, false, false, false, 0},
-        {"used elsewhere", "Crowd 1", "Crowd Comp", false, true, false, false, true, 1},
-        {"AEGP_GetLayerSourceItem", "Alone", "Alone Comp", false, true, true, true, true, 0},
-        {"AEGP_GetCompLayerByIndex", "Alone", "Alone Comp", false, true, true, true, true, 0},
-        {"AEGP_DeleteItem", "Alone", "Alone Comp", false, true, true, true, true, 0},
-        {"AEGP_DeleteLayer", "Crowd 1", "Crowd Comp", false, true, true, true, true, 1},
-        {"AEGP_SetLayerFlag", "Alone", "Alone Comp", true, true, true, true, true, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
+    const std::tuple<const char*, const char*, const char*, bool, bool, bool, bool, bool, A_long>
+        cases[] = {
+            {"keep wins over delete", "Alone", "Alone Comp", true, true, false, true, true, 0},
+            {"default", "Alone", "Alone Comp", false, false, false, false, true, 0},
+            {"only user", "Alone", "Alone Comp", false, true, false, false, false, 0},
+            {"used elsewhere", "Crowd 1", "Crowd Comp", false, true, false, false, true, 1},
+            {"AEGP_GetLayerSourceItem", "Alone", "Alone Comp", false, true, true, true, true, 0},
+            {"AEGP_GetCompLayerByIndex", "Alone", "Alone Comp", false, true, true, true, true, 0},
+            {"AEGP_DeleteItem", "Alone", "Alone Comp", false, true, true, true, true, 0},
+            {"AEGP_DeleteLayer", "Crowd 1", "Crowd Comp", false, true, true, true, true, 1},
+            {"AEGP_SetLayerFlag", "Alone", "Alone Comp", true, true, true, true, true, 0},
+        };
+    for (const auto& [label, name, source, keep, deleteSource, fails, layerStays, sourceStays,
+                      notDeleted] : cases) {
+        SCOPED_TRACE(label);
         load("extract_dispose");
-        options_.keepInComp = c.keep;
-        options_.deleteSource = c.deleteSource;
+        options_.keepInComp = keep;
+        options_.deleteSource = deleteSource;
         Names layers = layer_names(project(), "Main");
-        if (!c.layerStays) std::erase(layers, c.layer);
-        const std::size_t items = project().items.size() - (c.sourceStays ? 0 : 1);
+        if (!layerStays) std::erase(layers, name);
+        const std::size_t items = project().items.size() - (sourceStays ? 0 : 1);
         SourceLedger ledger;
-        EXPECT_EQ(dispose(c.layer, &ledger, c.fails ? c.label : nullptr),
-                  c.fails ? A_Err_GENERIC : A_Err_NONE);
+        EXPECT_EQ(dispose(name, &ledger, fails ? label : ""), fails ? A_Err_GENERIC : A_Err_NONE);
         EXPECT_EQ(layer_names(project(), "Main"), layers);
-        if (const model::Layer* layer = layer_named(project(), "Main", c.layer)) {
-            EXPECT_EQ((layer->flags & model::flag::kVideoActive) != 0, c.fails);
+        if (const model::Layer* layer = layer_named(project(), "Main", name)) {
+            EXPECT_EQ((layer->flags & model::flag::kVideoActive) != 0, fails);
         }
         EXPECT_EQ(project().items.size(), items);
-        EXPECT_EQ(has_item(c.source), c.sourceStays);
-        EXPECT_EQ(ledger.notDeleted, c.notDeleted);
-        if (!c.fails) {
-            EXPECT_EQ(ledger.failuresBySource.size(), c.notDeleted > 0 ? 1u : 0u);
+        EXPECT_EQ(model::find_item_by_name(project(), source) != nullptr, sourceStays);
+        EXPECT_EQ(ledger.notDeleted, notDeleted);
+        if (!fails) {
+            EXPECT_EQ(ledger.failuresBySource.size(), notDeleted > 0 ? 1u : 0u);
         }
     }
     load("extract_dispose");
@@ -345,11 +332,11 @@ TEST_F(StepTest, TheOptionsDecideWhatGoesTheLastUserTakesTheSourceAFailingCallDe
     ASSERT_EQ(dispose("Pair 1", &ledger), A_Err_NONE);
     EXPECT_EQ(ledger.notDeleted, 1);
     EXPECT_EQ(ledger.failuresBySource.at(item_named(project(), "Pair Comp").id), 1);
-    EXPECT_TRUE(has_item("Pair Comp"));
+    EXPECT_NE(model::find_item_by_name(project(), "Pair Comp"), nullptr);
     ASSERT_EQ(dispose("Pair 2", &ledger), A_Err_NONE);
     EXPECT_EQ(ledger.notDeleted, 0);
     EXPECT_TRUE(ledger.failuresBySource.empty());
-    EXPECT_FALSE(has_item("Pair Comp"));
+    EXPECT_EQ(model::find_item_by_name(project(), "Pair Comp"), nullptr);
     EXPECT_EQ(layer_named(project(), "Main", "Pair 2"), nullptr);
 }
 
@@ -371,10 +358,7 @@ class ExtractAutoFix : public PluginHostTest {};
 TEST_F(ExtractAutoFix, CopiesFollowTheirRenamesInOrder) {
     host_.set_project(host::io::project_from_json(nlohmann::json::parse(kProject)));
     ASSERT_EQ(load_module(), A_Err_NONE);
-    select_layers(host_.project(), "Main", {"Pre"});
-    host_.open_menu(AEGP_Menu_LAYER);
-    host_.set_user({"set prefixInput FX", "ok"});
-    ASSERT_EQ(host_.click(command_), A_Err_NONE);
+    ASSERT_EQ(run({"Pre"}, {"set prefixInput FX", "ok"}), A_Err_NONE);
     std::map<std::string, std::string> found;
     for (const model::Layer& layer : comp_named(host_.project(), "Main").layers) {
         if (const auto s = layer.streams.find(3);

@@ -1,5 +1,4 @@
-// Every kind of run with each host call and allocation failing in turn: nothing left, no undo
-// group open, the error reaches the host, and one undo restores the project.
+// Each call or allocation failing in turn: nothing left or open, error returned, undo restores.
 #include <map>
 #include <random>
 
@@ -70,8 +69,7 @@ struct KindRun {
     std::string before;
 };
 
-// Natively each call site fails at its first and a later visit; under wine (no stacks) a
-// seeded sample.
+// Natively each call site fails at its first and a later visit; under wine a seeded sample.
 TEST(FaultSweep, EveryHostCallFailingInTurnLeavesNothingBehind) {
     [[maybe_unused]] std::mt19937 random(20261207);
     std::set<std::pair<std::uint64_t, int>> failed;

@@ -33,8 +33,7 @@ const host::model::Layer* layer_named(const host::model::Project& project, const
 std::vector<std::string> links_in(const host::model::Project& project, const std::string& comp);
 std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp,
                                      bool selectedOnly = false);
-// What the host counts as obtained and not given back ("" for nothing).
-std::string describe(const host::Outstanding& left);
+std::string describe(const host::Outstanding& left);  // obtained, not given back; "": nothing
 // Calls that give back (or close an undo group): the plug-in can but ask once.
 extern const std::set<std::string> kReleases;
 
@@ -56,7 +55,6 @@ protected:
 
     // Disposed by the fixture.
     AEGP_Collection2H new_collection(const std::vector<AEGP_CollectionItemV2>& items = {});
-    // Names of the layers collected (only layers, without streams), in order.
     std::vector<std::string> collection_layer_names(AEGP_Collection2H collection);
     static AEGP_CollectionItemV2 item_of(
         AEGP_LayerH layer, AEGP_CollectionItemType type = AEGP_CollectionItemType_LAYER) {
@@ -67,14 +65,13 @@ protected:
     const host::model::Layer& layer_at(const std::string& comp, A_long index) {
         return comp_named(project(), comp).layers.at(static_cast<std::size_t>(index));
     }
-    // Runs the prepared step cleanly, then with each non-release host call failing in turn: each
-    // run gives back what it obtained and returns the error (the missing-suite one for a suite).
+    // The step, clean and with each non-release call failing: nothing kept, its error returned.
     void sweep(const std::function<std::function<A_Err()>()>& prepare);
 
-    template <class Step>
-    A_Err failing(const char* operation, int nth, A_Err err, Step step) {
+    template <class Step>  // an operation "" fails nothing
+    auto failing(const char* operation, int nth, A_Err err, Step step) {
         host_.fail_call(operation, nth, err);
-        const A_Err result = step();
+        const auto result = step();
         host_.clear_faults();
         return result;
     }
@@ -107,7 +104,6 @@ std::vector<Text> split(const Text& text, typename Text::value_type separator) {
     }
     return pieces;
 }
-// Host operations traced, without AcquireSuite / ReleaseSuite.
 std::vector<std::string> host_calls(const host::Host& host);
 
 class PluginHostTest : public ::testing::Test {
@@ -118,7 +114,6 @@ protected:
     A_Err load_module();
 
     void open_scene(const std::string& fixture = "outfold_scene");
-    // Selects in Main, settles the menu, keeps before_, and runs with the user's actions.
     A_Err run(
         const std::vector<std::string>& selection, std::vector<std::string> user,
         const std::function<void()>& beforeClick = [] {});

@@ -8,9 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "pipeline/embedded_scripts.h"
 #include "pipeline/json_tokenizer.h"
@@ -113,8 +111,7 @@ std::string tokens_of(const std::string& text) {
     EXPECT_EQ(std::size_t(run.result), run.parser.nextToken);
     std::string out;
     for (const JsonToken& token : run.tokens) {
-        const char kinds[] = {'?', 'o', 'a', 's', 'p'};
-        out += (out.empty() ? "" : " ") + std::string(1, kinds[token.type & 7]) +
+        out += (out.empty() ? "" : " ") + std::string(1, "?oasp"[token.type & 7]) +
                std::to_string(token.size) + "'" +
                text.substr(std::size_t(token.start), std::size_t(token.end - token.start)) + "'";
     }
@@ -165,18 +162,14 @@ std::string array_of(int elements) {
     return text + "]";
 }
 
-// A NUL byte ends the text; a failed string scan stops at the string's opening quote; the token
-// array's capacity is never passed.
+// A NUL ends the text; a failed string scan stops at its opening quote; no token past capacity.
 TEST(JsonTokenizer, WhereTokensAndTheScanStopAndTheTokenArrayRunsOut) {
     const Tokenized empty = tokenize(R"([true,false,false,"",false,true])");
-    EXPECT_EQ(empty.tokens[4].start, 19);
-    EXPECT_EQ(empty.tokens[4].end, 19);
+    EXPECT_EQ(std::pair(empty.tokens[4].start, empty.tokens[4].end), std::pair(19, 19));
     const Tokenized nul = tokenize(std::string("[1]\0[", 5));
-    EXPECT_EQ(nul.result, 2);
-    EXPECT_EQ(nul.parser.pos, 3u);
+    EXPECT_EQ(std::pair(nul.result, nul.parser.pos), std::pair(2, 3u));
     const Tokenized escape = tokenize(R"([1,"ab\q"])");
-    EXPECT_EQ(escape.result, kInvalidCharacter);
-    EXPECT_EQ(escape.parser.pos, 3u);
+    EXPECT_EQ(std::pair(escape.result, escape.parser.pos), std::pair(kInvalidCharacter, 3u));
     EXPECT_EQ(tokenize(array_of(127)).result, 128);  // exactly fills 128 tokens
     EXPECT_EQ(tokenize(array_of(128)).result, kTokensExhausted);
     EXPECT_EQ(tokenize(R"(["a","b"])", 2).result, kTokensExhausted);  // string cannot be taken
