@@ -119,6 +119,7 @@ TEST_F(Handles, WrongValuesAndOutPointersAreParameterErrors) {
          {"index past the end", l.AEGP_GetCompLayerByIndex(comp, 5, &out)},
          {"negative index", l.AEGP_GetCompLayerByIndex(comp, -1, &out)},
          {"reorder past the end", l.AEGP_ReorderLayer(layer, 5)},
+         {"reorder before the start", l.AEGP_ReorderLayer(layer, -1)},
          {"two flags at once", l.AEGP_SetLayerFlag(layer, 0x3, 1)},
          {"unknown plug-in", streams().AEGP_GetNewLayerStream(plugin_ + 7, layer, 1, &stream)},
          {"no such stream", streams().AEGP_GetNewLayerStream(plugin_, layer, 30, &stream)},
@@ -131,27 +132,7 @@ TEST_F(Handles, WrongValuesAndOutPointersAreParameterErrors) {
 
 using Undo = BasicProjectTest;
 
-// What an undone group made stays stale: later objects get fresh ids.
-TEST_F(Undo, HandlesWorkAgainWhenUndoBringsTheirObjectBackAndOnlyThen) {
-    AEGP_LayerH pre = layer_at("Main", 0);
-    AEGP_ItemH second = item_named("Second");
-    OK(utility().AEGP_StartUndoGroup("Delete"));
-    OK(delete_layer(pre));
-    OK(items().AEGP_DeleteItem(second));
-    AEGP_LayerH null = make_null("Main", {30, 30}, u"N");
-    OK(utility().AEGP_EndUndoGroup());
-    A_long index = -1;
-    AEGP_ItemType type = 0;
-    EXPECT_EQ(layers().AEGP_GetLayerIndex(pre, &index), A_Err_STRUCT);
-    EXPECT_EQ(items3().AEGP_GetItemType(second, &type), A_Err_STRUCT);
-    ASSERT_TRUE(host().undo());
-    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, pre), 0);
-    EXPECT_EQ(got<AEGP_ItemType>(items3().AEGP_GetItemType, second), AEGP_ItemType_COMP);
-    EXPECT_NE(make_null("Main", {30, 30}, u"M"), null);
-    EXPECT_EQ(layers().AEGP_GetLayerIndex(null, &index), A_Err_STRUCT);
-}
-
-TEST_F(Undo, GroupsPairNestMakeOneEntryEachAndAnOpenOneBlocksUndo) {
+TEST_F(Undo, GroupsPairNestAndBringObjectsAndTheirHandlesBack) {
     const auto history = [&] {
         std::vector<std::string> names;
         for (const auto& entry : host().undo_history()) names.push_back(entry.name);
@@ -176,6 +157,23 @@ TEST_F(Undo, GroupsPairNestMakeOneEntryEachAndAnOpenOneBlocksUndo) {
     EXPECT_EQ(history(), (std::vector<std::string>{"Outer", "Empty"}));
     load("basic.json");
     EXPECT_TRUE(history().empty()) << "a loaded project starts a fresh history";
+    // What an undone group made stays stale: later objects get fresh ids.
+    AEGP_LayerH pre = layer_at("Main", 0);
+    AEGP_ItemH second = item_named("Second");
+    OK(utility().AEGP_StartUndoGroup("Delete"));
+    OK(delete_layer(pre));
+    OK(items().AEGP_DeleteItem(second));
+    AEGP_LayerH null = make_null("Main", {30, 30}, u"N");
+    OK(utility().AEGP_EndUndoGroup());
+    A_long index = -1;
+    AEGP_ItemType type = 0;
+    EXPECT_EQ(layers().AEGP_GetLayerIndex(pre, &index), A_Err_STRUCT);
+    EXPECT_EQ(items3().AEGP_GetItemType(second, &type), A_Err_STRUCT);
+    ASSERT_TRUE(host().undo());
+    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, pre), 0);
+    EXPECT_EQ(got<AEGP_ItemType>(items3().AEGP_GetItemType, second), AEGP_ItemType_COMP);
+    EXPECT_NE(make_null("Main", {30, 30}, u"M"), null);
+    EXPECT_EQ(layers().AEGP_GetLayerIndex(null, &index), A_Err_STRUCT);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ using LayerSuites = BasicProjectTest;
 
 std::string str(A_Time t) { return std::to_string(t.value) + "/" + std::to_string(t.scale); }
 
-TEST_F(LayerSuites, EightBitNamesFitTheCallersBuffer) {
+TEST_F(LayerSuites, EightBitNamesFitTheCallersBufferAndWideOnesAreCheckedAndRepaired) {
     AEGP_LayerH layer = layer_at("Main", 1);  // shows its source's name
     const std::pair<std::u16string, std::string> cases[] = {
         {u"", ""},
@@ -29,15 +29,11 @@ TEST_F(LayerSuites, EightBitNamesFitTheCallersBuffer) {
     char source[32] = "x";
     OK(layers().AEGP_GetLayerName(layer_at("Main", 2), nullptr, source));
     EXPECT_STREQ(source, "") << "a camera shows no source";
-}
-
-TEST_F(LayerSuites, WideNamesPastTheLimitAreRefusedAndALoneHalfIsReplaced) {
-    AEGP_LayerH layer = layer_at("Main", 0);
-    const std::tuple<std::u16string, A_Err, std::string> cases[] = {
-        {std::u16string(256, u'b'), A_Err_PARAMETER, "Pre Layer"},
+    const std::tuple<std::u16string, A_Err, std::string> wideCases[] = {
+        {std::u16string(256, u'b'), A_Err_PARAMETER, "éééééééééééééééé"},
         {std::u16string(254, u'c') + u"\xD83D", A_Err_NONE,
          std::string(254, 'c') + "\xEF\xBF\xBD"}};
-    for (const auto& [set, err, stored] : cases) {
+    for (const auto& [set, err, stored] : wideCases) {
         EXPECT_EQ(layers12().AEGP_SetLayerName(layer, wide(set)), err);
         EXPECT_EQ(model_layer(layer).ownName, stored);
     }
@@ -62,7 +58,7 @@ TEST_F(LayerSuites, TimesUseTheCompositionsTimeBase) {
     }
 }
 
-TEST_F(LayerSuites, FlagsAndObjectTypes) {
+TEST_F(LayerSuites, FlagsObjectTypesAndNullsThatLeaveTheSelection) {
     const std::tuple<const char*, A_long, AEGP_ObjectType, bool> cases[] = {
         {"Main", 0, AEGP_ObjectType_AV, false},
         {"Main", 2, AEGP_ObjectType_CAMERA, true},
@@ -81,10 +77,19 @@ TEST_F(LayerSuites, FlagsAndObjectTypes) {
                                    set_flag(layer_at("Main", 1), AEGP_LayerFlag_TIME_REMAPPING, 1)},
                                   {"no flag", set_flag(pre, 0, 1)},
                                   {"unknown flag", set_flag(pre, 0x1000, 1)}});
+    const auto selection = model_comp("Main").selection;
+    AEGP_LayerH null = make_null("Main");
+    EXPECT_EQ(model_comp("Main").selection, selection);
+    const auto create = suite<AEGP_CompSuite_v25>().AEGP_CreateNullInComp;
+    const A_Time none{0, 30}, duration{90, 30};
+    expect_errs(A_Err_PARAMETER,
+                {{"no duration", create(wide(u"x"), comp_named("Main"), &none, &null)},
+                 {"long name",
+                  create(wide(std::u16string(300, u'n')), comp_named("Main"), &duration, &null)}});
 }
 
 TEST_F(LayerSuites, SourcesParentsAndStackThroughSuites) {
-    AEGP_LayerH a = layer_at("Pre", 0), words = layer_at("Pre", 2);
+    AEGP_LayerH a = layer_at("Pre", 0), b = layer_at("Pre", 1), words = layer_at("Pre", 2);
     EXPECT_EQ(layers().AEGP_SetLayerParent(a, layer_at("Main", 1)), A_Err_PARAMETER)
         << "other comp";
     EXPECT_EQ(got<AEGP_ItemH>(layers().AEGP_GetLayerSourceItem, words), nullptr)
@@ -93,9 +98,11 @@ TEST_F(LayerSuites, SourcesParentsAndStackThroughSuites) {
     EXPECT_EQ(got<AEGP_ItemH>(layers13.AEGP_GetLayerSourceItem, layer_at("Main", 0)),
               item_named("Pre"));
     EXPECT_EQ(got<A_long>(layers13.AEGP_GetCompNumLayers, comp_named("Main")), 5);
+    const auto index = [&](AEGP_LayerH l) { return got<A_long>(layers().AEGP_GetLayerIndex, l); };
     OK(layers12().AEGP_ReorderLayer(words, 0));
-    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, a), 1);
-    EXPECT_EQ(got<A_long>(layers().AEGP_GetLayerIndex, words), 0);
+    EXPECT_EQ(std::tuple(index(words), index(a), index(b)), std::tuple(0, 1, 2));
+    OK(layers12().AEGP_ReorderLayer(words, 2));
+    EXPECT_EQ(std::tuple(index(a), index(b), index(words)), std::tuple(0, 1, 2));
 }
 
 TEST_F(LayerSuites, ItemsWalkFromTheRootFolderInScriptOrder) {
@@ -142,18 +149,6 @@ TEST_F(LayerSuites, PixelAspectRatiosAndFootageInterpretation) {
          {"ratio 0", footage.AEGP_SetFootageInterpretation(solid, 0, &record)},
          {"proxy", footage.AEGP_GetFootageInterpretation(solid, 1, &record)},
          {"a comp", footage.AEGP_GetFootageInterpretation(item_named("Main"), 0, &record)}});
-}
-
-TEST_F(LayerSuites, MakingANullLeavesTheSelectionAndRefusesNoDurationOrALongName) {
-    const auto selection = model_comp("Main").selection;
-    AEGP_LayerH null = make_null("Main");
-    EXPECT_EQ(model_comp("Main").selection, selection);
-    const auto create = suite<AEGP_CompSuite_v25>().AEGP_CreateNullInComp;
-    const A_Time none{0, 30}, duration{90, 30};
-    expect_errs(A_Err_PARAMETER,
-                {{"no duration", create(wide(u"x"), comp_named("Main"), &none, &null)},
-                 {"long name",
-                  create(wide(std::u16string(300, u'n')), comp_named("Main"), &duration, &null)}});
 }
 
 TEST_F(LayerSuites, SelectionsComeAndGoAsCollections) {

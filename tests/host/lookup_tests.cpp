@@ -90,10 +90,7 @@ TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
         EXPECT_EQ(streams().AEGP_SetExpression(plugin_, stream, text), A_Err_NONE);
         EXPECT_EQ(streams().AEGP_DisposeStream(stream), A_Err_NONE);
     };
-    // The index alone is under test here: every rewrite is kept.
-    const model::FixCheck any = [](const model::Layer&, const model::Stream&, const std::string&) {
-        return true;
-    };
+    const model::FixCheck any = [](auto&, auto&, auto&) { return true; };  // every rewrite kept
     set_opacity_expression(0, "thisComp.layer(\"Old\").opacity");
     EXPECT_EQ(model::auto_fix_expressions(project(), "Old", "New", any), 1);
     // A layer that held none gets one, then a copy brings one along.

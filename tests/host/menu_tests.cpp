@@ -70,8 +70,7 @@ protected:
     AEGP_Command new_command() { return made<AEGP_Command>(commands().AEGP_GetUniqueCommand); }
 };
 
-// Switching a command off and on and renaming it are seen through the plug-in's menu hook.
-TEST_F(Menus, PluginCommandsGoWhereTheyAreInserted) {
+TEST_F(Menus, PluginCommandsGoWhereTheyAreInsertedAndRegistrationChecksItsArguments) {
     const std::size_t own = host().menu(AEGP_Menu_LAYER).size();
     ASSERT_GE(own, 8u) << "the application's own entries come first";
     for (const host::MenuCommand& entry : host().menu(AEGP_Menu_LAYER)) EXPECT_EQ(entry.command, 0);
@@ -105,6 +104,20 @@ TEST_F(Menus, PluginCommandsGoWhereTheyAreInserted) {
                  {"no text", insert(other, nullptr, AEGP_Menu_LAYER, -1)},
                  {"renaming to nothing", commands().AEGP_SetMenuCommandName(command, nullptr)}});
     EXPECT_FALSE(host().find_command("X"));
+
+    const auto& reg = suite<AEGP_RegisterSuite_v6>();
+    const auto& utility7 = suite<AEGP_UtilitySuite_v7>();
+    const auto command_hook = reg.AEGP_RegisterCommandHook;
+    expect_errs(A_Err_PARAMETER,
+                {{"no hook", command_hook(plugin_, AEGP_HP_BeforeAE, 0, nullptr, nullptr)},
+                 {"priority 7", command_hook(plugin_, 7, 0, hook<kBefore>, nullptr)},
+                 {"unknown plug-in", command_hook(plugin_ + 1, 1, 0, hook<kBefore>, nullptr)},
+                 {"no menu hook", reg.AEGP_RegisterUpdateMenuHook(plugin_, nullptr, nullptr)},
+                 {"plug-in 0", reg.AEGP_RegisterUpdateMenuHook(0, menu_hook, nullptr)},
+                 {"no report", utility7.AEGP_ReportInfo(plugin_, nullptr)}});
+    host().open_menu(AEGP_Menu_LAYER);
+    EXPECT_TRUE(gCalls.empty()) << "refused hooks were not kept";
+    EXPECT_TRUE(host().reports().empty());
 }
 
 TEST_F(Menus, HooksRunInPriorityOrderAndHearWhetherTheCommandWasHandled) {
@@ -142,22 +155,6 @@ TEST_F(Menus, HooksRunInPriorityOrderAndHearWhetherTheCommandWasHandled) {
     EXPECT_EQ(host().open_menu(AEGP_Menu_LAYER).size(), before.size());
     EXPECT_EQ(gCalls, (std::vector<std::string>{"menu"}));
     EXPECT_EQ(host().last_menu_hook_error(), 9);
-}
-
-TEST_F(Menus, RegistrationChecksItsArguments) {
-    const auto& reg = suite<AEGP_RegisterSuite_v6>();
-    const auto& utility7 = suite<AEGP_UtilitySuite_v7>();
-    const auto command_hook = reg.AEGP_RegisterCommandHook;
-    expect_errs(A_Err_PARAMETER,
-                {{"no hook", command_hook(plugin_, AEGP_HP_BeforeAE, 0, nullptr, nullptr)},
-                 {"priority 7", command_hook(plugin_, 7, 0, hook<kBefore>, nullptr)},
-                 {"unknown plug-in", command_hook(plugin_ + 1, 1, 0, hook<kBefore>, nullptr)},
-                 {"no menu hook", reg.AEGP_RegisterUpdateMenuHook(plugin_, nullptr, nullptr)},
-                 {"plug-in 0", reg.AEGP_RegisterUpdateMenuHook(0, menu_hook, nullptr)},
-                 {"no report", utility7.AEGP_ReportInfo(plugin_, nullptr)}});
-    host().open_menu(AEGP_Menu_LAYER);
-    EXPECT_TRUE(gCalls.empty()) << "refused hooks were not kept";
-    EXPECT_TRUE(host().reports().empty());
 }
 
 }  // namespace

@@ -105,19 +105,6 @@ TEST(ProjectModel, ParentLinksStayInOneCompositionWithoutCycles) {
     EXPECT_THROW(delete_layer(p, a), ModelError);
 }
 
-TEST(ProjectModel, ReorderMovesOneLayerAndKeepsTheOthersInOrder) {
-    const std::tuple<const char*, int, Names> cases[] = {
-        {"Clip", 0, {"Clip", "Pre Layer", "Solid A", "Cam", "Lamp"}},
-        {"Pre Layer", 4, {"Solid A", "Cam", "Lamp", "Clip", "Pre Layer"}}};
-    for (const auto& [name, to, expected] : cases) {
-        Project p = basic();
-        reorder_layer(p, layer_named(p, "Main", name).id, to);
-        EXPECT_EQ(layer_names(p, "Main"), expected) << name << " to " << to;
-    }
-    Project p = basic();
-    EXPECT_THROW(reorder_layer(p, layer_named(p, "Main", "Cam").id, -1), ModelError);
-}
-
 TEST(ProjectModel, NullLayersGetNumberedSolidsInASolidsFolder) {
     Project p = basic();
     const Id main = item_id(p, "Main");
@@ -179,7 +166,7 @@ TEST(LayerStreams, EachKindOfLayerHasItsStreamsDefaultsAndLegalOnes) {
             << name << " " << which;
 }
 
-TEST(LayerStreams, ValuesBetweenKeyframesInterpolate) {
+TEST(LayerStreams, ValuesAndTurnsBetweenKeyframesInterpolate) {
     Stream s{.kind = StreamKind::TwoD, .value = {7, 7}};
     EXPECT_EQ(value_at(s, Rational::of(3)), (V{7, 7})) << "held value";
     Keyframe k0 = new_keyframe(s, Rational::of(1)), k1 = new_keyframe(s, Rational::of(3));
@@ -195,10 +182,7 @@ TEST(LayerStreams, ValuesBetweenKeyframesInterpolate) {
     EXPECT_EQ(value_at(s, Rational::of(2)), (V{0, 10}));
     EXPECT_EQ(new_keyframe(s, Rational::of(1)).inEase.size(), 2u)
         << "one ease per temporal dimension";
-}
-
-// Near half turns about each axis reach each way of reading a rotation back as a quaternion.
-TEST(LayerStreams, TurnsBetweenRotationsAboutEachAxis) {
+    // Near half turns about each axis reach each way of reading a rotation back as a quaternion.
     const std::function<Mat3(double)> axes[] = {rotation_x, rotation_y, rotation_z};
     for (const auto& about : axes) {
         for (const auto& [from, to] : {std::pair(10.0, 30.0), std::pair(170.0, 190.0)}) {

@@ -25,17 +25,6 @@ TEST(ProjectFile, TheDemoProjectHoldsWhatItsFileSays) {
     EXPECT_NO_THROW(check_invariants(p));
 }
 
-TEST(ProjectFile, OmittedIdsAreAssignedAfterTheGivenOnes) {
-    const json ok = json::parse(R"({"items": [
-        {"type": "solid", "name": "S"},
-        {"type": "comp", "name": "C", "id": 40, "layers": [{"source": "S", "id": 7}, {"source": "S"}]}
-    ]})");
-    const Project p = host::io::project_from_json(ok);
-    const auto& layers = p.items[1].comp->layers;
-    EXPECT_EQ(std::tuple(p.items[0].id, p.items[1].id, layers[0].id, layers[1].id, p.nextId),
-              std::tuple(41, 40, 7, 42, 43));
-}
-
 TEST(ProjectFile, RoundTripsAreLossless) {
     host_test::TempDir dir;
     for (const auto& file : {kDemo, fixture("basic.json"), fixture("rich.json")}) {
@@ -76,7 +65,7 @@ TEST(ProjectFile, RoundTripKeepsChangesMadeAfterLoading) {
     EXPECT_NE(text.find(R"("Position":)"), std::string::npos) << "keyed by name: " << text;
 }
 
-TEST(ProjectFile, TimesAreExact) {
+TEST(ProjectFile, TimesAreExactAndOmittedIdsFollowTheGivenOnes) {
     const json doc = json::parse(R"({"items": [{"type": "comp", "name": "C",
         "frameRate": "30000/1001", "duration": 2.5,
         "layers": [{"type": "shape", "inPoint": "1/3", "offset": -0.125, "duration": 12}]}]})");
@@ -90,6 +79,14 @@ TEST(ProjectFile, TimesAreExact) {
     EXPECT_EQ(std::tuple(saved["frameRate"], saved["duration"], saved["layers"][0]["inPoint"],
                          saved["layers"][0]["offset"]),
               std::tuple("30000/1001", "2.5", "1/3", "-0.125"));
+    const json ok = json::parse(R"({"items": [
+        {"type": "solid", "name": "S"},
+        {"type": "comp", "name": "C", "id": 40, "layers": [{"source": "S", "id": 7}, {"source": "S"}]}
+    ]})");
+    const Project q = host::io::project_from_json(ok);
+    const auto& layers = q.items[1].comp->layers;
+    EXPECT_EQ(std::tuple(q.items[0].id, q.items[1].id, layers[0].id, layers[1].id, q.nextId),
+              std::tuple(41, 40, 7, 42, 43));
 }
 
 TEST(ProjectFile, RefusesWhatItCannotResolve) {

@@ -49,7 +49,7 @@ protected:
     std::vector<AEGP_StreamRefH> opened_;
 };
 
-TEST_F(Streams, StreamsDescribeThemselves) {
+TEST_F(Streams, StreamsDescribeThemselvesAndExpressionsComeInHandles) {
     AEGP_LayerH plate = layer_at("Inner", 1);
     const std::tuple<AEGP_LayerH, AEGP_LayerStream, AEGP_StreamType, A_short, bool, bool> cases[] =
         {{plate, stream::kPosition, AEGP_StreamType_ThreeD_SPATIAL, 1, true, true},
@@ -72,12 +72,9 @@ TEST_F(Streams, StreamsDescribeThemselves) {
     A_Boolean answer = 9;
     expect_errs(A_Err_PARAMETER,
                 {{"56", legal(plate, 56, &answer)}, {"-1", legal(plate, -1, &answer)}});
-}
 
-TEST_F(Streams, ExpressionsComeInHandlesAndASwitchedOffOneVariesNothing) {
     const auto& s = streams();
-    AEGP_StreamRefH opacity = open(layer_at("Inner", 1), stream::kOpacity);
-    AEGP_StreamRefH marker = open(layer_at("Inner", 1), stream::kMarker);
+    AEGP_StreamRefH opacity = open(plate, stream::kOpacity), marker = open(plate, stream::kMarker);
     const auto expression = [&](AEGP_StreamRefH stream) {
         AEGP_MemHandle text = reinterpret_cast<AEGP_MemHandle>(std::uintptr_t{1});
         EXPECT_EQ(s.AEGP_GetExpression(plugin_, stream, &text), A_Err_NONE);
@@ -104,13 +101,10 @@ TEST_F(Streams, ValuesAreReadAtATimeAndSetOnAnotherStream) {
         EXPECT_EQ(numbers(value), expected);
     }
     // The child's offset is -1/6 s.
-    AEGP_StreamRefH childRotation = open(layer_at("Inner", 2), stream::kRotation);
-    AEGP_StreamValue2 zeroValue = value_at(childRotation, 1, {0, 1});
-    EXPECT_EQ(numbers(zeroValue), Numbers{0});
-
-    AEGP_StreamValue2 held = value_at(childRotation, 1, {0, 1});
+    AEGP_StreamValue2 held = value_at(open(layer_at("Inner", 2), stream::kRotation), 1, {0, 1});
     AEGP_StreamRefH opacity = open(plate, stream::kOpacity);
     EXPECT_EQ(s.AEGP_SetStreamValue(plugin_, opacity, &held), A_Err_NONE);
+    EXPECT_EQ(model_layer(plate).streams.at(stream::kOpacity).value, Numbers{0});
     AEGP_StreamRefH rotation = open(layer_at("Scene", 0), stream::kRotation);
     const A_Time zero{0, 1};
     ASSERT_EQ(keys().AEGP_InsertKeyframe(rotation, 0, &zero, nullptr), A_Err_PARAMETER);
@@ -126,7 +120,7 @@ TEST_F(Streams, ValuesAreReadAtATimeAndSetOnAnotherStream) {
     EXPECT_EQ(s.AEGP_SetStreamValue(plugin_, opacity, &held), A_Err_STRUCT) << "disposed";
 }
 
-TEST_F(Streams, KeyframesOneByOne) {
+TEST_F(Streams, KeyframesOneByOneAndEffectsAppliedReadAndSwitched) {
     const auto& k = keys();
     AEGP_LayerH target = layer_at("Scene", 4);  // the null, offset 0
     AEGP_StreamRefH scale = open(target, stream::kScale);
@@ -169,28 +163,6 @@ TEST_F(Streams, KeyframesOneByOne) {
          {"no keyframe 3", k.AEGP_GetKeyframeFlags(scale, 3, nullptr)},
          {"no tangents off space",
           k.AEGP_GetNewKeyframeSpatialTangents(plugin_, scale, 0, &a, &b)}});
-}
-
-TEST_F(Streams, BatchesRefuseValuesOfAnotherShapeMissingKeysAndMarkers) {
-    const auto& k = keys();
-    const auto& s = streams();
-    AEGP_StreamRefH source = open(layer_at("Inner", 1), stream::kPosition);
-    AEGP_LayerH null = layer_at("Scene", 4);
-    auto batch =
-        made<AEGP_AddKeyframesInfoH>(k.AEGP_StartAddKeyframes, open(null, stream::kOpacity));
-    const A_Time t{1, 1};
-    made<A_long>(k.AEGP_AddKeyframes, batch, 0, &t);
-    AEGP_StreamValue2 wrong = value_at(source, 0, t),
-                      right = value_at(open(null, stream::kOpacity), 0, t);
-    expect_errs(A_Err_PARAMETER, {{"3D on 1D", k.AEGP_SetAddKeyframe(batch, 0, &wrong)},
-                                  {"no such key", k.AEGP_SetAddKeyframe(batch, 1, &right)}});
-    OK(s.AEGP_DisposeStreamValue(&wrong));
-    OK(s.AEGP_DisposeStreamValue(&right));
-    OK(k.AEGP_EndAddKeyframes(0, batch));
-    EXPECT_EQ(k.AEGP_StartAddKeyframes(open(null, stream::kMarker), &batch), A_Err_PARAMETER);
-}
-
-TEST_F(Streams, EffectsAreAppliedReadAndSwitched) {
     const auto& fx = effects();
     AEGP_LayerH null = layer_at("Scene", 4);
     auto applied = made<AEGP_EffectRefH>(fx.AEGP_ApplyEffect, plugin_, null, 3);
@@ -217,6 +189,25 @@ TEST_F(Streams, EffectsAreAppliedReadAndSwitched) {
     OK(fx.AEGP_DisposeEffect(applied));
     EXPECT_EQ(got<A_long>(fx.AEGP_GetLayerNumEffects, null), 1)
         << "disposing a reference leaves the effect on its layer";
+}
+
+TEST_F(Streams, BatchesRefuseValuesOfAnotherShapeMissingKeysAndMarkers) {
+    const auto& k = keys();
+    const auto& s = streams();
+    AEGP_StreamRefH source = open(layer_at("Inner", 1), stream::kPosition);
+    AEGP_LayerH null = layer_at("Scene", 4);
+    auto batch =
+        made<AEGP_AddKeyframesInfoH>(k.AEGP_StartAddKeyframes, open(null, stream::kOpacity));
+    const A_Time t{1, 1};
+    made<A_long>(k.AEGP_AddKeyframes, batch, 0, &t);
+    AEGP_StreamValue2 wrong = value_at(source, 0, t),
+                      right = value_at(open(null, stream::kOpacity), 0, t);
+    expect_errs(A_Err_PARAMETER, {{"3D on 1D", k.AEGP_SetAddKeyframe(batch, 0, &wrong)},
+                                  {"no such key", k.AEGP_SetAddKeyframe(batch, 1, &right)}});
+    OK(s.AEGP_DisposeStreamValue(&wrong));
+    OK(s.AEGP_DisposeStreamValue(&right));
+    OK(k.AEGP_EndAddKeyframes(0, batch));
+    EXPECT_EQ(k.AEGP_StartAddKeyframes(open(null, stream::kMarker), &batch), A_Err_PARAMETER);
 }
 
 constexpr const char* kScene = R"json({

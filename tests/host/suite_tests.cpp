@@ -111,8 +111,7 @@ TEST(HostLifetime, OnlyOneHostAtATimeAndCallsWithoutOneFail) {
     EXPECT_TRUE(host::Host(options).outstanding().none());
 }
 
-// Handles are made only when asked for (the leak check sees any other).
-class ExecuteScript : public HostTest {};
+using ExecuteScript = HostTest;  // the leak check sees any handle made unasked
 
 TEST_F(ExecuteScript, ValuesAndErrorsComeBackAsText) {
     // Handles asked for: 1 the value, 2 the error text.

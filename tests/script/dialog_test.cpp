@@ -1,4 +1,3 @@
-// The dialog toolkit stand-in and the scripted user who works it.
 #include "common/dialog_outline.h"
 #include "script_bench.h"
 
@@ -98,7 +97,7 @@ TEST_F(Dialog, TheScriptedUserWorksTheControlsAsAPersonWould) {
 )");
 }
 
-TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
+TEST_F(Dialog, UserAndToolkitMistakesAreScriptErrors) {
     // The actions, the error, and how many actions were left.
     const std::tuple<Actions, const char*, std::size_t> cases[] = {
         {{"click nobody", "ok"}, "Error: no control named nobody", 1},
@@ -112,6 +111,20 @@ TEST_F(Dialog, UserScriptMistakesAreScriptErrors) {
         EXPECT_EQ(user.size(), left) << expected;
         EXPECT_TRUE(dialogs.empty()) << "a dialog that failed is not recorded";
     }
+    user = {"ok"};
+    errorSuffix = " (line 1)";
+    expect_errors({
+        // First, while the action is there to press the default button.
+        {"var w = new Window('dialog'); w.add('button', undefined, 'Go'); w.show()",
+         "Error: ok: the dialog has no default button"},
+        {"new Window('sheet')", "Error: Window(): unknown window type sheet"},
+        {"new Window('dialog').add('slider')", "Error: add(): unknown control type slider"},
+        {"new Window('dialog').add(5)", "TypeError: add(): the control type must be a type name"},
+        {"new Window('dialog').add('button').add('button')",
+         "Error: add(): a button cannot hold controls"},
+        {"var w = new Window('dialog'); w.onShow = function () { w.show(); }; w.show()",
+         "Error: show(): the window is already shown"},
+    });
 }
 
 TEST_F(Dialog, DefaultAndCancelButtonsFollowTheToolkitsRules) {
@@ -198,23 +211,6 @@ TEST_F(Dialog, ControlsCanBeMadeAndFoundInTheToolkitsOtherWays) {
         {"ok"}, "1,true,true,,2,2,true,true,edittext,panel,Titled,typed", ClosedBy::Button);
     ASSERT_NE(d.find("r"), nullptr);
     EXPECT_EQ(d.find("r")->properties.at("multiline"), "true");
-}
-
-TEST_F(Dialog, MisusedToolkitCallsAreScriptErrors) {
-    user = {"ok"};
-    errorSuffix = " (line 1)";
-    expect_errors({
-        // First, while the action is there to press the default button.
-        {"var w = new Window('dialog'); w.add('button', undefined, 'Go'); w.show()",
-         "Error: ok: the dialog has no default button"},
-        {"new Window('sheet')", "Error: Window(): unknown window type sheet"},
-        {"new Window('dialog').add('slider')", "Error: add(): unknown control type slider"},
-        {"new Window('dialog').add(5)", "TypeError: add(): the control type must be a type name"},
-        {"new Window('dialog').add('button').add('button')",
-         "Error: add(): a button cannot hold controls"},
-        {"var w = new Window('dialog'); w.onShow = function () { w.show(); }; w.show()",
-         "Error: show(): the window is already shown"},
-    });
 }
 
 }  // namespace

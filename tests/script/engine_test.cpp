@@ -1,4 +1,3 @@
-// The engine: values, errors, encodings, independent runs, hostile scripts.
 #include "script_bench.h"
 
 namespace script_test {
@@ -6,7 +5,7 @@ namespace {
 
 class Engine : public ScriptBench {};
 
-TEST_F(Engine, ValuesComeBackAsText) {
+TEST_F(Engine, ValuesComeBackAsTextAndAlertsAlsoFromFinalizersAtTheEnd) {
     expect_values({
         {"[1, 'two', null]", "1,two,"},
         {"0.1 + 0.2", "0.30000000000000004"},
@@ -29,6 +28,11 @@ TEST_F(Engine, ValuesComeBackAsText) {
          "object,object,object,function,function,object,object,undefined"},
     });
     EXPECT_EQ(value("new Array(1 << 20).join('ab')").size(), std::size_t{2} * ((1 << 20) - 1));
+    value("alert('Hello', 'Greeting'); alert(42); alert();");
+    EXPECT_TRUE(run("var keep = {}; Duktape.fin(keep, function () { alert('bye'); }); 1").ok);
+    std::vector<std::string> got;
+    for (const script::Alert& a : alerts) got.push_back(a.message + "|" + a.title);
+    EXPECT_EQ(got, (std::vector<std::string>{"Hello|Greeting", "42|", "undefined|", "bye|"}));
 }
 
 TEST_F(Engine, ErrorsNameTheScriptLine) {
@@ -46,14 +50,6 @@ TEST_F(Engine, ErrorsNameTheScriptLine) {
     EXPECT_TRUE(text.starts_with("SyntaxError")) << text;
     EXPECT_NE(text.find("(line 2"), std::string::npos) << text;
     EXPECT_EQ(text.find("(line", text.find("(line") + 1), std::string::npos) << "reported once";
-}
-
-TEST_F(Engine, AlertsAreRecordedAlsoFromFinalizersAtTheEnd) {
-    value("alert('Hello', 'Greeting'); alert(42); alert();");
-    EXPECT_TRUE(run("var keep = {}; Duktape.fin(keep, function () { alert('bye'); }); 1").ok);
-    std::vector<std::string> got;
-    for (const script::Alert& a : alerts) got.push_back(a.message + "|" + a.title);
-    EXPECT_EQ(got, (std::vector<std::string>{"Hello|Greeting", "42|", "undefined|", "bye|"}));
 }
 
 // Scripts that try to hurt the host fail, and the next run works.

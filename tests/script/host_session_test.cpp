@@ -47,7 +47,7 @@ TEST_F(HostSession, SettingsOutliveTheHostAndGlobalsDoNot) {
               "kept_");
 }
 
-TEST_F(HostSession, ActionsTheDialogsLeaveGoToTheNextRun) {
+TEST_F(HostSession, LeftOverActionsGoToTheNextRunAndAFailedRunLeavesTheEngineUsable) {
     host_->set_user({"set name Renamed", "ok", "left over"});
     EXPECT_EQ(value("var w = new Window('dialog');\n"
                     "var t = w.add('edittext', undefined, '', {name: 'name'});\n"
@@ -55,9 +55,6 @@ TEST_F(HostSession, ActionsTheDialogsLeaveGoToTheNextRun) {
               "Renamed");
     EXPECT_EQ(run("new Window('dialog').show()").error,
               "Error: unknown user action \"left over\" (line 1)");
-}
-
-TEST_F(HostSession, AFailedRunLeavesTheEngineUsable) {
     const std::tuple<Names, const char*, const char*> failing[] = {
         {{}, "throw new Error('boom')", "Error: boom"},
         {{}, "var = ;", "SyntaxError"},

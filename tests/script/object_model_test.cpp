@@ -1,4 +1,3 @@
-// app.project, its items and layers, read and written by scripts against the live project.
 #include <algorithm>
 #include <set>
 
@@ -26,7 +25,7 @@ protected:
     }
 };
 
-TEST_F(ObjectModel, ScriptsReadTheProject) {
+TEST_F(ObjectModel, ScriptsReadTheProjectAndBadIndicesAndArgumentsAreErrors) {
     expect_values({
         {"[p.item(1).name, p.item(2).name, p.item(4).name].join()", "Parts,Red,Main"},
         {"p.item(1).typeName + p.item(2).typeName + p.item(3).typeName",
@@ -48,18 +47,38 @@ TEST_F(ObjectModel, ScriptsReadTheProject) {
     EXPECT_EQ(changes, 0);
     project.activeItem = model::kNoId;
     EXPECT_EQ(value("app.project.activeItem === null"), "true");
+    errorSuffix = " (line 1)";
+    expect_errors({
+        {"p.item('1')", "TypeError: item(): the index must be a number"},
+        {"main.layer(true)", "TypeError: layer(): the index must be a number"},
+        {"main.layer(1).name = 7", "TypeError: name: the value must be a string"},
+        {"main.layer(1).index = 2", "Error: index is read-only"},
+        {"main.layer(1).parent = 'Pre'", "TypeError: parent must be a Layer or null"},
+        {"main.layer(1).copyToComp(p.item(2))",
+         "TypeError: copyToComp(): the target must be a composition"},
+        {"p.autoFixExpressions('a')",
+         "TypeError: autoFixExpressions(): parameter 2 must be a string"},
+        {"new CompItem()", "TypeError: CompItem objects come from the project"},
+    });
+    for (const std::string n : {"0", "5", "1.5"})
+        EXPECT_EQ(error(casePrefix + "p.item(" + n + ")"),
+                  "RangeError: item(" + n + "): there is no item " + n +
+                      " (the project has 4 items) (line 1)");
+    for (const std::string n : {"0", "99", "NaN"})
+        EXPECT_EQ(error(casePrefix + "main.layer(" + n + ")"),
+                  "RangeError: layer(" + n + "): there is no layer " + n +
+                      " (the composition has 4 layers) (line 1)");
+    EXPECT_TRUE(error("app.project.item(2).layer(1)").starts_with("TypeError"));
+    EXPECT_EQ(changes, 0);
 }
 
-TEST_F(ObjectModel, AssigningALayerNameGivesItANameOfItsOwn) {
+TEST_F(ObjectModel, AssignedLayerNamesAreTheLayersOwnAndCrossAsTheEnginesStrings) {
     EXPECT_EQ(value("var l = app.project.item(4).layer(3); l.name = l.name; l.name"), "Red");
     EXPECT_EQ(layer("Main", "Red").ownName, "Red");
     EXPECT_EQ(value(casePrefix + "main.layer(3).name = 'Crimson'; p.item(2).name"), "Red");
     EXPECT_EQ(comp("Main").layers[2].ownName, "Crimson");
     EXPECT_EQ(value("var l = app.project.item(4).layer(3); l.name = ''; l.name"), "Red");
     EXPECT_EQ(changes, 3);
-}
-
-TEST_F(ObjectModel, NamesCrossIntoTheEngineAsItsOwnStrings) {
     // A character beyond 16 bits is two units of a script string.
     comp("Main").layers[0].ownName = "\xF0\x9F\x8E\xAC Clap";
     expect_values({
@@ -86,32 +105,6 @@ TEST_F(ObjectModel, ANameTooLargeForTheEngineIsACatchableError) {
         seen)js");
     EXPECT_EQ(caught, "RangeError: out of memory");
     EXPECT_EQ(value("app.project.item(4).layer(1).name.length"), std::to_string(8 << 20));
-}
-
-TEST_F(ObjectModel, BadIndicesAndArgumentsAreScriptErrors) {
-    errorSuffix = " (line 1)";
-    expect_errors({
-        {"p.item('1')", "TypeError: item(): the index must be a number"},
-        {"main.layer(true)", "TypeError: layer(): the index must be a number"},
-        {"main.layer(1).name = 7", "TypeError: name: the value must be a string"},
-        {"main.layer(1).index = 2", "Error: index is read-only"},
-        {"main.layer(1).parent = 'Pre'", "TypeError: parent must be a Layer or null"},
-        {"main.layer(1).copyToComp(p.item(2))",
-         "TypeError: copyToComp(): the target must be a composition"},
-        {"p.autoFixExpressions('a')",
-         "TypeError: autoFixExpressions(): parameter 2 must be a string"},
-        {"new CompItem()", "TypeError: CompItem objects come from the project"},
-    });
-    for (const std::string n : {"0", "5", "1.5"})
-        EXPECT_EQ(error(casePrefix + "p.item(" + n + ")"),
-                  "RangeError: item(" + n + "): there is no item " + n +
-                      " (the project has 4 items) (line 1)");
-    for (const std::string n : {"0", "99", "NaN"})
-        EXPECT_EQ(error(casePrefix + "main.layer(" + n + ")"),
-                  "RangeError: layer(" + n + "): there is no layer " + n +
-                      " (the composition has 4 layers) (line 1)");
-    EXPECT_TRUE(error("app.project.item(2).layer(1)").starts_with("TypeError"));
-    EXPECT_EQ(changes, 0);
 }
 
 TEST_F(ObjectModel, ObjectsOfDeletedThingsAreInvalid) {
@@ -181,7 +174,7 @@ TEST_F(CopyToComp, LandsAboveTheTopmostSelectedLayerOrAtTheTop) {
     }
 }
 
-TEST_F(CopyToComp, TheCopyCarriesEverythingUnderNewIds) {
+TEST_F(CopyToComp, TheCopyCarriesEverythingUnderNewIdsAndParentsOnlyWhereTheParentIs) {
     load(kCopyProject);
     const model::Layer original = layer("Pre", "Rich");
     const model::Id firstNewId = project.nextId;
@@ -199,10 +192,6 @@ TEST_F(CopyToComp, TheCopyCarriesEverythingUnderNewIds) {
     EXPECT_EQ(copy, original);
     EXPECT_EQ(layer("Pre", "Rich"), original) << "the source layer is untouched";
     model::check_invariants(project);
-}
-
-TEST_F(CopyToComp, ParentLinksSurviveOnlyWhereTheParentIs) {
-    load(kCopyProject);
     const model::Layer child = layer("Pre", "Child");
     value("app.project.item(3).layer(2).copyToComp(app.project.item(4))");
     const model::Layer& elsewhere = comp("Main").layers.front();

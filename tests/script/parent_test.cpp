@@ -132,19 +132,7 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
     }
 }
 
-TEST_F(Parent, ReleasingALayerWithoutParentChangesNothing) {
-    load(scene(R"({"Position": [10, 0, 0], "Rotation": 33.3, "Scale": [-70, 45, 100]})",
-               R"({"Position": [1, 2, 0]})"));
-    const model::Project original = project;
-    value("app.project.item(1).layer(2).parent = null");  // Dad has no parent
-    EXPECT_EQ(project, original);
-    value(kRelease);
-    // Under a parent that only moves it, rotation and scale stay exactly.
-    EXPECT_EQ(layer("Main", "Kid").streams.at(3).value, (std::vector<double>{33.3}));
-    EXPECT_EQ(layer("Main", "Kid").streams.at(2).value, (std::vector<double>{-70, 45, 100}));
-}
-
-TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
+TEST_F(Parent, ImpossibleParentsAreErrorsAndReleasingNoParentChangesNothing) {
     load(R"({"items": [
         {"type": "comp", "name": "Main", "layers": [
           {"type": "shape", "name": "Kid", "parent": "Dad"},
@@ -163,6 +151,15 @@ TEST_F(Parent, ImpossibleParentsAreScriptErrors) {
     });
     EXPECT_EQ(project, before);
     EXPECT_EQ(changes, 0);
+    load(scene(R"({"Position": [10, 0, 0], "Rotation": 33.3, "Scale": [-70, 45, 100]})",
+               R"({"Position": [1, 2, 0]})"));
+    const model::Project original = project;
+    value("app.project.item(1).layer(2).parent = null");  // Dad has no parent
+    EXPECT_EQ(project, original);
+    value(kRelease);
+    // Under a parent that only moves it, rotation and scale stay exactly.
+    EXPECT_EQ(layer("Main", "Kid").streams.at(3).value, (std::vector<double>{33.3}));
+    EXPECT_EQ(layer("Main", "Kid").streams.at(2).value, (std::vector<double>{-70, 45, 100}));
 }
 
 // The host reads Orientation between keyframes as the evaluator does: the shortest turn.
