@@ -159,6 +159,17 @@ void delete_item(Project& project, Id itemId) {
     if (doomed.count(project.activeItem) != 0) project.activeItem = kNoId;
 }
 
+int count_item_users(const Project& project, Id itemId) {
+    int users = 0;
+    for (const Item& item : project.items) {
+        if (!item.comp) continue;
+        for (const Layer& layer : item.comp->layers) {
+            if (layer.source == itemId) ++users;
+        }
+    }
+    return users;
+}
+
 bool comp_shows(const Project& project, Id compItem, Id itemId) {
     std::set<Id> seen;
     std::vector<Id> pending{compItem};

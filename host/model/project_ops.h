@@ -53,6 +53,8 @@ Item& add_footage(Project& project, std::string name, Footage footage, Id folder
 // Removes the item; a folder takes its contents with it, and every layer that
 // shows a removed item goes too (with the bookkeeping of delete_layer).
 void delete_item(Project& project, Id itemId);
+// Number of layers, in all compositions, whose source is the item.
+int count_item_users(const Project& project, Id itemId);
 // Whether the composition shows the item through its layers, at any depth of
 // nesting. A composition that would show itself makes a cycle.
 bool comp_shows(const Project& project, Id compItem, Id itemId);

@@ -51,6 +51,7 @@ TEST(ProjectModel, DeletingItemsRemovesTheirLayersAndAFoldersContents) {
     Project p = basic();
     EXPECT_EQ(item_script_index(p, 9999), 0);
     const Id pre = item_id(p, "Pre");
+    ASSERT_EQ(count_item_users(p, pre), 2);
     delete_item(p, pre);
     EXPECT_EQ(layer_names(p, "Main"), (Names{"Solid A", "Cam", "Lamp", "Clip"}));
     EXPECT_EQ(layer_names(p, "Second"), (Names{"Blob"}));
