@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/outstanding.h"
 #include "common/temp_dir.h"
 #include "host.h"
 #include "model/project_ops.h"
@@ -98,12 +99,7 @@ protected:
             if (table != nullptr) host_->basic_suite()->ReleaseSuite(key.first.c_str(), key.second);
         acquired_.clear();
         if (host_) {
-            const host::Outstanding left = host_->outstanding();
-            EXPECT_TRUE(left.none())
-                << "leaked: collections " << left.collections << ", streams " << left.streams
-                << ", values " << left.streamValues << ", effects " << left.effects << ", mem "
-                << left.memHandles << ", batches " << left.keyframeBatches << ", undo "
-                << left.openUndoGroups << ", suites " << left.suites;
+            EXPECT_EQ(outfold_test::describe(host_->outstanding()), "") << "leaked";
         }
         host_.reset();
     }

@@ -60,14 +60,6 @@ std::vector<std::string> layer_names(const model::Project& project, const std::s
     return names;
 }
 
-std::string describe(const host::Outstanding& left) {
-    const auto& [c, s, v, e, m, l, b, u, suites] = left;
-    return left.none() ? ""
-                       : "collections, streams, values, effects, memory, locked, batches, undo "
-                         "groups, suites: " +
-                             ::testing::PrintToString(std::vector{c, s, v, e, m, l, b, u, suites});
-}
-
 const std::set<std::string> kReleases = {
     "ReleaseSuite",         "AEGP_DisposeCollection", "AEGP_FreeMemHandle",
     "AEGP_UnlockMemHandle", "AEGP_DisposeStream",     "AEGP_DisposeStreamValue",

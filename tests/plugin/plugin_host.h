@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/outstanding.h"
 #include "common/temp_dir.h"
 #include "host.h"
 #include "model/project_ops.h"
@@ -33,7 +34,7 @@ const host::model::Layer* layer_named(const host::model::Project& project, const
 std::vector<std::string> links_in(const host::model::Project& project, const std::string& comp);
 std::vector<std::string> layer_names(const host::model::Project& project, const std::string& comp,
                                      bool selectedOnly = false);
-std::string describe(const host::Outstanding& left);  // obtained, not given back; "": nothing
+using outfold_test::describe;  // of what the host counts as not given back
 // Calls that give back (or close an undo group): the plug-in can but ask once.
 extern const std::set<std::string> kReleases;
 
