@@ -9,9 +9,9 @@
 extern "C" void OutputDebugStringA(const char* text);
 #endif
 
+#include "common/expected_module.h"
 #include "host_fixture.h"
 #include "module/module.h"
-#include "windows/expected_module.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include <map>
 #include <tuple>
 
+#include "common/expected_module.h"
 #include "expressions/script_string.h"
 #include "expressions/seed_random.h"
 #include "extract/copy_layers.h"
@@ -11,7 +12,6 @@
 #include "placement/source_users.h"
 #include "plugin_host.h"
 #include "shell/text.h"
-#include "windows/expected_module.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -10,11 +10,11 @@
 #include <iterator>
 #include <tuple>
 
+#include "common/expected_module.h"
 #include "pipeline/embedded_scripts.h"
 #include "pipeline/json_tokenizer.h"
 #include "plugin/allocation_counter.h"
 #include "shell/string_table.h"
-#include "windows/expected_module.h"
 
 namespace outfold::testing {
 namespace {

@@ -14,9 +14,9 @@
 #include <tuple>
 #include <vector>
 
+#include "common/expected_module.h"
 #include "common/temp_dir.h"
 #include "host.h"
-#include "windows/expected_module.h"
 
 namespace {
 
