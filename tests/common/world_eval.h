@@ -1,6 +1,7 @@
 // Where a layer shows, from stored values alone and sharing no code with the host's folding:
 // position + R * S * (p - anchor), R = Z turn (2D) or orientation * X * Y * Z (3D); keys run
 // linearly (bezier too), holds hold, orientation slerps; expressions are not evaluated.
+// Orientation angles apply Z, then Y, then X; y points down, positive angles turn clockwise.
 #pragma once
 
 #include <array>
