@@ -44,6 +44,9 @@ using AEGP_EffectIndex = std::int32_t;
 using PF_ParamIndex = std::int32_t;
 using AEGP_ItemType = std::int16_t;
 using AEGP_LTimeMode = std::int16_t;
+using AEGP_LayerIDVal = std::int32_t;
+using PF_TransferMode = std::int32_t;
+using AEGP_TrackMatte = std::int32_t;
 
 // ---------------------------------------------------------------- handles
 // Opaque to the plug-in; the host decides what stands behind them.
@@ -143,6 +146,12 @@ struct AEGP_CollectionItemV2 {
     AEGP_StreamRefH stream_refH;
 };
 
+struct AEGP_LayerTransferMode {
+    PF_TransferMode mode;
+    A_long flags;  // AEGP_TransferFlag_*
+    AEGP_TrackMatte track_matte;
+};
+
 struct AEGP_FootageInterp {
     std::uint8_t leading[40];
     A_Ratio pix_aspect_ratio;
@@ -202,6 +211,19 @@ inline constexpr AEGP_LayerFlags AEGP_LayerFlag_AUTO_ORIENT_ROTATION = 0x100;
 inline constexpr AEGP_LayerFlags AEGP_LayerFlag_ADJUSTMENT_LAYER = 0x200;
 inline constexpr AEGP_LayerFlags AEGP_LayerFlag_TIME_REMAPPING = 0x400;
 inline constexpr AEGP_LayerFlags AEGP_LayerFlag_LAYER_IS_3D = 0x800;
+
+// Transfer modes the plug-in names; the host knows the whole range -1 to 38.
+inline constexpr PF_TransferMode PF_Xfer_NONE = -1;
+inline constexpr PF_TransferMode PF_Xfer_IN_FRONT = 2;  // the application's Normal
+inline constexpr PF_TransferMode PF_Xfer_DIVIDE = 38;
+inline constexpr A_long AEGP_TransferFlag_PRESERVE_ALPHA = 0x1;
+inline constexpr A_long AEGP_TransferFlag_RANDOMIZE_DISSOLVE = 0x2;
+
+inline constexpr AEGP_TrackMatte AEGP_TrackMatte_NO_TRACK_MATTE = 0;
+inline constexpr AEGP_TrackMatte AEGP_TrackMatte_ALPHA = 1;
+inline constexpr AEGP_TrackMatte AEGP_TrackMatte_NOT_ALPHA = 2;
+inline constexpr AEGP_TrackMatte AEGP_TrackMatte_LUMA = 3;
+inline constexpr AEGP_TrackMatte AEGP_TrackMatte_NOT_LUMA = 4;
 
 inline constexpr AEGP_LTimeMode AEGP_LTimeMode_LayerTime = 0;
 inline constexpr AEGP_LTimeMode AEGP_LTimeMode_CompTime = 1;

@@ -35,6 +35,10 @@ static_assert(sizeof(AEGP_CollectionItemV2) == 56 && offsetof(AEGP_CollectionIte
               offsetof(AEGP_CollectionItemV2, u) == 8 &&
               offsetof(AEGP_CollectionItemV2, stream_refH) == 48);
 static_assert(offsetof(AEGP_CollectionItemV2, u.layer.layerH) == 8);
+static_assert(sizeof(AEGP_LayerTransferMode) == 12 && offsetof(AEGP_LayerTransferMode, mode) == 0 &&
+              offsetof(AEGP_LayerTransferMode, flags) == 4 &&
+              offsetof(AEGP_LayerTransferMode, track_matte) == 8);
+static_assert(sizeof(AEGP_LayerIDVal) == 4);
 static_assert(sizeof(AEGP_FootageInterp) == 72 &&
               offsetof(AEGP_FootageInterp, pix_aspect_ratio) == 40);
 static_assert(sizeof(SPBasicSuite) == 56 && offsetof(SPBasicSuite, AcquireSuite) == 0 &&

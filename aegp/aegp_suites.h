@@ -435,10 +435,10 @@ struct AEGP_LayerSuite_v11 {
     A_Err (*AEGP_SetLayerInPointAndDuration)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode, const A_Time* in_pointPT, const A_Time* durationPT);
     A_Err (*AEGP_GetLayerOffset)(AEGP_LayerH layerH, A_Time* offsetPT);
     A_Err (*AEGP_SetLayerOffset)(AEGP_LayerH layerH, const A_Time* offsetPT);
-    AEGP_Placeholder reserved20;
-    AEGP_Placeholder reserved21;
-    AEGP_Placeholder reserved22;
-    AEGP_Placeholder reserved23;
+    A_Err (*AEGP_GetLayerStretch)(AEGP_LayerH layerH, A_Ratio* stretchPRt);
+    A_Err (*AEGP_SetLayerStretch)(AEGP_LayerH layerH, const A_Ratio* stretchPRt);
+    A_Err (*AEGP_GetLayerTransferMode)(AEGP_LayerH layerH, AEGP_LayerTransferMode* transfer_modeP);
+    A_Err (*AEGP_SetLayerTransferMode)(AEGP_LayerH layerH, const AEGP_LayerTransferMode* transfer_modeP);
     AEGP_Placeholder reserved24;
     AEGP_Placeholder reserved25;
     A_Err (*AEGP_ReorderLayer)(AEGP_LayerH layerH, A_long layer_indexL);
@@ -447,12 +447,12 @@ struct AEGP_LayerSuite_v11 {
     A_Err (*AEGP_IsLayer3D)(AEGP_LayerH layerH, A_Boolean* is_3DPB);
     AEGP_Placeholder reserved30;
     AEGP_Placeholder reserved31;
-    AEGP_Placeholder reserved32;
-    AEGP_Placeholder reserved33;
-    AEGP_Placeholder reserved34;
-    AEGP_Placeholder reserved35;
+    A_Err (*AEGP_IsLayerUsedAsTrackMatte)(AEGP_LayerH layerH, A_Boolean fill_must_be_activeB, A_Boolean* is_track_matteP);
+    A_Err (*AEGP_DoesLayerHaveTrackMatte)(AEGP_LayerH layerH, A_Boolean* has_track_matteP);
+    A_Err (*AEGP_ConvertCompToLayerTime)(AEGP_LayerH layerH, const A_Time* comp_timeP, A_Time* layer_timeP);
+    A_Err (*AEGP_ConvertLayerToCompTime)(AEGP_LayerH layerH, const A_Time* layer_timeP, A_Time* comp_timePT);
     AEGP_Placeholder reserved36;
-    AEGP_Placeholder reserved37;
+    A_Err (*AEGP_GetLayerID)(AEGP_LayerH layerH, AEGP_LayerIDVal* id_valP);
     AEGP_Placeholder reserved38;
     AEGP_Placeholder reserved39;
     AEGP_Placeholder reserved40;
@@ -460,7 +460,7 @@ struct AEGP_LayerSuite_v11 {
     A_Err (*AEGP_SetLayerParent)(AEGP_LayerH layerH, const AEGP_LayerH parent_layerH);
     AEGP_Placeholder reserved43;
     AEGP_Placeholder reserved44;
-    AEGP_Placeholder reserved45;
+    A_Err (*AEGP_GetLayerFromLayerID)(AEGP_CompH parent_compH, AEGP_LayerIDVal id, AEGP_LayerH* layerPH);
 };
 
 // "AEGP Layer Suite", version 12: 46 slots.
@@ -825,11 +825,21 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_LayerSuite_v11, AEGP_SetLayerInPointAndDuration, 17) \
     X(AEGP_LayerSuite_v11, AEGP_GetLayerOffset, 18) \
     X(AEGP_LayerSuite_v11, AEGP_SetLayerOffset, 19) \
+    X(AEGP_LayerSuite_v11, AEGP_GetLayerStretch, 20) \
+    X(AEGP_LayerSuite_v11, AEGP_SetLayerStretch, 21) \
+    X(AEGP_LayerSuite_v11, AEGP_GetLayerTransferMode, 22) \
+    X(AEGP_LayerSuite_v11, AEGP_SetLayerTransferMode, 23) \
     X(AEGP_LayerSuite_v11, AEGP_ReorderLayer, 26) \
     X(AEGP_LayerSuite_v11, AEGP_GetLayerObjectType, 28) \
     X(AEGP_LayerSuite_v11, AEGP_IsLayer3D, 29) \
+    X(AEGP_LayerSuite_v11, AEGP_IsLayerUsedAsTrackMatte, 32) \
+    X(AEGP_LayerSuite_v11, AEGP_DoesLayerHaveTrackMatte, 33) \
+    X(AEGP_LayerSuite_v11, AEGP_ConvertCompToLayerTime, 34) \
+    X(AEGP_LayerSuite_v11, AEGP_ConvertLayerToCompTime, 35) \
+    X(AEGP_LayerSuite_v11, AEGP_GetLayerID, 37) \
     X(AEGP_LayerSuite_v11, AEGP_GetLayerParent, 41) \
     X(AEGP_LayerSuite_v11, AEGP_SetLayerParent, 42) \
+    X(AEGP_LayerSuite_v11, AEGP_GetLayerFromLayerID, 45) \
     X(AEGP_LayerSuite_v12, AEGP_GetLayerIndex, 3) \
     X(AEGP_LayerSuite_v12, AEGP_GetLayerName, 7) \
     X(AEGP_LayerSuite_v12, AEGP_ReorderLayer, 26) \

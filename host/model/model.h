@@ -127,6 +127,17 @@ inline constexpr std::uint32_t kTimeRemapping = 0x400;
 inline constexpr std::uint32_t k3D = 0x800;
 }  // namespace flag
 
+inline constexpr std::int32_t kNormalBlending = 2;
+
+// Track-matte kinds use the host's numbers.
+enum class TrackMatte : std::int32_t {
+    None = 0,
+    Alpha = 1,
+    AlphaInverted = 2,
+    Luma = 3,
+    LumaInverted = 4
+};
+
 struct Layer {
     Id id = kNoId;
     LayerKind kind = LayerKind::AV;
@@ -136,9 +147,15 @@ struct Layer {
     Time inPoint;         // layer time
     Time duration;        // layer time
     Time offset;          // composition time at which layer time 0 falls
+    // Composition time = offset + stretch * layer time (negative: reversed).
+    Rational stretch = Rational::of(1);
     std::uint32_t flags = flag::kVideoActive;
-    Id parent = kNoId;              // a layer of the same composition
-    std::map<int, Stream> streams;  // by the host's layer-stream number
+    // Blending uses the host's transfer-mode numbers (2: Normal).
+    std::int32_t blendingMode = kNormalBlending;
+    std::int32_t blendingFlags = 0;            // preserve alpha 0x1, randomize dissolve 0x2
+    TrackMatte trackMatte = TrackMatte::None;  // matted by the layer directly above
+    Id parent = kNoId;                         // a layer of the same composition
+    std::map<int, Stream> streams;             // by the host's layer-stream number
     std::vector<Effect> effects;
     std::vector<Mask> masks;
     friend bool operator==(const Layer&, const Layer&) = default;

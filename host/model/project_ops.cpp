@@ -423,4 +423,49 @@ void check_invariants(const Project& project) {
         fail("the active item does not exist");
 }
 
+// ---- layer time
+
+Time comp_time_of(const Layer& layer, Time layerTime) {
+    return layer.offset + layer.stretch * layerTime;
+}
+
+Time layer_time_of(const Layer& layer, Time compTime) {
+    return (compTime - layer.offset) / layer.stretch;
+}
+
+Time comp_in_point(const Layer& layer) {
+    const Time first = comp_time_of(layer, layer.inPoint);
+    const Time last = comp_time_of(layer, layer.inPoint + layer.duration);
+    return last < first ? last : first;
+}
+
+Time comp_out_point(const Layer& layer) {
+    const Time first = comp_time_of(layer, layer.inPoint);
+    const Time last = comp_time_of(layer, layer.inPoint + layer.duration);
+    return last < first ? first : last;
+}
+
+Time comp_duration(const Layer& layer) { return comp_out_point(layer) - comp_in_point(layer); }
+
+// ---- track mattes
+
+const Layer* track_matte_of(const Project& project, Id layerId) {
+    const auto where = locate_layer(project, layerId);
+    if (!where || where->index == 0) return nullptr;
+    const Composition& comp = *comp_of(project, where->comp);
+    if (comp.layers[static_cast<std::size_t>(where->index)].trackMatte == TrackMatte::None)
+        return nullptr;
+    return &comp.layers[static_cast<std::size_t>(where->index - 1)];
+}
+
+const Layer* layer_matted_by(const Project& project, Id matteId) {
+    const auto where = locate_layer(project, matteId);
+    if (!where) return nullptr;
+    const Composition& comp = *comp_of(project, where->comp);
+    const auto below = static_cast<std::size_t>(where->index + 1);
+    if (below >= comp.layers.size() || comp.layers[below].trackMatte == TrackMatte::None)
+        return nullptr;
+    return &comp.layers[below];
+}
+
 }  // namespace host::model

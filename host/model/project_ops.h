@@ -46,6 +46,22 @@ std::string shown_name(const Project& project, const Layer& layer);
 // The item whose composition holds the layer; throws if the layer is unknown.
 Item& comp_item_of_layer(Project& project, Id layerId);
 
+// ---- layer time
+// Composition time = offset + stretch * layer time; keyframes, in points and
+// durations are kept in layer time. A layer's span on the composition's
+// timeline runs from the earlier to the later of its ends (a reversed layer,
+// with a negative stretch, shows its out point first).
+Time comp_time_of(const Layer& layer, Time layerTime);
+Time layer_time_of(const Layer& layer, Time compTime);
+Time comp_in_point(const Layer& layer);   // where the layer starts in composition time
+Time comp_out_point(const Layer& layer);  // where it ends
+Time comp_duration(const Layer& layer);   // |stretch| * duration
+
+// ---- track mattes
+// A layer with a track matte is matted by the layer directly above it.
+const Layer* track_matte_of(const Project& project, Id layerId);   // null: none
+const Layer* layer_matted_by(const Project& project, Id matteId);  // null: not a matte
+
 // ---- items
 Item& add_folder(Project& project, std::string name, Id parentFolder = kNoId);
 Item& add_composition(Project& project, std::string name, Composition comp = {}, Id folder = kNoId);

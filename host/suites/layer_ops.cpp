@@ -1,14 +1,16 @@
 // Layers: stack, names, flags, times and parents.
 //
 // Times: a layer's in point and duration are kept in layer time; composition
-// time is layer time plus the layer's offset (layers are not stretched, so a
-// duration is the same in both modes).
+// time is offset + stretch * layer time. In composition time a layer's in
+// point is the earlier of its ends (a reversed layer starts with its layer
+// out point) and its duration is |stretch| times the layer's.
 //
 // 8-bit names are UTF-8 copied into the caller's buffer of
 // kNameBufferBytes bytes: at most 31 bytes of text, never cutting a
 // character, and a terminating NUL.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "model/streams.h"
 #include "suites/ops.h"
@@ -41,6 +43,13 @@ AEGP_MemHandle utf16_handle(Session& s, const std::string& utf8) {
 std::string source_name(Session& s, const model::Layer& layer) {
     const model::Item* source = model::find_item(s.project(), layer.source);
     return source ? source->name : std::string();
+}
+
+A_Ratio to_ratio(model::Rational r) {
+    if (r.num > std::numeric_limits<A_long>::max() || r.num < std::numeric_limits<A_long>::min() ||
+        r.den > std::numeric_limits<A_u_long>::max())
+        throw std::overflow_error("ratio out of range");
+    return A_Ratio{static_cast<A_long>(r.num), static_cast<A_u_long>(r.den)};
 }
 
 bool is_always_3d(const model::Layer& layer) {
@@ -161,7 +170,9 @@ A_Err AEGP_GetLayerInPoint(AEGP_LayerH layerH, AEGP_LTimeMode time_mode, A_Time*
     return run(__func__, [&](Session& s) {
         const model::Layer& layer = s.layer(layerH);
         A_Time& result = out(in_pointPT);
-        result = s.to_time(layer, s.in_mode(layer, time_mode, layer.inPoint));
+        require_mode(time_mode);
+        result = s.to_time(layer, time_mode == AEGP_LTimeMode_CompTime ? model::comp_in_point(layer)
+                                                                       : layer.inPoint);
         return A_Err_NONE;
     });
 }
@@ -171,7 +182,8 @@ A_Err AEGP_GetLayerDuration(AEGP_LayerH layerH, AEGP_LTimeMode time_mode, A_Time
         const model::Layer& layer = s.layer(layerH);
         A_Time& result = out(durationPT);
         require_mode(time_mode);
-        result = s.to_time(layer, layer.duration);
+        result = s.to_time(layer, time_mode == AEGP_LTimeMode_CompTime ? model::comp_duration(layer)
+                                                                       : layer.duration);
         return A_Err_NONE;
     });
 }
@@ -180,9 +192,18 @@ A_Err AEGP_SetLayerInPointAndDuration(AEGP_LayerH layerH, AEGP_LTimeMode time_mo
                                       const A_Time* in_pointPT, const A_Time* durationPT) {
     return run(__func__, [&](Session& s) {
         model::Layer& layer = s.layer(layerH);
-        const model::Time inPoint = s.layer_time(layer, time_mode, in_pointPT);
-        const model::Time duration = s.from_time(durationPT);
+        require_mode(time_mode);
+        const model::Time given = s.from_time(in_pointPT);
+        model::Time duration = s.from_time(durationPT);
         if (duration <= model::Rational::of(0)) throw BadArgument("durations are positive");
+        model::Time inPoint = given;
+        if (time_mode == AEGP_LTimeMode_CompTime) {
+            // The composition in point is the reversed layer's out end.
+            const bool reversed = layer.stretch < model::Rational::of(0);
+            duration =
+                duration / (reversed ? model::Rational::of(0) - layer.stretch : layer.stretch);
+            inPoint = model::layer_time_of(layer, given) - (reversed ? duration : model::Time{});
+        }
         layer.inPoint = inPoint;
         layer.duration = duration;
         return A_Err_NONE;
@@ -201,6 +222,116 @@ A_Err AEGP_SetLayerOffset(AEGP_LayerH layerH, const A_Time* offsetPT) {
     return run(__func__, [&](Session& s) {
         model::Layer& layer = s.layer(layerH);
         layer.offset = s.from_time(offsetPT);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetLayerStretch(AEGP_LayerH layerH, A_Ratio* stretchPRt) {
+    return run(__func__, [&](Session& s) {
+        const model::Layer& layer = s.layer(layerH);
+        A_Ratio& result = out(stretchPRt);
+        result = to_ratio(layer.stretch);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_SetLayerStretch(AEGP_LayerH layerH, const A_Ratio* stretchPRt) {
+    return run(__func__, [&](Session& s) {
+        model::Layer& layer = s.layer(layerH);
+        const A_Ratio& given = in(stretchPRt);
+        if (given.den == 0 || given.num == 0) throw BadArgument("a stretch is a nonzero ratio");
+        layer.stretch = model::Rational::of(given.num, given.den);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetLayerTransferMode(AEGP_LayerH layerH, AEGP_LayerTransferMode* transfer_modeP) {
+    return run(__func__, [&](Session& s) {
+        const model::Layer& layer = s.layer(layerH);
+        out(transfer_modeP) =
+            AEGP_LayerTransferMode{layer.blendingMode, layer.blendingFlags,
+                                   static_cast<AEGP_TrackMatte>(layer.trackMatte)};
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_SetLayerTransferMode(AEGP_LayerH layerH, const AEGP_LayerTransferMode* transfer_modeP) {
+    return run(__func__, [&](Session& s) {
+        model::Layer& layer = s.layer(layerH);
+        const AEGP_LayerTransferMode& given = in(transfer_modeP);
+        if (given.mode < PF_Xfer_NONE || given.mode > PF_Xfer_DIVIDE)
+            throw BadArgument("unknown transfer mode");
+        if ((given.flags &
+             ~(AEGP_TransferFlag_PRESERVE_ALPHA | AEGP_TransferFlag_RANDOMIZE_DISSOLVE)) != 0)
+            throw BadArgument("unknown transfer flags");
+        if (given.track_matte < AEGP_TrackMatte_NO_TRACK_MATTE ||
+            given.track_matte > AEGP_TrackMatte_NOT_LUMA)
+            throw BadArgument("unknown track matte");
+        layer.blendingMode = given.mode;
+        layer.blendingFlags = given.flags;
+        layer.trackMatte = static_cast<model::TrackMatte>(given.track_matte);
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_IsLayerUsedAsTrackMatte(AEGP_LayerH layerH, A_Boolean fill_must_be_activeB,
+                                   A_Boolean* is_track_matteP) {
+    return run(__func__, [&](Session& s) {
+        const model::Layer& layer = s.layer(layerH);
+        A_Boolean& result = out(is_track_matteP);
+        const model::Layer* matted = model::layer_matted_by(s.project(), layer.id);
+        const bool used = matted != nullptr &&
+                          (!fill_must_be_activeB || (matted->flags & model::flag::kVideoActive));
+        result = used ? 1 : 0;
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_DoesLayerHaveTrackMatte(AEGP_LayerH layerH, A_Boolean* has_track_matteP) {
+    return run(__func__, [&](Session& s) {
+        const model::Layer& layer = s.layer(layerH);
+        out(has_track_matteP) = model::track_matte_of(s.project(), layer.id) != nullptr ? 1 : 0;
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_ConvertCompToLayerTime(AEGP_LayerH layerH, const A_Time* comp_timeP,
+                                  A_Time* layer_timeP) {
+    return run(__func__, [&](Session& s) {
+        const model::Layer& layer = s.layer(layerH);
+        const A_Time result =
+            s.to_time(layer, model::layer_time_of(layer, s.from_time(comp_timeP)));
+        out(layer_timeP) = result;
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_ConvertLayerToCompTime(AEGP_LayerH layerH, const A_Time* layer_timeP,
+                                  A_Time* comp_timePT) {
+    return run(__func__, [&](Session& s) {
+        const model::Layer& layer = s.layer(layerH);
+        const A_Time result =
+            s.to_time(layer, model::comp_time_of(layer, s.from_time(layer_timeP)));
+        out(comp_timePT) = result;
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetLayerID(AEGP_LayerH layerH, AEGP_LayerIDVal* id_valP) {
+    return run(__func__, [&](Session& s) {
+        const model::Layer& layer = s.layer(layerH);
+        out(id_valP) = layer.id;
+        return A_Err_NONE;
+    });
+}
+
+A_Err AEGP_GetLayerFromLayerID(AEGP_CompH parent_compH, AEGP_LayerIDVal id, AEGP_LayerH* layerPH) {
+    return run(__func__, [&](Session& s) {
+        const model::Item& comp = s.comp_item(parent_compH);
+        AEGP_LayerH& result = out(layerPH);
+        const auto where = model::locate_layer(s.project(), id);
+        if (!where || where->comp != comp.id) throw BadArgument("no layer with this id here");
+        result = s.registry().layer_handle(id);
         return A_Err_NONE;
     });
 }

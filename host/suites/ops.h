@@ -48,6 +48,16 @@ A_Err AEGP_GetKeyframeFlags(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_inde
 A_Err AEGP_GetKeyframeInterpolation(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index, AEGP_KeyframeInterpolationType* in_interpP, AEGP_KeyframeInterpolationType* out_interpP);
 A_Err AEGP_GetKeyframeTemporalEase(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index, A_long dimL, AEGP_KeyframeEase* in_easeP, AEGP_KeyframeEase* out_easeP);
 A_Err AEGP_GetKeyframeTime(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index, AEGP_LTimeMode time_mode, A_Time* timePT);
+A_Err AEGP_GetLayerStretch(AEGP_LayerH layerH, A_Ratio* stretchPRt);
+A_Err AEGP_SetLayerStretch(AEGP_LayerH layerH, const A_Ratio* stretchPRt);
+A_Err AEGP_GetLayerTransferMode(AEGP_LayerH layerH, AEGP_LayerTransferMode* transfer_modeP);
+A_Err AEGP_SetLayerTransferMode(AEGP_LayerH layerH, const AEGP_LayerTransferMode* transfer_modeP);
+A_Err AEGP_IsLayerUsedAsTrackMatte(AEGP_LayerH layerH, A_Boolean fill_must_be_activeB, A_Boolean* is_track_matteP);
+A_Err AEGP_DoesLayerHaveTrackMatte(AEGP_LayerH layerH, A_Boolean* has_track_matteP);
+A_Err AEGP_ConvertCompToLayerTime(AEGP_LayerH layerH, const A_Time* comp_timeP, A_Time* layer_timeP);
+A_Err AEGP_ConvertLayerToCompTime(AEGP_LayerH layerH, const A_Time* layer_timeP, A_Time* comp_timePT);
+A_Err AEGP_GetLayerID(AEGP_LayerH layerH, AEGP_LayerIDVal* id_valP);
+A_Err AEGP_GetLayerFromLayerID(AEGP_CompH parent_compH, AEGP_LayerIDVal id, AEGP_LayerH* layerPH);
 A_Err AEGP_GetLayerDuration(AEGP_LayerH layerH, AEGP_LTimeMode time_mode, A_Time* durationPT);
 A_Err AEGP_GetLayerEffectByIndex(AEGP_PluginID plugin_id, AEGP_LayerH layerH, AEGP_EffectIndex layer_effect_indexL, AEGP_EffectRefH* effectPH);
 A_Err AEGP_GetLayerInPoint(AEGP_LayerH layerH, AEGP_LTimeMode time_mode, A_Time* in_pointPT);

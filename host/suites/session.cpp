@@ -104,14 +104,14 @@ model::Time Session::layer_time(const model::Layer& layer, AEGP_LTimeMode mode,
                                 const A_Time* t) const {
     const model::Time given = from_time(t);
     if (mode == AEGP_LTimeMode_LayerTime) return given;
-    if (mode == AEGP_LTimeMode_CompTime) return given - layer.offset;
+    if (mode == AEGP_LTimeMode_CompTime) return model::layer_time_of(layer, given);
     throw BadArgument("unknown time mode");
 }
 
 model::Time Session::in_mode(const model::Layer& layer, AEGP_LTimeMode mode,
                              model::Time layerTime) const {
     if (mode == AEGP_LTimeMode_LayerTime) return layerTime;
-    if (mode == AEGP_LTimeMode_CompTime) return layerTime + layer.offset;
+    if (mode == AEGP_LTimeMode_CompTime) return model::comp_time_of(layer, layerTime);
     throw BadArgument("unknown time mode");
 }
 
