@@ -171,6 +171,15 @@ Host::~Host() {
 
 Host::Impl& Host::impl() { return *impl_; }
 
+picture::Picture Host::picture(model::Id compItem, model::Time time) {
+    return picture(impl_->project, compItem, time);
+}
+
+picture::Picture Host::picture(const model::Project& project, model::Id compItem,
+                               model::Time time) {
+    return picture::picture_of(project, compItem, time, impl_->expressions());
+}
+
 model::Project& Host::project() { return impl_->project; }
 
 void Host::load_project(const std::filesystem::path& file) {

@@ -17,6 +17,7 @@
 
 #include "aegp.h"
 #include "model/model.h"
+#include "picture/picture.h"
 #include "script/script.h"
 
 namespace host {
@@ -83,6 +84,12 @@ public:
     void load_project(const std::filesystem::path& file);
     void save_project(const std::filesystem::path& file) const;
     void set_project(model::Project project);
+
+    // What a viewer sees of the composition item at a composition time
+    // (picture/picture.h); throws model::ModelError for other items.
+    picture::Picture picture(model::Id compItem, model::Time time);
+    // The same of another project (a copy kept from before a command, say).
+    picture::Picture picture(const model::Project& project, model::Id compItem, model::Time time);
 
     // ---- plug-ins
     // Loads a module from a path, finds its entry point as the application

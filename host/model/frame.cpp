@@ -166,4 +166,33 @@ std::optional<Frame> Frame::inverse() const {
 void Frame::map_point(std::vector<double>& p) const { apply(m, p, &t); }
 void Frame::map_vector(std::vector<double>& v) const { apply(m, v, nullptr); }
 
+namespace {
+
+double component(const std::vector<double>& v, std::size_t i, double fallback) {
+    return i < v.size() ? v[i] : fallback;
+}
+
+}  // namespace
+
+Frame transform_frame(const std::vector<double>& anchor, const std::vector<double>& position,
+                      const std::vector<double>& scale, const Mat3& rotation) {
+    Frame f;
+    for (std::size_t column = 0; column < 3; ++column) {
+        const double factor = component(scale, column, 100) / 100;
+        for (std::size_t row = 0; row < 3; ++row) f.m[row][column] = rotation[row][column] * factor;
+    }
+    for (std::size_t row = 0; row < 3; ++row) {
+        f.t[row] = component(position, row, 0);
+        for (std::size_t column = 0; column < 3; ++column)
+            f.t[row] -= f.m[row][column] * component(anchor, column, 0);
+    }
+    return f;
+}
+
+Mat3 layer_rotation(bool threeD, double x, double y, double z,
+                    const std::vector<double>& orientation) {
+    if (!threeD) return rotation_z(z);
+    return multiply(rotation_xyz(orientation), rotation_xyz({x, y, z}));
+}
+
 }  // namespace host::model

@@ -58,4 +58,13 @@ struct Frame {
     void map_vector(std::vector<double>& v) const;
 };
 
+// A layer's map into its parent's space from its transform values:
+// position + R * S * (p - anchor), S in per cent. Missing values read as 0
+// (scale: 100).
+Frame transform_frame(const std::vector<double>& anchor, const std::vector<double>& position,
+                      const std::vector<double>& scale, const Mat3& rotation);
+// R for a layer: the Z rotation alone in 2D, else O * Rx * Ry * Rz.
+Mat3 layer_rotation(bool threeD, double x, double y, double z,
+                    const std::vector<double>& orientation);
+
 }  // namespace host::model

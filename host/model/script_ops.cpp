@@ -78,13 +78,13 @@ bool is_3d(const Layer& layer) { return (layer.flags & flag::k3D) != 0; }
 
 // The layer's rotation at a layer time (see frame.h for the order).
 Mat3 rotation_of(const Layer& layer, Time layerTime) {
-    const double z = component(stream_value(layer, stream::kRotation, layerTime, {0}), 0, 0);
-    if (!is_3d(layer)) return rotation_z(z);
-    const double x = component(stream_value(layer, stream::kRotateX, layerTime, {0}), 0, 0);
-    const double y = component(stream_value(layer, stream::kRotateY, layerTime, {0}), 0, 0);
-    const Mat3 orientation =
-        rotation_xyz(stream_value(layer, stream::kOrientation, layerTime, {0, 0, 0}));
-    return multiply(orientation, rotation_xyz({x, y, z}));
+    const auto angle = [&](int number) {
+        return component(stream_value(layer, number, layerTime, {0}), 0, 0);
+    };
+    if (!is_3d(layer)) return layer_rotation(false, 0, 0, angle(stream::kRotation), {});
+    return layer_rotation(true, angle(stream::kRotateX), angle(stream::kRotateY),
+                          angle(stream::kRotation),
+                          stream_value(layer, stream::kOrientation, layerTime, {0, 0, 0}));
 }
 
 // The layer's own map into its parent's space at a layer time:
@@ -93,22 +93,9 @@ Frame local_frame(const Layer& layer, Time layerTime) {
     const std::vector<double> anchor =
         has_anchor_point(layer) ? stream_value(layer, stream::kAnchorPoint, layerTime, {0, 0, 0})
                                 : std::vector<double>{0, 0, 0};
-    const std::vector<double> position =
-        stream_value(layer, stream::kPosition, layerTime, {0, 0, 0});
-    const std::vector<double> scale =
-        stream_value(layer, stream::kScale, layerTime, {100, 100, 100});
-    const Mat3 rotation = rotation_of(layer, layerTime);
-    Frame f;
-    for (int column = 0; column < 3; ++column) {
-        const double factor = component(scale, std::size_t(column), 100) / 100;
-        for (int row = 0; row < 3; ++row) f.m[row][column] = rotation[row][column] * factor;
-    }
-    for (int row = 0; row < 3; ++row) {
-        f.t[row] = component(position, std::size_t(row), 0);
-        for (int column = 0; column < 3; ++column)
-            f.t[row] -= f.m[row][column] * component(anchor, std::size_t(column), 0);
-    }
-    return f;
+    return transform_frame(anchor, stream_value(layer, stream::kPosition, layerTime, {0, 0, 0}),
+                           stream_value(layer, stream::kScale, layerTime, {100, 100, 100}),
+                           rotation_of(layer, layerTime));
 }
 
 // The map of the layer's space into the composition's, each layer of the

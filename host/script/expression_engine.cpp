@@ -36,6 +36,12 @@ struct ExpressionEngine::Sandbox {
     const model::Layer* siteLayer = nullptr;
     model::Id siteCompId = model::kNoId;
     const model::Composition* siteComp = nullptr;
+    // The streams whose expressions are being evaluated, outermost first: a
+    // reference back to one of them closes a cycle.
+    static constexpr int kMaxDepth = 32;
+    const model::Stream* active[kMaxDepth] = {};
+    int depth = 0;
+    bool cycle = false;  // met during this evaluation: the whole result fails
     duk_context* ctx = nullptr;
 };
 
@@ -68,7 +74,6 @@ void sandbox_fatal(void*, const char* message) {
 
 const ExpressionSite& site_of(duk_context* ctx) { return *sandbox_of(ctx).site; }
 const model::Project& project_of(duk_context* ctx) { return *site_of(ctx).project; }
-
 
 const model::Layer* find_near(const Sandbox& sandbox, model::Id id) {
     if (sandbox.siteComp != nullptr) {
@@ -191,17 +196,31 @@ duk_ret_t push_pending_numbers(duk_context* ctx, void* udata) {
     return 1;
 }
 
-// Pushes the stream's value at the composition time; an engine out of
-// memory throws std::bad_alloc (see natives::push_text).
+bool has_live_expression(const model::Stream& stream) {
+    return !stream.expression.empty() && stream.expressionEnabled &&
+           stream.kind != model::StreamKind::NoData;
+}
+
+ExpressionResult nested_value(duk_context* ctx, const model::Layer& layer,
+                              const model::Stream& stream, model::Time compTime);
+
+// Pushes the stream's value at the composition time, after its expression
+// (a stream reading itself gets its stored value, as `value` does); an
+// engine out of memory throws std::bad_alloc (see natives::push_text).
 void push_stream_value(duk_context* ctx, const model::Layer& layer, const model::Stream& stream,
                        model::Time compTime) {
-    const model::Time layerTime = compTime - layer.offset;
-    if (model::holds_text(stream.kind))
-        return natives::push_text(ctx, model::text_at(stream, layerTime));
     if (stream.kind == model::StreamKind::NoData)
         missing("the property \"" + stream.name + "\" has no value");
-    const std::vector<double> values =
-        language_layout(layer, stream, model::layer_value_at(layer, stream, layerTime));
+    const model::Time layerTime = model::layer_time_of(layer, compTime);
+    std::optional<ExpressionResult> evaluated;
+    if (has_live_expression(stream) && &stream != site_of(ctx).stream)
+        evaluated = nested_value(ctx, layer, stream, compTime);
+    if (model::holds_text(stream.kind))
+        return natives::push_text(ctx,
+                                  evaluated ? evaluated->text : model::text_at(stream, layerTime));
+    const std::vector<double> values = language_layout(
+        layer, stream,
+        evaluated ? evaluated->value : model::layer_value_at(layer, stream, layerTime));
     PendingNumbers pending{values};
     if (duk_safe_call(ctx, push_pending_numbers, &pending, 0, 1) != DUK_EXEC_SUCCESS) {
         duk_pop(ctx);
@@ -285,9 +304,9 @@ duk_ret_t layer_info(duk_context* ctx) {
     const model::Project& project = project_of(ctx);
     const model::Layer& layer = layer_arg(ctx, 0);
     const auto where = location_of(sandbox_of(ctx), layer);
-    const double numbers[] = {
-        static_cast<double>(where ? where->index + 1 : 0), seconds(layer.inPoint + layer.offset),
-        seconds(layer.inPoint + layer.duration + layer.offset), seconds(layer.offset)};
+    const double numbers[] = {static_cast<double>(where ? where->index + 1 : 0),
+                              seconds(model::comp_in_point(layer)),
+                              seconds(model::comp_out_point(layer)), seconds(layer.offset)};
     push_record(ctx, model::shown_name(project, layer), numbers);
     return 1;
 }
@@ -489,7 +508,8 @@ std::string dimension_error(std::size_t wanted, std::size_t got) {
 void fit_to_stream(const ExpressionSite& site, const model::Layer* layer, const Raw& raw,
                    ExpressionResult& result) {
     const model::Stream& stream = *site.stream;
-    const model::Time layerTime = site.compTime - (layer ? layer->offset : model::Time{});
+    const model::Time layerTime =
+        layer ? model::layer_time_of(*layer, site.compTime) : site.compTime;
     std::vector<double> stored = layer ? model::layer_value_at(*layer, stream, layerTime)
                                        : model::value_at(stream, layerTime);
     const std::size_t wanted = stored.size();
@@ -517,6 +537,94 @@ void fit_to_stream(const ExpressionSite& site, const model::Layer* layer, const 
     result.ok = true;
 }
 
+// Where the natives read from: saved and put back around a nested evaluation.
+struct SiteState {
+    const ExpressionSite* site = nullptr;
+    const model::Layer* siteLayer = nullptr;
+    model::Id siteCompId = model::kNoId;
+    const model::Composition* siteComp = nullptr;
+};
+
+SiteState enter_site(Sandbox& sandbox, const ExpressionSite& site) {
+    const SiteState saved{sandbox.site, sandbox.siteLayer, sandbox.siteCompId, sandbox.siteComp};
+    sandbox.site = &site;
+    sandbox.siteLayer = model::find_layer(*site.project, site.layer);
+    const auto where = model::locate_layer(*site.project, site.layer);
+    sandbox.siteCompId = where ? where->comp : model::kNoId;
+    sandbox.siteComp = where ? model::comp_of(*site.project, where->comp) : nullptr;
+    return saved;
+}
+
+void leave_site(Sandbox& sandbox, const SiteState& saved) {
+    sandbox.site = saved.site;
+    sandbox.siteLayer = saved.siteLayer;
+    sandbox.siteCompId = saved.siteCompId;
+    sandbox.siteComp = saved.siteComp;
+}
+
+// Runs the expression at the entered site; leaves the stack as it was.
+ExpressionResult run_at_site(Sandbox& sandbox, std::string_view expression) {
+    ExpressionResult result;
+    duk_context* ctx = sandbox.ctx;
+    const std::string text = to_engine(expression);
+    const Evaluation evaluation{text, model::holds_text(sandbox.site->stream->kind)};
+    const bool ran = duk_safe_call(ctx, run_evaluation, const_cast<Evaluation*>(&evaluation), 0,
+                                   1) == DUK_EXEC_SUCCESS;
+    if (!ran) {
+        result.error = top_text(ctx);
+    } else if (evaluation.wantsText) {
+        result.text = top_text(ctx);
+        result.ok = true;
+    } else {
+        fit_to_stream(*sandbox.site, sandbox.siteLayer, read_numbers(ctx), result);
+    }
+    duk_pop(ctx);
+    return result;
+}
+
+// The text of an error without its kind ("Error: x" -> "x").
+std::string message_of(const std::string& error) {
+    const auto colon = error.find(": ");
+    return colon == std::string::npos ? error : error.substr(colon + 2);
+}
+
+// Another stream's value after its own expression, evaluated in the same
+// sandbox within the outer evaluation's time limit. A failing expression
+// gives the stored value, as it would on screen; a cycle or the time limit
+// fails the whole evaluation.
+ExpressionResult nested_value(duk_context* ctx, const model::Layer& layer,
+                              const model::Stream& stream, model::Time compTime) {
+    Sandbox& sandbox = sandbox_of(ctx);
+    const model::Project& project = *sandbox.site->project;
+    for (int i = 0; i < sandbox.depth; ++i) {
+        if (sandbox.active[i] != &stream) continue;
+        sandbox.cycle = true;
+        throw ScriptError(DUK_ERR_ERROR, "the expression of \"" + stream.name + "\" on layer \"" +
+                                             model::shown_name(project, layer) +
+                                             "\" depends on itself");
+    }
+    if (sandbox.depth == Sandbox::kMaxDepth)
+        throw ScriptError(DUK_ERR_RANGE_ERROR, "expressions refer to each other too deeply");
+    const ExpressionSite site{&project, layer.id, &stream, compTime};
+    struct Nesting {
+        Sandbox& sandbox;
+        SiteState saved;
+        ~Nesting() {
+            --sandbox.depth;
+            leave_site(sandbox, saved);
+        }
+    } nesting{sandbox, enter_site(sandbox, site)};
+    sandbox.active[sandbox.depth++] = &stream;
+    ExpressionResult result = run_at_site(sandbox, stream.expression);
+    if (result.ok) return result;
+    if (sandbox.cycle || Clock::now() > sandbox.deadline)
+        throw ScriptError(DUK_ERR_ERROR, message_of(result.error));
+    const model::Time layerTime = model::layer_time_of(layer, compTime);
+    result.value = model::layer_value_at(layer, stream, layerTime);
+    result.text = model::text_at(stream, layerTime);
+    return result;
+}
+
 }  // namespace
 
 ExpressionEngine::ExpressionEngine(ExpressionLimits limits)
@@ -540,39 +648,27 @@ std::size_t ExpressionEngine::heap_bytes() const { return sandbox_->budget.used;
 
 ExpressionResult ExpressionEngine::evaluate(const ExpressionSite& site,
                                             std::string_view expression) {
-    ExpressionResult result;
     duk_context* ctx = sandbox_->ctx;
-    const std::string text = to_engine(expression);
-    const Evaluation evaluation{text, model::holds_text(site.stream->kind)};
-
-    sandbox_->site = &site;
-    sandbox_->siteLayer = model::find_layer(*site.project, site.layer);
-    const auto where = model::locate_layer(*site.project, site.layer);
-    sandbox_->siteCompId = where ? where->comp : model::kNoId;
-    sandbox_->siteComp = where ? model::comp_of(*site.project, where->comp) : nullptr;
+    const SiteState outside = enter_site(*sandbox_, site);
+    sandbox_->active[0] = site.stream;
+    sandbox_->depth = 1;
+    sandbox_->cycle = false;
     sandbox_->deadline = Clock::now() + sandbox_->limits.timeLimit;
     outfold_duk_arm_timeout(sandbox_.get(), past_deadline);
-    const bool ran = duk_safe_call(ctx, run_evaluation, const_cast<Evaluation*>(&evaluation), 0,
-                                   1) == DUK_EXEC_SUCCESS;
+    ExpressionResult result = run_at_site(*sandbox_, expression);
     outfold_duk_arm_timeout(nullptr, nullptr);
-
-    if (!ran) {
-        result.error = top_text(ctx);
-    } else if (evaluation.wantsText) {
-        result.text = top_text(ctx);
-        result.ok = true;
-    } else {
-        fit_to_stream(site, sandbox_->siteLayer, read_numbers(ctx), result);
+    if (sandbox_->cycle && result.ok) {
+        // Caught inside the expression, but the value still depends on itself.
+        result = {};
+        result.error = "Error: the expression depends on itself";
     }
-    duk_pop(ctx);
     if (duk_safe_call(ctx, tidy_globals, nullptr, 0, 1) != DUK_EXEC_SUCCESS && result.ok) {
         result = {};
         result.error = "Error: the expression's globals could not be removed";
     }
     duk_pop(ctx);
-    sandbox_->site = nullptr;
-    sandbox_->siteLayer = nullptr;
-    sandbox_->siteComp = nullptr;
+    sandbox_->depth = 0;
+    leave_site(*sandbox_, outside);
     // What a runaway expression left is collected now rather than whenever
     // the engine next decides to.
     if (sandbox_->budget.used > sandbox_->budget.limit / 4) duk_gc(ctx, 0);
@@ -592,7 +688,8 @@ ExpressionResult value_after_expression(ExpressionEngine& engine, const model::P
         stream.kind == model::StreamKind::NoData)
         return stored;
     ExpressionResult evaluated = engine.evaluate(
-        ExpressionSite{&project, layerId, &stream, layerTime + layer->offset}, stream.expression);
+        ExpressionSite{&project, layerId, &stream, model::comp_time_of(*layer, layerTime)},
+        stream.expression);
     if (evaluated.ok) return evaluated;
     stored.ok = false;
     stored.error = std::move(evaluated.error);

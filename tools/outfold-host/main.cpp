@@ -18,6 +18,7 @@
 
 #include "host.h"
 #include "model/project_ops.h"
+#include "picture_view.h"
 #include "printing.h"
 #include "run_report.h"
 #include "script/scriptui.h"
@@ -92,6 +93,12 @@ public:
                 out_ << (host_.undo() ? "undone\n" : "nothing to undo\n");
             } else if (action == "show") {
                 tool::print_project(out_, host_.project());
+            } else if (action == "picture") {
+                const std::string comp = take(words, "composition");
+                const std::string time = take(words, "time");
+                std::optional<std::string> file;
+                if (!words.empty() && words.front().ends_with(".json")) file = take(words, "file");
+                show_picture(comp, time, file);
             } else {
                 throw std::runtime_error("unknown action " + action);
             }
@@ -104,6 +111,19 @@ private:
         std::string word = words.front();
         words.pop_front();
         return word;
+    }
+
+    void show_picture(const std::string& compName, const std::string& time,
+                      const std::optional<std::string>& file) {
+        const model::Item& comp = find_composition(host_.project(), compName);
+        const host::picture::Picture picture = host_.picture(comp.id, tool::parse_time(time));
+        out_ << compName << " at " << time << " s: ";
+        tool::print_picture(out_, picture);
+        if (!file) return;
+        std::ofstream json(*file, std::ios::binary);
+        json << tool::picture_json(picture);
+        json.close();
+        if (!json) throw std::runtime_error("picture: cannot write " + *file);
     }
 
     void open_menu() {
@@ -235,6 +255,35 @@ void write_timeline(const Session& session, const std::string& file) {
     if (!out) throw std::runtime_error("--timeline: cannot write " + file);
 }
 
+// The active composition at each time, before and after the last command
+// (or as it is now when no command was chosen).
+void write_frames(host::Host& host, const Session& session, const std::string& timeList,
+                  const std::string& file) {
+    const std::vector<std::string> times = split(timeList, ',');
+    if (times.empty()) throw std::runtime_error("--frames: no times given");
+    std::vector<std::pair<std::string, const model::Project*>> states;
+    if (session.last_command()) {
+        states = {{"before", &session.last_command()->before},
+                  {"after", &session.last_command()->after}};
+    } else {
+        states = {{"now", &host.project()}};
+    }
+    const model::Id active = states.back().second->activeItem;
+    std::vector<tool::Frames> columns;
+    for (const auto& [state, project] : states) {
+        const model::Composition* comp = model::comp_of(*project, active);
+        if (comp == nullptr) throw std::runtime_error("--frames: no composition is active");
+        tool::Frames column{state, comp->width, comp->height, {}};
+        for (const std::string& time : times)
+            column.pictures.push_back(host.picture(*project, active, tool::parse_time(time)));
+        columns.push_back(std::move(column));
+    }
+    std::ofstream out(file, std::ios::binary);
+    out << tool::frames_svg(times, columns);
+    out.close();
+    if (!out) throw std::runtime_error("--frames: cannot write " + file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -244,6 +293,7 @@ int main(int argc, char** argv) {
     std::string settingsDir;
     std::string saveFile;
     std::string timelineFile;
+    std::vector<std::string> frames;  // the times, then the file
     bool noNativeJson = false;
     SessionOptions sessionOptions;
     app.add_flag("--stats", sessionOptions.stats,
@@ -258,6 +308,11 @@ int main(int argc, char** argv) {
                  "Print every script the plug-in ran, in order, with its outcome");
     app.add_option("--timeline", timelineFile,
                    "Draw the compositions the last command changed, before and after (SVG)");
+    app.add_option("--frames", frames,
+                   "T1,T2,... FILE.svg: draw the active composition at those times (seconds),\n"
+                   "before and after the last command")
+        ->expected(2)
+        ->allow_extra_args(false);
     app.add_flag("--no-native-json", noNativeJson, "Remove the engine's JSON before scripts run");
     app.add_option(
         "actions", actions,
@@ -272,6 +327,8 @@ int main(int argc, char** argv) {
         "  choose TEXT            choose a Layer-menu command by its text\n"
         "  undo                   undo the newest step\n"
         "  show                   print the compositions and their layers\n"
+        "  picture COMP TIME [F.json]  print what a viewer sees of COMP at TIME seconds\n"
+        "                         (and write it to F.json)\n"
         "Exit status: 0; 1 when a command returned an error; 2 when the session\n"
         "could not run (a malformed project file, an unknown layer or action);\n"
         "3 when the plug-in left host objects unreleased.");
@@ -292,6 +349,7 @@ int main(int argc, char** argv) {
         session.play(std::deque<std::string>(actions.begin(), actions.end()));
         if (!saveFile.empty()) host.save_project(saveFile);
         if (!timelineFile.empty()) write_timeline(session, timelineFile);
+        if (!frames.empty()) write_frames(host, session, frames[0], frames[1]);
         if (session.leaked()) return 3;
         return session.failed() ? 1 : 0;
     } catch (const std::exception& e) {

@@ -13,6 +13,29 @@ namespace tool {
 
 namespace model = host::model;
 
+std::string xml_escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 void print_menu(std::ostream& out, const std::vector<host::MenuCommand>& entries) {
     for (const auto& entry : entries) {
         out << "  " << (entry.enabled ? "  " : "x ") << entry.text;

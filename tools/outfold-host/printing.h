@@ -14,6 +14,9 @@ namespace tool {
 // layers ("av of Intro Comp", "text", "null").
 std::string layer_kind_text(const host::model::Project& project, const host::model::Layer& layer);
 
+// The text with XML's special characters escaped, for SVG pictures.
+std::string xml_escaped(const std::string& text);
+
 void print_menu(std::ostream& out, const std::vector<host::MenuCommand>& entries);
 void print_project(std::ostream& out, const host::model::Project& project);
 void print_dialog(std::ostream& out, const host::script::Dialog& dialog);

@@ -47,28 +47,7 @@ std::string number(double value) {
     return s;
 }
 
-std::string xml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
+std::string xml(const std::string& text) { return xml_escaped(text); }
 
 // At most `limit` characters (not bytes) of UTF-8 text, with an ellipsis
 // when cut.

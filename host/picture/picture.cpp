@@ -1,0 +1,264 @@
+#include "picture/picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <unordered_map>
+
+#include "model/frame.h"
+#include "model/project_ops.h"
+#include "model/streams.h"
+#include "script/expression_engine.h"
+
+namespace host::picture {
+
+namespace {
+
+namespace stream = model::stream;
+using model::Frame;
+using model::Layer;
+using model::Time;
+
+// Nesting deeper than this is refused by the model already (compositions
+// cannot show themselves); the guard only keeps a broken project finite.
+constexpr int kMaxNesting = 64;
+
+// What the enclosing pre-comp layers pass on to the layers they show.
+struct Group {
+    Frame world;  // the composition's space into the outer composition's
+    double opacity = 1;
+    bool visible = true;
+    bool audible = true;
+    bool matte = false;
+    std::vector<model::Id> path;
+    std::vector<std::string> names;
+    std::vector<std::int32_t> modes;
+    std::vector<Attribute> masks;  // innermost enclosing layer's first
+    std::vector<Attribute> effects;
+};
+
+class Painter {
+public:
+    Painter(const model::Project& project, script::ExpressionEngine& engine)
+        : project_(project), engine_(engine) {}
+
+    void paint(const model::Item& item, Time compTime, const Group& group, int depth);
+    Picture take() { return std::move(picture_); }
+
+private:
+    std::vector<double> read(const Layer& layer, int number, Time layerTime,
+                             std::vector<double> fallback);
+    Frame local_frame(const Layer& layer, Time compTime);
+    Frame world_in_comp(const model::Composition& comp, const Layer& layer, Time compTime);
+    Time source_time(const Layer& layer, Time layerTime);
+    double opacity_of(const Layer& layer, Time layerTime);
+    void add_leaf(const model::Composition& comp, std::size_t index, Time compTime,
+                  const Group& group, Frame world);
+
+    const model::Project& project_;
+    script::ExpressionEngine& engine_;
+    Picture picture_;
+    std::set<std::string> errors_;
+};
+
+double first(const std::vector<double>& values, double fallback) {
+    return values.empty() ? fallback : values[0];
+}
+
+bool is_3d(const Layer& layer) {
+    return (layer.flags & model::flag::k3D) != 0 || layer.kind == model::LayerKind::Camera ||
+           layer.kind == model::LayerKind::Light;
+}
+
+bool draws_nothing(const Layer& layer) {
+    return layer.isNull || layer.kind == model::LayerKind::Camera ||
+           layer.kind == model::LayerKind::Light;
+}
+
+bool shows_at(const Layer& layer, Time compTime) {
+    return model::comp_in_point(layer) <= compTime && compTime < model::comp_out_point(layer);
+}
+
+std::vector<Attribute> attributes_of(const model::Project& project, const Layer& layer,
+                                     bool effects) {
+    std::vector<Attribute> found;
+    const std::string holder = model::shown_name(project, layer);
+    if (effects) {
+        for (const model::Effect& effect : layer.effects)
+            if (effect.active) found.push_back({holder, effect.name, effect.matchName});
+    } else {
+        for (const model::Mask& mask : layer.masks) found.push_back({holder, mask.name, {}});
+    }
+    return found;
+}
+
+// `inner` first, then `outer`.
+std::vector<Attribute> joined(std::vector<Attribute> inner, const std::vector<Attribute>& outer) {
+    inner.insert(inner.end(), outer.begin(), outer.end());
+    return inner;
+}
+
+Matrix4 matrix_of(const Frame& f) {
+    Matrix4 m{};
+    for (std::size_t row = 0; row < 3; ++row) {
+        for (std::size_t column = 0; column < 3; ++column) m[row * 4 + column] = f.m[row][column];
+        m[row * 4 + 3] = f.t[row];
+    }
+    m[15] = 1;
+    return m;
+}
+
+std::vector<double> Painter::read(const Layer& layer, int number, Time layerTime,
+                                  std::vector<double> fallback) {
+    const auto found = layer.streams.find(number);
+    if (found == layer.streams.end()) return fallback;
+    const script::ExpressionResult result =
+        script::value_after_expression(engine_, project_, layer.id, found->second, layerTime);
+    if (!result.ok) {
+        const std::string error =
+            model::shown_name(project_, layer) + " / " + found->second.name + ": " + result.error;
+        if (errors_.insert(error).second) picture_.errors.push_back(error);
+    }
+    return result.value.empty() ? fallback : result.value;
+}
+
+Frame Painter::local_frame(const Layer& layer, Time compTime) {
+    const Time t = model::layer_time_of(layer, compTime);
+    const bool poi =
+        layer.kind == model::LayerKind::Camera || layer.kind == model::LayerKind::Light;
+    const auto angle = [&](int number) { return first(read(layer, number, t, {0}), 0); };
+    const bool threeD = is_3d(layer);
+    const model::Mat3 rotation =
+        threeD ? model::layer_rotation(true, angle(stream::kRotateX), angle(stream::kRotateY),
+                                       angle(stream::kRotation),
+                                       read(layer, stream::kOrientation, t, {0, 0, 0}))
+               : model::layer_rotation(false, 0, 0, angle(stream::kRotation), {});
+    return model::transform_frame(
+        poi ? std::vector<double>{0, 0, 0} : read(layer, stream::kAnchorPoint, t, {0, 0, 0}),
+        read(layer, stream::kPosition, t, {0, 0, 0}),
+        read(layer, stream::kScale, t, {100, 100, 100}), rotation);
+}
+
+// Parents pass on their transform, each read at its own layer time.
+Frame Painter::world_in_comp(const model::Composition& comp, const Layer& layer, Time compTime) {
+    Frame world = local_frame(layer, compTime);
+    const Layer* parent = &layer;
+    for (std::size_t guard = 0; parent->parent != model::kNoId && guard < comp.layers.size();
+         ++guard) {
+        parent = model::find_layer(project_, parent->parent);
+        if (parent == nullptr) break;
+        world = local_frame(*parent, compTime).after(world);
+    }
+    return world;
+}
+
+// Opacity is shown within 0-100 %, whatever an expression gives.
+double Painter::opacity_of(const Layer& layer, Time layerTime) {
+    return std::clamp(first(read(layer, stream::kOpacity, layerTime, {100}), 100), 0.0, 100.0);
+}
+
+Time Painter::source_time(const Layer& layer, Time layerTime) {
+    if ((layer.flags & model::flag::kTimeRemapping) == 0 ||
+        !layer.streams.contains(stream::kTimeRemap))
+        return layerTime;
+    const double seconds = first(read(layer, stream::kTimeRemap, layerTime, {0}), 0);
+    constexpr std::int64_t kTicks = 1000000;
+    return Time::of(std::llround(seconds * kTicks), kTicks);
+}
+
+void Painter::add_leaf(const model::Composition& comp, std::size_t index, Time compTime,
+                       const Group& group, Frame world) {
+    const Layer& layer = comp.layers[index];
+    const Time layerTime = model::layer_time_of(layer, compTime);
+    Leaf leaf;
+    leaf.path = group.path;
+    leaf.path.push_back(layer.id);
+    leaf.names = group.names;
+    leaf.names.push_back(model::shown_name(project_, layer));
+    const model::Item* source = model::find_item(project_, layer.source);
+    if (source != nullptr) {
+        leaf.source = source->name;
+        leaf.sourceTime = source_time(layer, layerTime);
+        if (source->footage) {
+            leaf.size = {double(source->footage->width), double(source->footage->height)};
+            if (source->footage->kind == model::FootageKind::Solid)
+                leaf.colour = source->footage->color;
+        }
+        if (source->comp) leaf.size = {double(source->comp->width), double(source->comp->height)};
+    }
+    leaf.world = matrix_of(group.world.after(world));
+    leaf.opacity = opacity_of(layer, layerTime) * group.opacity;
+    leaf.isMatte = group.matte || (index + 1 < comp.layers.size() &&
+                                   comp.layers[index + 1].trackMatte != model::TrackMatte::None);
+    leaf.visible = group.visible && (layer.flags & model::flag::kVideoActive) && !leaf.isMatte;
+    leaf.audible = group.audible && (layer.flags & model::flag::kAudioActive) &&
+                   layer.streams.contains(stream::kAudioLevels);
+    leaf.layerTime = layerTime;
+    leaf.blendingMode = layer.blendingMode;
+    leaf.groupModes = group.modes;
+    leaf.trackMatte = layer.trackMatte;
+    if (layer.trackMatte != model::TrackMatte::None && index > 0)
+        leaf.matte = model::shown_name(project_, comp.layers[index - 1]);
+    leaf.masks = joined(attributes_of(project_, layer, false), group.masks);
+    leaf.effects = joined(attributes_of(project_, layer, true), group.effects);
+    picture_.leaves.push_back(std::move(leaf));
+}
+
+void Painter::paint(const model::Item& item, Time compTime, const Group& group, int depth) {
+    const model::Composition& comp = *item.comp;
+    for (std::size_t i = 0; i < comp.layers.size(); ++i) {
+        const Layer& layer = comp.layers[i];
+        if (draws_nothing(layer) || !shows_at(layer, compTime)) continue;
+        const Frame world = world_in_comp(comp, layer, compTime);
+        const model::Item* source = model::find_item(project_, layer.source);
+        if (source == nullptr || !source->comp || depth >= kMaxNesting) {
+            add_leaf(comp, i, compTime, group, world);
+            continue;
+        }
+        const Time layerTime = model::layer_time_of(layer, compTime);
+        Group inner;
+        inner.world = group.world.after(world);
+        inner.opacity =
+            group.opacity * first(read(layer, stream::kOpacity, layerTime, {100}), 100) / 100;
+        inner.visible = group.visible && (layer.flags & model::flag::kVideoActive);
+        inner.audible = group.audible && (layer.flags & model::flag::kAudioActive);
+        inner.matte = group.matte || (i + 1 < comp.layers.size() &&
+                                      comp.layers[i + 1].trackMatte != model::TrackMatte::None);
+        inner.path = group.path;
+        inner.path.push_back(layer.id);
+        inner.names = group.names;
+        inner.names.push_back(model::shown_name(project_, layer));
+        inner.modes = group.modes;
+        inner.modes.push_back(layer.blendingMode);
+        inner.masks = joined(attributes_of(project_, layer, false), group.masks);
+        inner.effects = joined(attributes_of(project_, layer, true), group.effects);
+        const std::size_t before = picture_.leaves.size();
+        paint(*source, source_time(layer, layerTime), inner, depth + 1);
+        // The pre-comp layer's own matte setting applies to all it shows.
+        for (std::size_t j = before; j < picture_.leaves.size(); ++j) {
+            Leaf& leaf = picture_.leaves[j];
+            leaf.groupMattes.insert(leaf.groupMattes.begin(), layer.trackMatte);
+        }
+    }
+}
+
+}  // namespace
+
+Picture picture_of(const model::Project& project, model::Id compItem, Time time,
+                   script::ExpressionEngine& engine) {
+    const model::Item* item = model::find_item(project, compItem);
+    if (item == nullptr || !item->comp) throw model::ModelError("not a composition");
+    Painter painter(project, engine);
+    painter.paint(*item, time, Group{}, 0);
+    return painter.take();
+}
+
+std::array<double, 3> map_point(const Matrix4& world, const std::array<double, 3>& point) {
+    std::array<double, 3> out{};
+    for (std::size_t row = 0; row < 3; ++row)
+        out[row] = world[row * 4] * point[0] + world[row * 4 + 1] * point[1] +
+                   world[row * 4 + 2] * point[2] + world[row * 4 + 3];
+    return out;
+}
+
+}  // namespace host::picture
