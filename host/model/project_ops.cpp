@@ -468,4 +468,15 @@ const Layer* layer_matted_by(const Project& project, Id matteId) {
     return &comp.layers[below];
 }
 
+void set_track_matte(Project& project, Id layerId, TrackMatte kind) {
+    const auto where = locate_layer(project, layerId);
+    if (!where) throw ModelError("no such layer");
+    auto& layers = comp_of(project, where->comp)->layers;
+    Layer& layer = layers[static_cast<std::size_t>(where->index)];
+    const bool gains = layer.trackMatte == TrackMatte::None && kind != TrackMatte::None;
+    layer.trackMatte = kind;
+    if (gains && where->index > 0)
+        layers[static_cast<std::size_t>(where->index - 1)].flags &= ~flag::kVideoActive;
+}
+
 }  // namespace host::model

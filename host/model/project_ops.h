@@ -61,6 +61,10 @@ Time comp_duration(const Layer& layer);   // |stretch| * duration
 // A layer with a track matte is matted by the layer directly above it.
 const Layer* track_matte_of(const Project& project, Id layerId);   // null: none
 const Layer* layer_matted_by(const Project& project, Id matteId);  // null: not a matte
+// Sets the layer's track matte. A layer that gets a matte where it had none
+// switches off the video of the layer above, which serves as its matte now,
+// as the application's interface does; other changes leave the flags alone.
+void set_track_matte(Project& project, Id layerId, TrackMatte kind);
 
 // ---- items
 Item& add_folder(Project& project, std::string name, Id parentFolder = kNoId);
