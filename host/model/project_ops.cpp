@@ -447,6 +447,12 @@ Time comp_out_point(const Layer& layer) {
 
 Time comp_duration(const Layer& layer) { return comp_out_point(layer) - comp_in_point(layer); }
 
+void set_stretch_keeping_start(Layer& layer, Rational stretch) {
+    const Time start = comp_in_point(layer);
+    layer.stretch = stretch;
+    layer.offset = layer.offset + start - comp_in_point(layer);
+}
+
 // ---- track mattes
 
 const Layer* track_matte_of(const Project& project, Id layerId) {

@@ -56,6 +56,9 @@ Time layer_time_of(const Layer& layer, Time compTime);
 Time comp_in_point(const Layer& layer);   // where the layer starts in composition time
 Time comp_out_point(const Layer& layer);  // where it ends
 Time comp_duration(const Layer& layer);   // |stretch| * duration
+// Sets the stretch and moves the offset so that the layer still starts at the
+// same composition time (its in point in composition time stays put).
+void set_stretch_keeping_start(Layer& layer, Rational stretch);
 
 // ---- track mattes
 // A layer with a track matte is matted by the layer directly above it.
