@@ -14,6 +14,10 @@ namespace tool {
 // layers ("av of Intro Comp", "text", "null").
 std::string layer_kind_text(const host::model::Project& project, const host::model::Layer& layer);
 
+// The layer's blending mode as the interface names it ("Soft Light"), or its
+// transfer-mode number when that has no name.
+std::string blending_label(const host::model::Layer& layer);
+
 void print_menu(std::ostream& out, const std::vector<host::MenuCommand>& entries);
 void print_project(std::ostream& out, const host::model::Project& project);
 void print_dialog(std::ostream& out, const host::script::Dialog& dialog);
