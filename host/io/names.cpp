@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "model/blending.h"
+
 namespace host::io {
 
 namespace {
@@ -38,6 +40,11 @@ const std::pair<std::uint32_t, const char*> kLayerFlags[] = {
     {0x1, "video"},          {0x2, "audio"},        {0x4, "effects"},     {0x8, "motionBlur"},
     {0x10, "frameBlending"}, {0x20, "locked"},      {0x40, "shy"},        {0x80, "collapse"},
     {0x100, "autoOrient"},   {0x200, "adjustment"}, {0x400, "timeRemap"}, {0x800, "3d"},
+};
+
+const std::pair<std::int32_t, const char*> kBlendingFlags[] = {
+    {0x1, "preserveAlpha"},
+    {0x2, "randomizeDissolve"},
 };
 
 template <class Enum, std::size_t N>
@@ -104,6 +111,47 @@ std::uint32_t layer_flags_from(const nlohmann::json& value, const std::string& w
     for (const nlohmann::json& name : value)
         flags |= from_name(kLayerFlags, word(name, where), where, "flag");
     return flags;
+}
+
+nlohmann::json blending_mode_to(std::int32_t transferMode) {
+    if (const model::BlendingModeName* mode = model::blending_mode_of(transferMode))
+        return mode->name;
+    return transferMode;
+}
+
+std::int32_t blending_mode_from(const nlohmann::json& value, const std::string& where) {
+    if (value.is_number_integer()) {
+        const auto number = value.get<std::int64_t>();
+        if (number < model::kFirstTransferMode || number > model::kLastTransferMode)
+            fail(where, "no transfer mode " + std::to_string(number));
+        return static_cast<std::int32_t>(number);
+    }
+    const std::string name = word(value, where);
+    const model::BlendingModeName* mode = model::blending_mode_named(name);
+    if (mode == nullptr) fail(where, "unknown blending mode '" + name + "'");
+    return mode->transferMode;
+}
+
+nlohmann::json blending_flags_to(std::int32_t flags) {
+    nlohmann::json names = nlohmann::json::array();
+    for (const auto& [bit, name] : kBlendingFlags)
+        if ((flags & bit) != 0) names.push_back(name);
+    return names;
+}
+
+std::int32_t blending_flags_from(const nlohmann::json& value, const std::string& where) {
+    if (!value.is_array()) fail(where, "blending flags are a list of names");
+    std::int32_t flags = 0;
+    for (const nlohmann::json& name : value)
+        flags |= from_name(kBlendingFlags, word(name, where), where, "blending flag");
+    return flags;
+}
+
+model::TrackMatte track_matte_from(const nlohmann::json& value, const std::string& where) {
+    const std::string name = word(value, where);
+    const model::TrackMatteName* matte = model::track_matte_named(name);
+    if (matte == nullptr) fail(where, "unknown track matte '" + name + "'");
+    return matte->kind;
 }
 
 }  // namespace host::io

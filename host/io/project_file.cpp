@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "io/names.h"
+#include "model/blending.h"
 #include "model/effects_catalog.h"
 #include "model/project_ops.h"
 #include "model/streams.h"
@@ -623,6 +624,19 @@ private:
         layer.offset = node.contains("offset") ? rational_from(node["offset"], where + ".offset")
                                                : model::Rational::of(0);
         if (node.contains("flags")) layer.flags = layer_flags_from(node["flags"], where + ".flags");
+        if (node.contains("stretch")) {
+            const model::Rational percent = rational_from(node["stretch"], where + ".stretch");
+            if (percent == model::Rational::of(0))
+                fail(where + ".stretch", "a stretch of 0 % would stop the layer's time");
+            layer.stretch = percent / model::Rational::of(100);
+        }
+        if (node.contains("blendingMode"))
+            layer.blendingMode = blending_mode_from(node["blendingMode"], where + ".blendingMode");
+        if (node.contains("blendingFlags"))
+            layer.blendingFlags =
+                blending_flags_from(node["blendingFlags"], where + ".blendingFlags");
+        if (node.contains("trackMatte"))
+            layer.trackMatte = track_matte_from(node["trackMatte"], where + ".trackMatte");
         model::fill_default_streams(project_, comp, layer);
         for (const json& removed : node.value("removedStreams", json::array()))
             layer.streams.erase(removed.get<int>());
@@ -815,6 +829,14 @@ private:
         node["duration"] = rational_to(layer.duration);
         node["offset"] = rational_to(layer.offset);
         node["flags"] = layer_flags_to(layer.flags);
+        if (layer.stretch != model::Rational::of(1))
+            node["stretch"] = rational_to(layer.stretch * model::Rational::of(100));
+        if (layer.blendingMode != model::kNormalBlending)
+            node["blendingMode"] = blending_mode_to(layer.blendingMode);
+        if (layer.blendingFlags != 0)
+            node["blendingFlags"] = blending_flags_to(layer.blendingFlags);
+        if (layer.trackMatte != model::TrackMatte::None)
+            node["trackMatte"] = model::track_matte_name(layer.trackMatte).name;
         if (layer.parent != kNoId) node["parent"] = layer_ref(comp, layer.parent);
         model::Layer fresh;
         fresh.kind = layer.kind;

@@ -447,6 +447,12 @@ Time comp_out_point(const Layer& layer) {
 
 Time comp_duration(const Layer& layer) { return comp_out_point(layer) - comp_in_point(layer); }
 
+void set_stretch_keeping_start(Layer& layer, Rational stretch) {
+    const Time start = comp_in_point(layer);
+    layer.stretch = stretch;
+    layer.offset = layer.offset + start - comp_in_point(layer);
+}
+
 // ---- track mattes
 
 const Layer* track_matte_of(const Project& project, Id layerId) {
@@ -466,6 +472,17 @@ const Layer* layer_matted_by(const Project& project, Id matteId) {
     if (below >= comp.layers.size() || comp.layers[below].trackMatte == TrackMatte::None)
         return nullptr;
     return &comp.layers[below];
+}
+
+void set_track_matte(Project& project, Id layerId, TrackMatte kind) {
+    const auto where = locate_layer(project, layerId);
+    if (!where) throw ModelError("no such layer");
+    auto& layers = comp_of(project, where->comp)->layers;
+    Layer& layer = layers[static_cast<std::size_t>(where->index)];
+    const bool gains = layer.trackMatte == TrackMatte::None && kind != TrackMatte::None;
+    layer.trackMatte = kind;
+    if (gains && where->index > 0)
+        layers[static_cast<std::size_t>(where->index - 1)].flags &= ~flag::kVideoActive;
 }
 
 }  // namespace host::model

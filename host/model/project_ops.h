@@ -56,11 +56,18 @@ Time layer_time_of(const Layer& layer, Time compTime);
 Time comp_in_point(const Layer& layer);   // where the layer starts in composition time
 Time comp_out_point(const Layer& layer);  // where it ends
 Time comp_duration(const Layer& layer);   // |stretch| * duration
+// Sets the stretch and moves the offset so that the layer still starts at the
+// same composition time (its in point in composition time stays put).
+void set_stretch_keeping_start(Layer& layer, Rational stretch);
 
 // ---- track mattes
 // A layer with a track matte is matted by the layer directly above it.
 const Layer* track_matte_of(const Project& project, Id layerId);   // null: none
 const Layer* layer_matted_by(const Project& project, Id matteId);  // null: not a matte
+// Sets the layer's track matte. A layer that gets a matte where it had none
+// switches off the video of the layer above, which serves as its matte now,
+// as the application's interface does; other changes leave the flags alone.
+void set_track_matte(Project& project, Id layerId, TrackMatte kind);
 
 // ---- items
 Item& add_folder(Project& project, std::string name, Id parentFolder = kNoId);

@@ -104,7 +104,7 @@ Frame world_frame(const Project& project, const Layer* layer, Time compTime) {
     Frame world;
     std::size_t guard = 0;
     for (; layer != nullptr && guard < 100000; ++guard) {
-        world = local_frame(*layer, compTime - layer->offset).after(world);
+        world = local_frame(*layer, layer_time_of(*layer, compTime)).after(world);
         layer = layer->parent == kNoId ? nullptr : find_layer(project, layer->parent);
     }
     return world;
@@ -535,7 +535,7 @@ void set_parent_keeping_look(Project& project, Id layerId, Id parentId) {
     const Layer* layer = find_layer(project, layerId);
     if (layer == nullptr) fail("no such layer");
     if (layer->parent == parentId) return;  // nothing moves
-    const Time start = layer->offset + layer->inPoint;
+    const Time start = comp_in_point(*layer);
     const Layer* oldParent = layer->parent == kNoId ? nullptr : find_layer(project, layer->parent);
     const Layer* newParent = parentId == kNoId ? nullptr : find_layer(project, parentId);
     if (parentId != kNoId && newParent == nullptr) fail("no such parent layer");

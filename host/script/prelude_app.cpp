@@ -1,4 +1,5 @@
-// app, app.project, items, layers, app.settings, PREFType and alert.
+// app, app.project, items, layers, app.settings, PREFType, BlendingMode,
+// TrackMatteType and alert.
 //
 // Objects hold only the id of what they stand for and ask the host on every
 // use, so they always see the live project, and one whose item or layer was
@@ -107,6 +108,23 @@ attribute(Layer.prototype, "parent", function () { return makeLayer(native.layer
                   throw new TypeError("parent must be a Layer or null");
               }
           });
+attribute(Layer.prototype, "inPoint", function () { return native.layerInPoint(this._id); });
+attribute(Layer.prototype, "outPoint", function () { return native.layerOutPoint(this._id); });
+attribute(Layer.prototype, "startTime", function () { return native.layerStartTime(this._id); });
+attribute(Layer.prototype, "stretch", function () { return native.layerStretch(this._id); },
+          function (percent) { native.setLayerStretch(this._id, percent); });
+attribute(AVLayer.prototype, "blendingMode", function () {
+    return native.layerBlendingMode(this._id);
+}, function (mode) { native.setLayerBlendingMode(this._id, mode); });
+attribute(AVLayer.prototype, "trackMatteType", function () {
+    return native.layerTrackMatte(this._id);
+}, function (kind) { native.setLayerTrackMatte(this._id, kind); });
+attribute(AVLayer.prototype, "isTrackMatte", function () {
+    return native.layerIsTrackMatte(this._id);
+});
+attribute(AVLayer.prototype, "hasTrackMatte", function () {
+    return native.layerHasTrackMatte(this._id);
+});
 attribute(AVLayer.prototype, "source", function () { return makeItem(native.layerSource(this._id)); });
 method(Layer.prototype, "remove", function () { native.removeLayer(this._id); });
 method(Layer.prototype, "copyToComp", function (comp) {
@@ -123,6 +141,18 @@ attribute(Project.prototype, "activeItem", function () { return makeItem(native.
 method(Project.prototype, "autoFixExpressions", function (oldName, newName) {
     native.autoFixExpressions(oldName, newName);
 });
+
+// ---- enumerations the host numbers (kind 0: BlendingMode, 1: TrackMatteType)
+function hostEnum(kind) {
+    var values = {};
+    for (var i = 0; native.enumName(kind, i) !== undefined; ++i) {
+        Object.defineProperty(values, native.enumName(kind, i),
+                              {value: native.enumValue(kind, i), enumerable: true});
+    }
+    return Object.freeze(values);
+}
+global_("BlendingMode", hostEnum(0));
+global_("TrackMatteType", hostEnum(1));
 
 // ---- settings
 var PREFType = {};

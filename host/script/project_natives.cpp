@@ -1,9 +1,11 @@
 // Natives behind app.project, its items and their layers. Objects reach
 // them by id; an id that names nothing (any more) is an invalid object.
 #include <array>
+#include <cmath>
 #include <memory>
 
 #include "io/names.h"
+#include "model/blending.h"
 #include "model/script_ops.h"
 #include "script/expression_engine.h"
 #include "script/natives.h"
@@ -193,6 +195,142 @@ duk_ret_t set_layer_parent(duk_context* ctx, Session& session) {
     return 0;
 }
 
+// ---- time
+
+duk_ret_t layer_in_point(duk_context* ctx, Session& session) {
+    duk_push_number(ctx, model::comp_in_point(layer_ref(session, id_arg(ctx, 0))).seconds());
+    return 1;
+}
+
+duk_ret_t layer_out_point(duk_context* ctx, Session& session) {
+    duk_push_number(ctx, model::comp_out_point(layer_ref(session, id_arg(ctx, 0))).seconds());
+    return 1;
+}
+
+duk_ret_t layer_start_time(duk_context* ctx, Session& session) {
+    duk_push_number(ctx, layer_ref(session, id_arg(ctx, 0)).offset.seconds());
+    return 1;
+}
+
+duk_ret_t layer_stretch(duk_context* ctx, Session& session) {
+    duk_push_number(
+        ctx, (layer_ref(session, id_arg(ctx, 0)).stretch * model::Rational::of(100)).seconds());
+    return 1;
+}
+
+constexpr double kStretchLimit = 1e6;  // per cent; keeps times exact in 64 bits
+
+// A per-cent value as the stretch factor: as a short decimal when it is one
+// (33.5 % is exactly 67/200), else to the nearest millionth of a per cent.
+model::Rational stretch_of_percent(double percent) {
+    if (!std::isfinite(percent) || std::fabs(percent) > kStretchLimit)
+        range_error("stretch: the value must lie between -1000000 and 1000000");
+    if (percent == 0) range_error("stretch: a stretch of 0 would stop the layer's time");
+    if (percent > 0 && percent < 1) percent = 1;
+    if (percent < 0 && percent > -1) percent = -1;
+    std::int64_t scale = 1;
+    for (int digits = 0; digits < 6 && std::round(percent * scale) != percent * scale; ++digits)
+        scale *= 10;
+    return model::Rational::of(std::llround(percent * static_cast<double>(scale)), scale * 100);
+}
+
+// The layer keeps its start: its in point in composition time.
+duk_ret_t set_layer_stretch(duk_context* ctx, Session& session) {
+    model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    model::set_stretch_keeping_start(layer,
+                                     stretch_of_percent(number_arg(ctx, 1, "stretch: the value")));
+    session.project_changed();
+    return 0;
+}
+
+// ---- blending and track mattes
+
+// Natives the preludes call while the engine starts, before any run binds
+// a session.
+template <duk_ret_t (*body)(duk_context*)>
+duk_ret_t stateless(duk_context* ctx) {
+    return guarded(ctx, [ctx] { return body(ctx); });
+}
+
+// The enumerations' entries by place: kind 0 the blending modes, 1 the track
+// mattes; past the end the name is undefined.
+duk_ret_t enum_name(duk_context* ctx) {
+    const double index = number_arg(ctx, 1, "index");
+    const bool mattes = number_arg(ctx, 0, "kind") == 1;
+    const std::size_t count =
+        mattes ? model::track_matte_names().size() : model::blending_modes().size();
+    if (!(index >= 0 && index < static_cast<double>(count))) return 0;
+    const auto at = static_cast<std::size_t>(index);
+    push_text(ctx, mattes ? model::track_matte_names()[at].name : model::blending_modes()[at].name);
+    return 1;
+}
+
+duk_ret_t enum_value(duk_context* ctx) {
+    const double index = number_arg(ctx, 1, "index");
+    const bool mattes = number_arg(ctx, 0, "kind") == 1;
+    const std::size_t count =
+        mattes ? model::track_matte_names().size() : model::blending_modes().size();
+    if (!(index >= 0 && index < static_cast<double>(count))) return 0;
+    const auto at = static_cast<std::size_t>(index);
+    duk_push_int(ctx, mattes ? model::track_matte_names()[at].scriptValue
+                             : model::blending_modes()[at].scriptValue);
+    return 1;
+}
+
+// Transfer modes that are no blending mode (only the plug-in interface sets
+// them) read as null.
+duk_ret_t layer_blending_mode(duk_context* ctx, Session& session) {
+    const model::BlendingModeName* mode =
+        model::blending_mode_of(layer_ref(session, id_arg(ctx, 0)).blendingMode);
+    if (mode == nullptr) {
+        duk_push_null(ctx);
+    } else {
+        duk_push_int(ctx, mode->scriptValue);
+    }
+    return 1;
+}
+
+duk_ret_t set_layer_blending_mode(duk_context* ctx, Session& session) {
+    model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    const model::BlendingModeName* mode =
+        model::blending_mode_by_script_value(number_arg(ctx, 1, "blendingMode: the value"));
+    if (mode == nullptr) range_error("blendingMode: the value must be a BlendingMode value");
+    layer.blendingMode = mode->transferMode;
+    session.project_changed();
+    return 0;
+}
+
+duk_ret_t layer_track_matte(duk_context* ctx, Session& session) {
+    duk_push_int(
+        ctx, model::track_matte_name(layer_ref(session, id_arg(ctx, 0)).trackMatte).scriptValue);
+    return 1;
+}
+
+duk_ret_t set_layer_track_matte(duk_context* ctx, Session& session) {
+    const Id layer = id_arg(ctx, 0);
+    layer_ref(session, layer);
+    const model::TrackMatteName* matte =
+        model::track_matte_by_script_value(number_arg(ctx, 1, "trackMatteType: the value"));
+    if (matte == nullptr) range_error("trackMatteType: the value must be a TrackMatteType value");
+    model::set_track_matte(session.project(), layer, matte->kind);
+    session.project_changed();
+    return 0;
+}
+
+duk_ret_t layer_is_track_matte(duk_context* ctx, Session& session) {
+    const Id layer = id_arg(ctx, 0);
+    layer_ref(session, layer);
+    duk_push_boolean(ctx, model::layer_matted_by(session.project(), layer) != nullptr);
+    return 1;
+}
+
+duk_ret_t layer_has_track_matte(duk_context* ctx, Session& session) {
+    const Id layer = id_arg(ctx, 0);
+    layer_ref(session, layer);
+    duk_push_boolean(ctx, model::track_matte_of(session.project(), layer) != nullptr);
+    return 1;
+}
+
 duk_ret_t copy_to_comp(duk_context* ctx, Session& session) {
     const Id layer = id_arg(ctx, 0);
     layer_ref(session, layer);
@@ -244,6 +382,19 @@ constexpr auto kEntries = std::to_array<Entry>({
     {"layerSource", native<layer_source>, 1},
     {"layerParent", native<layer_parent>, 1},
     {"setLayerParent", native<set_layer_parent>, 2},
+    {"layerInPoint", native<layer_in_point>, 1},
+    {"layerOutPoint", native<layer_out_point>, 1},
+    {"layerStartTime", native<layer_start_time>, 1},
+    {"layerStretch", native<layer_stretch>, 1},
+    {"setLayerStretch", native<set_layer_stretch>, 2},
+    {"enumName", stateless<enum_name>, 2},
+    {"enumValue", stateless<enum_value>, 2},
+    {"layerBlendingMode", native<layer_blending_mode>, 1},
+    {"setLayerBlendingMode", native<set_layer_blending_mode>, 2},
+    {"layerTrackMatte", native<layer_track_matte>, 1},
+    {"setLayerTrackMatte", native<set_layer_track_matte>, 2},
+    {"layerIsTrackMatte", native<layer_is_track_matte>, 1},
+    {"layerHasTrackMatte", native<layer_has_track_matte>, 1},
     {"copyToComp", native<copy_to_comp>, 2},
     {"removeLayer", native<remove_layer>, 1},
     {"removeItem", native<remove_item>, 1},

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 
+#include "model/blending.h"
 #include "model/streams.h"
 #include "suites/ops.h"
 #include "suites/session.h"
@@ -259,7 +260,7 @@ A_Err AEGP_SetLayerTransferMode(AEGP_LayerH layerH, const AEGP_LayerTransferMode
     return run(__func__, [&](Session& s) {
         model::Layer& layer = s.layer(layerH);
         const AEGP_LayerTransferMode& given = in(transfer_modeP);
-        if (given.mode < PF_Xfer_NONE || given.mode > PF_Xfer_DIVIDE)
+        if (given.mode < model::kFirstTransferMode || given.mode > model::kLastTransferMode)
             throw BadArgument("unknown transfer mode");
         if ((given.flags &
              ~(AEGP_TransferFlag_PRESERVE_ALPHA | AEGP_TransferFlag_RANDOMIZE_DISSOLVE)) != 0)
@@ -269,7 +270,8 @@ A_Err AEGP_SetLayerTransferMode(AEGP_LayerH layerH, const AEGP_LayerTransferMode
             throw BadArgument("unknown track matte");
         layer.blendingMode = given.mode;
         layer.blendingFlags = given.flags;
-        layer.trackMatte = static_cast<model::TrackMatte>(given.track_matte);
+        model::set_track_matte(s.project(), layer.id,
+                               static_cast<model::TrackMatte>(given.track_matte));
         return A_Err_NONE;
     });
 }

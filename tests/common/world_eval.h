@@ -151,20 +151,26 @@ inline Affine local(const model::Layer& layer, model::Time time) {
     return a;
 }
 
+// Composition time = offset + stretch * layer time.
+inline model::Time layer_time(const model::Layer& layer, model::Time compTime) {
+    return (compTime - layer.offset) / layer.stretch;
+}
+
 // Each ancestor read at its own layer time.
 inline Affine world(const model::Project& project, const model::Layer& layer,
                     model::Time compTime) {
-    Affine w = local(layer, compTime - layer.offset);
+    Affine w = local(layer, layer_time(layer, compTime));
     for (const model::Layer* up = model::find_layer(project, layer.parent); up != nullptr;
          up = model::find_layer(project, up->parent))
-        w = then(w, local(*up, compTime - up->offset));
+        w = then(w, local(*up, layer_time(*up, compTime)));
     return w;
 }
 
+// Shown while the layer time lies in [in point, in point + duration).
 inline bool shows(const model::Layer& layer, model::Time compTime) {
-    const model::Time start = layer.offset + layer.inPoint;
-    return (layer.flags & model::flag::kVideoActive) != 0 && start <= compTime &&
-           compTime < start + layer.duration;
+    const model::Time t = layer_time(layer, compTime);
+    return (layer.flags & model::flag::kVideoActive) != 0 && layer.inPoint <= t &&
+           t < layer.inPoint + layer.duration;
 }
 
 inline double distance(const Affine& a, const Affine& b) {

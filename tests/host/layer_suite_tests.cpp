@@ -58,6 +58,103 @@ TEST_F(LayerSuites, TimesUseTheCompositionsTimeBase) {
     }
 }
 
+TEST_F(LayerSuites, CompositionTimesGoThroughTheStretch) {
+    // Pre Layer: in point 1 s, duration 5 s, offset 2 s; a reversed layer
+    // starts in the composition with its layer out point.
+    struct Case {
+        A_Ratio stretch;
+        const char *compIn, *compDuration, *compOfLayer3s, *layerOfComp;
+        A_Time setIn, setDuration;
+        const char *layerIn, *layerDuration;
+    };
+    const Case cases[] = {
+        {{2, 1}, "120/30", "300/30", "240/30", "90/30", {6, 1}, {4, 1}, "60/30", "60/30"},
+        {{-1, 1}, "-120/30", "150/30", "-30/30", "90/30", {-4, 1}, {2, 1}, "120/30", "60/30"}};
+    const auto& s = layers();
+    AEGP_LayerH layer = layer_at("Main", 0);
+    const host::model::Layer original = model_layer(layer);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stretch.num);
+        model_layer(layer) = original;
+        OK(s.AEGP_SetLayerStretch(layer, &c.stretch));
+        const A_Ratio stretch = got<A_Ratio>(s.AEGP_GetLayerStretch, layer);
+        EXPECT_EQ(std::pair(stretch.num, stretch.den), std::pair(c.stretch.num, c.stretch.den));
+        EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerOffset, layer)), "60/30") << "offset kept";
+        EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerInPoint, layer, AEGP_LTimeMode_CompTime)),
+                  c.compIn);
+        EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerDuration, layer, AEGP_LTimeMode_CompTime)),
+                  c.compDuration);
+        const A_Time three{3, 1};
+        const A_Time comp = got<A_Time>(s.AEGP_ConvertLayerToCompTime, layer, &three);
+        EXPECT_EQ(str(comp), c.compOfLayer3s);
+        EXPECT_EQ(str(got<A_Time>(s.AEGP_ConvertCompToLayerTime, layer, &comp)), c.layerOfComp);
+        OK(s.AEGP_SetLayerInPointAndDuration(layer, AEGP_LTimeMode_CompTime, &c.setIn,
+                                             &c.setDuration));
+        EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerInPoint, layer, AEGP_LTimeMode_LayerTime)),
+                  c.layerIn);
+        EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerDuration, layer, AEGP_LTimeMode_LayerTime)),
+                  c.layerDuration);
+        EXPECT_EQ(str(got<A_Time>(s.AEGP_GetLayerInPoint, layer, AEGP_LTimeMode_CompTime)),
+                  str({c.setIn.value * 30, 30}))
+            << "what was set reads back";
+    }
+}
+
+TEST_F(LayerSuites, TransferModesAndTrackMattesOfAMattePair) {
+    const auto& s = layers();
+    AEGP_LayerH matte = layer_at("Main", 0), matted = layer_at("Main", 1);
+    const AEGP_LayerTransferMode set{4, AEGP_TransferFlag_PRESERVE_ALPHA, AEGP_TrackMatte_LUMA};
+    OK(s.AEGP_SetLayerTransferMode(matted, &set));
+    const auto read = got<AEGP_LayerTransferMode>(s.AEGP_GetLayerTransferMode, matted);
+    EXPECT_EQ(std::tuple(read.mode, read.flags, read.track_matte),
+              std::tuple(set.mode, set.flags, set.track_matte));
+    EXPECT_EQ(got<AEGP_LayerTransferMode>(s.AEGP_GetLayerTransferMode, matte).mode,
+              PF_Xfer_IN_FRONT);
+    EXPECT_EQ(model_layer(matte).flags & AEGP_LayerFlag_VIDEO_ACTIVE, 0)
+        << "the matte's video goes off as the layer below takes it";
+
+    const auto used = [&](AEGP_LayerH l, A_Boolean fillActive) {
+        return int{got<A_Boolean>(s.AEGP_IsLayerUsedAsTrackMatte, l, fillActive)};
+    };
+    const auto has = [&](AEGP_LayerH l) {
+        return int{got<A_Boolean>(s.AEGP_DoesLayerHaveTrackMatte, l)};
+    };
+    EXPECT_EQ(std::tuple(used(matte, 0), used(matte, 1), has(matte), used(matted, 0), has(matted)),
+              std::tuple(1, 1, 0, 0, 1));
+    OK(s.AEGP_SetLayerFlag(matted, AEGP_LayerFlag_VIDEO_ACTIVE, 0));
+    EXPECT_EQ(std::pair(used(matte, 0), used(matte, 1)), std::pair(1, 0)) << "the fill is off";
+    // The top layer has nothing above it to matte it.
+    const AEGP_LayerTransferMode topMatte{2, 0, AEGP_TrackMatte_ALPHA};
+    OK(s.AEGP_SetLayerTransferMode(matte, &topMatte));
+    EXPECT_EQ(has(matte), 0);
+
+    const A_Ratio zero{0, 1}, noDen{1, 0};
+    const A_Time badTime{1, 0};
+    A_Time t{};
+    const AEGP_LayerTransferMode bad[] = {
+        {39, 0, 0}, {-2, 0, 0}, {2, 0x4, 0}, {2, 0, 5}, {2, 0, -1}};
+    for (const auto& record : bad)
+        EXPECT_EQ(s.AEGP_SetLayerTransferMode(matted, &record), A_Err_PARAMETER) << record.mode;
+    expect_errs(A_Err_PARAMETER,
+                {{"stretch 0", s.AEGP_SetLayerStretch(matted, &zero)},
+                 {"no denominator", s.AEGP_SetLayerStretch(matted, &noDen)},
+                 {"null stretch", s.AEGP_SetLayerStretch(matted, nullptr)},
+                 {"scale 0", s.AEGP_ConvertCompToLayerTime(matted, &badTime, &t)}});
+    EXPECT_EQ(got<AEGP_LayerTransferMode>(s.AEGP_GetLayerTransferMode, matted).mode, 4);
+}
+
+TEST_F(LayerSuites, LayersByIdOnlyInTheirComposition) {
+    const auto& s = layers();
+    AEGP_LayerH solid = layer_at("Main", 1);
+    const auto id = got<AEGP_LayerIDVal>(s.AEGP_GetLayerID, solid);
+    EXPECT_EQ(id, model_layer(solid).id);
+    EXPECT_EQ(got<AEGP_LayerH>(s.AEGP_GetLayerFromLayerID, comp_named("Main"), id), solid);
+    AEGP_LayerH found = nullptr;
+    expect_errs(A_Err_PARAMETER,
+                {{"another comp", s.AEGP_GetLayerFromLayerID(comp_named("Second"), id, &found)},
+                 {"no such id", s.AEGP_GetLayerFromLayerID(comp_named("Main"), 99999, &found)}});
+}
+
 TEST_F(LayerSuites, FlagsObjectTypesAndNullsThatLeaveTheSelection) {
     const std::tuple<const char*, A_long, AEGP_ObjectType, bool> cases[] = {
         {"Main", 0, AEGP_ObjectType_AV, false},

@@ -1,3 +1,5 @@
+#include <fstream>
+
 #include "host_fixture.h"
 #include "io/project_file.h"
 #include "model/effects_catalog.h"
@@ -89,6 +91,62 @@ TEST(ProjectFile, TimesAreExactAndOmittedIdsFollowTheGivenOnes) {
               std::tuple(41, 40, 7, 42, 43));
 }
 
+TEST(ProjectFile, StretchBlendingAndMattesAreWrittenOnlyWhenNotDefault) {
+    // What a file says, what the layer holds, and what a saved file says.
+    struct Case {
+        const char* given;
+        Rational stretch;
+        std::int32_t mode, flags;
+        TrackMatte matte;
+        const char* saved;
+    };
+    const Case cases[] = {
+        {R"({})", Rational::of(1), 2, 0, TrackMatte::None, R"({})"},
+        {R"({"stretch": 200, "blendingMode": "ADD", "trackMatte": "ALPHA"})", Rational::of(2), 4, 0,
+         TrackMatte::Alpha, R"({"stretch": 200, "blendingMode": "ADD", "trackMatte": "ALPHA"})"},
+        {R"({"stretch": "-100", "blendingMode": 12, "trackMatte": "LUMA_INVERTED",
+             "blendingFlags": ["randomizeDissolve"]})",
+         Rational::of(-1), 12, 2, TrackMatte::LumaInverted,
+         R"({"stretch": -100, "blendingMode": "CLASSIC_DIFFERENCE", "trackMatte": "LUMA_INVERTED",
+             "blendingFlags": ["randomizeDissolve"]})"},
+        {R"({"stretch": "100/3", "blendingMode": 1, "blendingFlags": ["preserveAlpha"]})",
+         Rational::of(1, 3), 1, 1, TrackMatte::None,
+         R"({"stretch": "100/3", "blendingMode": 1, "blendingFlags": ["preserveAlpha"]})"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.given);
+        json doc = json::parse(R"({"items": [{"type": "comp", "name": "C", "layers": [{}]}]})");
+        json& layer = doc["items"][0]["layers"][0];
+        layer = json::parse(c.given);
+        layer["type"] = "shape";
+        const Project p = host::io::project_from_json(doc);
+        const Layer& loaded = p.items[0].comp->layers[0];
+        EXPECT_EQ(std::tuple(loaded.stretch, loaded.blendingMode, loaded.blendingFlags,
+                             loaded.trackMatte),
+                  std::tuple(c.stretch, c.mode, c.flags, c.matte));
+        const json saved = host::io::project_to_json(p);
+        json fields = json::object();
+        for (const char* key : {"stretch", "blendingMode", "blendingFlags", "trackMatte"})
+            if (saved["items"][0]["layers"][0].contains(key))
+                fields[key] = saved["items"][0]["layers"][0][key];
+        EXPECT_EQ(fields, json::parse(c.saved));
+        EXPECT_TRUE(host::io::project_from_json(saved) == p);
+    }
+
+    host_test::TempDir dir;
+    const auto file = dir.path() / "still.json";
+    std::ofstream(file) << R"({"items": [{"type": "comp", "name": "C",
+        "layers": [{"type": "shape", "stretch": 0}]}]})";
+    try {
+        host::io::load_project_file(file);
+        ADD_FAILURE() << "a zero stretch was accepted";
+    } catch (const std::runtime_error& refused) {
+        const std::string message = refused.what();
+        EXPECT_NE(message.find(file.string()), std::string::npos) << message;
+        EXPECT_NE(message.find("layers[0].stretch"), std::string::npos) << message;
+    }
+}
+
 TEST(ProjectFile, RefusesWhatItCannotResolve) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"unknown source", R"({"items":[{"type":"comp","name":"C","layers":[{"source":"Nope"}]}]})",
@@ -120,6 +178,15 @@ TEST(ProjectFile, RefusesWhatItCannotResolve) {
         {"unknown active item", R"({"activeItem":"X","items":[]})", "X"},
         {"a composition showing itself, by its given id",
          R"({"items":[{"type":"comp","name":"C","id":40,"layers":[{"source":40}]}]})", "itself"},
+        {"unknown blending mode",
+         R"({"items":[{"type":"comp","name":"C","layers":[{"type":"shape","blendingMode":"SHINY"}]}]})",
+         "SHINY"},
+        {"transfer mode out of range",
+         R"({"items":[{"type":"comp","name":"C","layers":[{"type":"shape","blendingMode":39}]}]})",
+         "39"},
+        {"unknown track matte",
+         R"({"items":[{"type":"comp","name":"C","layers":[{"type":"shape","trackMatte":"RED"}]}]})",
+         "RED"},
         {"a layer named by an object without an id",
          R"({"items":[{"type":"comp","name":"C","layers":[
             {"type":"shape","name":"a"},{"type":"shape","parent":{"name":"a"}}]}]})",

@@ -134,6 +134,15 @@ TEST_F(Streams, KeyframesOneByOneAndEffectsAppliedReadAndSwitched) {
             expected)
             << time.value << "/" << time.scale;
     EXPECT_EQ(got<A_Time>(k.AEGP_GetKeyframeTime, scale, 1, 0).value, 45);  // 1.5 s, 30 fps
+    // Reversed at double speed, layer time 1.5 s falls at 1 - 2 * 1.5 = -2 s.
+    const A_Ratio reversed{-2, 1};
+    OK(layers().AEGP_SetLayerStretch(target, &reversed));
+    EXPECT_EQ(got<A_Time>(k.AEGP_GetKeyframeTime, scale, 1, AEGP_LTimeMode_CompTime).value, -60);
+    const A_Time atLayerOne{-1, 1};
+    EXPECT_EQ(made<AEGP_KeyframeIndex>(k.AEGP_InsertKeyframe, scale, AEGP_LTimeMode_CompTime,
+                                       &atLayerOne),
+              0)
+        << "the keyframe at layer time 1 s";
 
     // One bit per call; "none" names no bit.
     const std::tuple<AEGP_KeyframeFlags, A_Boolean, AEGP_KeyframeFlags, A_Err> flags[] = {

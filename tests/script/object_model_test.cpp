@@ -139,12 +139,87 @@ TEST_F(ObjectModel, RemovingKeepsTheProjectWhole) {
     EXPECT_EQ(changes, 2);
 }
 
+TEST_F(ObjectModel, StretchIsInPerCentClampedNearZeroAndKeepsTheLayersStart) {
+    // Moving: in point 1 s, duration 4 s, offset 2 s: from 3 s to 7 s.
+    const char* kTimed = R"json({"items": [{"type": "comp", "name": "C", "layers": [
+        {"type": "shape", "name": "Moving", "inPoint": 1, "duration": 4, "offset": 2}]}]})json";
+    casePrefix = "var l = app.project.item(1).layer(1); ";
+    const std::pair<const char*, const char*> cases[] = {
+        // set -> stretch, inPoint, outPoint, startTime
+        {"100", "100,3,7,2"},          {"200", "200,3,11,1"},    {"50", "50,3,5,2.5"},
+        {"33.5", "33.5,3,4.34,2.665"}, {"0.5", "1,3,3.04,2.99"}, {"-0.25", "-1,3,3.04,3.05"},
+        {"-200", "-200,3,11,13"},
+    };
+    for (const auto& [set, expected] : cases) {
+        load(kTimed);
+        EXPECT_EQ(value(casePrefix + "l.stretch = " + set +
+                        "; [l.stretch, l.inPoint, l.outPoint, l.startTime].join()"),
+                  expected)
+            << set;
+    }
+    EXPECT_EQ(layer("C", "Moving").stretch, model::Rational::of(-2));
+    errorSuffix = " (line 1)";
+    expect_errors({
+        {"l.stretch = 0", "RangeError: stretch: a stretch of 0 would stop the layer's time"},
+        {"l.stretch = NaN", "RangeError: stretch: the value must lie between -1000000 and 1000000"},
+        {"l.stretch = '50'", "TypeError: stretch: the value must be a number"},
+        {"l.inPoint = 1", "Error: inPoint is read-only"},
+    });
+}
+
+TEST_F(ObjectModel, BlendingModesAndTrackMattesRoundTripThroughTheirEnumerations) {
+    // Distinct values across both enumerations.
+    EXPECT_EQ(value("var seen = {}, n = 0, k;"
+                    "for (k in BlendingMode) { seen[BlendingMode[k]] = 1; ++n; }"
+                    "for (k in TrackMatteType) { seen[TrackMatteType[k]] = 1; ++n; }"
+                    "var distinct = 0; for (k in seen) ++distinct; [n, distinct].join()"),
+              "42,42");
+    const std::pair<const char*, std::int32_t> modes[] = {{"NORMAL", 2},   {"DISSOLVE", 3},
+                                                          {"ADD", 4},      {"SOFT_LIGHT", 8},
+                                                          {"LIGHTEN", 11}, {"DIVIDE", 38}};
+    for (const auto& [name, transfer] : modes) {
+        EXPECT_EQ(value(casePrefix + "var l = main.layer(3); l.blendingMode = BlendingMode." +
+                        name + "; l.blendingMode === BlendingMode." + name),
+                  "true");
+        EXPECT_EQ(layer("Main", "Red").blendingMode, transfer) << name;
+    }
+    layer("Main", "Red").blendingMode = 1;  // behind: no blending mode of scripts
+    EXPECT_EQ(value(casePrefix + "main.layer(3).blendingMode"), "null");
+
+    const std::tuple<const char*, model::TrackMatte> mattes[] = {
+        {"ALPHA_INVERTED", model::TrackMatte::AlphaInverted},
+        {"LUMA", model::TrackMatte::Luma},
+        {"NO_TRACK_MATTE", model::TrackMatte::None}};
+    for (const auto& [name, kind] : mattes) {
+        EXPECT_EQ(value(casePrefix + "var l = main.layer(3); l.trackMatteType = TrackMatteType." +
+                        name + "; [l.trackMatteType === TrackMatteType." + name +
+                        ", l.hasTrackMatte, main.layer(2).isTrackMatte].join()"),
+                  kind == model::TrackMatte::None ? "true,false,false" : "true,true,true");
+        EXPECT_EQ(layer("Main", "Red").trackMatte, kind) << name;
+    }
+    EXPECT_EQ(layer("Main", "Pre").flags & model::flag::kVideoActive, 0u)
+        << "the matte above went off when the layer took it";
+    EXPECT_EQ(
+        value(casePrefix + "[main.layer(2).hasTrackMatte, main.layer(3).isTrackMatte].join()"),
+        "false,false");
+    errorSuffix = " (line 1)";
+    expect_errors({
+        {"main.layer(3).blendingMode = 4",
+         "RangeError: blendingMode: the value must be a BlendingMode value"},
+        {"main.layer(3).trackMatteType = BlendingMode.ADD",
+         "RangeError: trackMatteType: the value must be a TrackMatteType value"},
+        {"main.layer(3).isTrackMatte = true", "Error: isTrackMatte is read-only"},
+    });
+    EXPECT_EQ(value("BlendingMode.ADD = 1; BlendingMode.ADD === 1"), "false") << "frozen";
+}
+
 // Items: 1 Red, 2 Leaf, 3 Pre, 4 Main.
 constexpr const char* kCopyProject = R"json({"activeItem": "Main", "items": [
     {"type": "solid", "name": "Red", "width": 100, "height": 100},
     {"type": "comp", "name": "Leaf", "layers": [{"type": "shape", "name": "Dot"}]},
     {"type": "comp", "name": "Pre", "layers": [
        {"name": "Rich", "source": "Red", "inPoint": 1, "duration": 3, "offset": 2, "flags": 37,
+        "stretch": -150, "blendingMode": "SCREEN", "trackMatte": "LUMA",
         "streams": {"Position": [10, 20, 0], "Opacity": {"expression": "wiggle(1, 2)",
                     "keyframes": [{"time": 0, "value": 0}, {"time": 1, "value": 100}]}},
         "effects": [{"kind": "host.gaussian-blur", "params": {"Blurriness": 12}}],

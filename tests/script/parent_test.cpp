@@ -88,6 +88,15 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
                                         {"time": 10, "value": [200, 0, 0]}]}}}]}]})",
          .values = {{1, -1, {150, 10, 0}}},
          .times = {20}},
+        {.label = "stretched layers are read at their own layer times",
+         .project = R"({"items": [{"type": "comp", "name": "Main", "layers": [
+            {"type": "shape", "name": "Kid", "parent": "Dad", "inPoint": 10, "stretch": 50,
+             "streams": {"Position": [0, 10, 0]}},
+            {"type": "shape", "name": "Dad", "stretch": 200, "streams": {
+             "Anchor Point": [0, 0, 0], "Position": {"keyframes": [
+              {"time": 0, "value": [100, 0, 0]}, {"time": 10, "value": [200, 0, 0]}]}}}]}]})",
+         .values = {{1, -1, {125, 10, 0}}},  // Kid starts at 5 s, Dad's layer time 2.5 s
+         .times = {20}},
         {.label = "removing the parent folds it in",
          .project = scene("{\"Rotation\": " + keys({"0", "90"}) + "}",
                           R"({"Scale": [50, 50, 100], "Rotation": 30})"),

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -140,6 +141,43 @@ TEST(OutfoldHost, TimelineDrawsTheTouchedCompositionsBeforeAndAfter) {
         EXPECT_EQ(render.status, 0) << render.output;
         EXPECT_EQ(render.output, "") << "the renderer complained";
     }
+}
+
+TEST(OutfoldHost, ShowAndTimelineGiveStretchedSpansBlendingModesAndMattes) {
+    const outfold_test::TempDir dir{"outfold-host"};
+    nlohmann::json doc = nlohmann::json::parse(read(kDemo));
+    nlohmann::json& main = doc["items"][5]["layers"];
+    main[0].update({{"duration", 2}, {"offset", 1}, {"stretch", 200}, {"blendingMode", "ADD"}});
+    main[1].update({{"offset", 7}, {"stretch", -100}});  // its 6 s source, reversed
+    main[2].update({{"trackMatte", "ALPHA"}, {"blendingMode", "SOFT_LIGHT"}});
+    const std::string project = (dir.path() / "blended.json").string();
+    std::ofstream(project) << doc.dump();
+    const std::string svgFile = (dir.path() / "t.svg").string();
+    const Outcome result = run(project, "--timeline '" + svgFile +
+                                            "' show select Main Intro "
+                                            "user 'click optionKeepInComp' user ok outfold");
+    ASSERT_EQ(result.status, 0) << result.output;
+    for (const char* line : {"1. Caption  [text]  1s - 5s  stretch 200%  mode Add\n",
+                             "2. Intro  [av of Intro Comp]  1s - 7s  stretch -100%  *selected*\n",
+                             "3. Red Solid  [av of Red Solid]  0s - 10s  mode Soft Light  Alpha "
+                             "Matte\n"})
+        EXPECT_NE(result.output.find(line), std::string::npos) << line << result.output;
+    const std::string svg = read(svgFile);
+    for (const char* label : {">Add</text>", ">Soft Light, Alpha Matte</text>"})
+        EXPECT_NE(svg.find(label), std::string::npos) << label;
+    // Before the command, Caption spans 1 s to 5 s and the reversed Intro 1 s to 7 s.
+    const auto bar = [&](const std::string& name) {
+        const std::regex rowBar(
+            "data-state=\"before\" data-index=\"\\d+\" data-name=\"" + name +
+            "\"[\\s\\S]*?<rect x=\"([\\d.]+)\" y=\"[\\d.]+\" width=\"([\\d.]+)\"[^>]*rx=\"3\"");
+        std::smatch m;
+        EXPECT_TRUE(std::regex_search(svg, m, rowBar)) << name;
+        return m.empty() ? std::pair(0.0, 0.0) : std::pair(std::stod(m[1]), std::stod(m[2]));
+    };
+    const auto [captionX, captionWidth] = bar("Caption");
+    const auto [introX, introWidth] = bar("Intro");
+    EXPECT_NEAR(introX, captionX, 0.1);
+    EXPECT_NEAR(introWidth / captionWidth, 1.5, 0.01);
 }
 
 }  // namespace

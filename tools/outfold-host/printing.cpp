@@ -6,6 +6,7 @@
 #include <string>
 
 #include "io/names.h"
+#include "model/blending.h"
 #include "model/project_ops.h"
 #include "script/scriptui.h"
 
@@ -52,6 +53,12 @@ std::string layer_kind_text(const model::Project& project, const model::Layer& l
     return text;
 }
 
+std::string blending_label(const model::Layer& layer) {
+    if (const model::BlendingModeName* mode = model::blending_mode_of(layer.blendingMode))
+        return mode->label;
+    return "transfer mode " + std::to_string(layer.blendingMode);
+}
+
 namespace {
 
 std::string seconds(model::Time time) {
@@ -68,8 +75,13 @@ std::string layer_line(const model::Project& project, const model::Composition& 
     if (layer.parent != model::kNoId)
         if (const model::Layer* parent = model::find_layer(project, layer.parent))
             line << "  parent: " << model::shown_name(project, *parent);
-    const model::Time in = layer.offset + layer.inPoint;
-    line << "  " << seconds(in) << " - " << seconds(in + layer.duration);
+    line << "  " << seconds(model::comp_in_point(layer)) << " - "
+         << seconds(model::comp_out_point(layer));
+    if (layer.stretch != model::Rational::of(1))
+        line << "  stretch " << (layer.stretch * model::Rational::of(100)).seconds() << "%";
+    if (layer.blendingMode != model::kNormalBlending) line << "  mode " << blending_label(layer);
+    if (layer.trackMatte != model::TrackMatte::None)
+        line << "  " << model::track_matte_name(layer.trackMatte).label;
     if (layer.flags & model::flag::k3D) line << "  3D";
     if (!(layer.flags & model::flag::kVideoActive)) line << "  hidden";
     if (!layer.effects.empty()) line << "  effects: " << layer.effects.size();

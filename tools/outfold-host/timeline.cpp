@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "model/blending.h"
 #include "model/project_ops.h"
 #include "printing.h"
 
@@ -282,8 +283,9 @@ private:
 
     void bar(const model::Project& project, const model::Layer& layer, double top, double total,
              bool selected, bool off, bool carrier) {
-        const double start = (layer.offset + layer.inPoint).seconds();
-        const double end = start + layer.duration.seconds();
+        // The layer's span on the composition's timeline, through its stretch.
+        const double start = model::comp_in_point(layer).seconds();
+        const double end = model::comp_out_point(layer).seconds();
         const double from = std::clamp(start, 0.0, total);
         const double to = std::clamp(end, 0.0, total);
         if (to <= from) return;
@@ -299,6 +301,15 @@ private:
         if (carrier) look << " stroke=\"#ffd2a6\" stroke-dasharray=\"4 3\"";
         look << " rx=\"3\"";
         d_.rect(x, top + 4, w, kRowHeight - 9, look.str());
+        // How the layer is composited, when not plainly over what is below.
+        std::string label;
+        if (layer.blendingMode != model::kNormalBlending) label = blending_label(layer);
+        if (layer.trackMatte != model::TrackMatte::None)
+            label += (label.empty() ? "" : ", ") +
+                     std::string(model::track_matte_name(layer.trackMatte).label);
+        if (!label.empty())
+            d_.text(x + 5, top + 15, clip(label, static_cast<std::size_t>(w / 6) + 1), "#141414",
+                    10, " class=\"bar-label\"");
     }
 
     void legend() {
