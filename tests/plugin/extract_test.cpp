@@ -340,14 +340,16 @@ TEST_F(StepTest, TheOptionsDecideWhatGoesTheLastUserTakesTheSourceAFailingCallDe
     EXPECT_EQ(layer_named(project(), "Main", "Pair 2"), nullptr);
 }
 
-// Inner's expressions all work; Main has a layer of its own named "Null 1", as Inner has.
+// Inner's expressions all work (A reads FX_A's opacity, not its rotation: references read
+// values after expressions, so rotations reading each other would be a cycle); Main has a
+// layer of its own named "Null 1", as Inner has.
 constexpr const char* kProject = R"json({"activeItem": "Main", "items": [
     {"type": "comp", "name": "Inner", "layers": [{"type": "shape", "name": "C"},
       {"type": "shape", "name": "Null 1"},
       {"type": "shape", "name": "D", "streams": {"Rotation": {"expression":
         "thisComp.layer(\"C\").transform.rotation + thisComp.layer(\"Null 1\").rotation"}}},
       {"type": "shape", "name": "A", "streams": {"Rotation": {"expression":
-        "thisComp.layer(\"FX_A\").transform.rotation"}}},
+        "thisComp.layer(\"FX_A\").transform.opacity"}}},
       {"type": "shape", "name": "FX_A", "streams": {"Rotation": {"expression":
         "thisComp.layer(\"A\").transform.rotation"}}}]},
     {"type": "comp", "name": "Main",
@@ -370,7 +372,7 @@ TEST_F(ExtractAutoFix, CopiesFollowTheirRenamesInOrder) {
         {"FX_D",
          R"(thisComp.layer("FX_C").transform.rotation + thisComp.layer("Null 1").rotation)"},
         // Renamed bottom-up: FX_A's copy first (repairing A's), then A's (repairing FX_A's).
-        {"FX_A", R"(thisComp.layer("FX_FX_A").transform.rotation)"},
+        {"FX_A", R"(thisComp.layer("FX_FX_A").transform.opacity)"},
         {"FX_FX_A", R"(thisComp.layer("FX_A").transform.rotation)"},
     };
     EXPECT_EQ(found, expected);

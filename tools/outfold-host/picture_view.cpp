@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "model/blending.h"
 #include "printing.h"
 
 namespace tool {
@@ -29,20 +30,23 @@ std::string joined(const std::vector<std::string>& parts, const char* separator)
     return text;
 }
 
-std::string matte_name(model::TrackMatte matte) {
-    switch (matte) {
-        case model::TrackMatte::None:
-            return "NONE";
-        case model::TrackMatte::Alpha:
-            return "ALPHA";
-        case model::TrackMatte::AlphaInverted:
-            return "ALPHA_INVERTED";
-        case model::TrackMatte::Luma:
-            return "LUMA";
-        case model::TrackMatte::LumaInverted:
-            return "LUMA_INVERTED";
-    }
-    return "NONE";
+std::string matte_name(model::TrackMatte matte) { return model::track_matte_name(matte).name; }
+
+// The scripting name of a blending mode ("ADD"), or its number when it has none.
+nlohmann::json mode_json(std::int32_t mode) {
+    const model::BlendingModeName* named = model::blending_mode_of(mode);
+    return named ? nlohmann::json(named->name) : nlohmann::json(mode);
+}
+
+std::string mode_text(std::int32_t mode) {
+    const model::BlendingModeName* named = model::blending_mode_of(mode);
+    return named ? named->name : std::to_string(mode);
+}
+
+nlohmann::json modes_json(const std::vector<std::int32_t>& modes) {
+    nlohmann::json list = nlohmann::json::array();
+    for (std::int32_t mode : modes) list.push_back(mode_json(mode));
+    return list;
 }
 
 std::vector<std::string> attribute_names(const std::vector<picture::Attribute>& attributes) {
@@ -126,8 +130,8 @@ void print_picture(std::ostream& out, const picture::Picture& pic) {
             << (leaf.audible ? ", audible" : "") << (leaf.isMatte ? ", a matte" : "")
             << ", layer time " << fixed(leaf.layerTime.seconds(), 4);
         if (leaf.sourceTime) out << ", source time " << fixed(leaf.sourceTime->seconds(), 4);
-        out << ", mode " << leaf.blendingMode;
-        for (std::int32_t mode : leaf.groupModes) out << " in " << mode;
+        out << ", mode " << mode_text(leaf.blendingMode);
+        for (std::int32_t mode : leaf.groupModes) out << " in " << mode_text(mode);
         if (leaf.trackMatte != model::TrackMatte::None)
             out << ", matte " << matte_name(leaf.trackMatte) << " of " << leaf.matte.value_or("?");
         out << "\n";
@@ -155,8 +159,8 @@ std::string picture_json(const picture::Picture& pic) {
             {"layerTime", leaf.layerTime.seconds()},
             {"sourceTime", leaf.sourceTime ? nlohmann::json(leaf.sourceTime->seconds())
                                            : nlohmann::json(nullptr)},
-            {"blendingMode", leaf.blendingMode},
-            {"groupModes", leaf.groupModes},
+            {"blendingMode", mode_json(leaf.blendingMode)},
+            {"groupModes", modes_json(leaf.groupModes)},
             {"trackMatte", matte_name(leaf.trackMatte)},
             {"groupMattes", groupMattes},
             {"masks", attributes_json(leaf.masks, false)},
