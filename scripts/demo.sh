@@ -22,9 +22,11 @@ echo "== Outfold on the pre-comp layer: prefix \"Hero\", keep the pre-comp layer
 echo "   (Title's rotation expression names Logo: its copy follows the rename to Hero_Logo,"
 echo "    while the pre-comp's own expression keeps naming its own Logo)"
 timeline=build/native/demo-timeline.svg
-run --timeline "$timeline" show select Main Intro \
+frames=build/native/demo-frames.svg
+run --timeline "$timeline" --frames 0.5,2,4 "$frames" show picture Main 2 select Main Intro \
     user "set prefixInput Hero" user "click optionKeepInComp" user "click buttonOK" \
     outfold show undo show
 
 echo
 echo "== The run as a timeline picture, before and after: $timeline"
+echo "== What a viewer sees of Main at 0.5 s, 2 s and 4 s, before and after: $frames"

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
-#include <unordered_map>
+#include <tuple>
 
 #include "model/frame.h"
 #include "model/project_ops.h"
@@ -59,6 +60,8 @@ private:
     script::ExpressionEngine& engine_;
     Picture picture_;
     std::set<std::string> errors_;
+    // Layers' own maps by layer and composition time: parents are shared.
+    std::map<std::tuple<model::Id, std::int64_t, std::int64_t>, Frame> frames_;
 };
 
 double first(const std::vector<double>& values, double fallback) {
@@ -123,6 +126,8 @@ std::vector<double> Painter::read(const Layer& layer, int number, Time layerTime
 }
 
 Frame Painter::local_frame(const Layer& layer, Time compTime) {
+    const auto key = std::tuple(layer.id, compTime.num, compTime.den);
+    if (const auto known = frames_.find(key); known != frames_.end()) return known->second;
     const Time t = model::layer_time_of(layer, compTime);
     const bool poi =
         layer.kind == model::LayerKind::Camera || layer.kind == model::LayerKind::Light;
@@ -133,10 +138,12 @@ Frame Painter::local_frame(const Layer& layer, Time compTime) {
                                        angle(stream::kRotation),
                                        read(layer, stream::kOrientation, t, {0, 0, 0}))
                : model::layer_rotation(false, 0, 0, angle(stream::kRotation), {});
-    return model::transform_frame(
+    const Frame frame = model::transform_frame(
         poi ? std::vector<double>{0, 0, 0} : read(layer, stream::kAnchorPoint, t, {0, 0, 0}),
         read(layer, stream::kPosition, t, {0, 0, 0}),
         read(layer, stream::kScale, t, {100, 100, 100}), rotation);
+    frames_.emplace(key, frame);
+    return frame;
 }
 
 // Parents pass on their transform, each read at its own layer time.

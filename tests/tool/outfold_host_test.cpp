@@ -180,4 +180,41 @@ TEST(OutfoldHost, ShowAndTimelineGiveStretchedSpansBlendingModesAndMattes) {
     EXPECT_NEAR(introWidth / captionWidth, 1.5, 0.01);
 }
 
+TEST(OutfoldHost, PictureAndFramesShowWhatAViewerSees) {
+    const outfold_test::TempDir dir{"outfold-host"};
+    const std::string json = (dir.path() / "p.json").string();
+    const std::string svgFile = (dir.path() / "f.svg").string();
+    const Outcome result = run(kDemo, "--frames 1.5,3 '" + svgFile + "' picture Main 2.5 '" + json +
+                                          "' select Main Intro user ok outfold");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("Main at 2.5 s: picture: 5 leaves, top first\n"),
+              std::string::npos)
+        << result.output;
+    const nlohmann::json leaves = nlohmann::json::parse(read(json));
+    ASSERT_EQ(leaves.size(), 5u);
+    EXPECT_EQ(leaves[1]["path"], nlohmann::json({"Intro", "Title"}));
+    EXPECT_EQ(leaves[1]["layerTime"], 1.5);  // Intro starts at 1 s
+    EXPECT_EQ(leaves[3]["effects"][0]["name"], "Gaussian Blur");
+    EXPECT_EQ(leaves[4]["opacity"], 50.0);
+    EXPECT_EQ(leaves[4]["world"].size(), 16u);
+
+    // Each frame holds the same leaves before and after; a renderer takes it.
+    const std::string svg = read(svgFile);
+    const std::regex leaf(
+        R"re(<g class="leaf" data-state="(before|after)" data-time="([^"]*)" data-path="(?:[^"/]*/)*([^"/]*)")re");
+    std::map<std::string, std::vector<std::string>> frames;
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), leaf); it != std::sregex_iterator();
+         ++it)
+        frames[(*it)[1].str() + " " + (*it)[2].str()].push_back((*it)[3]);
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_FALSE(frames["before 3"].empty());
+    EXPECT_EQ(frames["before 1.5"], frames["after 1.5"]);
+    EXPECT_EQ(frames["before 3"], frames["after 3"]);
+    const Outcome render = run_command("rsvg-convert '" + svgFile + "' -o '" + svgFile + ".png'");
+    EXPECT_EQ(render.status, 0) << render.output;
+    EXPECT_EQ(render.output, "");
+    EXPECT_NE(run(kDemo, "picture Main soon").output.find("not a time in seconds: \"soon\""),
+              std::string::npos);
+}
+
 }  // namespace

@@ -65,8 +65,8 @@ nlohmann::json attributes_json(const std::vector<picture::Attribute>& attributes
     return list;
 }
 
-// A solid's own colour; for other leaves a colour of their own name's, the
-// same in every frame.
+// A solid's own colour; for other sources a colour of the source's name's,
+// the same in every frame whatever the layer is called; text and shapes teal.
 std::string colour_of(const picture::Leaf& leaf) {
     if (leaf.colour.size() >= 3) {
         std::string rgb = "rgb(";
@@ -75,9 +75,9 @@ std::string colour_of(const picture::Leaf& leaf) {
                    (i < 2 ? "," : ")");
         return rgb;
     }
-    const std::string& name = leaf.names.back();
+    if (!leaf.source) return "hsl(175,55%,50%)";
     std::uint32_t hash = 2166136261u;
-    for (unsigned char c : name) hash = (hash ^ c) * 16777619u;
+    for (unsigned char c : *leaf.source) hash = (hash ^ c) * 16777619u;
     return "hsl(" + std::to_string(hash % 360) + ",60%,55%)";
 }
 
