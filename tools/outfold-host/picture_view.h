@@ -17,7 +17,7 @@ host::model::Time parse_time(const std::string& text);
 void print_picture(std::ostream& out, const host::picture::Picture& picture);
 // An array of leaves: path, source, world (4x4, row-major), opacity, visible,
 // audible, layerTime, sourceTime, blendingMode, groupModes, trackMatte,
-// masks, effects (see docs/project-format.md).
+// masks, effects (the README describes them).
 std::string picture_json(const host::picture::Picture& picture);
 
 // One row of frames per time, before and after side by side: each visible
