@@ -17,6 +17,7 @@
 
 #include "aegp.h"
 #include "model/model.h"
+#include "readings.h"
 #include "script/script.h"
 
 namespace host {
@@ -66,6 +67,7 @@ struct HostOptions {
     std::filesystem::path settingsDir;
     A_long majorVersion = 13;
     A_long minorVersion = 28;
+    Readings readings;
 };
 
 class Host {
@@ -148,6 +150,8 @@ public:
     // The scripted user: actions consumed by the next dialogs shown.
     void set_user(std::vector<std::string> actions);
     void set_remove_native_json(bool remove);
+    // Takes effect from the next call.
+    void set_readings(const Readings& readings);
     script::ScriptRun run_script(const std::string& source);  // as ExecuteScript would
 
     struct Impl;

@@ -118,6 +118,7 @@ method(Layer.prototype, "copyToComp", function (comp) {
 var Project = hostClass("Project");
 var project = Object.create(Project.prototype);
 method(Project.prototype, "item", function (index) { return makeItem(native.itemAt(index)); });
+method(Project.prototype, "itemByID", function (id) { return makeItem(native.itemByID(id)); });
 attribute(Project.prototype, "numItems", function () { return native.numItems(); });
 attribute(Project.prototype, "activeItem", function () { return makeItem(native.activeItem()); });
 method(Project.prototype, "autoFixExpressions", function (oldName, newName) {

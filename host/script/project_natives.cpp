@@ -59,8 +59,20 @@ duk_ret_t num_items(duk_context* ctx, Session& session) {
 
 duk_ret_t item_at(duk_context* ctx, Session& session) {
     const auto& items = session.project().items;
-    const int index = index_arg(ctx, 0, "item", static_cast<int>(items.size()), "item", "project");
-    duk_push_int(ctx, items[static_cast<std::size_t>(index - 1)].id);
+    const int count = static_cast<int>(items.size());
+    const int index = index_arg(ctx, 0, "item", count, "item", "project");
+    const bool reversed = session.host.readings.itemNumbering == ItemNumbering::Reversed;
+    duk_push_int(ctx, items[static_cast<std::size_t>(reversed ? count - index : index - 1)].id);
+    return 1;
+}
+
+// 0 when no item has the id.
+duk_ret_t item_by_id(duk_context* ctx, Session& session) {
+    const double id = number_arg(ctx, 0, "itemByID(): the id");
+    const bool whole = id >= 1 && id <= 2147483647.0 && id == static_cast<model::Id>(id);
+    const model::Item* item =
+        whole ? model::find_item(session.project(), static_cast<Id>(id)) : nullptr;
+    duk_push_int(ctx, item != nullptr ? item->id : model::kNoId);
     return 1;
 }
 
@@ -200,7 +212,10 @@ duk_ret_t copy_to_comp(duk_context* ctx, Session& session) {
     if (!item_ref(session, target).comp)
         type_error("copyToComp(): the target must be a composition");
     try {
-        model::copy_layer_to_comp(session.project(), layer, target);
+        const Readings& readings = session.host.readings;
+        model::copy_layer_to_comp(session.project(), layer, target,
+                                  readings.copyPlacement == CopyPlacement::Top,
+                                  readings.pasteSelectsCopy);
     } catch (const model::ModelError& e) {
         plain_error(std::string("copyToComp(): ") + e.what());
     }
@@ -228,6 +243,7 @@ duk_ret_t remove_item(duk_context* ctx, Session& session) {
 constexpr auto kEntries = std::to_array<Entry>({
     {"numItems", native<num_items>, 0},
     {"itemAt", native<item_at>, 1},
+    {"itemByID", native<item_by_id>, 1},
     {"activeItem", native<active_item>, 0},
     {"autoFixExpressions", native<auto_fix_expressions>, 2},
     {"itemKind", native<item_kind>, 1},

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "readings.h"
 
 namespace host::script {
 
@@ -34,6 +35,7 @@ struct ScriptHost {
     // The run starts without the engine's native JSON object (else with it),
     // so scripts' own JSON fallbacks get exercised.
     bool removeNativeJson = false;
+    Readings readings;
     // Every dialog shown, kept for inspection after the run.
     std::vector<Dialog>* dialogs = nullptr;
     // The sandbox that evaluates expressions (autoFixExpressions); without

@@ -10,6 +10,7 @@
 #include <deque>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -259,6 +260,24 @@ int main(int argc, char** argv) {
     app.add_option("--timeline", timelineFile,
                    "Draw the compositions the last command changed, before and after (SVG)");
     app.add_flag("--no-native-json", noNativeJson, "Remove the engine's JSON before scripts run");
+    // Readings of what the application leaves undocumented.
+    host::Readings readings;
+    const std::map<std::string, host::CopyPlacement> placements = {
+        {"above-selection", host::CopyPlacement::AboveSelection},
+        {"top", host::CopyPlacement::Top}};
+    app.add_option("--copy-placement", readings.copyPlacement,
+                   "Where Layer.copyToComp puts the copy: above-selection (default) or top")
+        ->transform(CLI::CheckedTransformer(placements));
+    app.add_flag("--paste-selects-copy", readings.pasteSelectsCopy,
+                 "Layer.copyToComp leaves the copy alone selected");
+    const std::map<std::string, host::ItemNumbering> numberings = {
+        {"walk", host::ItemNumbering::AsWalk}, {"reversed", host::ItemNumbering::Reversed}};
+    app.add_option("--item-numbering", readings.itemNumbering,
+                   "How app.project.item(n) numbers the items: walk (the suites' order, default) "
+                   "or reversed")
+        ->transform(CLI::CheckedTransformer(numberings));
+    app.add_flag("--refuse-illegal-streams", readings.refuseIllegalStreams,
+                 "AEGP_GetNewLayerStream refuses streams that are not legal on the layer");
     app.add_option(
         "actions", actions,
         "Actions, in order:\n"
@@ -280,6 +299,7 @@ int main(int argc, char** argv) {
     try {
         host::HostOptions options;
         options.settingsDir = settingsDir;
+        options.readings = readings;
         host::Host host(options);
         host.set_remove_native_json(noNativeJson);
         if (!projectFile.empty()) host.load_project(projectFile);
