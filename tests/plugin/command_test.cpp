@@ -171,6 +171,37 @@ TEST_F(CommandHook, WhatARunChanges) {
     }
 }
 
+// Where a paste puts the copy, whether it selects it, how scripts number the items and whether
+// illegal streams open leave the run's project the same.
+TEST_F(CommandHook, TheProjectDoesNotDependOnTheHostsReadings) {
+    const Names attributes = {"click optionCopyAttributes", "ok"};  // a radio button: no toggle
+    const std::pair<Names, Names> cases[] = {
+        {{"Intro"}, {"ok"}},
+        {{"Intro", "Plate"}, attributes},  // Plate is the last selected: the selection stays
+        {{"Intro", "Outro", "Footer"}, {"click optionDiscardAttributes", "ok"}},
+    };
+    for (const auto& [selection, user] : cases) {
+        SCOPED_TRACE(selection.back() + " " + user[0]);
+        std::optional<std::string> first;
+        for (int combination = 0; combination < 16; ++combination) {
+            SCOPED_TRACE(combination);
+            host_.set_readings({
+                .copyPlacement = combination & 1 ? host::CopyPlacement::Top
+                                                 : host::CopyPlacement::AboveSelection,
+                .pasteSelectsCopy = (combination & 2) != 0,
+                .itemNumbering =
+                    combination & 4 ? host::ItemNumbering::Reversed : host::ItemNumbering::AsWalk,
+                .refuseIllegalStreams = (combination & 8) != 0,
+            });
+            host_.set_project(scene());
+            ASSERT_EQ(run(selection, user), A_Err_NONE);
+            const std::string after = describe(host_.project());
+            if (!first) first = after;
+            EXPECT_EQ(after, *first);
+        }
+    }
+}
+
 // Otherwise the run is as without time remapping (rerun with the choices the dialog kept).
 TEST_F(CommandHook, TimeRemapAlertNamesTheRemappedPrecompLayersOnceAfterTheOtherAlerts) {
     // Fixture, Main's layers with time remapping, the selection, the user, the layers as the

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -72,6 +73,29 @@ TEST(OutfoldHost, FailuresNameTheProblemAndExitNonZero) {
         for (const std::string& text : said)
             EXPECT_NE(result.output.find(text), std::string::npos) << text;
     }
+}
+
+// Every combination of the host's readings of what the application leaves open saves the same
+// project; Caption stays selected above Intro, so a paste that goes above it or selects shows.
+TEST(OutfoldHost, TheReadingsGiveTheSameProject) {
+    const outfold_test::TempDir dir{"outfold-host"};
+    const std::string saved = (dir.path() / "after.json").string();
+    std::optional<std::string> first;
+    for (int combination = 0; combination < 16; ++combination) {
+        const std::string options = std::string(combination & 1 ? "--copy-placement top " : "") +
+                                    (combination & 2 ? "--paste-selects-copy " : "") +
+                                    (combination & 4 ? "--item-numbering reversed " : "") +
+                                    (combination & 8 ? "--refuse-illegal-streams " : "");
+        const Outcome result = run(kDemo, options + "--save '" + saved +
+                                              "' select Main Caption,Intro user "
+                                              "'click optionCopyAttributes' user ok outfold");
+        SCOPED_TRACE(options + "said:\n" + result.output);
+        ASSERT_EQ(result.status, 0);
+        const std::string after = read(saved);
+        if (!first) first = after;
+        EXPECT_EQ(after, *first);
+    }
+    EXPECT_NE(run(kDemo, "--copy-placement bottom show").status, 0);
 }
 
 TEST(OutfoldHost, ScriptsListsEveryScriptInOrderWithItsOutcome) {
