@@ -1,6 +1,7 @@
 #include "pipeline/extract_precomp_layer.h"
 
 #include <string>
+#include <vector>
 
 #include "attributes/effect_transfer.h"
 #include "attributes/stream_transfer.h"
@@ -30,6 +31,10 @@ struct LayerExtraction {
     // expression): the carrier stays and carries it.
     bool animated = false;
     A_long targetIndex = 0;
+    // The folders before the carrier was made, and the one made for its
+    // solid, if any: it goes when the carrier leaves it empty.
+    std::vector<A_long> foldersBefore;
+    AEGP_ItemH solidFolder = nullptr;
 };
 
 bool copies_attributes(const ExtractionRun& run) {
@@ -128,7 +133,12 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
     const PluginInfo* info = run.info;
     const bool attributes = copies_attributes(run);
     RunningError error;
-    error.then([&] { return create_carrier_null(info, layer.precompLayer, &layer.carrierNull); })
+    error.then([&] { return list_folders(info, &layer.foldersBefore); })
+        .then([&] { return create_carrier_null(info, layer.precompLayer, &layer.carrierNull); })
+        .then([&] {
+            return new_solid_folder(info, layer.carrierNull, layer.foldersBefore,
+                                    &layer.solidFolder);
+        })
         .then([&] { return detach_links_inside_precomp(run, layer); })
         .then([&] {
             return suites.get<AEGP_CollectionSuite_v2>().AEGP_NewCollection(info->pluginId,
@@ -166,6 +176,8 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
         error.then([&] { return keep_carrier(suites, layer, extracted.get()); });
     } else {
         error.then([&] { return delete_layer_and_source(info, layer.carrierNull); });
+        if (layer.solidFolder != nullptr)
+            error.then([&] { return delete_folder_if_empty(info, layer.solidFolder); });
     }
     if (!keeps_precomp_layer(run)) {
         error.then([&] {

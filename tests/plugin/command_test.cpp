@@ -3,6 +3,7 @@
 #include <optional>
 #include <tuple>
 
+#include "model/streams.h"
 #include "plugin_host.h"
 
 namespace outfold::testing {
@@ -199,6 +200,38 @@ TEST_F(CommandHook, TheProjectDoesNotDependOnTheHostsReadings) {
             if (!first) first = after;
             EXPECT_EQ(after, *first);
         }
+    }
+}
+
+// The folder made for the carrier's solid goes with the carrier; one that was there stays, and so
+// does the folder of a kept carrier's solid.
+TEST_F(CommandHook, TheSolidsFolderGoesWithTheCarrierUnlessItWasThere) {
+    const std::tuple<const char*, bool, bool, std::size_t> cases[] = {
+        {"made for the run", false, false, 0},
+        {"there before", true, false, 0},
+        {"holds the kept carrier's solid", false, true, 1},
+    };
+    for (const auto& [what, before, animated, inFolder] : cases) {
+        SCOPED_TRACE(what);
+        host_.set_project(scene());
+        model::Project& project = host_.project();
+        if (before) model::add_folder(project, "Solids");
+        if (animated) {
+            model::Stream& position = model::find_layer(project, layer("Main", "Intro").id)
+                                          ->streams.at(model::stream::kPosition);
+            for (const int second : {0, 1})
+                model::insert_keyframe(position,
+                                       model::new_keyframe(position, model::Rational::of(second)));
+            position.keyframes[1].value[0] += 50;
+        }
+        ASSERT_EQ(run({"Intro"}, {"click optionCopyAttributes", "ok"}), A_Err_NONE);
+        const model::Item* folder = model::find_item_by_name(host_.project(), "Solids");
+        ASSERT_EQ(folder != nullptr, before || animated);
+        if (folder == nullptr) continue;
+        EXPECT_EQ(std::ranges::count_if(
+                      host_.project().items,
+                      [&](const model::Item& item) { return item.folder == folder->id; }),
+                  long(inFolder));
     }
 }
 

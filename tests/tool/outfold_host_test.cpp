@@ -54,6 +54,10 @@ TEST(OutfoldHost, FailuresNameTheProblemAndExitNonZero) {
     const std::string refused = (dir.path() / "refused.json").string();
     std::ofstream(refused) << R"({"items": [{"type": "comp", "name": "A", "layers": [
         {"type": "shape", "name": "S", "parent": 1}]}]})";
+    const std::string twins = (dir.path() / "twins.json").string();
+    std::ofstream(twins) << R"({"items": [{"type": "comp", "name": "A", "layers": [
+        {"type": "shape", "name": "Twin"}, {"type": "shape", "name": "S"},
+        {"type": "shape", "name": "Twin"}]}]})";
     const std::tuple<std::string, std::string, int, std::vector<std::string>> cases[] = {
         {kDemo,
          "select Main Intro user 'click prependCheckbox' outfold",
@@ -63,6 +67,8 @@ TEST(OutfoldHost, FailuresNameTheProblemAndExitNonZero) {
         {refused, "show", 2, {"refused.json: items[0].layers[0].parent: no layer at index 1"}},
         {kDemo, "select Main Outro", 2, {"no layer Outro in Main"}},
         {kDemo, "select Mian Intro", 2, {"no composition named Mian"}},
+        {twins, "select A Twin", 2, {"layers 1 and 3 of A are both named Twin"}},
+        {twins, "select A 3", 0, {"selected in A: [3]"}},
         {(dir.path() / "none.json").string(), "show", 2, {"none.json"}},
         {kDemo, "select Main Intro user ok outfold", 0, {"result: A_Err_NONE (0)"}},
     };

@@ -17,16 +17,36 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include <shellapi.h>
+#include <windows.h>
+#endif
+
 #include "host.h"
 #include "model/project_ops.h"
 #include "printing.h"
 #include "run_report.h"
 #include "script/scriptui.h"
+#include "text/codec.h"
 #include "timeline.h"
 
 namespace {
 
 namespace model = host::model;
+
+#if defined(_WIN32)
+// The arguments as typed, in UTF-8: the narrow argv holds them in the ANSI
+// code page, which cannot spell most names.
+std::vector<std::string> utf8_arguments() {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; wide != nullptr && i < count; ++i)
+        arguments.push_back(host::text::utf16_to_utf8(reinterpret_cast<const char16_t*>(wide[i])));
+    LocalFree(wide);
+    return arguments;
+}
+#endif
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -42,12 +62,19 @@ const model::Item& find_composition(const model::Project& project, const std::st
     return *item;
 }
 
-// A layer by its shown name or by its 1-based position in the stack.
+// A layer by its shown name or by its 1-based position in the stack; a name
+// two layers share names neither.
 model::Id find_layer(const model::Project& project, const model::Item& compItem,
                      const std::string& key) {
     const auto& layers = compItem.comp->layers;
-    for (const auto& layer : layers)
-        if (model::shown_name(project, layer) == key) return layer.id;
+    std::vector<std::size_t> named;
+    for (std::size_t i = 0; i < layers.size(); ++i)
+        if (model::shown_name(project, layers[i]) == key) named.push_back(i);
+    if (named.size() > 1)
+        throw std::runtime_error("layers " + std::to_string(named[0] + 1) + " and " +
+                                 std::to_string(named[1] + 1) + " of " + compItem.name +
+                                 " are both named " + key + "; select one by its number");
+    if (named.size() == 1) return layers[named[0]].id;
     char* end = nullptr;
     long position = std::strtol(key.c_str(), &end, 10);
     if (end != key.c_str() && *end == '\0' && position >= 1 &&
@@ -294,6 +321,15 @@ int main(int argc, char** argv) {
         "Exit status: 0; 1 when a command returned an error; 2 when the session\n"
         "could not run (a malformed project file, an unknown layer or action);\n"
         "3 when the plug-in left host objects unreleased.");
+#if defined(_WIN32)
+    std::vector<std::string> arguments = utf8_arguments();
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    if (!pointers.empty()) {
+        argc = static_cast<int>(pointers.size());
+        argv = pointers.data();
+    }
+#endif
     CLI11_PARSE(app, argc, argv);
 
     try {
