@@ -18,8 +18,11 @@
 #include <vector>
 
 #if defined(_WIN32)
-#include <shellapi.h>
+// shellapi.h needs windows.h first.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 #endif
 
 #include "host.h"
