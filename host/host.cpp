@@ -101,6 +101,7 @@ script::ScriptRun Host::Impl::run_script(std::string_view utf8) {
     context.user = std::move(user);
     context.removeNativeJson = removeNativeJson;
     context.readings = options.readings;
+    context.newerBuiltins = options.newerScriptBuiltins;
     context.dialogs = &dialogs;
     context.expressions = &expressions();
     const auto start = std::chrono::steady_clock::now();

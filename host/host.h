@@ -68,6 +68,9 @@ struct HostOptions {
     A_long majorVersion = 13;
     A_long minorVersion = 28;
     Readings readings;
+    // Scripts also get the built-ins of the language's editions after the
+    // 3rd, which the application's scripting engine lacks: for comparison only.
+    bool newerScriptBuiltins = false;
 };
 
 class Host {

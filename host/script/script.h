@@ -35,6 +35,9 @@ struct ScriptHost {
     // The run starts without the engine's native JSON object (else with it),
     // so scripts' own JSON fallbacks get exercised.
     bool removeNativeJson = false;
+    // The run also sees the built-ins of the language's later editions (for
+    // comparison only: the application's engine has none of them).
+    bool newerBuiltins = false;
     Readings readings;
     // Every dialog shown, kept for inspection after the run.
     std::vector<Dialog>* dialogs = nullptr;

@@ -289,7 +289,12 @@ int main(int argc, char** argv) {
                  "Print every script the plug-in ran, in order, with its outcome");
     app.add_option("--timeline", timelineFile,
                    "Draw the compositions the last command changed, before and after (SVG)");
-    app.add_flag("--no-native-json", noNativeJson, "Remove the engine's JSON before scripts run");
+    bool newerBuiltins = false;
+    app.add_flag("--newer-script-builtins", newerBuiltins,
+                 "Give scripts the built-ins of the language's editions after the 3rd, which the "
+                 "application's engine lacks (for comparison only)");
+    app.add_flag("--no-native-json", noNativeJson,
+                 "With --newer-script-builtins: remove the engine's JSON again");
     // Readings of what the application leaves undocumented.
     host::Readings readings;
     const std::map<std::string, host::CopyPlacement> placements = {
@@ -339,6 +344,7 @@ int main(int argc, char** argv) {
         host::HostOptions options;
         options.settingsDir = settingsDir;
         options.readings = readings;
+        options.newerScriptBuiltins = newerBuiltins;
         host::Host host(options);
         host.set_remove_native_json(noNativeJson);
         if (!projectFile.empty()) host.load_project(projectFile);
