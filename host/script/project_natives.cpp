@@ -32,6 +32,13 @@ model::Layer& layer_ref(Session& session, Id id) {
     return *layer;
 }
 
+// A script that changes a locked layer meets an error, as in the application.
+model::Layer& changeable_layer(Session& session, Id id) {
+    model::Layer& layer = layer_ref(session, id);
+    if ((layer.flags & model::flag::kLocked) != 0) plain_error("the layer is locked");
+    return layer;
+}
+
 model::LayerLocation layer_location(Session& session, Id id) {
     const auto where = model::locate_layer(session.project(), id);
     if (!where) invalid_object();
@@ -156,7 +163,7 @@ duk_ret_t layer_name(duk_context* ctx, Session& session) {
 // Assigning a name gives the layer a name of its own, even one equal to
 // its source's; the empty text makes it show its source's name again.
 duk_ret_t set_layer_name(duk_context* ctx, Session& session) {
-    model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    model::Layer& layer = changeable_layer(session, id_arg(ctx, 0));
     layer.ownName = string_arg(ctx, 1, "name: the value");
     session.project_changed();
     return 0;
@@ -188,6 +195,7 @@ duk_ret_t layer_parent(duk_context* ctx, Session& session) {
 // the application does (0: no parent).
 duk_ret_t set_layer_parent(duk_context* ctx, Session& session) {
     const Id child = id_arg(ctx, 0);
+    changeable_layer(session, child);
     const model::LayerLocation childAt = layer_location(session, child);
     Id parent = model::kNoId;
     if (!duk_is_number(ctx, 1) || duk_get_number(ctx, 1) != 0) {
@@ -225,7 +233,7 @@ duk_ret_t copy_to_comp(duk_context* ctx, Session& session) {
 
 duk_ret_t remove_layer(duk_context* ctx, Session& session) {
     const Id layer = id_arg(ctx, 0);
-    layer_ref(session, layer);
+    changeable_layer(session, layer);
     model::delete_layer(session.project(), layer);
     session.project_changed();
     return 0;

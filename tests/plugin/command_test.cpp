@@ -235,6 +235,38 @@ TEST_F(CommandHook, TheSolidsFolderGoesWithTheCarrierUnlessItWasThere) {
     }
 }
 
+// Locked layers the run changes (inner layers renamed by the copy, copies freed by script) are
+// unlocked for it; the pre-comp's layers and the copies of locked ones end locked, and so does a
+// kept pre-comp layer.
+TEST_F(CommandHook, LockedLayersDoNotStopARun) {
+    const std::tuple<Names, bool, Names> cases[] = {
+        {{"Title", "Logo"}, false, {"set prefixInput P", "click optionDiscardAttributes", "ok"}},
+        {{"Backdrop"}, true, {"click optionCopyAttributes", "ok"}},
+        {{"Title"}, true, {"click optionKeepInComp", "ok"}},  // last: the dialog keeps the choice
+    };
+    const auto locked = [](const model::Layer& layer) {
+        return (layer.flags & model::flag::kLocked) != 0;
+    };
+    for (const auto& [inner, precompLocked, user] : cases) {
+        SCOPED_TRACE(user[0]);
+        host_.set_project(scene());
+        for (model::Layer& layer : item_named(host_.project(), "Intro Comp").comp->layers)
+            if (std::ranges::count(inner, layer.ownName) != 0) layer.flags |= model::flag::kLocked;
+        if (precompLocked)
+            model::find_layer(host_.project(), layer("Main", "Intro").id)->flags |=
+                model::flag::kLocked;
+        ASSERT_EQ(run({"Intro"}, user), A_Err_NONE);
+        for (const model::Layer& layer : item_named(host_.project(), "Intro Comp").comp->layers)
+            EXPECT_EQ(locked(layer), std::ranges::count(inner, layer.ownName) != 0);
+        for (const model::Layer& layer : item_named(host_.project(), "Main").comp->layers) {
+            const std::string name = model::shown_name(host_.project(), layer);
+            const bool copyOfLocked = std::ranges::any_of(
+                inner, [&](const std::string& n) { return name == n || name == "P_" + n; });
+            EXPECT_EQ(locked(layer), copyOfLocked || (name == "Intro" && precompLocked)) << name;
+        }
+    }
+}
+
 // Otherwise the run is as without time remapping (rerun with the choices the dialog kept).
 TEST_F(CommandHook, TimeRemapAlertNamesTheRemappedPrecompLayersOnceAfterTheOtherAlerts) {
     // Fixture, Main's layers with time remapping, the selection, the user, the layers as the
