@@ -81,12 +81,14 @@ A_Err run_unselected(HostSuites& suites, PluginInfo const* info, AEGP_CompH comp
                info->pluginId, comp, selection.out());
        })
         .then([&] { return collections.AEGP_NewCollection(info->pluginId, none.out()); })
-        .then([&] { return selections.AEGP_SetSelection(comp, none.get()); })
-        .then([&] {
-            return suites.get<AEGP_UtilitySuite_v13>().AEGP_ExecuteScript(
-                info->pluginId, script.c_str(), false, nullptr, nullptr);
-        })
-        .then([&] { return selections.AEGP_SetSelection(comp, selection.get()); });
+        .then([&] { return selections.AEGP_SetSelection(comp, none.get()); });
+    const bool deselected = err.ok();
+    err.then([&] {
+        return suites.get<AEGP_UtilitySuite_v13>().AEGP_ExecuteScript(
+            info->pluginId, script.c_str(), false, nullptr, nullptr);
+    });
+    // Put back even when the script failed.
+    if (deselected) err.keep_first(selections.AEGP_SetSelection(comp, selection.get()));
     err.keep_first(none.release());
     err.keep_first(selection.release());
     return err.code();

@@ -120,6 +120,11 @@ TEST_F(StepTest, CopiesAreCollectedBottomLayerFirstAndSeededTopDown) {
         EXPECT_EQ(layer_names(project(), "Inner Comp"), (Names{"A", "B", "C"}));
         EXPECT_EQ(layer_at("Inner Comp", 0).streams.at(kOpacity).expression, "random(1)");
     }
+    load("extract_copy");  // a failed script gives the selection back too
+    select_layers(project(), "Main", {"Backdrop"});
+    const AEGP_Collection2H collection = new_collection();
+    EXPECT_EQ(failing("AEGP_ExecuteScript", 1, 5, [&] { return copy(1, collection); }), 5);
+    EXPECT_EQ(layer_names(project(), "Main", true), Names{"Backdrop"});
 }
 
 // The module exports the step under its C++ name; through it, it works as linked in.
