@@ -293,7 +293,7 @@ struct AEGP_ItemSuite_v10 {
     A_Err (*AEGP_GetItemID)(AEGP_ItemH itemH, A_long* item_id);
     AEGP_Placeholder reserved10;
     AEGP_Placeholder reserved11;
-    AEGP_Placeholder reserved12;
+    A_Err (*AEGP_GetItemParentFolder)(AEGP_ItemH itemH, AEGP_ItemH* parent_folder_itemPH);
     AEGP_Placeholder reserved13;
     AEGP_Placeholder reserved14;
     AEGP_Placeholder reserved15;
@@ -785,6 +785,7 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_ItemSuite_v10, AEGP_GetFirstProjItem, 0) \
     X(AEGP_ItemSuite_v10, AEGP_GetNextProjItem, 1) \
     X(AEGP_ItemSuite_v10, AEGP_GetItemID, 9) \
+    X(AEGP_ItemSuite_v10, AEGP_GetItemParentFolder, 12) \
     X(AEGP_ItemSuite_v10, AEGP_DeleteItem, 18) \
     X(AEGP_ItemSuite_v13, AEGP_GetFirstProjItem, 0) \
     X(AEGP_ItemSuite_v13, AEGP_GetNextProjItem, 1) \

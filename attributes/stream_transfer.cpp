@@ -342,8 +342,28 @@ A_Err copy_param_stream(HostSuites& suites, PluginInfo const* info, AEGP_StreamR
     return err.code();
 }
 
+// Whether the stream is legal on both layers: time remapping needs a source
+// with time of its own, X/Y rotation and orientation a 3D layer. Whether the
+// application opens an illegal stream at all is not known, so none is opened.
+A_Err legal_on_both(HostSuites& suites, AEGP_LayerH a, AEGP_LayerH b, AEGP_LayerStream which,
+                    bool* legal) {
+    const auto& streams = suites.get<AEGP_StreamSuite_v9>();
+    RunningError err;
+    A_Boolean legalA = false;
+    A_Boolean legalB = false;
+    err.then([&] { return streams.AEGP_IsStreamLegal(a, which, &legalA); }).then([&] {
+        return legalA ? streams.AEGP_IsStreamLegal(b, which, &legalB) : A_Err_NONE;
+    });
+    *legal = err.ok() && legalA && legalB;
+    return err.code();
+}
+
 A_Err copy_layer_stream_with(HostSuites& suites, PluginInfo const* info, AEGP_LayerH targetLayer,
                              AEGP_LayerH sourceLayer, AEGP_LayerStream which, bool* animated) {
+    bool legal = false;
+    if (const A_Err err = legal_on_both(suites, sourceLayer, targetLayer, which, &legal);
+        err != A_Err_NONE || !legal)
+        return err;
     const auto& streams = suites.get<AEGP_StreamSuite_v9>();
     Owned<AEGP_StreamRefH> source(streams.AEGP_DisposeStream);
     Owned<AEGP_StreamRefH> target(streams.AEGP_DisposeStream);

@@ -1,10 +1,10 @@
 #include "extract/copy_layers.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <optional>
+#include <vector>
 
 #include "expressions/seed_random.h"
-#include "extract/project_item_index.h"
 #include "shell/host_suites.h"
 #include "shell/owned.h"
 #include "shell/running_error.h"
@@ -28,90 +28,102 @@ struct CopyPlan {
     AEGP_ItemH sourceItem = nullptr;
     AEGP_CompH sourceComp = nullptr;
     A_long layerCount = 0;
-    int parentIndex = 0;
-    int sourceIndex = 0;
+    A_long parentId = 0;
+    A_long sourceId = 0;
 };
 
-A_Err plan_copy(HostSuites& suites, PluginInfo const* info, AEGP_LayerH precompLayer,
-                CopyPlan* plan) {
+A_Err plan_copy(HostSuites& suites, AEGP_LayerH precompLayer, CopyPlan* plan) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+    const auto& comps = suites.get<AEGP_CompSuite_v9>();
+    const auto& items = suites.get<AEGP_ItemSuite_v7>();
     RunningError err;
-    err.then([&] {
-        return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerParentComp(precompLayer,
-                                                                         &plan->parentComp);
-    });
-    err.then([&] {
-        return suites.get<AEGP_CompSuite_v9>().AEGP_GetItemFromComp(plan->parentComp,
-                                                                    &plan->parentItem);
-    });
-    err.then([&] {
-        return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerSourceItem(precompLayer,
-                                                                         &plan->sourceItem);
-    });
-    err.then([&] {
-        return suites.get<AEGP_CompSuite_v9>().AEGP_GetCompFromItem(plan->sourceItem,
-                                                                    &plan->sourceComp);
-    });
-    err.then([&] {
-        return suites.get<AEGP_LayerSuite_v11>().AEGP_GetCompNumLayers(plan->sourceComp,
-                                                                       &plan->layerCount);
-    });
-    err.then([&] { return find_project_item_index(info, plan->parentItem, &plan->parentIndex); });
-    err.then([&] { return find_project_item_index(info, plan->sourceItem, &plan->sourceIndex); });
+    err.then([&] { return layers.AEGP_GetLayerParentComp(precompLayer, &plan->parentComp); })
+        .then([&] { return comps.AEGP_GetItemFromComp(plan->parentComp, &plan->parentItem); })
+        .then([&] { return layers.AEGP_GetLayerSourceItem(precompLayer, &plan->sourceItem); })
+        .then([&] { return comps.AEGP_GetCompFromItem(plan->sourceItem, &plan->sourceComp); })
+        .then([&] { return layers.AEGP_GetCompNumLayers(plan->sourceComp, &plan->layerCount); })
+        .then([&] { return items.AEGP_GetItemID(plan->parentItem, &plan->parentId); })
+        .then([&] { return items.AEGP_GetItemID(plan->sourceItem, &plan->sourceId); });
     return err.code();
 }
 
-// The smallest layer index among the composition's selected layers, if any
-// layer is selected. The host puts each copy directly above it.
-A_Err find_topmost_selected(HostSuites& suites, PluginInfo const* info, AEGP_CompH comp,
-                            std::optional<A_long>* topmost) {
+// The ids of the composition's layers, sorted.
+A_Err layer_ids(HostSuites& suites, AEGP_CompH comp, std::vector<AEGP_LayerIDVal>* ids) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+    RunningError err;
+    A_long count = 0;
+    err.then([&] { return layers.AEGP_GetCompNumLayers(comp, &count); });
+    for (A_long i = 0; i < count && err.ok(); ++i) {
+        AEGP_LayerH layer = nullptr;
+        AEGP_LayerIDVal id = 0;
+        err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, i, &layer); }).then([&] {
+            return layers.AEGP_GetLayerID(layer, &id);
+        });
+        if (err.ok()) ids->push_back(id);
+    }
+    std::ranges::sort(*ids);
+    return err.code();
+}
+
+// Whether a paste lands above the selection and whether it selects the copy
+// are the application's own; with nothing selected every paste is prepended,
+// so the copies stack up from the copy of source layer 1 to that of layer N.
+// The selection is put back afterwards.
+A_Err run_unselected(HostSuites& suites, PluginInfo const* info, AEGP_CompH comp,
+                     const std::string& script) {
     const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
+    const auto& selections = suites.get<AEGP_CompSuite_v14>();
     RunningError err;
     Owned<AEGP_Collection2H> selection(collections.AEGP_DisposeCollection);
+    Owned<AEGP_Collection2H> none(collections.AEGP_DisposeCollection);
     err.then([&] {
-        return suites.get<AEGP_CompSuite_v9>().AEGP_GetNewCollectionFromCompSelection(
-            info->pluginId, comp, selection.out());
+           return suites.get<AEGP_CompSuite_v9>().AEGP_GetNewCollectionFromCompSelection(
+               info->pluginId, comp, selection.out());
+       })
+        .then([&] { return collections.AEGP_NewCollection(info->pluginId, none.out()); })
+        .then([&] { return selections.AEGP_SetSelection(comp, none.get()); });
+    const bool deselected = err.ok();
+    err.then([&] {
+        return suites.get<AEGP_UtilitySuite_v13>().AEGP_ExecuteScript(
+            info->pluginId, script.c_str(), false, nullptr, nullptr);
     });
-    A_u_long count = 0;
-    err.then([&] { return collections.AEGP_GetCollectionNumItems(selection.get(), &count); });
-    for (A_u_long i = 0; i < count && err.ok(); ++i) {
-        AEGP_CollectionItemV2 item{};
-        err.then(
-            [&] { return collections.AEGP_GetCollectionItemByIndex(selection.get(), i, &item); });
-        if (!err.ok() || item.type != AEGP_CollectionItemType_LAYER) continue;
-        A_long index = 0;
-        err.then([&] {
-            return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerIndex(item.u.layer.layerH,
-                                                                        &index);
-        });
-        if (err.ok() && (!*topmost || index < **topmost)) *topmost = index;
-    }
+    // Put back even when the script failed.
+    if (deselected) err.keep_first(selections.AEGP_SetSelection(comp, selection.get()));
+    err.keep_first(none.release());
     err.keep_first(selection.release());
     return err.code();
 }
 
-// Takes the copies from the parent composition, seeds them when asked, and
-// appends them to the collection: source layer N's copy first.
+// The copies are the parent composition's layers with ids it did not have
+// before; top first they run from the copy of source layer N to that of
+// layer 1. Each is seeded when asked and appended to the collection.
 A_Err collect_copies(HostSuites& suites, PluginInfo const* info, const CopyPlan& plan,
-                     std::optional<A_long> topmost, AEGP_Collection2H extracted) {
+                     const std::vector<AEGP_LayerIDVal>& before, AEGP_Collection2H extracted) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
     const bool seed = info->options != nullptr && info->options->fixRandomExpressions;
     RunningError err;
-    for (A_long i = 1; i <= plan.layerCount && err.ok(); ++i) {
-        const A_long index = topmost ? *topmost - i : i - 1;
-        AEGP_LayerH copy = nullptr;
-        err.then([&] {
-            return suites.get<AEGP_LayerSuite_v11>().AEGP_GetCompLayerByIndex(plan.parentComp,
-                                                                              index, &copy);
-        });
+    A_long count = 0;
+    A_long found = 0;
+    err.then([&] { return layers.AEGP_GetCompNumLayers(plan.parentComp, &count); });
+    for (A_long index = 0; index < count && found < plan.layerCount && err.ok(); ++index) {
+        AEGP_LayerH layer = nullptr;
+        AEGP_LayerIDVal id = 0;
+        err.then([&] { return layers.AEGP_GetCompLayerByIndex(plan.parentComp, index, &layer); })
+            .then([&] { return layers.AEGP_GetLayerID(layer, &id); });
+        if (!err.ok() || std::ranges::binary_search(before, id)) continue;
+        ++found;
         if (seed) {
-            err.then([&] { return seed_random_expressions(info, copy, plan.layerCount - i); });
+            err.then([&] { return seed_random_expressions(info, layer, plan.layerCount - found); });
         }
         err.then([&] {
             AEGP_CollectionItemV2 item{};
             item.type = AEGP_CollectionItemType_LAYER;
-            item.u.layer.layerH = copy;
+            item.u.layer.layerH = layer;
             return suites.get<AEGP_CollectionSuite_v2>().AEGP_CollectionPushBack(extracted, &item);
         });
     }
+    // A script that reported success but made fewer copies.
+    if (err.ok() && found != plan.layerCount) return A_Err_GENERIC;
     return err.code();
 }
 
@@ -119,30 +131,29 @@ A_Err copy_layers(HostSuites& suites, PluginInfo const* info, AEGP_LayerH precom
                   AEGP_Collection2H extracted) {
     RunningError err;
     CopyPlan plan;
-    err.then([&] { return plan_copy(suites, info, precompLayer, &plan); });
-    err.then([&] {
-        const std::string script =
-            layer_copy_script(plan.sourceIndex, plan.parentIndex, plan.layerCount);
-        return suites.get<AEGP_UtilitySuite_v13>().AEGP_ExecuteScript(
-            info->pluginId, script.c_str(), false, nullptr, nullptr);
-    });
-    std::optional<A_long> topmost;
-    err.then([&] { return find_topmost_selected(suites, info, plan.parentComp, &topmost); });
-    err.then([&] { return collect_copies(suites, info, plan, topmost, extracted); });
+    std::vector<AEGP_LayerIDVal> before;
+    err.then([&] { return plan_copy(suites, precompLayer, &plan); })
+        .then([&] { return layer_ids(suites, plan.parentComp, &before); })
+        .then([&] {
+            return run_unselected(suites, info, plan.parentComp,
+                                  layer_copy_script(plan.sourceId, plan.parentId, plan.layerCount));
+        })
+        .then([&] { return collect_copies(suites, info, plan, before, extracted); });
     return err.code();
 }
 
 }  // namespace
 
-std::string layer_copy_script(int sourceIndex, int parentIndex, int layerCount) {
-    std::string script = "var tempName = \"\"; var allNames = [];";
+std::string layer_copy_script(A_long sourceId, A_long parentId, A_long layerCount) {
+    std::string script = fill(
+        "var tempName = \"\"; var source = app.project.itemByID(%i);"
+        " var parent = app.project.itemByID(%i);",
+        static_cast<int>(sourceId), static_cast<int>(parentId));
     for (int i = 1; i <= layerCount; ++i) {
-        script += fill("tempName = app.project.item(%i).layer(%i).name; allNames.push(tempName);",
-                       sourceIndex, i);
-        script += fill("app.project.item(%i).layer(%i).name = tempName;", sourceIndex, i);
-        script += fill("app.project.item(%i).layer(%i).copyToComp(app.project.item(%i));",
-                       sourceIndex, i, parentIndex);
-        script += fill("app.project.item(%i).layer(%i).name = tempName;", sourceIndex, i);
+        script += fill("tempName = source.layer(%i).name;", i);
+        script += fill("source.layer(%i).name = tempName;", i);
+        script += fill("source.layer(%i).copyToComp(parent);", i);
+        script += fill("source.layer(%i).name = tempName;", i);
     }
     return script;
 }

@@ -15,9 +15,11 @@
 #endif
 
 // Copies every layer of `precompLayer`'s source composition into the
-// composition holding `precompLayer`, with one generated script, then appends
-// the copies to the collection *extracted (a layer item each, every other field
-// zero), from the copy of the source's bottom layer to that of its top layer.
+// composition holding `precompLayer`, with one generated script, finds the
+// copies by their new layer ids and appends them to the collection *extracted
+// (a layer item each, every other field zero), from the copy of the source's
+// bottom layer to that of its top layer; they end at the top of the stack in
+// that order. The composition's selection is as before.
 // With fixRandomExpressions set, each copy's expressions are seeded first: the
 // i-th copy fetched (1-based) gets the seed N - i.
 // `text` is not read. Returns the host's error code (0 = success); after an
@@ -28,8 +30,9 @@ OUTFOLD_EXPORT_CPP int copy_layers_to_parent(outfold::PluginInfo const* info,
 
 namespace outfold {
 
-// The script that copies layers 1..layerCount of project item `sourceIndex`
-// into project item `parentIndex`, keeping each copy's name.
-std::string layer_copy_script(int sourceIndex, int parentIndex, int layerCount);
+// The script that copies layers 1..layerCount of the composition whose item
+// id is `sourceId` into the one whose item id is `parentId`, in that order;
+// each copy keeps its layer's name, made the layer's own.
+std::string layer_copy_script(A_long sourceId, A_long parentId, A_long layerCount);
 
 }  // namespace outfold

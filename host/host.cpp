@@ -100,6 +100,8 @@ script::ScriptRun Host::Impl::run_script(std::string_view utf8) {
     context.alerts = &alerts;
     context.user = std::move(user);
     context.removeNativeJson = removeNativeJson;
+    context.readings = options.readings;
+    context.newerBuiltins = options.newerScriptBuiltins;
     context.dialogs = &dialogs;
     context.expressions = &expressions();
     const auto start = std::chrono::steady_clock::now();
@@ -335,6 +337,8 @@ const std::vector<ScriptRecord>& Host::script_log() const { return impl_->script
 void Host::set_user(std::vector<std::string> actions) { impl_->user = std::move(actions); }
 
 void Host::set_remove_native_json(bool remove) { impl_->removeNativeJson = remove; }
+
+void Host::set_readings(const Readings& readings) { impl_->options.readings = readings; }
 
 script::ScriptRun Host::run_script(const std::string& source) { return impl_->run_script(source); }
 

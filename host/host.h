@@ -18,6 +18,7 @@
 #include "aegp.h"
 #include "model/model.h"
 #include "picture/picture.h"
+#include "readings.h"
 #include "script/script.h"
 
 namespace host {
@@ -67,6 +68,10 @@ struct HostOptions {
     std::filesystem::path settingsDir;
     A_long majorVersion = 13;
     A_long minorVersion = 28;
+    Readings readings;
+    // Scripts also get the built-ins of the language's editions after the
+    // 3rd, which the application's scripting engine lacks: for comparison only.
+    bool newerScriptBuiltins = false;
 };
 
 class Host {
@@ -155,6 +160,8 @@ public:
     // The scripted user: actions consumed by the next dialogs shown.
     void set_user(std::vector<std::string> actions);
     void set_remove_native_json(bool remove);
+    // Takes effect from the next call.
+    void set_readings(const Readings& readings);
     script::ScriptRun run_script(const std::string& source);  // as ExecuteScript would
 
     struct Impl;

@@ -1,11 +1,13 @@
 #include "pipeline/extract_precomp_layer.h"
 
 #include <string>
+#include <vector>
 
 #include "attributes/effect_transfer.h"
 #include "attributes/stream_transfer.h"
 #include "extract/copy_layers.h"
 #include "extract/rename.h"
+#include "pipeline/layer_locks.h"
 #include "placement/carrier.h"
 #include "placement/layer_3d.h"
 #include "placement/parenting.h"
@@ -30,7 +32,50 @@ struct LayerExtraction {
     // expression): the carrier stays and carries it.
     bool animated = false;
     A_long targetIndex = 0;
+    // The folders before the carrier was made, and the one made for its
+    // solid, if any: it goes when the carrier leaves it empty.
+    std::vector<A_long> foldersBefore;
+    AEGP_ItemH solidFolder = nullptr;
+    // Locked layers inside the pre-comp, unlocked while the copy script
+    // renames them; the copies of locked layers, locked at the end.
+    std::vector<bool> innerLocked;
+    std::vector<AEGP_LayerH> unlockedInner;
+    std::vector<AEGP_LayerH> copiesToLock;
 };
+
+A_Err unlock_inner_layers(HostSuites& suites, LayerExtraction& layer, const PluginInfo* info) {
+    RunningError error;
+    AEGP_ItemH source = nullptr;
+    AEGP_CompH inner = nullptr;
+    error
+        .then([&] {
+            return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerSourceItem(layer.precompLayer,
+                                                                             &source);
+        })
+        .then([&] { return suites.get<AEGP_CompSuite_v9>().AEGP_GetCompFromItem(source, &inner); })
+        .then([&] {
+            return unlock_layers_of(info, inner, &layer.innerLocked, &layer.unlockedInner);
+        });
+    return error.code();
+}
+
+// Collection item k is the copy of the pre-comp layer at index N - 1 - k.
+A_Err note_copies_of_locked(HostSuites& suites, LayerExtraction& layer,
+                            AEGP_Collection2H extracted) {
+    const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
+    const std::size_t count = layer.innerLocked.size();
+    RunningError error;
+    for (std::size_t k = 0; k < count && error.ok(); ++k) {
+        if (!layer.innerLocked[count - 1 - k]) continue;
+        AEGP_CollectionItemV2 item{};
+        error.then([&] {
+            return collections.AEGP_GetCollectionItemByIndex(extracted, static_cast<A_u_long>(k),
+                                                             &item);
+        });
+        if (error.ok()) layer.copiesToLock.push_back(item.u.layer.layerH);
+    }
+    return error.code();
+}
 
 bool copies_attributes(const ExtractionRun& run) {
     return run.info->options != nullptr && run.info->options->copyAttributes;
@@ -128,15 +173,24 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
     const PluginInfo* info = run.info;
     const bool attributes = copies_attributes(run);
     RunningError error;
-    error.then([&] { return create_carrier_null(info, layer.precompLayer, &layer.carrierNull); })
+    error.then([&] { return list_folders(info, &layer.foldersBefore); })
+        .then([&] { return create_carrier_null(info, layer.precompLayer, &layer.carrierNull); })
+        .then([&] {
+            return new_solid_folder(info, layer.carrierNull, layer.foldersBefore,
+                                    &layer.solidFolder);
+        })
         .then([&] { return detach_links_inside_precomp(run, layer); })
         .then([&] {
             return suites.get<AEGP_CollectionSuite_v2>().AEGP_NewCollection(info->pluginId,
                                                                             extracted.out());
         })
+        .then([&] { return unlock_inner_layers(suites, layer, info); })
         .then([&] {
             return copy_layers_to_parent(info, layer.precompLayer, run.prefix, extracted.out());
         });
+    error.keep_first(lock_layers(info, layer.unlockedInner));
+    layer.unlockedInner.clear();
+    error.then([&] { return note_copies_of_locked(suites, layer, extracted.get()); });
     if (attributes) {
         error.then(
             [&] { return match_3d_switch(suites, run, layer.precompLayer, extracted.get()); });
@@ -166,6 +220,8 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
         error.then([&] { return keep_carrier(suites, layer, extracted.get()); });
     } else {
         error.then([&] { return delete_layer_and_source(info, layer.carrierNull); });
+        if (layer.solidFolder != nullptr)
+            error.then([&] { return delete_folder_if_empty(info, layer.solidFolder); });
     }
     if (!keeps_precomp_layer(run)) {
         error.then([&] {
@@ -199,6 +255,8 @@ A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH 
     // A run that stopped before the links inside the pre-comp were put back
     // leaves the pre-comp as it found it all the same.
     if (layer.precompLinksCleared) error.keep_first(restore_links_inside_precomp(run, layer));
+    error.keep_first(lock_layers(run.info, layer.unlockedInner));
+    error.keep_first(lock_layers(run.info, layer.copiesToLock));
     error.keep_first(extracted.release());
     return error.code();
 }

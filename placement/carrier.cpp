@@ -1,5 +1,6 @@
 #include "placement/carrier.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -134,6 +135,25 @@ A_Err delete_unused_item(HostSuites& suites, const PluginInfo* info, AEGP_ItemH 
     return err.code();
 }
 
+// Calls visit(item) for every item of the project's walk, the root folder
+// first, until it sets an error or *stop.
+template <class Visit>
+A_Err walk_items(HostSuites& suites, Visit&& visit) {
+    const auto& items = suites.get<AEGP_ItemSuite_v10>();
+    RunningError err;
+    AEGP_ProjectH project = nullptr;
+    AEGP_ItemH item = nullptr;
+    bool stop = false;
+    err.then([&] { return suites.get<AEGP_ProjSuite_v8>().AEGP_GetProjectByIndex(0, &project); })
+        .then([&] { return items.AEGP_GetFirstProjItem(project, &item); });
+    while (err.ok() && item != nullptr && !stop) {
+        err.then([&] { return visit(item, &stop); }).then([&] {
+            return items.AEGP_GetNextProjItem(project, item, &item);
+        });
+    }
+    return err.code();
+}
+
 }  // namespace
 
 std::u16string carrier_name(std::u16string_view precompName) {
@@ -168,6 +188,72 @@ A_Err delete_layer_and_source(const PluginInfo* info, AEGP_LayerH layer) {
         if (err.ok() && source != nullptr) {
             err.then([&] { return delete_unused_item(suites, info, source); });
         }
+        return err.code();
+    });
+}
+
+A_Err list_folders(const PluginInfo* info, std::vector<A_long>* folders) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const auto& items = suites.get<AEGP_ItemSuite_v10>();
+        const auto& types = suites.get<AEGP_ItemSuite_v3>();
+        const A_Err err = walk_items(suites, [&](AEGP_ItemH item, bool*) {
+            RunningError step;
+            AEGP_ItemType type = AEGP_ItemType_NONE;
+            A_long id = 0;
+            step.then([&] { return types.AEGP_GetItemType(item, &type); });
+            if (step.ok() && type == AEGP_ItemType_FOLDER) {
+                step.then([&] { return items.AEGP_GetItemID(item, &id); });
+                if (step.ok()) folders->push_back(id);
+            }
+            return step.code();
+        });
+        std::ranges::sort(*folders);
+        return err;
+    });
+}
+
+A_Err new_solid_folder(const PluginInfo* info, AEGP_LayerH carrierNull,
+                       const std::vector<A_long>& foldersBefore, AEGP_ItemH* folder) {
+    *folder = nullptr;
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const auto& items = suites.get<AEGP_ItemSuite_v10>();
+        RunningError err;
+        AEGP_ItemH solid = nullptr;
+        AEGP_ItemH parent = nullptr;
+        A_long id = 0;
+        err.then([&] {
+               return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerSourceItem(carrierNull,
+                                                                                &solid);
+           })
+            .then([&] { return items.AEGP_GetItemParentFolder(solid, &parent); });
+        if (err.ok() && parent != nullptr) {
+            err.then([&] { return items.AEGP_GetItemID(parent, &id); });
+            if (err.ok() && !std::ranges::binary_search(foldersBefore, id)) *folder = parent;
+        }
+        return err.code();
+    });
+}
+
+A_Err delete_folder_if_empty(const PluginInfo* info, AEGP_ItemH folder) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const auto& items = suites.get<AEGP_ItemSuite_v10>();
+        RunningError err;
+        A_long folderId = 0;
+        bool filled = false;
+        err.then([&] { return items.AEGP_GetItemID(folder, &folderId); }).then([&] {
+            return walk_items(suites, [&](AEGP_ItemH item, bool* stop) {
+                RunningError step;
+                AEGP_ItemH parent = nullptr;
+                A_long parentId = 0;
+                step.then([&] { return items.AEGP_GetItemParentFolder(item, &parent); });
+                if (step.ok() && parent != nullptr) {
+                    step.then([&] { return items.AEGP_GetItemID(parent, &parentId); });
+                    *stop = filled = step.ok() && parentId == folderId;
+                }
+                return step.code();
+            });
+        });
+        if (err.ok() && !filled) err.then([&] { return items.AEGP_DeleteItem(folder); });
         return err.code();
     });
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "aegp.h"
 #include "shell/plugin_info.h"
@@ -27,5 +28,17 @@ A_Err create_carrier_null(const PluginInfo* info, AEGP_LayerH precompLayer,
 // carrier is left behind and no other layer goes with it. A layer without a
 // source item is simply deleted.
 A_Err delete_layer_and_source(const PluginInfo* info, AEGP_LayerH layer);
+
+// The item ids of the project's folders, sorted; taken before a carrier is
+// made, they tell whether the folder its solid was filed in is new.
+A_Err list_folders(const PluginInfo* info, std::vector<A_long>* folders);
+
+// The folder the carrier's solid was filed in when it is none of
+// `foldersBefore`; null otherwise.
+A_Err new_solid_folder(const PluginInfo* info, AEGP_LayerH carrierNull,
+                       const std::vector<A_long>& foldersBefore, AEGP_ItemH* folder);
+
+// Deletes the folder when no item of the project is filed in it.
+A_Err delete_folder_if_empty(const PluginInfo* info, AEGP_ItemH folder);
 
 }  // namespace outfold

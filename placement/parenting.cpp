@@ -4,17 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "extract/project_item_index.h"
 #include "shell/host_suites.h"
 #include "shell/running_error.h"
 
 namespace outfold {
 
 namespace {
-
-// What a statement uses to name the parent composition when it cannot use
-// app.project.activeItem and the item walk does not find it.
-constexpr int kUnknownItemIndex = -1;
 
 A_Err source_comp_of(HostSuites& suites, AEGP_LayerH precompLayer, AEGP_CompH* comp) {
     RunningError err;
@@ -69,35 +64,6 @@ A_Err restore_links(HostSuites& suites, AEGP_CompH comp, const ParentIndices& li
     return err.code();
 }
 
-A_Err same_item(HostSuites& suites, AEGP_ItemH a, AEGP_ItemH b, bool* same) {
-    const auto& items = suites.get<AEGP_ItemSuite_v7>();
-    RunningError err;
-    A_long idA = 0;
-    A_long idB = 0;
-    err.then([&] { return items.AEGP_GetItemID(a, &idA); }).then([&] {
-        return items.AEGP_GetItemID(b, &idB);
-    });
-    *same = err.ok() && idA == idB;
-    return err.code();
-}
-
-// app.project.activeItem names the composition only when it is the active
-// item; being selected in the project panel alone does not make it so, and a
-// statement sent to another composition would unparent that one's layers.
-A_Err addressable_as_active_item(HostSuites& suites, AEGP_ItemH compItem, bool* active) {
-    const auto& items = suites.get<AEGP_ItemSuite_v3>();
-    RunningError err;
-    A_Boolean selected = false;
-    AEGP_ItemH activeItem = nullptr;
-    *active = false;
-    err.then([&] { return items.AEGP_IsItemSelected(compItem, &selected); });
-    if (!err.ok() || !selected) return err.code();
-    err.then([&] { return items.AEGP_GetActiveItem(&activeItem); });
-    if (!err.ok() || activeItem == nullptr) return err.code();
-    err.then([&] { return same_item(suites, compItem, activeItem, active); });
-    return err.code();
-}
-
 // The statement that gives the layer at 1-based `position` the layer at
 // `parentPosition` as its parent, or none when that is 0.
 std::string parent_statement(const std::string& comp, A_long position, A_long parentPosition) {
@@ -107,22 +73,17 @@ std::string parent_statement(const std::string& comp, A_long position, A_long pa
     return comp + ".layer(" + std::to_string(position) + ").parent = " + parent + "; ";
 }
 
-// How a generated statement names the parent composition. `itemIndex` keeps
-// the last number the item walk gave across calls.
-A_Err comp_reference(HostSuites& suites, const PluginInfo* info, AEGP_CompH parentComp,
-                     int* itemIndex, std::string* reference) {
+// Generated statements name the parent composition by its item id: the
+// scripting engine's item numbering need not follow the suites' item walk.
+A_Err comp_reference(HostSuites& suites, AEGP_CompH parentComp, std::string* reference) {
     RunningError err;
     AEGP_ItemH compItem = nullptr;
-    bool active = false;
+    A_long id = 0;
     err.then([&] {
            return suites.get<AEGP_CompSuite_v25>().AEGP_GetItemFromComp(parentComp, &compItem);
        })
-        .then([&] { return addressable_as_active_item(suites, compItem, &active); });
-    if (err.ok() && !active) {
-        err.then([&] { return find_project_item_index(info, compItem, itemIndex); });
-    }
-    *reference = active ? std::string("app.project.activeItem")
-                        : "app.project.item(" + std::to_string(*itemIndex) + ")";
+        .then([&] { return suites.get<AEGP_ItemSuite_v7>().AEGP_GetItemID(compItem, &id); });
+    if (err.ok()) *reference = "app.project.itemByID(" + std::to_string(id) + ")";
     return err.code();
 }
 
@@ -151,12 +112,12 @@ A_Err parent_of(HostSuites& suites, AEGP_LayerH layer, AEGP_LayerH* parent) {
 // Moves the layer at `index` of the parent composition under `newParent`
 // (none when null) by script, which keeps the layer's place and look.
 A_Err reparent_by_script(HostSuites& suites, const PluginInfo* info, AEGP_CompH parentComp,
-                         A_long index, AEGP_LayerH newParent, int* itemIndex) {
+                         A_long index, AEGP_LayerH newParent) {
     RunningError err;
     std::string comp;
     A_long parentPosition = 0;
     AEGP_LayerH layer = nullptr;
-    err.then([&] { return comp_reference(suites, info, parentComp, itemIndex, &comp); })
+    err.then([&] { return comp_reference(suites, parentComp, &comp); })
         .then([&] { return script_position(suites, newParent, &parentPosition); })
         .then([&] {
             return suites.get<AEGP_LayerSuite_v11>().AEGP_GetCompLayerByIndex(parentComp, index,
@@ -264,7 +225,6 @@ A_Err detach_from_carrier(const PluginInfo* info, AEGP_CompH parentComp, AEGP_La
                           ParentIndices list) {
     return with_suites(info->spBasic, [&](HostSuites& suites) {
         RunningError err;
-        int itemIndex = kUnknownItemIndex;
         AEGP_LayerH carrierParent = nullptr;
         err.then([&] { return parent_of(suites, carrierNull, &carrierParent); });
         for (std::size_t i = 0; i < list.size() && err.ok(); ++i) {
@@ -275,9 +235,7 @@ A_Err detach_from_carrier(const PluginInfo* info, AEGP_CompH parentComp, AEGP_La
                    return release_target(suites, parentComp, index, carrierNull, carrierParent,
                                          &target);
                })
-                .then([&] {
-                    return reparent_by_script(suites, info, parentComp, index, target, &itemIndex);
-                });
+                .then([&] { return reparent_by_script(suites, info, parentComp, index, target); });
         }
         return err.code();
     });
@@ -291,7 +249,6 @@ A_Err hand_over_followers(const PluginInfo* info, AEGP_LayerH precompLayer,
         std::vector<AEGP_LayerH> followers;
         AEGP_LayerH precompParent = nullptr;
         AEGP_CompH comp = nullptr;
-        int itemIndex = kUnknownItemIndex;
         err.then([&] { return followers_of(suites, precompLayer, &followers); })
             .then([&] { return parent_of(suites, precompLayer, &precompParent); })
             .then([&] { return layers.AEGP_GetLayerParentComp(precompLayer, &comp); });
@@ -303,7 +260,7 @@ A_Err hand_over_followers(const PluginInfo* info, AEGP_LayerH precompLayer,
             }
             A_long index = 0;
             err.then([&] { return layers.AEGP_GetLayerIndex(follower, &index); }).then([&] {
-                return reparent_by_script(suites, info, comp, index, precompParent, &itemIndex);
+                return reparent_by_script(suites, info, comp, index, precompParent);
             });
         }
         return err.code();

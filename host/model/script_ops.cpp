@@ -514,7 +514,7 @@ void for_each_stream_quoting(Project& project, std::string_view oldName, std::st
 
 }  // namespace
 
-Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp) {
+Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp, bool onTop, bool selectCopy) {
     const auto where = locate_layer(project, layerId);
     if (!where) fail("no such layer");
     if (comp_of(project, targetComp) == nullptr) fail("the target is not a composition");
@@ -524,11 +524,13 @@ Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp) {
         fail("the composition would show itself");
     copy.id = kNoId;  // the copy gets a new id, then its effects and masks theirs
     if (where->comp != targetComp) copy.parent = kNoId;
-    const int index = topmost_selected_index(project, targetComp).value_or(0);
+    const int index = onTop ? 0 : topmost_selected_index(project, targetComp).value_or(0);
     Layer& added = add_layer(project, targetComp, std::move(copy), index);
     for (Effect& effect : added.effects) effect.id = new_id(project);
     for (Mask& mask : added.masks) mask.id = new_id(project);
-    return added.id;
+    const Id id = added.id;
+    if (selectCopy) select_only_layers(project, targetComp, {id});
+    return id;
 }
 
 void set_parent_keeping_look(Project& project, Id layerId, Id parentId) {

@@ -13,14 +13,16 @@
 namespace host::model {
 
 // Copies the layer into the composition: directly above the topmost selected
-// layer there, or at the top when nothing there is selected; the selection is
-// left as it was. The copy carries everything the layer has and gets new ids
+// layer there, or at the top when nothing there is selected (always at the
+// top with `onTop`); `selectCopy` leaves the copy alone selected there, else
+// the selection is left as it was. The copy carries everything the layer has and gets new ids
 // (its effects and masks too). It keeps its parent link only when copied into
 // the composition that holds the parent; a copy into another composition has
 // no parent and keeps its own transform values as they are. A copy that would
 // make a composition show itself (the target is, or is inside, the layer's
 // source) is refused. Returns the copy's id.
-Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp);
+Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp, bool onTop = false,
+                      bool selectCopy = false);
 
 // Makes `parentId` the layer's parent (kNoId: no parent) while keeping the
 // layer where it is on screen: the transform of the old ancestors is folded

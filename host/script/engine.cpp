@@ -78,7 +78,57 @@ private:
 // Each step runs under duk_safe_call, so engine errors stay inside the
 // engine; none of them holds a C++ object that an unwinding would skip.
 
-constexpr const char* kNativeJsonKey = "nativeJSON";
+constexpr const char* kLevelKey = "scriptLevel";
+
+// The application's scripting engine offers the 3rd edition of the language:
+// the built-ins of later editions are taken away before each run (and put
+// back for runs that ask for them). Each is kept with its descriptor when the
+// engine starts; the preludes captured what they use themselves.
+constexpr const char* kNewerBuiltins = R"JS((function (global) {
+var newer = {
+    global: ["JSON", "Proxy", "Reflect", "Symbol", "Promise", "Map", "Set", "WeakMap", "WeakSet",
+             "ArrayBuffer", "DataView", "Int8Array", "Uint8Array", "Uint8ClampedArray",
+             "Int16Array", "Uint16Array", "Int32Array", "Uint32Array", "Float32Array",
+             "Float64Array", "TextEncoder", "TextDecoder", "performance", "globalThis"],
+    Object: ["keys", "create", "defineProperty", "defineProperties", "getPrototypeOf",
+             "setPrototypeOf", "getOwnPropertyNames", "getOwnPropertyDescriptor",
+             "getOwnPropertySymbols", "freeze", "seal", "isFrozen", "isSealed",
+             "preventExtensions", "isExtensible", "assign", "is", "entries", "values"],
+    Array: ["isArray", "from", "of"],
+    ArrayProto: ["indexOf", "lastIndexOf", "forEach", "map", "filter", "reduce", "reduceRight",
+                 "every", "some", "find", "findIndex", "fill", "copyWithin", "includes", "keys",
+                 "values", "entries"],
+    String: ["fromCodePoint", "raw"],
+    StringProto: ["trim", "trimStart", "trimEnd", "trimLeft", "trimRight", "startsWith",
+                  "endsWith", "includes", "repeat", "codePointAt", "normalize", "padStart",
+                  "padEnd"],
+    FunctionProto: ["bind"],
+    Date: ["now"],
+    DateProto: ["toISOString", "toJSON"],
+    Number: ["isFinite", "isInteger", "isNaN", "isSafeInteger", "parseFloat", "parseInt",
+             "EPSILON", "MAX_SAFE_INTEGER", "MIN_SAFE_INTEGER"],
+    Math: ["trunc", "sign", "cbrt", "log2", "log10", "log1p", "expm1", "hypot", "clz32", "imul",
+           "fround", "sinh", "cosh", "tanh", "asinh", "acosh", "atanh"]
+};
+var holders = {global: global, Object: Object, Array: Array, ArrayProto: Array.prototype,
+               String: String, StringProto: String.prototype, FunctionProto: Function.prototype,
+               Date: Date, DateProto: Date.prototype, Number: Number, Math: Math};
+var describe = Object.getOwnPropertyDescriptor, define = Object.defineProperty;
+var kept = [];
+for (var holder in newer) {
+    for (var i = 0; i < newer[holder].length; i++) {
+        var target = holders[holder], name = newer[holder][i];
+        var descriptor = describe(target, name);
+        if (descriptor) kept.push([target, name, descriptor]);
+    }
+}
+return function (withNewer) {
+    for (var i = 0; i < kept.length; i++) {
+        if (withNewer) define(kept[i][0], kept[i][1], kept[i][2]);
+        else delete kept[i][0][kept[i][1]];
+    }
+};
+}))JS";
 
 void run_prelude(duk_context* ctx, const Prelude& prelude, duk_idx_t natives) {
     duk_push_string(ctx, prelude.file);
@@ -105,8 +155,13 @@ duk_ret_t set_up(duk_context* ctx, void*) {
     run_prelude(ctx, kToolkitPrelude, natives);
     duk_pop(ctx);
     duk_push_global_stash(ctx);
-    duk_get_global_string(ctx, "JSON");
-    duk_put_prop_string(ctx, -2, kNativeJsonKey);
+    duk_push_string(ctx, "[level]");
+    duk_compile_lstring_filename(ctx, DUK_COMPILE_EVAL, kNewerBuiltins,
+                                 std::strlen(kNewerBuiltins));
+    duk_call(ctx, 0);
+    duk_push_global_object(ctx);
+    duk_call(ctx, 1);  // the function that takes the newer built-ins away or puts them back
+    duk_put_prop_string(ctx, -2, kLevelKey);
     duk_pop(ctx);
     return 0;
 }
@@ -114,23 +169,24 @@ duk_ret_t set_up(duk_context* ctx, void*) {
 struct RunStart {
     natives::Session* session = nullptr;
     bool removeNativeJson = false;
+    bool newerBuiltins = false;
 };
 
-// Before each run: the run's link to the host, and the global JSON as the
-// run is to see it.
+// Before each run: the run's link to the host, and the built-ins the run is
+// to see (JSON among the newer ones).
 duk_ret_t start_run(duk_context* ctx, void* udata) {
     const auto* start = static_cast<const RunStart*>(udata);
     natives::bind_session(ctx, start->session);
-    duk_push_global_object(ctx);
+    duk_push_global_stash(ctx);
+    duk_get_prop_string(ctx, -1, kLevelKey);
+    duk_push_boolean(ctx, start->newerBuiltins);
+    duk_call(ctx, 1);
+    duk_pop_2(ctx);
     if (start->removeNativeJson) {
+        duk_push_global_object(ctx);
         duk_del_prop_string(ctx, -1, "JSON");
-    } else {
-        duk_push_global_stash(ctx);
-        duk_get_prop_string(ctx, -1, kNativeJsonKey);
-        duk_remove(ctx, -2);
-        duk_put_prop_string(ctx, -2, "JSON");
+        duk_pop(ctx);
     }
-    duk_pop(ctx);
     return 0;
 }
 
@@ -246,7 +302,7 @@ std::optional<std::string> set_up_failure(duk_context* ctx) {
 // Binds the run's link to the host and the global JSON, then runs the text;
 // the value stack is empty afterwards.
 ScriptRun run_with(duk_context* ctx, natives::Session& session, std::string_view utf8Source) {
-    RunStart start{&session, session.host.removeNativeJson};
+    RunStart start{&session, session.host.removeNativeJson, session.host.newerBuiltins};
     ScriptRun run;
     if (duk_safe_call(ctx, start_run, &start, 0, 1) != DUK_EXEC_SUCCESS) {
         run = failure("Error: the script engine could not start the run: " + describe_error(ctx));

@@ -11,13 +11,18 @@ namespace host::script {
 const Prelude kAppPrelude = {"[app]", R"JS((function (native, global) {
 "use strict";
 
+// Captured before a run takes the newer built-ins away from scripts.
+var Object_ = {create: Object.create, defineProperty: Object.defineProperty, keys: Object.keys,
+               freeze: Object.freeze};
+var forEach = Array.prototype.forEach, indexOf = Array.prototype.indexOf;
+
 function hide(target, key, value) {
-    Object.defineProperty(target, key, {value: value, writable: false, enumerable: false,
+    Object_.defineProperty(target, key, {value: value, writable: false, enumerable: false,
                                         configurable: false});
 }
 
 function attribute(proto, key, get, set) {
-    Object.defineProperty(proto, key, {
+    Object_.defineProperty(proto, key, {
         get: get,
         set: set || function () { throw new Error(key + " is read-only"); },
         enumerable: true,
@@ -26,12 +31,12 @@ function attribute(proto, key, get, set) {
 }
 
 function method(proto, key, fn) {
-    Object.defineProperty(proto, key, {value: fn, writable: true, enumerable: false,
+    Object_.defineProperty(proto, key, {value: fn, writable: true, enumerable: false,
                                        configurable: true});
 }
 
 function global_(key, value) {
-    Object.defineProperty(global, key, {value: value, writable: true, enumerable: false,
+    Object_.defineProperty(global, key, {value: value, writable: true, enumerable: false,
                                         configurable: true});
 }
 
@@ -39,7 +44,7 @@ function global_(key, value) {
 function hostClass(name, base) {
     var cls = function () { throw new TypeError(name + " objects come from the project"); };
     if (base) {
-        cls.prototype = Object.create(base.prototype);
+        cls.prototype = Object_.create(base.prototype);
         hide(cls.prototype, "constructor", cls);
     }
     method(cls.prototype, "toString", function () { return "[object " + name + "]"; });
@@ -64,7 +69,7 @@ var LAYER_CLASSES = {av: AVLayer, text: TextLayer, shape: ShapeLayer, camera: Ca
                      light: LightLayer};
 
 function wrap(cls, id) {
-    var object = Object.create(cls.prototype);
+    var object = Object_.create(cls.prototype);
     hide(object, "_id", id);
     return object;
 }
@@ -134,8 +139,9 @@ method(Layer.prototype, "copyToComp", function (comp) {
 
 // ---- the project
 var Project = hostClass("Project");
-var project = Object.create(Project.prototype);
+var project = Object_.create(Project.prototype);
 method(Project.prototype, "item", function (index) { return makeItem(native.itemAt(index)); });
+method(Project.prototype, "itemByID", function (id) { return makeItem(native.itemByID(id)); });
 attribute(Project.prototype, "numItems", function () { return native.numItems(); });
 attribute(Project.prototype, "activeItem", function () { return makeItem(native.activeItem()); });
 method(Project.prototype, "autoFixExpressions", function (oldName, newName) {
@@ -160,13 +166,13 @@ var PREFType = {};
  "PREF_Type_MACHINE_INDEPENDENT_RENDER", "PREF_Type_MACHINE_INDEPENDENT_OUTPUT",
  "PREF_Type_MACHINE_INDEPENDENT_COMPOSITION", "PREF_Type_MACHINE_SPECIFIC_TEXT",
  "PREF_Type_MACHINE_SPECIFIC_PAINT"].forEach(function (name, value) {
-    Object.defineProperty(PREFType, name, {value: value, enumerable: true});
+    Object_.defineProperty(PREFType, name, {value: value, enumerable: true});
 });
-Object.freeze(PREFType);
+Object_.freeze(PREFType);
 global_("PREFType", PREFType);
 
 var Settings = hostClass("Settings");
-var settings = Object.create(Settings.prototype);
+var settings = Object_.create(Settings.prototype);
 method(Settings.prototype, "haveSetting", function (section, key, type) {
     return native.haveSetting(section, key, type);
 });
@@ -179,7 +185,7 @@ method(Settings.prototype, "saveSetting", function (section, key, value, type) {
 
 // ---- app and alert
 var Application = hostClass("Application");
-var app = Object.create(Application.prototype);
+var app = Object_.create(Application.prototype);
 hide(app, "project", project);
 hide(app, "settings", settings);
 global_("app", app);

@@ -7,6 +7,11 @@ namespace host::script {
 const Prelude kToolkitPrelude = {"[toolkit]", R"JS((function (native, global, stringify) {
 "use strict";
 
+// Captured before a run takes the newer built-ins away from scripts.
+var Object_ = {create: Object.create, defineProperty: Object.defineProperty, keys: Object.keys,
+               freeze: Object.freeze};
+var forEach = Array.prototype.forEach, indexOf = Array.prototype.indexOf;
+
 var WINDOW_TYPES = {dialog: true, palette: true, window: true};
 var CONTROL_TYPES = {group: true, panel: true, statictext: true, edittext: true,
                      radiobutton: true, checkbox: true, button: true};
@@ -18,12 +23,12 @@ var SIZES = {preferredSize: true, minimumSize: true, maximumSize: true};
 var TYPE_SPEC = /^\s*([A-Za-z]+)\s*(\{[\s\S]*\})?\s*$/;
 
 function hide(target, key, value) {
-    Object.defineProperty(target, key, {value: value, writable: true, enumerable: false,
+    Object_.defineProperty(target, key, {value: value, writable: true, enumerable: false,
                                         configurable: true});
 }
 
 function method(proto, key, fn) {
-    Object.defineProperty(proto, key, {value: fn, writable: true, enumerable: false,
+    Object_.defineProperty(proto, key, {value: fn, writable: true, enumerable: false,
                                        configurable: true});
 }
 
@@ -31,14 +36,14 @@ function unsetSize() { return {width: -1, height: -1}; }
 
 function isUnsetSize(size) {
     return size !== null && typeof size === "object" && size.width === -1 && size.height === -1 &&
-           Object.keys(size).length === 2;
+           Object_.keys(size).length === 2;
 }
 
 // Checkboxes and radiobuttons hold a boolean; choosing a radiobutton clears
 // the radiobuttons beside it in the same container.
 function defineValue(control) {
     var state = false;
-    Object.defineProperty(control, "value", {
+    Object_.defineProperty(control, "value", {
         enumerable: true,
         get: function () { return state; },
         set: function (value) {
@@ -55,9 +60,9 @@ function defineValue(control) {
 }
 
 function setUp(control, type, parent, win) {
-    Object.defineProperty(control, "type", {value: type, enumerable: true});
-    Object.defineProperty(control, "parent", {value: parent, enumerable: false});
-    Object.defineProperty(control, "window", {value: win || control, enumerable: false});
+    Object_.defineProperty(control, "type", {value: type, enumerable: true});
+    Object_.defineProperty(control, "parent", {value: parent, enumerable: false});
+    Object_.defineProperty(control, "window", {value: win || control, enumerable: false});
     hide(control, "children", []);
     hide(control, "properties", {});
     control.name = "";
@@ -110,7 +115,7 @@ method(Control.prototype, "add", function (type, bounds, text, properties) {
         properties = text;
         text = undefined;
     }
-    var control = Object.create(Control.prototype);
+    var control = Object_.create(Control.prototype);
     setUp(control, kind, this, this.window);
     if (bounds !== undefined && bounds !== null) control.bounds = bounds;
     if (text !== undefined && text !== null) control.text = String(text);
@@ -121,7 +126,7 @@ method(Control.prototype, "add", function (type, bounds, text, properties) {
 });
 
 method(Control.prototype, "remove", function (which) {
-    var index = typeof which === "number" ? which : this.children.indexOf(which);
+    var index = typeof which === "number" ? which : indexOf.call(this.children, which);
     if (index >= 0 && index < this.children.length) this.children.splice(index, 1);
 });
 
@@ -166,9 +171,9 @@ function Window(type, title, bounds, properties) {
     hide(this, "_closingControl", "");
     hide(this, "_clicking", null);
 }
-Window.prototype = Object.create(Control.prototype);
+Window.prototype = Object_.create(Control.prototype);
 hide(Window.prototype, "constructor", Window);
-Object.defineProperty(global, "Window", {value: Window, writable: true, enumerable: false,
+Object_.defineProperty(global, "Window", {value: Window, writable: true, enumerable: false,
                                          configurable: true});
 
 function closeWindow(win, result, how, control) {
@@ -337,7 +342,7 @@ function snapshot(control) {
         children: []
     };
     if (control.type === "checkbox" || control.type === "radiobutton") shot.value = !!control.value;
-    RECORDED.forEach(function (key) {
+    forEach.call(RECORDED, function (key) {
         var value = control[key];
         if (value === undefined || value === null || (SIZES[key] && isUnsetSize(value))) return;
         var text = stringify(value);
@@ -348,7 +353,7 @@ function snapshot(control) {
         var text = stringify(control.properties[key]);
         if (text !== undefined) shot.properties[key] = text;
     }
-    control.children.forEach(function (child) { shot.children.push(snapshot(child)); });
+    forEach.call(control.children, function (child) { shot.children.push(snapshot(child)); });
     return shot;
 }
 }))JS"};

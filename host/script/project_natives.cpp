@@ -34,6 +34,13 @@ model::Layer& layer_ref(Session& session, Id id) {
     return *layer;
 }
 
+// A script that changes a locked layer meets an error, as in the application.
+model::Layer& changeable_layer(Session& session, Id id) {
+    model::Layer& layer = layer_ref(session, id);
+    if ((layer.flags & model::flag::kLocked) != 0) plain_error("the layer is locked");
+    return layer;
+}
+
 model::LayerLocation layer_location(Session& session, Id id) {
     const auto where = model::locate_layer(session.project(), id);
     if (!where) invalid_object();
@@ -61,8 +68,20 @@ duk_ret_t num_items(duk_context* ctx, Session& session) {
 
 duk_ret_t item_at(duk_context* ctx, Session& session) {
     const auto& items = session.project().items;
-    const int index = index_arg(ctx, 0, "item", static_cast<int>(items.size()), "item", "project");
-    duk_push_int(ctx, items[static_cast<std::size_t>(index - 1)].id);
+    const int count = static_cast<int>(items.size());
+    const int index = index_arg(ctx, 0, "item", count, "item", "project");
+    const bool reversed = session.host.readings.itemNumbering == ItemNumbering::Reversed;
+    duk_push_int(ctx, items[static_cast<std::size_t>(reversed ? count - index : index - 1)].id);
+    return 1;
+}
+
+// 0 when no item has the id.
+duk_ret_t item_by_id(duk_context* ctx, Session& session) {
+    const double id = number_arg(ctx, 0, "itemByID(): the id");
+    const bool whole = id >= 1 && id <= 2147483647.0 && id == static_cast<model::Id>(id);
+    const model::Item* item =
+        whole ? model::find_item(session.project(), static_cast<Id>(id)) : nullptr;
+    duk_push_int(ctx, item != nullptr ? item->id : model::kNoId);
     return 1;
 }
 
@@ -146,7 +165,7 @@ duk_ret_t layer_name(duk_context* ctx, Session& session) {
 // Assigning a name gives the layer a name of its own, even one equal to
 // its source's; the empty text makes it show its source's name again.
 duk_ret_t set_layer_name(duk_context* ctx, Session& session) {
-    model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    model::Layer& layer = changeable_layer(session, id_arg(ctx, 0));
     layer.ownName = string_arg(ctx, 1, "name: the value");
     session.project_changed();
     return 0;
@@ -178,6 +197,7 @@ duk_ret_t layer_parent(duk_context* ctx, Session& session) {
 // the application does (0: no parent).
 duk_ret_t set_layer_parent(duk_context* ctx, Session& session) {
     const Id child = id_arg(ctx, 0);
+    changeable_layer(session, child);
     const model::LayerLocation childAt = layer_location(session, child);
     Id parent = model::kNoId;
     if (!duk_is_number(ctx, 1) || duk_get_number(ctx, 1) != 0) {
@@ -338,7 +358,10 @@ duk_ret_t copy_to_comp(duk_context* ctx, Session& session) {
     if (!item_ref(session, target).comp)
         type_error("copyToComp(): the target must be a composition");
     try {
-        model::copy_layer_to_comp(session.project(), layer, target);
+        const Readings& readings = session.host.readings;
+        model::copy_layer_to_comp(session.project(), layer, target,
+                                  readings.copyPlacement == CopyPlacement::Top,
+                                  readings.pasteSelectsCopy);
     } catch (const model::ModelError& e) {
         plain_error(std::string("copyToComp(): ") + e.what());
     }
@@ -348,7 +371,7 @@ duk_ret_t copy_to_comp(duk_context* ctx, Session& session) {
 
 duk_ret_t remove_layer(duk_context* ctx, Session& session) {
     const Id layer = id_arg(ctx, 0);
-    layer_ref(session, layer);
+    changeable_layer(session, layer);
     model::delete_layer(session.project(), layer);
     session.project_changed();
     return 0;
@@ -366,6 +389,7 @@ duk_ret_t remove_item(duk_context* ctx, Session& session) {
 constexpr auto kEntries = std::to_array<Entry>({
     {"numItems", native<num_items>, 0},
     {"itemAt", native<item_at>, 1},
+    {"itemByID", native<item_by_id>, 1},
     {"activeItem", native<active_item>, 0},
     {"autoFixExpressions", native<auto_fix_expressions>, 2},
     {"itemKind", native<item_kind>, 1},

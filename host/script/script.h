@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "readings.h"
 
 namespace host::script {
 
@@ -34,6 +35,10 @@ struct ScriptHost {
     // The run starts without the engine's native JSON object (else with it),
     // so scripts' own JSON fallbacks get exercised.
     bool removeNativeJson = false;
+    // The run also sees the built-ins of the language's later editions (for
+    // comparison only: the application's engine has none of them).
+    bool newerBuiltins = false;
+    Readings readings;
     // Every dialog shown, kept for inspection after the run.
     std::vector<Dialog>* dialogs = nullptr;
     // The sandbox that evaluates expressions (autoFixExpressions); without

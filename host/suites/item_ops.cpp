@@ -137,6 +137,17 @@ A_Err AEGP_GetFirstProjItem(AEGP_ProjectH projectH, AEGP_ItemH* itemPH) {
     });
 }
 
+// The root folder has none (a null handle).
+A_Err AEGP_GetItemParentFolder(AEGP_ItemH itemH, AEGP_ItemH* parent_folder_itemPH) {
+    return run(__func__, [&](Session& s) {
+        const bool root = s.is_root(itemH);
+        const model::Id folder = root ? model::kNoId : s.item(itemH).folder;
+        AEGP_ItemH& parent = out(parent_folder_itemPH);
+        parent = root ? nullptr : s.registry().item_handle(folder);
+        return A_Err_NONE;
+    });
+}
+
 A_Err AEGP_GetNextProjItem(AEGP_ProjectH projectH, AEGP_ItemH itemH, AEGP_ItemH* next_itemPH) {
     return run(__func__, [&](Session& s) {
         s.registry().check_project(projectH);

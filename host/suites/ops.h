@@ -42,6 +42,7 @@ A_Err AEGP_GetFootageInterpretation(AEGP_ItemH itemH, A_Boolean proxyB, AEGP_Foo
 A_Err AEGP_GetInstalledKeyFromLayerEffect(AEGP_EffectRefH effect_refH, AEGP_InstalledEffectKey* installed_effect_keyP);
 A_Err AEGP_GetItemFromComp(AEGP_CompH compH, AEGP_ItemH* itemPH);
 A_Err AEGP_GetItemID(AEGP_ItemH itemH, A_long* item_id);
+A_Err AEGP_GetItemParentFolder(AEGP_ItemH itemH, AEGP_ItemH* parent_folder_itemPH);
 A_Err AEGP_GetItemPixelAspectRatio(AEGP_ItemH itemH, A_Ratio* pix_aspect_ratioPRt);
 A_Err AEGP_GetItemType(AEGP_ItemH itemH, AEGP_ItemType* item_type);
 A_Err AEGP_GetKeyframeFlags(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index, AEGP_KeyframeFlags* flagsP);

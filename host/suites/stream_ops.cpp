@@ -52,6 +52,9 @@ A_Err AEGP_GetNewLayerStream(AEGP_PluginID plugin_id, AEGP_LayerH layerH,
         AEGP_StreamRefH& stream = out(streamPH);
         if (layer.streams.count(which_stream) == 0)
             throw BadArgument("the layer has no such stream");
+        if (s.host().options.readings.refuseIllegalStreams &&
+            !model::is_stream_legal(s.project(), layer, which_stream))
+            throw BadArgument("the stream is not legal on the layer");
         stream = s.registry().new_stream(StreamAddress{layer.id, model::kNoId, which_stream});
         return A_Err_NONE;
     });

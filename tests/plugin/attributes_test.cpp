@@ -87,23 +87,37 @@ protected:
     }
 };
 
-// Expressions stay behind; the flag goes up for an expression alone too (Still's position).
+// Expressions stay behind; the flag goes up for an expression alone too (Still's position). A
+// stream illegal on either layer (time remapping on a null, X/Y rotation and orientation on a 2D
+// layer) is left alone, whether or not the host opens it.
 TEST_F(AttributesTest, TransformArrivesAsHeldValuesAndKeyframesAtTheSameCompositionTimes) {
-    const std::pair<A_long, std::vector<int>> cases[] = {
-        {kStill, {}}, {kMoving, {kPosition, kScale, kTimeRemap}}, {kFading, {kOpacity}}};
-    for (const auto& [source, keyed] : cases) {
-        load("attributes_transform");
-        bool animated = false;
-        ASSERT_EQ(transform_from(source, &animated), A_Err_NONE);
-        EXPECT_TRUE(animated) << source;
-        for (const int number : kTransform) {
-            SCOPED_TRACE(std::to_string(source) + ", stream " + std::to_string(number));
-            EXPECT_EQ(stream(kCarrier, number).expression, "");
-            if (std::find(keyed.begin(), keyed.end(), number) != keyed.end()) {
-                expect_keys_copied(source, kCarrier, number);
-            } else {
-                EXPECT_EQ(stream(kCarrier, number).value, stream(source, number).value);
-                EXPECT_TRUE(keys(kCarrier, number).empty());
+    const std::tuple<A_long, bool, std::vector<int>> cases[] = {
+        {kStill, true, {}},
+        {kStill, false, {}},
+        {kMoving, true, {kPosition, kScale}},
+        {kFading, false, {kOpacity}}};
+    for (const auto& [source, carrier3D, keyed] : cases) {
+        for (const bool refuse : {false, true}) {
+            load("attributes_transform");
+            host_.set_readings({.refuseIllegalStreams = refuse});
+            if (carrier3D) item_named(project(), "Main").comp->layers[0].flags |= model::flag::k3D;
+            const model::Layer carrierBefore = layer_at("Main", kCarrier);
+            const bool both3D = carrier3D && (layer_at("Main", source).flags & model::flag::k3D);
+            bool animated = false;
+            ASSERT_EQ(transform_from(source, &animated), A_Err_NONE);
+            EXPECT_TRUE(animated) << source;
+            for (const int number : kTransform) {
+                SCOPED_TRACE(std::to_string(source) + (carrier3D ? ", 3D" : "") +
+                             (refuse ? ", refused" : "") + ", stream " + std::to_string(number));
+                EXPECT_EQ(stream(kCarrier, number).expression, "");
+                if (number == kTimeRemap || (number > kTimeRemap && !both3D)) {
+                    EXPECT_TRUE(stream(kCarrier, number) == carrierBefore.streams.at(number));
+                } else if (std::ranges::count(keyed, number) != 0) {
+                    expect_keys_copied(source, kCarrier, number);
+                } else {
+                    EXPECT_EQ(stream(kCarrier, number).value, stream(source, number).value);
+                    EXPECT_TRUE(keys(kCarrier, number).empty());
+                }
             }
         }
     }

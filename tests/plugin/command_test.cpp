@@ -3,6 +3,7 @@
 #include <optional>
 #include <tuple>
 
+#include "model/streams.h"
 #include "plugin_host.h"
 
 namespace outfold::testing {
@@ -168,6 +169,101 @@ TEST_F(CommandHook, WhatARunChanges) {
         if (user != ok) continue;
         EXPECT_EQ(host_.undo_history()[0].name, "Outfold");
         expect_undo_restores();
+    }
+}
+
+// Where a paste puts the copy, whether it selects it, how scripts number the items and whether
+// illegal streams open leave the run's project the same.
+TEST_F(CommandHook, TheProjectDoesNotDependOnTheHostsReadings) {
+    const Names attributes = {"click optionCopyAttributes", "ok"};  // a radio button: no toggle
+    const std::pair<Names, Names> cases[] = {
+        {{"Intro"}, {"ok"}},
+        {{"Intro", "Plate"}, attributes},  // Plate is the last selected: the selection stays
+        {{"Intro", "Outro", "Footer"}, {"click optionDiscardAttributes", "ok"}},
+    };
+    for (const auto& [selection, user] : cases) {
+        SCOPED_TRACE(selection.back() + " " + user[0]);
+        std::optional<std::string> first;
+        for (int combination = 0; combination < 16; ++combination) {
+            SCOPED_TRACE(combination);
+            host_.set_readings({
+                .copyPlacement = combination & 1 ? host::CopyPlacement::Top
+                                                 : host::CopyPlacement::AboveSelection,
+                .pasteSelectsCopy = (combination & 2) != 0,
+                .itemNumbering =
+                    combination & 4 ? host::ItemNumbering::Reversed : host::ItemNumbering::AsWalk,
+                .refuseIllegalStreams = (combination & 8) != 0,
+            });
+            host_.set_project(scene());
+            ASSERT_EQ(run(selection, user), A_Err_NONE);
+            const std::string after = describe(host_.project());
+            if (!first) first = after;
+            EXPECT_EQ(after, *first);
+        }
+    }
+}
+
+// The folder made for the carrier's solid goes with the carrier; one that was there stays, and so
+// does the folder of a kept carrier's solid.
+TEST_F(CommandHook, TheSolidsFolderGoesWithTheCarrierUnlessItWasThere) {
+    const std::tuple<const char*, bool, bool, std::size_t> cases[] = {
+        {"made for the run", false, false, 0},
+        {"there before", true, false, 0},
+        {"holds the kept carrier's solid", false, true, 1},
+    };
+    for (const auto& [what, before, animated, inFolder] : cases) {
+        SCOPED_TRACE(what);
+        host_.set_project(scene());
+        model::Project& project = host_.project();
+        if (before) model::add_folder(project, "Solids");
+        if (animated) {
+            model::Stream& position = model::find_layer(project, layer("Main", "Intro").id)
+                                          ->streams.at(model::stream::kPosition);
+            for (const int second : {0, 1})
+                model::insert_keyframe(position,
+                                       model::new_keyframe(position, model::Rational::of(second)));
+            position.keyframes[1].value[0] += 50;
+        }
+        ASSERT_EQ(run({"Intro"}, {"click optionCopyAttributes", "ok"}), A_Err_NONE);
+        const model::Item* folder = model::find_item_by_name(host_.project(), "Solids");
+        ASSERT_EQ(folder != nullptr, before || animated);
+        if (folder == nullptr) continue;
+        EXPECT_EQ(std::ranges::count_if(
+                      host_.project().items,
+                      [&](const model::Item& item) { return item.folder == folder->id; }),
+                  long(inFolder));
+    }
+}
+
+// Locked layers the run changes (inner layers renamed by the copy, copies freed by script) are
+// unlocked for it; the pre-comp's layers and the copies of locked ones end locked, and so does a
+// kept pre-comp layer.
+TEST_F(CommandHook, LockedLayersDoNotStopARun) {
+    const std::tuple<Names, bool, Names> cases[] = {
+        {{"Title", "Logo"}, false, {"set prefixInput P", "click optionDiscardAttributes", "ok"}},
+        {{"Backdrop"}, true, {"click optionCopyAttributes", "ok"}},
+        {{"Title"}, true, {"click optionKeepInComp", "ok"}},  // last: the dialog keeps the choice
+    };
+    const auto locked = [](const model::Layer& layer) {
+        return (layer.flags & model::flag::kLocked) != 0;
+    };
+    for (const auto& [inner, precompLocked, user] : cases) {
+        SCOPED_TRACE(user[0]);
+        host_.set_project(scene());
+        for (model::Layer& layer : item_named(host_.project(), "Intro Comp").comp->layers)
+            if (std::ranges::count(inner, layer.ownName) != 0) layer.flags |= model::flag::kLocked;
+        if (precompLocked)
+            model::find_layer(host_.project(), layer("Main", "Intro").id)->flags |=
+                model::flag::kLocked;
+        ASSERT_EQ(run({"Intro"}, user), A_Err_NONE);
+        for (const model::Layer& layer : item_named(host_.project(), "Intro Comp").comp->layers)
+            EXPECT_EQ(locked(layer), std::ranges::count(inner, layer.ownName) != 0);
+        for (const model::Layer& layer : item_named(host_.project(), "Main").comp->layers) {
+            const std::string name = model::shown_name(host_.project(), layer);
+            const bool copyOfLocked = std::ranges::any_of(
+                inner, [&](const std::string& n) { return name == n || name == "P_" + n; });
+            EXPECT_EQ(locked(layer), copyOfLocked || (name == "Intro" && precompLocked)) << name;
+        }
     }
 }
 

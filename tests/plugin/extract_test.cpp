@@ -84,22 +84,32 @@ TEST_F(StepTest, OneScriptCopiesEverySourceLayer) {
     }
 }
 
-// Copies go above the topmost selected layer, or at the top; the source keeps its layers.
+// Wherever a paste puts the copy and whatever it selects, the copies are found by their ids and
+// end on top, the selection as it was; the source keeps its layers.
 TEST_F(StepTest, CopiesAreCollectedBottomLayerFirstAndSeededTopDown) {
-    const std::tuple<Names, bool, Names> cases[] = {
-        {{}, false, {"C", "B", "A", "Title", "Inner", "Nothing", "Backdrop"}},
-        {{"Backdrop", "Inner"}, true, {"Title", "A", "B", "C", "Inner", "Nothing", "Backdrop"}},
-        {{"Backdrop"}, false, {"Title", "Inner", "Nothing", "A", "B", "C", "Backdrop"}},
+    using enum host::CopyPlacement;
+    const std::tuple<Names, bool, host::CopyPlacement, bool> cases[] = {
+        {{}, false, AboveSelection, false},
+        {{"Backdrop", "Inner"}, true, Top, false},
+        {{"Backdrop", "Inner"}, true, AboveSelection, false},
+        {{"Backdrop"}, false, AboveSelection, true},
+        {{"Nothing"}, true, Top, true},
+        {{}, false, Top, true},
     };
-    for (const auto& [selected, seed, stack] : cases) {
-        SCOPED_TRACE(::testing::PrintToString(selected) + (seed ? ", seeded" : ""));
+    for (const auto& [selected, seed, placement, selects] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(selected) + (seed ? ", seeded" : "") +
+                     (placement == Top ? ", on top" : "") + (selects ? ", selects" : ""));
         load("extract_copy");
+        host_.set_readings({.copyPlacement = placement, .pasteSelectsCopy = selects});
         select_layers(project(), "Main", selected);
         options_.fixRandomExpressions = seed;
+        const Names selectedBefore = layer_names(project(), "Main", true);
         const AEGP_Collection2H collection = new_collection();
         ASSERT_EQ(copy(1, collection), A_Err_NONE);
         EXPECT_EQ(collection_layer_names(collection), (Names{"C", "B", "A"}));
-        EXPECT_EQ(layer_names(project(), "Main"), stack);
+        EXPECT_EQ(layer_names(project(), "Main"),
+                  (Names{"C", "B", "A", "Title", "Inner", "Nothing", "Backdrop"}));
+        EXPECT_EQ(layer_names(project(), "Main", true), selectedBefore);
         for (int k = 0; k < 3; ++k) {
             const std::string random = "random(" + std::to_string(k + 1) + ")";
             EXPECT_EQ(layer_named(project(), "Main", std::string(1, char('A' + k)))
@@ -110,6 +120,11 @@ TEST_F(StepTest, CopiesAreCollectedBottomLayerFirstAndSeededTopDown) {
         EXPECT_EQ(layer_names(project(), "Inner Comp"), (Names{"A", "B", "C"}));
         EXPECT_EQ(layer_at("Inner Comp", 0).streams.at(kOpacity).expression, "random(1)");
     }
+    load("extract_copy");  // a failed script gives the selection back too
+    select_layers(project(), "Main", {"Backdrop"});
+    const AEGP_Collection2H collection = new_collection();
+    EXPECT_EQ(failing("AEGP_ExecuteScript", 1, 5, [&] { return copy(1, collection); }), 5);
+    EXPECT_EQ(layer_names(project(), "Main", true), Names{"Backdrop"});
 }
 
 // The module exports the step under its C++ name; through it, it works as linked in.

@@ -114,20 +114,23 @@ TEST_F(ParentingTest, LinksAreRecordedClearedAndPutBackInsideThePrecomp) {
     EXPECT_EQ(comp_named(project(), "Rig Comp"), before);
 }
 
-// A statement frees each top copy, naming the comp as activeItem only when active and selected;
-// an item walk that misses the comp leaves item(-1), which the engine refuses.
+// A statement frees each top copy, naming the comp by its id whatever is active or selected and
+// however scripts number the items.
 TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
     const std::string c = "{{Rig_outfold}}";
     const Names mainAfterRig = {"Root", "Arm>Root", "Hand>Arm", "Loose",  "Prop>Root",
                                 c,      "Rig",      "Flat",     "Hollow", "Base"};
-    const std::tuple<bool, bool, const char*, std::string> cases[] = {
-        {true, false, "Main", "item(1)"},   {true, true, "Main", "activeItem"},
-        {true, true, "Side", "item(1)"},    {false, false, "Main", "item(1)"},
-        {false, false, "Main", "item(-1)"},
+    using enum host::ItemNumbering;
+    const std::tuple<bool, bool, const char*, host::ItemNumbering> cases[] = {
+        {true, false, "Main", AsWalk},  {true, true, "Main", AsWalk},
+        {true, true, "Side", AsWalk},   {false, false, "Main", AsWalk},
+        {true, true, "Main", Reversed}, {true, false, "Side", Reversed},
     };
-    for (const auto& [attached, mainSelected, active, item] : cases) {
-        SCOPED_TRACE(std::to_string(attached) + std::to_string(mainSelected) + active);
+    for (const auto& [attached, mainSelected, active, numbering] : cases) {
+        SCOPED_TRACE(std::to_string(attached) + std::to_string(mainSelected) + active +
+                     (numbering == Reversed ? ", reversed" : ""));
         load("placement_parents");
+        host_.set_readings({.itemNumbering = numbering});
         // The pipeline up to the parent restore.
         const AEGP_LayerH rig = layer_handle("Main", "Rig");
         AEGP_LayerH carrier = nullptr;
@@ -153,12 +156,11 @@ TEST_F(ParentingTest, CopiesAreLinkedHungOnTheCarrierAndFreedByScript) {
         project().activeItem = item_named(project(), active).id;
         const model::Project before = project();
 
-        const AEGP_CompH main = comp_handle("Main");
-        const bool walkMisses = item == "item(-1)";
-        if (walkMisses) host_.fail_call("AEGP_GetNextProjItem", 1, A_Err_NONE);
-        EXPECT_EQ(detach_from_carrier(info(), main, carrier, list) != A_Err_NONE, walkMisses);
-        Names statements = {"app.project." + item + ".layer(1).parent = null; "};
-        if (!walkMisses) statements.push_back("app.project." + item + ".layer(4).parent = null; ");
+        ASSERT_EQ(detach_from_carrier(info(), comp_handle("Main"), carrier, list), A_Err_NONE);
+        const std::string item =
+            "itemByID(" + std::to_string(item_named(project(), "Main").id) + ")";
+        const Names statements = {"app.project." + item + ".layer(1).parent = null; ",
+                                  "app.project." + item + ".layer(4).parent = null; "};
         const Names scripts = host_.scripts_run();
         Names freed;  // the statements that freed layers from a parent, in order
         std::copy_if(scripts.begin() + scriptsBefore, scripts.end(), std::back_inserter(freed),

@@ -38,8 +38,7 @@ TEST_F(HostSession, SettingsOutliveTheHostAndGlobalsDoNot) {
     EXPECT_EQ(script::engine_stats().liveEngines, 1);
     for (const bool remove : {true, false, true, false}) {
         host_->set_remove_native_json(remove);
-        EXPECT_EQ(value("typeof JSON == 'object' ? JSON.stringify([1]) : typeof JSON"),
-                  remove ? "undefined" : "[1]");
+        EXPECT_EQ(value("typeof JSON"), "undefined");  // the application's engine has none
     }
     restart();  // a new engine over the same settings
     EXPECT_EQ(value("typeof count"), "undefined");
@@ -159,7 +158,7 @@ TEST_F(AppSettings, ScriptsSaveAndReadSettingsAcrossRuns) {
         {"s.haveSetting(S, 'settingPrefixInput', PREFType.PREF_Type_MACHINE_INDEPENDENT)", "false"},
         {"s.getSetting(S, 'settingPrefixInput')", "x_"},  // the machine-specific type
         {"M === PREFType.PREF_Type_MACHINE_INDEPENDENT", "false"},
-        {"PREFType.Extra = 1; Object.keys(PREFType).length", "7"},
+        {"PREFType.Extra = 1; var n = 0; for (var k in PREFType) ++n; n", "7"},
     });
     errorSuffix = " (line 1)";
     expect_errors({

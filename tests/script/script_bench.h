@@ -99,6 +99,7 @@ protected:
     bool removeNativeJson = false;
     int changes = 0;  // calls of onProjectChanged
     std::string casePrefix, errorSuffix;
+    script::ScriptHost& script_host() { return host_; }  // for runs in an engine of the test's
 
 private:
     script::ScriptHost host_;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -54,6 +55,10 @@ TEST(OutfoldHost, FailuresNameTheProblemAndExitNonZero) {
     const std::string refused = (dir.path() / "refused.json").string();
     std::ofstream(refused) << R"({"items": [{"type": "comp", "name": "A", "layers": [
         {"type": "shape", "name": "S", "parent": 1}]}]})";
+    const std::string twins = (dir.path() / "twins.json").string();
+    std::ofstream(twins) << R"({"items": [{"type": "comp", "name": "A", "layers": [
+        {"type": "shape", "name": "Twin"}, {"type": "shape", "name": "S"},
+        {"type": "shape", "name": "Twin"}]}]})";
     const std::tuple<std::string, std::string, int, std::vector<std::string>> cases[] = {
         {kDemo,
          "select Main Intro user 'click prependCheckbox' outfold",
@@ -63,6 +68,8 @@ TEST(OutfoldHost, FailuresNameTheProblemAndExitNonZero) {
         {refused, "show", 2, {"refused.json: items[0].layers[0].parent: no layer at index 1"}},
         {kDemo, "select Main Outro", 2, {"no layer Outro in Main"}},
         {kDemo, "select Mian Intro", 2, {"no composition named Mian"}},
+        {twins, "select A Twin", 2, {"layers 1 and 3 of A are both named Twin"}},
+        {twins, "select A 3", 0, {"selected in A: [3]"}},
         {(dir.path() / "none.json").string(), "show", 2, {"none.json"}},
         {kDemo, "select Main Intro user ok outfold", 0, {"result: A_Err_NONE (0)"}},
     };
@@ -73,6 +80,29 @@ TEST(OutfoldHost, FailuresNameTheProblemAndExitNonZero) {
         for (const std::string& text : said)
             EXPECT_NE(result.output.find(text), std::string::npos) << text;
     }
+}
+
+// Every combination of the host's readings of what the application leaves open saves the same
+// project; Caption stays selected above Intro, so a paste that goes above it or selects shows.
+TEST(OutfoldHost, TheReadingsGiveTheSameProject) {
+    const outfold_test::TempDir dir{"outfold-host"};
+    const std::string saved = (dir.path() / "after.json").string();
+    std::optional<std::string> first;
+    for (int combination = 0; combination < 16; ++combination) {
+        const std::string options = std::string(combination & 1 ? "--copy-placement top " : "") +
+                                    (combination & 2 ? "--paste-selects-copy " : "") +
+                                    (combination & 4 ? "--item-numbering reversed " : "") +
+                                    (combination & 8 ? "--refuse-illegal-streams " : "");
+        const Outcome result = run(kDemo, options + "--save '" + saved +
+                                              "' select Main Caption,Intro user "
+                                              "'click optionCopyAttributes' user ok outfold");
+        SCOPED_TRACE(options + "said:\n" + result.output);
+        ASSERT_EQ(result.status, 0);
+        const std::string after = read(saved);
+        if (!first) first = after;
+        EXPECT_EQ(after, *first);
+    }
+    EXPECT_NE(run(kDemo, "--copy-placement bottom show").status, 0);
 }
 
 TEST(OutfoldHost, ScriptsListsEveryScriptInOrderWithItsOutcome) {

@@ -247,3 +247,49 @@ TEST(DebugCapture, RecordsEachLineIntoTheActiveHostAsWrittenAndPassesOtherExcept
 }
 
 }  // namespace
+
+namespace {
+
+// Runs a program of the build with a wide command line; what it printed.
+std::string run_program(const std::filesystem::path& program, const std::wstring& arguments,
+                        const std::filesystem::path& output) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const HANDLE file = CreateFileW(output.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    &inherit, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "no output file";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = file;
+    std::wstring line = L"\"" + program.wstring() + L"\" " + arguments;
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessW(program.wstring().c_str(), line.data(), nullptr, nullptr,
+                                        TRUE, 0, nullptr, nullptr, &startup, &process);
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(file);
+    std::ifstream in(output, std::ios::binary);
+    return started ? std::string(std::istreambuf_iterator<char>(in), {}) : "did not start";
+}
+
+// Typed text reaches the dialog whole, whatever the ANSI code page can spell.
+TEST(HostProgram, ReadsItsArgumentsAsUtf16) {
+    std::filesystem::path program;
+    std::stringstream programs(OUTFOLD_WINDOWS_PROGRAMS);
+    for (std::string path; std::getline(programs, path, '|');)
+        if (path.ends_with("outfold-host.exe")) program = path;
+    ASSERT_FALSE(program.empty());
+    const outfold_test::TempDir dir("host-program");
+    const std::filesystem::path demo = OUTFOLD_SOURCE_DIR "/examples/demo.json";
+    const std::string said = run_program(
+        program,
+        L"--settings \"" + dir.path().wstring() + L"\" --project \"" + demo.wstring() +
+            L"\" select Main Intro user \"set prefixInput \u00e9\u4e2d\" user ok outfold show",
+        dir.path() / "output.txt");
+    EXPECT_NE(said.find("\xc3\xa9\xe4\xb8\xad_Title"), std::string::npos) << said;
+}
+
+}  // namespace

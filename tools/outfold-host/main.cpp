@@ -10,11 +10,20 @@
 #include <deque>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#if defined(_WIN32)
+// shellapi.h needs windows.h first.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+#endif
 
 #include "host.h"
 #include "model/project_ops.h"
@@ -22,11 +31,26 @@
 #include "printing.h"
 #include "run_report.h"
 #include "script/scriptui.h"
+#include "text/codec.h"
 #include "timeline.h"
 
 namespace {
 
 namespace model = host::model;
+
+#if defined(_WIN32)
+// The arguments as typed, in UTF-8: the narrow argv holds them in the ANSI
+// code page, which cannot spell most names.
+std::vector<std::string> utf8_arguments() {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; wide != nullptr && i < count; ++i)
+        arguments.push_back(host::text::utf16_to_utf8(reinterpret_cast<const char16_t*>(wide[i])));
+    LocalFree(wide);
+    return arguments;
+}
+#endif
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -42,12 +66,19 @@ const model::Item& find_composition(const model::Project& project, const std::st
     return *item;
 }
 
-// A layer by its shown name or by its 1-based position in the stack.
+// A layer by its shown name or by its 1-based position in the stack; a name
+// two layers share names neither.
 model::Id find_layer(const model::Project& project, const model::Item& compItem,
                      const std::string& key) {
     const auto& layers = compItem.comp->layers;
-    for (const auto& layer : layers)
-        if (model::shown_name(project, layer) == key) return layer.id;
+    std::vector<std::size_t> named;
+    for (std::size_t i = 0; i < layers.size(); ++i)
+        if (model::shown_name(project, layers[i]) == key) named.push_back(i);
+    if (named.size() > 1)
+        throw std::runtime_error("layers " + std::to_string(named[0] + 1) + " and " +
+                                 std::to_string(named[1] + 1) + " of " + compItem.name +
+                                 " are both named " + key + "; select one by its number");
+    if (named.size() == 1) return layers[named[0]].id;
     char* end = nullptr;
     long position = std::strtol(key.c_str(), &end, 10);
     if (end != key.c_str() && *end == '\0' && position >= 1 &&
@@ -313,7 +344,30 @@ int main(int argc, char** argv) {
                    "before and after the last command")
         ->expected(2)
         ->allow_extra_args(false);
-    app.add_flag("--no-native-json", noNativeJson, "Remove the engine's JSON before scripts run");
+    bool newerBuiltins = false;
+    app.add_flag("--newer-script-builtins", newerBuiltins,
+                 "Give scripts the built-ins of the language's editions after the 3rd, which the "
+                 "application's engine lacks (for comparison only)");
+    app.add_flag("--no-native-json", noNativeJson,
+                 "With --newer-script-builtins: remove the engine's JSON again");
+    // Readings of what the application leaves undocumented.
+    host::Readings readings;
+    const std::map<std::string, host::CopyPlacement> placements = {
+        {"above-selection", host::CopyPlacement::AboveSelection},
+        {"top", host::CopyPlacement::Top}};
+    app.add_option("--copy-placement", readings.copyPlacement,
+                   "Where Layer.copyToComp puts the copy: above-selection (default) or top")
+        ->transform(CLI::CheckedTransformer(placements));
+    app.add_flag("--paste-selects-copy", readings.pasteSelectsCopy,
+                 "Layer.copyToComp leaves the copy alone selected");
+    const std::map<std::string, host::ItemNumbering> numberings = {
+        {"walk", host::ItemNumbering::AsWalk}, {"reversed", host::ItemNumbering::Reversed}};
+    app.add_option("--item-numbering", readings.itemNumbering,
+                   "How app.project.item(n) numbers the items: walk (the suites' order, default) "
+                   "or reversed")
+        ->transform(CLI::CheckedTransformer(numberings));
+    app.add_flag("--refuse-illegal-streams", readings.refuseIllegalStreams,
+                 "AEGP_GetNewLayerStream refuses streams that are not legal on the layer");
     app.add_option(
         "actions", actions,
         "Actions, in order:\n"
@@ -332,11 +386,22 @@ int main(int argc, char** argv) {
         "Exit status: 0; 1 when a command returned an error; 2 when the session\n"
         "could not run (a malformed project file, an unknown layer or action);\n"
         "3 when the plug-in left host objects unreleased.");
+#if defined(_WIN32)
+    std::vector<std::string> arguments = utf8_arguments();
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    if (!pointers.empty()) {
+        argc = static_cast<int>(pointers.size());
+        argv = pointers.data();
+    }
+#endif
     CLI11_PARSE(app, argc, argv);
 
     try {
         host::HostOptions options;
         options.settingsDir = settingsDir;
+        options.readings = readings;
+        options.newerScriptBuiltins = newerBuiltins;
         host::Host host(options);
         host.set_remove_native_json(noNativeJson);
         if (!projectFile.empty()) host.load_project(projectFile);

@@ -1,0 +1,44 @@
+#include "pipeline/layer_locks.h"
+
+#include "shell/host_suites.h"
+#include "shell/running_error.h"
+
+namespace outfold {
+
+A_Err unlock_layers_of(const PluginInfo* info, AEGP_CompH comp, std::vector<bool>* wasLocked,
+                       std::vector<AEGP_LayerH>* unlocked) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+        RunningError err;
+        A_long count = 0;
+        err.then([&] { return layers.AEGP_GetCompNumLayers(comp, &count); });
+        for (A_long i = 0; i < count && err.ok(); ++i) {
+            AEGP_LayerH layer = nullptr;
+            AEGP_LayerFlags flags = 0;
+            err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, i, &layer); }).then([&] {
+                return layers.AEGP_GetLayerFlags(layer, &flags);
+            });
+            const bool locked = err.ok() && (flags & AEGP_LayerFlag_LOCKED) != 0;
+            if (locked) {
+                err.then(
+                    [&] { return layers.AEGP_SetLayerFlag(layer, AEGP_LayerFlag_LOCKED, false); });
+                if (err.ok()) unlocked->push_back(layer);
+            }
+            wasLocked->push_back(locked);
+        }
+        return err.code();
+    });
+}
+
+A_Err lock_layers(const PluginInfo* info, const std::vector<AEGP_LayerH>& layers) {
+    if (layers.empty()) return A_Err_NONE;
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const auto& suite = suites.get<AEGP_LayerSuite_v11>();
+        RunningError err;
+        for (const AEGP_LayerH layer : layers)
+            err.keep_first(suite.AEGP_SetLayerFlag(layer, AEGP_LayerFlag_LOCKED, true));
+        return err.code();
+    });
+}
+
+}  // namespace outfold
