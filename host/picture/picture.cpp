@@ -52,7 +52,9 @@ private:
     Frame local_frame(const Layer& layer, Time compTime);
     Frame world_in_comp(const model::Composition& comp, const Layer& layer, Time compTime);
     Time source_time(const Layer& layer, Time layerTime);
+    void note_error(const Layer& layer, const model::Stream& stream, const std::string& error);
     double opacity_of(const Layer& layer, Time layerTime);
+    std::string read_text(const Layer& layer, const model::Stream& text, Time layerTime);
     void add_leaf(const model::Composition& comp, std::size_t index, Time compTime,
                   const Group& group, Frame world);
 
@@ -111,18 +113,28 @@ Matrix4 matrix_of(const Frame& f) {
     return m;
 }
 
+void Painter::note_error(const Layer& layer, const model::Stream& stream,
+                         const std::string& error) {
+    const std::string text =
+        model::shown_name(project_, layer) + " / " + stream.name + ": " + error;
+    if (errors_.insert(text).second) picture_.errors.push_back(text);
+}
+
 std::vector<double> Painter::read(const Layer& layer, int number, Time layerTime,
                                   std::vector<double> fallback) {
     const auto found = layer.streams.find(number);
     if (found == layer.streams.end()) return fallback;
     const script::ExpressionResult result =
         script::value_after_expression(engine_, project_, layer.id, found->second, layerTime);
-    if (!result.ok) {
-        const std::string error =
-            model::shown_name(project_, layer) + " / " + found->second.name + ": " + result.error;
-        if (errors_.insert(error).second) picture_.errors.push_back(error);
-    }
+    if (!result.ok) note_error(layer, found->second, result.error);
     return result.value.empty() ? fallback : result.value;
+}
+
+std::string Painter::read_text(const Layer& layer, const model::Stream& text, Time layerTime) {
+    const script::ExpressionResult result =
+        script::value_after_expression(engine_, project_, layer.id, text, layerTime);
+    if (!result.ok) note_error(layer, text, result.error);
+    return result.text;
 }
 
 Frame Painter::local_frame(const Layer& layer, Time compTime) {
@@ -193,6 +205,8 @@ void Painter::add_leaf(const model::Composition& comp, std::size_t index, Time c
         }
         if (source->comp) leaf.size = {double(source->comp->width), double(source->comp->height)};
     }
+    if (const auto text = layer.streams.find(stream::kSourceText); text != layer.streams.end())
+        leaf.text = read_text(layer, text->second, layerTime);
     leaf.world = matrix_of(group.world.after(world));
     leaf.opacity = opacity_of(layer, layerTime) * group.opacity;
     leaf.isMatte = group.matte || (index + 1 < comp.layers.size() &&

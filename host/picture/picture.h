@@ -39,6 +39,7 @@ struct Leaf {
     std::optional<std::string> source;  // the leaf's source item's name
     std::array<double, 2> size{0, 0};   // its source's width and height (0: no source)
     std::vector<double> colour;         // a solid's colour (r, g, b in 0-1)
+    std::optional<std::string> text;    // a text layer's source text
     Matrix4 world{};
     double opacity = 100;  // per cent: its own times each enclosing pre-comp layer's
     bool visible = true;   // its video and every enclosing pre-comp layer's are on; not a matte

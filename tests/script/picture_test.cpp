@@ -24,7 +24,9 @@ constexpr const char* kScene = R"json({"items": [
     {"type": "shape", "name": "Stencil"},
     {"type": "shape", "name": "Filled", "trackMatte": "ALPHA", "streams": {"Opacity": 80},
       "masks": [{"name": "Cut"}]},
-    {"source": "Clip", "flags": ["video", "audio"]}]},
+    {"source": "Clip", "flags": ["video", "audio"]},
+    {"type": "text", "name": "Says", "text": "hi", "streams": {"Source Text": {"expression":
+      "thisComp.layer('Boss').transform.opacity + ' %'"}}}]},
   {"type": "comp", "name": "Main", "duration": 20, "layers": [
     {"type": "shape", "name": "Follower", "streams": {
       "Position": {"value": [0, 0, 0], "expression": "thisComp.layer('Leader').transform.position"}}},
@@ -100,6 +102,7 @@ TEST_F(Picture, OpacitySwitchesAndNestingFollowTheApplicationsRules) {
     EXPECT_EQ(filled.masks, (std::vector<picture::Attribute>{{"Filled", "Cut", ""}}));
     EXPECT_EQ(filled.effects, (std::vector<picture::Attribute>{{"Shown", "Fill", "host.fill"}}));
     EXPECT_EQ(leaf(pic, {"Shown", "Clip"}).sourceTime, model::Rational::of(2));
+    EXPECT_EQ(leaf(pic, {"Shown", "Says"}).text, "50 %");
 }
 
 TEST_F(Picture, WorldTransformsPassThroughParentsAndPreCompLayers) {

@@ -125,6 +125,7 @@ void print_picture(std::ostream& out, const picture::Picture& pic) {
         const auto place = picture::map_point(leaf.world, {0, 0, 0});
         out << "  " << i + 1 << ". " << joined(leaf.names, " / ");
         if (leaf.source) out << " (" << *leaf.source << ")";
+        if (leaf.text) out << " \"" << *leaf.text << "\"";
         out << "\n     at [" << fixed(place[0], 2) << ", " << fixed(place[1], 2) << "]"
             << " opacity " << fixed(leaf.opacity, 2) << " %" << (leaf.visible ? "" : ", hidden")
             << (leaf.audible ? ", audible" : "") << (leaf.isMatte ? ", a matte" : "")
@@ -156,6 +157,7 @@ std::string picture_json(const picture::Picture& pic) {
             {"visible", leaf.visible},
             {"audible", leaf.audible},
             {"isMatte", leaf.isMatte},
+            {"text", leaf.text ? nlohmann::json(*leaf.text) : nlohmann::json(nullptr)},
             {"layerTime", leaf.layerTime.seconds()},
             {"sourceTime", leaf.sourceTime ? nlohmann::json(leaf.sourceTime->seconds())
                                            : nlohmann::json(nullptr)},
