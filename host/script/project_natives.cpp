@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "io/names.h"
 #include "model/blending.h"
@@ -273,27 +274,36 @@ duk_ret_t stateless(duk_context* ctx) {
 }
 
 // The enumerations' entries by place: kind 0 the blending modes, 1 the track
-// mattes; past the end the name is undefined.
-duk_ret_t enum_name(duk_context* ctx) {
+// mattes; past the end the name and value are undefined.
+struct EnumEntry {
+    const char* name;
+    int scriptValue;
+};
+
+std::optional<EnumEntry> enum_entry(duk_context* ctx) {
     const double index = number_arg(ctx, 1, "index");
     const bool mattes = number_arg(ctx, 0, "kind") == 1;
     const std::size_t count =
         mattes ? model::track_matte_names().size() : model::blending_modes().size();
-    if (!(index >= 0 && index < static_cast<double>(count))) return 0;
+    if (!(index >= 0 && index < static_cast<double>(count))) return std::nullopt;
     const auto at = static_cast<std::size_t>(index);
-    push_text(ctx, mattes ? model::track_matte_names()[at].name : model::blending_modes()[at].name);
+    if (mattes)
+        return EnumEntry{model::track_matte_names()[at].name,
+                         model::track_matte_names()[at].scriptValue};
+    return EnumEntry{model::blending_modes()[at].name, model::blending_modes()[at].scriptValue};
+}
+
+duk_ret_t enum_name(duk_context* ctx) {
+    const std::optional<EnumEntry> entry = enum_entry(ctx);
+    if (!entry) return 0;
+    push_text(ctx, entry->name);
     return 1;
 }
 
 duk_ret_t enum_value(duk_context* ctx) {
-    const double index = number_arg(ctx, 1, "index");
-    const bool mattes = number_arg(ctx, 0, "kind") == 1;
-    const std::size_t count =
-        mattes ? model::track_matte_names().size() : model::blending_modes().size();
-    if (!(index >= 0 && index < static_cast<double>(count))) return 0;
-    const auto at = static_cast<std::size_t>(index);
-    duk_push_int(ctx, mattes ? model::track_matte_names()[at].scriptValue
-                             : model::blending_modes()[at].scriptValue);
+    const std::optional<EnumEntry> entry = enum_entry(ctx);
+    if (!entry) return 0;
+    duk_push_int(ctx, entry->scriptValue);
     return 1;
 }
 
