@@ -283,33 +283,22 @@ TEST(LayerStreams, BezierSegmentsFollowTheirEasesAndPaths) {
 
     // Auto-bezier: the middle key's speed is the slope between its neighbours, 40 / 2 s; the
     // first segment's handles (1/3, 0) and (2/3, 10 - 20 / 3).
-    Stream s{.kind = StreamKind::OneD, .value = {0}};
-    for (const auto& [t, v] : {std::pair(0, 0.0), std::pair(1, 10.0), std::pair(2, 40.0)}) {
-        Keyframe k = new_keyframe(s, Rational::of(t));
-        k.value = {v};
-        k.inInterp = k.outInterp = B;
-        k.inEase = k.outEase = still;
-        k.flags = t == 1 ? keyframe_flag::kTemporalAutoBezier : 0;
-        insert_keyframe(s, k);
-    }
-    EXPECT_NEAR(value_at(s, Rational::of(1, 2))[0], 2.5, 1e-6);
+    Stream s = segment(StreamKind::OneD, {0}, {10}, B, B);
+    Keyframe third = new_keyframe(s, Rational::of(2));
+    third.value = {40};
+    insert_keyframe(s, third);
+    s.keyframes[0].outEase = s.keyframes[1].inEase = still;
+    s.keyframes[1].flags = keyframe_flag::kTemporalAutoBezier;
+    expect_near(value_at(s, Rational::of(1, 2)), {2.5}, "auto-bezier");
     s.keyframes[1].flags = 0;
-    EXPECT_NEAR(value_at(s, Rational::of(1, 2))[0], 5, 1e-6) << "stored speed 0";
+    expect_near(value_at(s, Rational::of(1, 2)), {5}, "stored speed 0");
 
     // Orientation eases the turn's angle: 90 degrees about z, a quarter of the way in time.
     Layer layer;
-    Stream& turn = layer.streams[stream::kOrientation];
-    turn = Stream{.kind = StreamKind::ThreeD, .value = {0, 0, 0}};
-    for (const auto& [t, z] : {std::pair(0, 0.0), std::pair(1, 90.0)}) {
-        Keyframe k = new_keyframe(turn, Rational::of(t));
-        k.value = {0, 0, z};
-        k.inInterp = k.outInterp = B;
-        k.inEase = k.outEase = E(3, still[0]);
-        insert_keyframe(turn, k);
-    }
-    const V angles = layer_value_at(layer, turn, Rational::of(1, 4));
-    for (std::size_t d = 0; d < 3; ++d)
-        EXPECT_NEAR(angles[d], (V{0, 0, 90 * 0.15625})[d], 1e-6) << d;
+    Stream& turn = layer.streams[stream::kOrientation] =
+        segment(StreamKind::ThreeD, {0, 0, 0}, {0, 0, 90}, B, B);
+    turn.keyframes[0].outEase = turn.keyframes[1].inEase = E(3, still[0]);
+    expect_near(layer_value_at(layer, turn, Rational::of(1, 4)), {0, 0, 90 * 0.15625}, "turn");
 }
 
 TEST(TextCodec, PairsJoinUpToTheLastAndAViewCutInsideOneEndsThere) {
