@@ -342,11 +342,22 @@ double parameter_at(const Path& path, double distance) {
     return (lo + hi) / 2;
 }
 
+// The angle (degrees) of the shortest turn between two orientations:
+// trace(from^T to) = 1 + 2 cos(angle).
+double turn_angle(const std::vector<double>& from, const std::vector<double>& to) {
+    const Mat3 a = rotation_xyz(from), b = rotation_xyz(to);
+    double trace = 0;
+    for (std::size_t r = 0; r < 3; ++r)
+        for (std::size_t c = 0; c < 3; ++c) trace += a[r][c] * b[r][c];
+    return std::acos(std::clamp((trace - 1) / 2, -1.0, 1.0)) * 180 / std::numbers::pi;
+}
+
 // How far the stream's value travels over segment i (path length for
 // spatial streams, the value's change in dimension d otherwise), for the
 // auto-bezier speed of a key.
-double travel(const Stream& s, std::size_t i, std::size_t d) {
+double travel(const Stream& s, std::size_t i, std::size_t d, bool turns) {
     const auto& keys = s.keyframes;
+    if (turns) return turn_angle(keys[i].value, keys[i + 1].value);
     if (is_spatial(s.kind)) return path_of(keys, i).length(1);
     return component_of(keys[i + 1].value, d) - component_of(keys[i].value, d);
 }
@@ -354,29 +365,36 @@ double travel(const Stream& s, std::size_t i, std::size_t d) {
 // Auto-bezier temporal speed of key i: the slope from the previous to the
 // next key, flat at the ends and where the key is a turning point (so the
 // curve does not overshoot).
-double auto_speed(const Stream& s, std::size_t i, std::size_t d) {
+double auto_speed(const Stream& s, std::size_t i, std::size_t d, bool turns) {
     const auto& keys = s.keyframes;
     if (i == 0 || i + 1 >= keys.size()) return 0;
-    const double before = travel(s, i - 1, d), after = travel(s, i, d);
-    if (!is_spatial(s.kind) && before * after <= 0) return 0;
+    const double before = travel(s, i - 1, d, turns), after = travel(s, i, d, turns);
+    if (!is_spatial(s.kind) && !turns && before * after <= 0) return 0;
     return (before + after) / (keys[i + 1].time - keys[i - 1].time).seconds();
 }
 
-// The ease of one dimension of segment i from `start` to `end`. A side whose
+// The ease of value d of segment i from `start` to `end`. A side whose
 // interpolation is linear keeps its influence and takes the segment's mean
 // speed, so its handle points along the straight line between the keys.
-EaseSegment ease_segment(const Stream& s, std::size_t i, std::size_t d, double start, double end) {
+// Streams with fewer temporal dimensions than values (colours) ease every
+// value with the last dimension's ease.
+EaseSegment ease_segment(const Stream& s, std::size_t i, std::size_t d, double start, double end,
+                         bool turns = false) {
     const Keyframe& a = s.keyframes[i];
     const Keyframe& b = s.keyframes[i + 1];
-    const double duration = seconds_between(a, b);
-    const double mean = (end - start) / duration;
-    EaseSegment e{start, end, mean, influence_of(a.outEase, d), mean, influence_of(b.inEase, d)};
+    const std::size_t dim =
+        std::min(d, static_cast<std::size_t>(std::max(temporal_dimensions(s.kind), 1) - 1));
+    const double mean = (end - start) / seconds_between(a, b);
+    EaseSegment e{
+        start, end, mean, influence_of(a.outEase, dim), mean, influence_of(b.inEase, dim)};
     if (a.outInterp == Interpolation::Bezier)
-        e.outSpeed = (a.flags & keyframe_flag::kTemporalAutoBezier) != 0 ? auto_speed(s, i, d)
-                                                                         : speed_of(a.outEase, d);
+        e.outSpeed = (a.flags & keyframe_flag::kTemporalAutoBezier) != 0
+                         ? auto_speed(s, i, d, turns)
+                         : speed_of(a.outEase, dim);
     if (b.inInterp == Interpolation::Bezier)
-        e.inSpeed = (b.flags & keyframe_flag::kTemporalAutoBezier) != 0 ? auto_speed(s, i + 1, d)
-                                                                        : speed_of(b.inEase, d);
+        e.inSpeed = (b.flags & keyframe_flag::kTemporalAutoBezier) != 0
+                        ? auto_speed(s, i + 1, d, turns)
+                        : speed_of(b.inEase, dim);
     return e;
 }
 
@@ -413,12 +431,8 @@ std::vector<double> value_at(const Stream& s, Time t) {
     }
     v.resize(a.size());
     for (std::size_t d = 0; d < v.size(); ++d) {
-        // Streams with fewer temporal dimensions than values (colours) ease
-        // every value with the first dimension's ease.
-        const std::size_t dim =
-            std::min(d, static_cast<std::size_t>(std::max(temporal_dimensions(s.kind), 1) - 1));
         v[d] = is_bezier(*at)
-                   ? ease_value(ease_segment(s, i, dim, a[d], b[d]), duration, at->fraction)
+                   ? ease_value(ease_segment(s, i, d, a[d], b[d]), duration, at->fraction)
                    : a[d] + (b[d] - a[d]) * at->fraction;
     }
     return v;
@@ -435,15 +449,10 @@ std::vector<double> layer_value_at(const Layer& layer, const Stream& s, Time t) 
     if (is_bezier(*at)) {
         // The turn eases as one dimension, its value the angle turned so far
         // (degrees), with the first dimension's ease.
-        // trace(from^T to) = 1 + 2 cos(angle)
-        double trace = 0;
-        for (std::size_t r = 0; r < 3; ++r)
-            for (std::size_t c = 0; c < 3; ++c) trace += from[r][c] * to[r][c];
-        const double cosine = (trace - 1) / 2;
-        const double angle = std::acos(std::clamp(cosine, -1.0, 1.0)) * 180 / std::numbers::pi;
+        const double angle = turn_angle(at->from->value, at->to->value);
         const std::size_t i = index_of(s, at->from);
         if (angle > 1e-9)
-            fraction = ease_value(ease_segment(s, i, 0, 0, angle),
+            fraction = ease_value(ease_segment(s, i, 0, 0, angle, true),
                                   seconds_between(*at->from, *at->to), at->fraction) /
                        angle;
     }
