@@ -31,16 +31,6 @@ std::string keys(const std::vector<std::string>& values) {
     return out + "]}";
 }
 
-// Bezier keys one second apart; `ease` is each key's in and out ease, "[[speed, influence], ...]".
-std::string eased_keys(const std::vector<std::string>& values, const std::string& ease) {
-    std::string out = R"({"keyframes": [)";
-    for (std::size_t i = 0; i < values.size(); ++i)
-        out += (i ? ", " : "") + std::string(R"({"time": )") + std::to_string(i) +
-               R"(, "in": "bezier", "out": "bezier", "inEase": )" + ease + R"(, "outEase": )" +
-               ease + R"(, "value": )" + values[i] + "}";
-    return out + "]}";
-}
-
 constexpr const char* kRelease = "app.project.item(1).layer(1).parent = null";
 
 using Value = std::tuple<int, int, std::vector<double>>;  // stream, key (-1: value), expected
@@ -111,16 +101,6 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
          .project = scene("{\"Rotation\": " + keys({"0", "90"}) + "}",
                           R"({"Scale": [50, 50, 100], "Rotation": 30})"),
          .script = "app.project.item(1).layer(2).remove()"},
-        {"eased keys keep their pace under a mirrored, scaled parent",
-         scene("{\"Position\": " + eased_keys({"[0, 0, 0]", "[40, 30, 0]"}, "[[90, 50]]") +
-                   ", \"Rotation\": " + eased_keys({"0", "45"}, "[[120, 40]]") + ", \"Scale\": " +
-                   eased_keys({"[100, 100, 100]", "[40, 60, 100]"},
-                              "[[-150, 30], [80, 60], [10, 20]]") +
-                   "}",
-               R"({"Position": [100, 50, 0], "Rotation": 30, "Scale": [-50, 50, 100]})")},
-        {"an eased straight path keeps its pace under a non-uniform parent",
-         scene("{\"Position\": " + eased_keys({"[0, 0, 0]", "[40, 30, 0]"}, "[[90, 50]]") + "}",
-               R"({"Position": [200, 100, 0], "Scale": [200, 100, 100], "Rotation": 60})")},
         {"3D: the turn goes into the orientation, own rotations keep their values",
          scene(
              R"({"Position": [0, 0, 0], "Rotation": 25, "X Rotation": )" + keys({"0", "90"}) + "}",
