@@ -114,18 +114,42 @@ double nearest_turn(double degrees, double near) {
     return degrees + 360.0 * std::round((near - degrees) / 360.0);
 }
 
+// Points and tangents map as points and vectors, which carries each segment's
+// path over exactly. A spatial ease's speed runs along the path, so it
+// scales with the segment's length: exact where the change scales every
+// direction of the path alike (a similarity, or a straight path).
 void map_points(Stream& stream, const Frame& change) {
+    std::vector<double> before;
+    for (std::size_t i = 0; i + 1 < stream.keyframes.size(); ++i)
+        before.push_back(path_length(stream, i));
     change.map_point(stream.value);
     for (Keyframe& key : stream.keyframes) {
         change.map_point(key.value);
         change.map_vector(key.inTangent);
         change.map_vector(key.outTangent);
     }
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (before[i] <= 0) continue;
+        const double ratio = path_length(stream, i) / before[i];
+        for (Ease& e : stream.keyframes[i].outEase) e.speed *= ratio;
+        for (Ease& e : stream.keyframes[i + 1].inEase) e.speed *= ratio;
+    }
 }
 
 void for_each_value(Stream& stream, const auto& apply) {
     apply(stream.value);
     for (Keyframe& key : stream.keyframes) apply(key.value);
+}
+
+// Ease speeds are value per second, so a fold that scales a dimension's
+// values scales its speeds alike (offsets leave them alone).
+void scale_speeds(Stream& stream, const std::vector<double>& factors) {
+    for (Keyframe& key : stream.keyframes) {
+        for (std::size_t d = 0; d < factors.size(); ++d) {
+            if (d < key.inEase.size()) key.inEase[d].speed *= factors[d];
+            if (d < key.outEase.size()) key.outEase[d].speed *= factors[d];
+        }
+    }
 }
 
 // Rotation and scale when neither is animated: the combined matrix is
@@ -168,6 +192,7 @@ void fold_animated_rotation_scale(Layer& layer, const Frame& change) {
         for_each_value(layer.streams[stream::kRotation], [&](std::vector<double>& v) {
             if (!v.empty()) v[0] = mirrored ? turn.degrees - v[0] : v[0] + turn.degrees;
         });
+        if (mirrored) scale_speeds(layer.streams[stream::kRotation], {-1});
     }
     if (layer.streams.contains(stream::kScale)) {
         for_each_value(layer.streams[stream::kScale], [&](std::vector<double>& v) {
@@ -177,6 +202,7 @@ void fold_animated_rotation_scale(Layer& layer, const Frame& change) {
             }
             if (v.size() > 2) v[2] *= change.zs();
         });
+        scale_speeds(layer.streams[stream::kScale], {turn.sx, turn.sy, change.zs()});
     }
 }
 
@@ -262,6 +288,7 @@ void fold_orientation_scale(Layer& layer, const Frame& change) {
         for_each_value(layer.streams[stream::kScale], [&](std::vector<double>& v) {
             for (std::size_t i = 0; i < std::min<std::size_t>(v.size(), 3); ++i) v[i] *= stretch[i];
         });
+        scale_speeds(layer.streams[stream::kScale], {stretch[0], stretch[1], stretch[2]});
     }
 }
 

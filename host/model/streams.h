@@ -2,6 +2,8 @@
 // which of them are legal, and reading a stream's value at a time.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +42,14 @@ inline constexpr int kSourceText = 40;
 inline constexpr int kEnd = 56;
 }  // namespace stream
 
+// Keyframe flag bits, the host's values.
+namespace keyframe_flag {
+inline constexpr std::uint32_t kTemporalContinuous = 1;
+inline constexpr std::uint32_t kTemporalAutoBezier = 2;
+inline constexpr std::uint32_t kSpatialContinuous = 4;
+inline constexpr std::uint32_t kSpatialAutoBezier = 8;
+}  // namespace keyframe_flag
+
 // Number of values a stream of this kind holds (0: text or nothing).
 int value_dimensions(StreamKind kind);
 // Number of dimensions eased separately over time (spatial streams move
@@ -61,9 +71,12 @@ bool is_stream_legal(const Project& project, const Layer& layer, int number);
 
 // The value of a stream at a layer time: the held value without keyframes;
 // otherwise held before the first and after the last keyframe, and between
-// two keyframes linear (hold interpolation keeps the earlier value). Bezier
-// segments are read as linear: the host does not evaluate curves.
+// two keyframes linear, or along the temporal ease cubic where either side
+// is bezier (hold interpolation keeps the earlier value). Spatial streams
+// move along the keys' tangent path, the ease giving the distance covered.
 std::vector<double> value_at(const Stream& stream, Time layerTime);
+// The length of a spatial stream's path from keyframe `segment` to the next.
+double path_length(const Stream& stream, std::size_t segment);
 std::string text_at(const Stream& stream, Time layerTime);
 // The value of one of the layer's own streams at a layer time: as value_at,
 // except that Orientation turns along the shortest way between two

@@ -1,6 +1,8 @@
 // Where a layer shows, from stored values alone and sharing no code with the host's folding:
 // position + R * S * (p - anchor), R = Z turn (2D) or orientation * X * Y * Z (3D); keys run
-// linearly (bezier too), holds hold, orientation slerps; expressions are not evaluated.
+// linearly, holds hold, bezier segments follow their eases (a spatial stream's along its
+// tangent path by arc length), orientation slerps; expressions and auto-bezier flags are not
+// evaluated (the rigs set none).
 // Orientation angles apply Z, then Y, then X; y points down, positive angles turn clockwise.
 #pragma once
 
@@ -8,6 +10,7 @@
 #include <cmath>
 #include <cstddef>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "model/model.h"
@@ -107,6 +110,80 @@ inline Segment segment(const model::Stream& stream, model::Time time) {
     return {&a, &b, ((time - a.time) / (b.time - a.time)).seconds()};
 }
 
+inline bool bezier(const Segment& s) {
+    return s.from->outInterp == model::Interpolation::Bezier ||
+           s.to->inInterp == model::Interpolation::Bezier;
+}
+
+// Power-basis coefficients of the cubic with control values p0..p3.
+inline std::array<double, 4> power(double p0, double p1, double p2, double p3) {
+    return {p0, 3 * (p1 - p0), 3 * (p2 - 2 * p1 + p0), p3 - 3 * p2 + 3 * p1 - p0};
+}
+
+inline double horner(const std::array<double, 4>& c, double u) {
+    return ((c[3] * u + c[2]) * u + c[1]) * u + c[0];
+}
+
+// Dimension d eased from `start` to `end`: handles at influence x duration from their keys,
+// speed x that time in value; a linear side takes the mean speed. Newton on the time cubic,
+// kept inside a shrinking bracket.
+inline double eased(const Segment& s, std::size_t d, double start, double end) {
+    const double duration = (s.to->time - s.from->time).seconds();
+    const auto ease = [&](const std::vector<model::Ease>& eases, bool isBezier) {
+        const model::Ease e = d < eases.size() ? eases[d] : model::Ease{};
+        return std::pair{isBezier ? e.speed : (end - start) / duration, e.influence / 100};
+    };
+    const auto [outSpeed, outInfluence] =
+        ease(s.from->outEase, s.from->outInterp == model::Interpolation::Bezier);
+    const auto [inSpeed, inInfluence] =
+        ease(s.to->inEase, s.to->inInterp == model::Interpolation::Bezier);
+    const auto time = power(0, outInfluence, 1 - inInfluence, 1);
+    double lo = 0, hi = 1, u = s.fraction;
+    for (int i = 0; i < 200 && hi - lo > 1e-15; ++i) {
+        const double f = horner(time, u) - s.fraction;
+        (f < 0 ? lo : hi) = u;
+        const double slope = (3 * time[3] * u + 2 * time[2]) * u + time[1];
+        const double next = slope > 0 ? u - f / slope : lo - 1;
+        u = next > lo && next < hi ? next : (lo + hi) / 2;
+    }
+    return horner(power(start, start + outSpeed * outInfluence * duration,
+                        end - inSpeed * inInfluence * duration, end),
+                  u);
+}
+
+// A spatial segment: the cubic through from, from + out tangent, to + in tangent, to; the
+// ease gives the distance along it (Simpson's rule, found by halving).
+inline std::vector<double> along_path(const Segment& s) {
+    std::array<std::array<double, 4>, 3> axes{};
+    const auto at = [](const std::vector<double>& v, std::size_t i) {
+        return i < v.size() ? v[i] : 0.0;
+    };
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double p0 = at(s.from->value, i), p3 = at(s.to->value, i);
+        axes[i] = power(p0, p0 + at(s.from->outTangent, i), p3 + at(s.to->inTangent, i), p3);
+    }
+    const auto speed = [&](double u) {
+        double sum = 0;
+        for (const auto& c : axes) sum += std::pow((3 * c[3] * u + 2 * c[2]) * u + c[1], 2);
+        return std::sqrt(sum);
+    };
+    const auto length = [&](double u) {
+        constexpr int kSteps = 64;  // even
+        const double h = u / kSteps;
+        double sum = speed(0) + speed(u);
+        for (int k = 1; k < kSteps; ++k) sum += (k % 2 == 1 ? 4 : 2) * speed(k * h);
+        return sum * h / 3;
+    };
+    const double total = length(1);
+    std::vector<double> v = s.from->value;
+    if (total <= 0) return v;
+    const double target = bezier(s) ? eased(s, 0, 0, total) : s.fraction * total;
+    double lo = 0, hi = 1;
+    while (hi - lo > 1e-13) ((length((lo + hi) / 2) < target) ? lo : hi) = (lo + hi) / 2;
+    for (std::size_t i = 0; i < v.size() && i < 3; ++i) v[i] = horner(axes[i], (lo + hi) / 2);
+    return v;
+}
+
 inline std::vector<double> value(const model::Layer& layer, int number, model::Time time,
                                  std::vector<double> fallback) {
     const auto found = layer.streams.find(number);
@@ -116,8 +193,13 @@ inline std::vector<double> value(const model::Layer& layer, int number, model::T
     if (!stream.keyframes.empty()) {
         const Segment s = segment(stream, time);
         v = s.from->value;
-        for (std::size_t i = 0; s.to != nullptr && i < v.size(); ++i)
-            v[i] += (s.to->value[i] - v[i]) * s.fraction;
+        if (s.to != nullptr && model::is_spatial(stream.kind)) {
+            v = along_path(s);
+        } else {
+            for (std::size_t i = 0; s.to != nullptr && i < v.size(); ++i)
+                v[i] = bezier(s) ? eased(s, i, v[i], s.to->value[i])
+                                 : v[i] + (s.to->value[i] - v[i]) * s.fraction;
+        }
     }
     v.resize(fallback.size(), 0.0);
     return v;
@@ -129,7 +211,12 @@ inline Quaternion orientation(const model::Layer& layer, model::Time time) {
     if (found->second.keyframes.empty()) return xyz_turn(found->second.value);
     const Segment s = segment(found->second, time);
     if (s.to == nullptr) return xyz_turn(s.from->value);
-    return slerp(xyz_turn(s.from->value), xyz_turn(s.to->value), s.fraction);
+    const Quaternion a = xyz_turn(s.from->value), b = xyz_turn(s.to->value);
+    if (!bezier(s)) return slerp(a, b, s.fraction);
+    // Eased as one dimension whose value is the angle turned, in degrees.
+    const double dot = std::fabs(a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3]);
+    const double angle = 360 / std::numbers::pi * std::acos(std::fmin(dot, 1.0));
+    return slerp(a, b, angle < 1e-9 ? s.fraction : eased(s, 0, 0, angle) / angle);
 }
 
 inline Affine local(const model::Layer& layer, model::Time time) {

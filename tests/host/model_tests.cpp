@@ -199,6 +199,108 @@ TEST(LayerStreams, ValuesAndTurnsBetweenKeyframesInterpolate) {
     }
 }
 
+// Keys at 0 s and 1 s. With influences of a third each way the time cubic is the identity,
+// so the value is the cubic of start, handle, handle, end at u = t.
+TEST(LayerStreams, BezierSegmentsFollowTheirEasesAndPaths) {
+    constexpr double kThird = 100.0 / 3;
+    using E = std::vector<Ease>;
+    const E still{{0, kThird}};
+    const Interpolation B = Interpolation::Bezier, L = Interpolation::Linear;
+    const auto segment = [](StreamKind kind, V from, V to, Interpolation out, Interpolation in) {
+        Stream s{.kind = kind, .value = from};
+        Keyframe a = new_keyframe(s, Rational::of(0)), b = new_keyframe(s, Rational::of(1));
+        a.value = std::move(from);
+        b.value = std::move(to);
+        a.outInterp = out;
+        b.inInterp = in;
+        insert_keyframe(s, a);
+        insert_keyframe(s, b);
+        return s;
+    };
+    const auto expect_near = [](const V& got, const V& want, const char* label) {
+        ASSERT_EQ(got.size(), want.size()) << label;
+        for (std::size_t d = 0; d < got.size(); ++d) EXPECT_NEAR(got[d], want[d], 1e-6) << label;
+    };
+    struct Temporal {
+        const char* label;
+        V from, to;
+        Interpolation out;
+        E outEase, inEase;
+        int sixteenths;
+        V want;
+    };
+    const Temporal temporal[] = {
+        // 10 (3u - 3u^2 + u^3): the out handle at (1/3, 10)
+        {"1D leaving fast", {0}, {10}, B, {{30, kThird}}, still, 8, {8.75}},
+        {"1D eased both ways", {0}, {10}, B, still, still, 4, {1.5625}},  // 10 (3u^2 - 2u^3)
+        // t(1/2) = 1/2 by symmetry; handles (1/2, 0) and (1/2, 10 - 20 / 2): 10 u^3
+        {"1D half influences, arriving fast", {0}, {10}, B, {{0, 50}}, {{20, 50}}, 8, {1.25}},
+        // the linear side's handle on the chord: (1/3, 10/3)
+        {"1D linear out, bezier in", {0}, {10}, L, still, still, 8, {6.25}},
+        {"scale, an ease per dimension",
+         {0, 0, 100},
+         {10, 20, 100},
+         B,
+         {{30, kThird}, still[0], still[0]},
+         E(3, still[0]),
+         4,
+         {5.78125, 3.125, 100}},
+    };
+    for (const Temporal& r : temporal) {
+        Stream s = segment(r.from.size() == 1 ? StreamKind::OneD : StreamKind::ThreeD, r.from, r.to,
+                           r.out, B);
+        s.keyframes[0].outEase = r.outEase;
+        s.keyframes[1].inEase = r.inEase;
+        expect_near(value_at(s, Rational::of(r.sixteenths, 16)), r.want, r.label);
+    }
+    // Position from (0, 0, 0) to (100, 0, 0).
+    struct Spatial {
+        const char* label;
+        Interpolation interpolation;
+        double outSpeed;
+        V outTangent, inTangent;
+        int sixteenths;
+        V want;
+    };
+    const Spatial spatial[] = {
+        // straight but uneven in its parameter: the ease gives 0.15625 of the length
+        {"straight path", B, 0, {60, 0, 0}, {0, 0, 0}, 4, {15.625, 0, 0}},
+        // symmetric path and ease: half the length at u = 1/2, (P0 + 3 C1 + 3 C2 + P3) / 8
+        {"curved path", B, 0, {0, 50, 0}, {0, 50, 0}, 8, {50, 37.5, 0}},
+        {"linear keys on a curved path", L, 0, {0, 50, 0}, {0, 50, 0}, 8, {50, 37.5, 0}},
+        // speed is along the path: 300 px/s for a third of a second reaches the 100 px end
+        {"speed along the path", B, 300, {0, 0, 0}, {0, 0, 0}, 8, {87.5, 0, 0}},
+    };
+    for (const Spatial& r : spatial) {
+        Stream s = segment(StreamKind::ThreeDSpatial, {0, 0, 0}, {100, 0, 0}, r.interpolation,
+                           r.interpolation);
+        s.keyframes[0].outEase = {{r.outSpeed, kThird}};
+        s.keyframes[1].inEase = still;
+        s.keyframes[0].outTangent = r.outTangent;
+        s.keyframes[1].inTangent = r.inTangent;
+        expect_near(value_at(s, Rational::of(r.sixteenths, 16)), r.want, r.label);
+    }
+
+    // Auto-bezier: the middle key's speed is the slope between its neighbours, 40 / 2 s; the
+    // first segment's handles (1/3, 0) and (2/3, 10 - 20 / 3).
+    Stream s = segment(StreamKind::OneD, {0}, {10}, B, B);
+    Keyframe third = new_keyframe(s, Rational::of(2));
+    third.value = {40};
+    insert_keyframe(s, third);
+    s.keyframes[0].outEase = s.keyframes[1].inEase = still;
+    s.keyframes[1].flags = keyframe_flag::kTemporalAutoBezier;
+    expect_near(value_at(s, Rational::of(1, 2)), {2.5}, "auto-bezier");
+    s.keyframes[1].flags = 0;
+    expect_near(value_at(s, Rational::of(1, 2)), {5}, "stored speed 0");
+
+    // Orientation eases the turn's angle: 90 degrees about z, a quarter of the way in time.
+    Layer layer;
+    Stream& turn = layer.streams[stream::kOrientation] =
+        segment(StreamKind::ThreeD, {0, 0, 0}, {0, 0, 90}, B, B);
+    turn.keyframes[0].outEase = turn.keyframes[1].inEase = E(3, still[0]);
+    expect_near(layer_value_at(layer, turn, Rational::of(1, 4)), {0, 0, 90 * 0.15625}, "turn");
+}
+
 TEST(TextCodec, PairsJoinUpToTheLastAndAViewCutInsideOneEndsThere) {
     EXPECT_EQ(host::text::utf16_to_utf8(std::u16string_view(u"\U0001F600", 1)), "\xef\xbf\xbd");
     EXPECT_EQ(host::text::utf16_to_utf8(u"\U0001F600"), "\xf0\x9f\x98\x80");

@@ -92,13 +92,16 @@ TEST_F(Streams, ValuesAreReadAtATimeAndSetOnAnotherStream) {
     const auto& s = streams();
     AEGP_LayerH plate = layer_at("Inner", 1);
     AEGP_StreamRefH position = open(plate, stream::kPosition);
-    // Position keys: 0 s at [0,0,0], 1.5 s at [100,50,0]; the plate's offset is 0.
+    // Position keys: 0 s at [0,0,0], 1.5 s at [100,50,0] along a straight path, eased a third
+    // each way: at a quarter of the time, 3u^2 - 2u^3 = 0.15625 of it. The plate's offset is 0.
     const std::tuple<AEGP_LTimeMode, A_Time, Numbers> cases[] = {
-        {0, {0, 1}, {0, 0, 0}}, {1, {3, 4}, {50, 25, 0}}, {0, {9, 1}, {100, 50, 0}}};
+        {0, {0, 1}, {0, 0, 0}}, {1, {3, 8}, {15.625, 7.8125, 0}}, {0, {9, 1}, {100, 50, 0}}};
     for (const auto& [mode, time, expected] : cases) {
         AEGP_StreamValue2 value = value_at(position, mode, time);
         EXPECT_EQ(value.streamH, position);
-        EXPECT_EQ(numbers(value), expected);
+        const Numbers got = numbers(value);
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], expected[i], 1e-9);
     }
     // The child's offset is -1/6 s.
     AEGP_StreamValue2 held = value_at(open(layer_at("Inner", 2), stream::kRotation), 1, {0, 1});

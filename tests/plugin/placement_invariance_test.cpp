@@ -338,6 +338,10 @@ void draw_keys(Dice& dice, model::Layer& layer, bool threeD, Time first, Rationa
             at = at + frame * Rational::of(dice.between(5, 40));
         }
         set_keys(layer, number, times, values, interpolation);
+        // Eased keys leave and arrive at speeds of their own.
+        for (model::Keyframe& key : layer.streams.at(number).keyframes)
+            for (std::vector<model::Ease>* eases : {&key.inEase, &key.outEase})
+                for (model::Ease& e : *eases) e = {dice.number(-200, 200), dice.number(10, 90)};
     }
 }
 

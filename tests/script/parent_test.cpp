@@ -31,6 +31,18 @@ std::string keys(const std::vector<std::string>& values) {
     return out + "]}";
 }
 
+// Bezier keys one second apart, each leaving and arriving at 120 per second.
+std::string eased_keys(const std::vector<std::string>& values) {
+    std::string out = R"({"keyframes": [)";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        out +=
+            (i ? ", " : "") + std::string(R"({"time": )") + std::to_string(i) +
+            R"(, "in": "bezier", "out": "bezier", "inEase": [[120, 40]], "outEase": [[120, 40]], )"
+            R"("value": )" +
+            values[i] + "}";
+    return out + "]}";
+}
+
 constexpr const char* kRelease = "app.project.item(1).layer(1).parent = null";
 
 using Value = std::tuple<int, int, std::vector<double>>;  // stream, key (-1: value), expected
@@ -101,6 +113,9 @@ TEST_F(Parent, TheLayerKeepsItsPictureAndShowsTheFoldedValues) {
          .project = scene("{\"Rotation\": " + keys({"0", "90"}) + "}",
                           R"({"Scale": [50, 50, 100], "Rotation": 30})"),
          .script = "app.project.item(1).layer(2).remove()"},
+        {"an eased turn under a mirror keeps its pace, the other way round",
+         scene("{\"Rotation\": " + eased_keys({"0", "45"}) + "}",
+               R"({"Position": [100, 50, 0], "Rotation": 30, "Scale": [-50, 50, 100]})")},
         {"3D: the turn goes into the orientation, own rotations keep their values",
          scene(
              R"({"Position": [0, 0, 0], "Rotation": 25, "X Rotation": )" + keys({"0", "90"}) + "}",

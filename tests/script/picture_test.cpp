@@ -122,6 +122,28 @@ TEST_F(Picture, WorldTransformsPassThroughParentsAndPreCompLayers) {
     EXPECT_GT(std::abs(leader[0] - 300) + std::abs(leader[1] - 300), 1e-3);
 }
 
+TEST_F(Picture, BezierKeysAreShownAlongTheirEasesAndPaths) {
+    model::Layer& keyed = layer("Inner", "Keyed");
+    const model::Ease still{0, 100.0 / 3};  // with a third each way the time cubic is t = u
+    model::Stream& opacity = keyed.streams.at(model::stream::kOpacity);
+    for (model::Keyframe& k : opacity.keyframes) {
+        k.inInterp = k.outInterp = model::Interpolation::Bezier;
+        k.inEase = k.outEase = {still};
+    }
+    model::Stream& position = keyed.streams.at(model::stream::kPosition);
+    position.keyframes = opacity.keyframes;
+    position.keyframes[0].value = {0, 0, 0};
+    position.keyframes[1].value = {100, 0, 0};
+    position.keyframes[0].outTangent = position.keyframes[1].inTangent = {0, 50, 0};
+    // Layer time 1 of 4 s: 100 (3u^2 - 2u^3) at u = 1/4, under Shown's 50 %.
+    EXPECT_NEAR(leaf(at(2), {"Shown", "Keyed"}).opacity, 15.625 / 2, 1e-6);
+    // Layer time 2: half way along a symmetric path, (P0 + 3 C1 + 3 C2 + P3) / 8, moved by
+    // Shown's position less its anchor point, (900, 450).
+    const auto middle = origin(leaf(at(3), {"Shown", "Keyed"}));
+    EXPECT_NEAR(middle[0], 950, 1e-6);
+    EXPECT_NEAR(middle[1], 487.5, 1e-6);
+}
+
 TEST_F(Picture, AReferenceCycleIsAnErrorAndEnds) {
     const auto start = std::chrono::steady_clock::now();
     const picture::Picture pic = at(0);
