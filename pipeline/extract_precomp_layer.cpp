@@ -3,6 +3,7 @@
 #include <string>
 
 #include "attributes/effect_transfer.h"
+#include "attributes/look_transfer.h"
 #include "attributes/stream_transfer.h"
 #include "extract/copy_layers.h"
 #include "extract/rename.h"
@@ -105,7 +106,8 @@ A_Err keep_carrier(HostSuites& suites, const LayerExtraction& layer, AEGP_Collec
 
 // Hands the pre-comp layer's attributes to the copies: 3D switch (done
 // earlier, right after the copy), timing, the carrier as parent with the
-// pre-comp layer's transform, and its effects.
+// pre-comp layer's transform, its effects, switches, blending and a varying
+// opacity.
 void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExtraction& layer,
                          AEGP_Collection2H extracted) {
     const PluginInfo* info = run.info;
@@ -118,7 +120,11 @@ void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExt
             return copy_transform_to_layer(info, layer.carrierNull, layer.precompLayer,
                                            &layer.animated);
         })
-        .then([&] { return copy_effects_to_layers(info, layer.precompLayer, extracted); });
+        .then([&] { return copy_effects_to_layers(info, layer.precompLayer, extracted); })
+        .then([&] {
+            return carry_look_to_layers(info, layer.precompLayer, layer.carrierNull, extracted,
+                                        &layer.animated);
+        });
 }
 
 // Every step for one pre-comp layer, in order, each only while no error has

@@ -87,7 +87,8 @@ protected:
     }
 };
 
-// Expressions stay behind; the flag goes up for an expression alone too (Still's position).
+// Expressions come along with their switch; the flag goes up for an expression alone too
+// (Still's position).
 TEST_F(AttributesTest, TransformArrivesAsHeldValuesAndKeyframesAtTheSameCompositionTimes) {
     const std::pair<A_long, std::vector<int>> cases[] = {
         {kStill, {}}, {kMoving, {kPosition, kScale, kTimeRemap}}, {kFading, {kOpacity}}};
@@ -98,7 +99,10 @@ TEST_F(AttributesTest, TransformArrivesAsHeldValuesAndKeyframesAtTheSameComposit
         EXPECT_TRUE(animated) << source;
         for (const int number : kTransform) {
             SCOPED_TRACE(std::to_string(source) + ", stream " + std::to_string(number));
-            EXPECT_EQ(stream(kCarrier, number).expression, "");
+            EXPECT_EQ(std::tuple(stream(kCarrier, number).expression,
+                                 stream(kCarrier, number).expressionEnabled),
+                      std::tuple(stream(source, number).expression,
+                                 stream(source, number).expressionEnabled));
             if (std::find(keyed.begin(), keyed.end(), number) != keyed.end()) {
                 expect_keys_copied(source, kCarrier, number);
             } else {
