@@ -72,11 +72,13 @@ A_Err carry_switches(const AEGP_LayerSuite_v11& layers, const Look& look, AEGP_L
 }
 
 // A copy of its own Normal mode is drawn as the pre-comp layer drew it.
-A_Err carry_blending(const AEGP_LayerSuite_v11& layers, const Look& look, AEGP_LayerH copy) {
+A_Err carry_blending(const AEGP_LayerSuite_v11& layers, const Look& look, AEGP_LayerH copy,
+                     LookLosses* losses) {
     if (look.mode.mode == PF_Xfer_IN_FRONT) return A_Err_NONE;
     AEGP_LayerTransferMode own{};
     RunningError err;
     err.then([&] { return layers.AEGP_GetLayerTransferMode(copy, &own); });
+    if (err.ok() && own.mode != PF_Xfer_IN_FRONT) ++losses->ownBlendingModes;
     if (!err.ok() || own.mode != PF_Xfer_IN_FRONT) return err.code();
     own.mode = look.mode.mode;
     err.then([&] { return layers.AEGP_SetLayerTransferMode(copy, &own); });
@@ -85,8 +87,8 @@ A_Err carry_blending(const AEGP_LayerSuite_v11& layers, const Look& look, AEGP_L
 
 // The copy's own opacity times the carrier's, unless an enabled expression of
 // its own already decides it.
-A_Err carry_opacity(HostSuites& suites, const PluginInfo* info, const Look& look,
-                    AEGP_LayerH copy) {
+A_Err carry_opacity(HostSuites& suites, const PluginInfo* info, const Look& look, AEGP_LayerH copy,
+                    LookLosses* losses) {
     if (look.opacityFactor.empty()) return A_Err_NONE;
     const auto& streams = suites.get<AEGP_StreamSuite_v9>();
     Owned<AEGP_StreamRefH> opacity(streams.AEGP_DisposeStream);
@@ -99,6 +101,7 @@ A_Err carry_opacity(HostSuites& suites, const PluginInfo* info, const Look& look
         .then([&] {
             return streams.AEGP_GetExpressionState(info->pluginId, opacity.get(), &enabled);
         });
+    if (err.ok() && enabled) ++losses->ownOpacityExpressions;
     if (err.ok() && !enabled) {
         const std::string text = "value * " + look.opacityFactor;
         err.then([&] {
@@ -115,8 +118,9 @@ A_Err carry_opacity(HostSuites& suites, const PluginInfo* info, const Look& look
 }  // namespace
 
 A_Err carry_look_to_layers(const PluginInfo* info, AEGP_LayerH precompLayer,
-                           AEGP_LayerH carrierNull, AEGP_Collection2H copies, bool* keepsCarrier) {
-    if (keepsCarrier == nullptr) return A_Err_PARAMETER;
+                           AEGP_LayerH carrierNull, AEGP_Collection2H copies, bool* keepsCarrier,
+                           LookLosses* losses) {
+    if (keepsCarrier == nullptr || losses == nullptr) return A_Err_PARAMETER;
     return with_suites(info->spBasic, [&](HostSuites& suites) {
         const auto& collections = suites.get<AEGP_CollectionSuite_v2>();
         const auto& layers = suites.get<AEGP_LayerSuite_v11>();
@@ -132,8 +136,8 @@ A_Err carry_look_to_layers(const PluginInfo* info, AEGP_LayerH precompLayer,
             if (!err.ok() || item.type != AEGP_CollectionItemType_LAYER) continue;
             const AEGP_LayerH copy = item.u.layer.layerH;
             err.then([&] { return carry_switches(layers, look, copy); })
-                .then([&] { return carry_blending(layers, look, copy); })
-                .then([&] { return carry_opacity(suites, info, look, copy); });
+                .then([&] { return carry_blending(layers, look, copy, losses); })
+                .then([&] { return carry_opacity(suites, info, look, copy, losses); });
         }
         return err.code();
     });

@@ -31,6 +31,7 @@ struct LayerExtraction {
     // expression): the carrier stays and carries it.
     bool animated = false;
     A_long targetIndex = 0;
+    LookLosses* losses = nullptr;
 };
 
 bool copies_attributes(const ExtractionRun& run) {
@@ -123,7 +124,7 @@ void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExt
         .then([&] { return copy_effects_to_layers(info, layer.precompLayer, extracted); })
         .then([&] {
             return carry_look_to_layers(info, layer.precompLayer, layer.carrierNull, extracted,
-                                        &layer.animated);
+                                        &layer.animated, layer.losses);
         });
 }
 
@@ -192,11 +193,12 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
 }  // namespace
 
 A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH precompLayer,
-                            bool lastItem) {
+                            bool lastItem, LookLosses* losses) {
     Owned<AEGP_Collection2H> extracted(
         suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection);
     LayerExtraction layer;
     layer.precompLayer = precompLayer;
+    layer.losses = losses;
     RunningError error;
     error.then([&] {
         return exception_as_error(

@@ -49,6 +49,11 @@ struct Scene {
                            .flags = model::flag::kVideoActive | model::flag::kAudioActive};
         return model::add_layer(project, comp, std::move(layer), -1);
     }
+    model::Id layer_id(const std::string& name) {
+        for (const model::Layer& layer : model::comp_of(project, main)->layers)
+            if (layer.ownName == name) return layer.id;
+        return model::kNoId;
+    }
     model::Layer& precomp() {
         model::Layer& p = add(main, "P");
         p.source = inner;
@@ -192,6 +197,65 @@ TEST_F(PictureInvariance, EachLookOfThePrecompLayerCarriesToItsCopies) {
         if (HasFailure()) break;
     }
     EXPECT_GT(comparisons_, 800);
+}
+
+// One alert names, per pre-comp layer, what its copies do not take over; none when nothing is.
+TEST_F(PictureInvariance, TheReportNamesWhatTheCopiesDoNotTakeOver) {
+    using Shape = std::function<void(Scene&, model::Layer & p, model::Layer & a)>;
+    const std::tuple<const char*, Shape, std::string> cases[] = {
+        {"nothing lost", [](Scene&, model::Layer&, model::Layer&) {}, ""},
+        {"matted by the layer above",
+         [](Scene& scene, model::Layer& p, model::Layer&) {
+             scene.add(scene.main, "Matte");
+             model::reorder_layer(scene.project, scene.layer_id("Matte"), 0);
+             p.trackMatte = model::TrackMatte::Alpha;
+         },
+         "its track matte"},
+        {"a matte for the layer below",
+         [](Scene& scene, model::Layer&, model::Layer&) {
+             scene.add(scene.main, "Matted").trackMatte = model::TrackMatte::Luma;
+         },
+         "its track matte"},
+        {"a camera inside",
+         [](Scene& scene, model::Layer&, model::Layer&) {
+             model::add_layer(
+                 scene.project, scene.inner,
+                 {.kind = model::LayerKind::Camera, .ownName = "Cam", .duration = Rational::of(8)},
+                 -1);
+         },
+         "its adjustment layers, cameras or lights now act on the whole composition"},
+        {"a fade over a copy's own opacity expression",
+         [](Scene&, model::Layer& p, model::Layer& a) {
+             keys(p, stream::kOpacity, {{Rational::of(1), 0}, {Rational::of(3), 100}});
+             a.streams.at(stream::kOpacity).expression = "50";
+         },
+         "1 layer keeps its own opacity expression"},
+        {"added over a screened copy, time remapped",
+         [](Scene&, model::Layer& p, model::Layer& a) {
+             p.blendingMode = model::blending_mode_named("ADD")->transferMode;
+             p.flags |= model::flag::kTimeRemapping;
+             a.blendingMode = model::blending_mode_named("SCREEN")->transferMode;
+         },
+         "time remapping (its layers play at normal speed); 1 layer keeps its own blending mode"},
+    };
+    for (const auto& [label, shape, line] : cases) {
+        SCOPED_TRACE(label);
+        Scene scene;
+        model::Layer& a = scene.add(scene.inner, "[A]");
+        model::Layer& p = scene.precomp();
+        shape(scene, p, a);
+        host_.set_project(scene.project);
+        const std::size_t seen = host_.alerts().size();
+        ASSERT_EQ(run({"P"}, {"click optionCopyAttributes", "ok"}), A_Err_NONE);
+        std::vector<std::string> alerts;
+        for (const auto& alert : host_.alerts() | std::views::drop(seen))
+            alerts.push_back(alert.title + ": " + alert.message);
+        EXPECT_EQ(alerts, line.empty() ? std::vector<std::string>{}
+                                       : std::vector<std::string>{
+                                             "Outfold: Not carried over to the extracted "
+                                             "layers:\n\"P\": " +
+                                             line + "."});
+    }
 }
 
 // Seeded projects crossing stretch, opacity, switches, blending and motion on P and inside.
