@@ -126,6 +126,12 @@ void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExt
             return carry_look_to_layers(info, layer.precompLayer, layer.carrierNull, extracted,
                                         &layer.animated, layer.losses);
         });
+    // Only a still carrier is folded into the copies.
+    if (!layer.animated) {
+        error.then([&] {
+            return copies_need_carrier(info, run.parentComp, layer.parentIndices, &layer.animated);
+        });
+    }
 }
 
 // Every step for one pre-comp layer, in order, each only while no error has

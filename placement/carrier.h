@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "aegp.h"
+#include "placement/parenting.h"
 #include "shell/plugin_info.h"
 
 namespace outfold {
@@ -27,5 +28,13 @@ A_Err create_carrier_null(const PluginInfo* info, AEGP_LayerH precompLayer,
 // carrier is left behind and no other layer goes with it. A layer without a
 // source item is simply deleted.
 A_Err delete_layer_and_source(const PluginInfo* info, AEGP_LayerH layer);
+
+// Sets *needed when a copy that hangs on the carrier (an entry of `list`
+// without a parent, at its index of `parentComp`) has a transform property
+// driven by an enabled expression: folding the carrier into it rewrites
+// stored values the expression may ignore, so only keeping the carrier is
+// exact. Never sets it back to false.
+A_Err copies_need_carrier(const PluginInfo* info, AEGP_CompH parentComp, const ParentIndices& list,
+                          bool* needed);
 
 }  // namespace outfold

@@ -176,6 +176,11 @@ TEST_F(PictureInvariance, EachLookOfThePrecompLayerCarriesToItsCopies) {
              b.blendingMode = model::blending_mode_named("SCREEN")->transferMode;
          }},
         {"kept in the composition, faded", true, fade},
+        {"a still turn over a copy placed by an expression", false,
+         [](model::Layer& p, model::Layer& a, model::Layer&) {
+             p.streams.at(stream::kRotation).value = {30};
+             a.streams.at(stream::kPosition).expression = "[200, 100]";
+         }},
     };
     for (const auto& [label, keep, shape] : cases) {
         SCOPED_TRACE(label);
