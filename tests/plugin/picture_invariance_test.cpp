@@ -311,6 +311,8 @@ model::Project draw_project(Draw& draw, bool* keep) {
         if (draw.chance(30))
             keys(layer, stream::kRotation,
                  {{layer.inPoint, 0}, {layer.inPoint + draw.frames(5, 60), 120}});
+        if (draw.chance(15))
+            layer.streams.at(stream::kPosition).expression = "[value[1], value[0]]";
         layer.blendingMode = draw.mode(20);
         if (draw.chance(15)) layer.flags &= ~model::flag::kAudioActive;
         if (!ids.empty() && draw.chance(50))
