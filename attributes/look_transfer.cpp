@@ -1,5 +1,6 @@
 #include "attributes/look_transfer.h"
 
+#include <algorithm>
 #include <string>
 
 #include "expressions/script_string.h"
@@ -62,10 +63,19 @@ A_Err read_look(HostSuites& suites, const PluginInfo* info, AEGP_LayerH precompL
     return err.code();
 }
 
+// Only switches the copy does not have yet are written: a layer without sound
+// is never asked to go silent.
 A_Err carry_switches(const AEGP_LayerSuite_v11& layers, const Look& look, AEGP_LayerH copy) {
+    const auto carried_from_precomp = [&](const auto& carried) {
+        return ((look.flags & carried.flag) != 0) == carried.whenSet;
+    };
+    if (std::ranges::none_of(kCarriedSwitches, carried_from_precomp)) return A_Err_NONE;
+    AEGP_LayerFlags own = 0;
     RunningError err;
+    err.then([&] { return layers.AEGP_GetLayerFlags(copy, &own); });
     for (const auto& carried : kCarriedSwitches) {
-        if (((look.flags & carried.flag) != 0) != carried.whenSet) continue;
+        if (!carried_from_precomp(carried) || ((own & carried.flag) != 0) == carried.whenSet)
+            continue;
         err.then([&] { return layers.AEGP_SetLayerFlag(copy, carried.flag, carried.whenSet); });
     }
     return err.code();

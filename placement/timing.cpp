@@ -1,9 +1,9 @@
 #include "placement/timing.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <numeric>
+#include <utility>
 
 #include "shell/host_suites.h"
 #include "shell/running_error.h"
