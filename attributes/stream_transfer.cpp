@@ -291,9 +291,10 @@ A_Err hand_over_expression_text(HostSuites& suites, PluginInfo const* info, AEGP
     return err.code();
 }
 
-// The expression text (when the source has one) and whether it is enabled.
+// The expression text (when the source has one) and whether it is enabled;
+// `onlyWithText`: nothing at all for a source without an expression.
 A_Err copy_expression(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH source,
-                      AEGP_StreamRefH target) {
+                      AEGP_StreamRefH target, bool onlyWithText = false) {
     const auto& streams = suites.get<AEGP_StreamSuite_v9>();
     Owned<AEGP_MemHandle> text(suites.get<AEGP_MemorySuite_v1>().AEGP_FreeMemHandle);
     A_Boolean enabled = false;
@@ -302,7 +303,9 @@ A_Err copy_expression(HostSuites& suites, PluginInfo const* info, AEGP_StreamRef
     if (err.ok() && text) {
         err.then([&] { return hand_over_expression_text(suites, info, text.get(), target); });
     }
+    const bool hasText = static_cast<bool>(text);
     err.keep_first(text.release());
+    if (onlyWithText && !hasText) return err.code();
     err.then([&] { return streams.AEGP_GetExpressionState(info->pluginId, source, &enabled); })
         .then([&] { return streams.AEGP_SetExpressionState(info->pluginId, target, enabled); });
     return err.code();
@@ -400,6 +403,8 @@ A_Err copy_layer_stream_with(HostSuites& suites, PluginInfo const* info, AEGP_La
         err.then(
             [&] { return streams.AEGP_SetStreamValue(info->pluginId, target.get(), held.get()); });
     }
+    // A wiggle or a link moves the target as it moved the source.
+    err.then([&] { return copy_expression(suites, info, source.get(), target.get(), true); });
     err.keep_first(held.release());
     err.keep_first(source.release());
     err.keep_first(target.release());

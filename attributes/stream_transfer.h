@@ -21,7 +21,8 @@ A_Err copy_transform_to_layer(PluginInfo const* info, AEGP_LayerH targetLayer,
 
 // Copies one property of `sourceLayer` onto the same property of
 // `targetLayer`: its value at the source's in-point when it has no keyframes,
-// otherwise its keyframes in one batch (the target property must have none).
+// otherwise its keyframes in one batch (the target property must have none);
+// then its expression, when it has one, with its switch.
 // Sets *animated to true when the source property varies over time.
 A_Err copy_layer_stream(PluginInfo const* info, AEGP_LayerH targetLayer, AEGP_LayerH sourceLayer,
                         AEGP_LayerStream which, bool* animated);

@@ -30,8 +30,11 @@ A_Err extract_selected_precomp_layers(HostSuites& suites, ExtractionRun& run,
             .then([&] { return is_precomp_layer(run.info, &item, &isPrecomp); });
         if (isPrecomp) {
             const AEGP_LayerH layer = item.u.layer.layerH;
-            error.then([&] { return note_time_remapping(run.info, layer, &run.timeRemaps); })
-                .then([&] { return extract_precomp_layer(suites, run, layer, i + 1 == *count); });
+            Uncarried notes;
+            error.then([&] { return note_precomp_layer(run.info, layer, &notes); }).then([&] {
+                return extract_precomp_layer(suites, run, layer, i + 1 == *count, &notes.look);
+            });
+            if (error.ok()) add_to_report(std::move(notes), &run.report);
         }
     }
     return error.code();
@@ -52,7 +55,7 @@ A_Err extract_in_undo_group(HostSuites& suites, ExtractionRun& run) {
     });
     error.keep_first(utility.AEGP_EndUndoGroup());
     error.then([&] { return report_undeleted_sources(run.info, &run.ledger, count); });
-    error.then([&] { return report_uncarried_time_remaps(run.info, &run.timeRemaps); });
+    error.then([&] { return show_run_report(run.info, &run.report); });
     error.keep_first(selection.release());
     return error.code();
 }

@@ -9,9 +9,13 @@ namespace outfold {
 
 namespace {
 
+// Its copies now show and sound in its place: the kept layer neither shows nor sounds.
 A_Err switch_layer_off(HostSuites& suites, AEGP_LayerH layer) {
-    return suites.get<AEGP_LayerSuite_v10>().AEGP_SetLayerFlag(layer, AEGP_LayerFlag_VIDEO_ACTIVE,
-                                                               false);
+    const auto& layers = suites.get<AEGP_LayerSuite_v10>();
+    RunningError err;
+    err.then([&] { return layers.AEGP_SetLayerFlag(layer, AEGP_LayerFlag_VIDEO_ACTIVE, false); })
+        .then([&] { return layers.AEGP_SetLayerFlag(layer, AEGP_LayerFlag_AUDIO_ACTIVE, false); });
+    return err.code();
 }
 
 A_Err delete_layer(HostSuites& suites, AEGP_LayerH layer) {

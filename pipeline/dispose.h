@@ -17,7 +17,7 @@ struct SourceLedger {
     std::map<A_long, A_long> failuresBySource;
 };
 
-// Keeps the layer switched off (keepInComp), deletes its source together with
+// Keeps the layer with its video and audio off (keepInComp), deletes its source together with
 // it when no other layer uses the source (deleteSource), or deletes the layer.
 A_Err dispose_precomp_layer(const PluginInfo* info, AEGP_LayerH precompLayer, SourceLedger* ledger);
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "attributes/effect_transfer.h"
+#include "attributes/look_transfer.h"
 #include "attributes/stream_transfer.h"
 #include "extract/copy_layers.h"
 #include "extract/rename.h"
@@ -41,6 +42,7 @@ struct LayerExtraction {
     std::vector<bool> innerLocked;
     std::vector<AEGP_LayerH> unlockedInner;
     std::vector<AEGP_LayerH> copiesToLock;
+    LookLosses* losses = nullptr;
 };
 
 A_Err unlock_inner_layers(HostSuites& suites, LayerExtraction& layer, const PluginInfo* info) {
@@ -150,7 +152,8 @@ A_Err keep_carrier(HostSuites& suites, const LayerExtraction& layer, AEGP_Collec
 
 // Hands the pre-comp layer's attributes to the copies: 3D switch (done
 // earlier, right after the copy), timing, the carrier as parent with the
-// pre-comp layer's transform, and its effects.
+// pre-comp layer's transform, its effects, switches, blending and a varying
+// opacity.
 void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExtraction& layer,
                          AEGP_Collection2H extracted) {
     const PluginInfo* info = run.info;
@@ -163,7 +166,17 @@ void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExt
             return copy_transform_to_layer(info, layer.carrierNull, layer.precompLayer,
                                            &layer.animated);
         })
-        .then([&] { return copy_effects_to_layers(info, layer.precompLayer, extracted); });
+        .then([&] { return copy_effects_to_layers(info, layer.precompLayer, extracted); })
+        .then([&] {
+            return carry_look_to_layers(info, layer.precompLayer, layer.carrierNull, extracted,
+                                        &layer.animated, layer.losses);
+        });
+    // Only a still carrier is folded into the copies.
+    if (!layer.animated) {
+        error.then([&] {
+            return copies_need_carrier(info, run.parentComp, layer.parentIndices, &layer.animated);
+        });
+    }
 }
 
 // Every step for one pre-comp layer, in order, each only while no error has
@@ -242,11 +255,12 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
 }  // namespace
 
 A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH precompLayer,
-                            bool lastItem) {
+                            bool lastItem, LookLosses* losses) {
     Owned<AEGP_Collection2H> extracted(
         suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection);
     LayerExtraction layer;
     layer.precompLayer = precompLayer;
+    layer.losses = losses;
     RunningError error;
     error.then([&] {
         return exception_as_error(

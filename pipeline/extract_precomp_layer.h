@@ -4,7 +4,7 @@
 
 #include "aegp.h"
 #include "pipeline/dispose.h"
-#include "pipeline/time_remap_report.h"
+#include "pipeline/run_report.h"
 #include "shell/host_suites.h"
 #include "shell/plugin_info.h"
 
@@ -16,7 +16,7 @@ struct ExtractionRun {
     char* prefix;                     // the run's prefix buffer (kMaxPrefixBytes + 1)
     AEGP_CompH parentComp = nullptr;  // looked up at the first pre-comp layer
     SourceLedger ledger;
-    UncarriedTimeRemaps timeRemaps;
+    RunReport report;
 };
 
 // Extracts one pre-comp layer into its parent composition and disposes of it:
@@ -27,7 +27,8 @@ struct ExtractionRun {
 // composition's selection. The extracted-layers collection is created and
 // disposed here on every path, and a run that stops early still puts back the
 // parent links it cleared inside the pre-comp.
+// Copies that keep a look of their own are counted in *losses.
 A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH precompLayer,
-                            bool lastItem);
+                            bool lastItem, LookLosses* losses);
 
 }  // namespace outfold

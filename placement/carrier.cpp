@@ -7,6 +7,7 @@
 #include "extract/rename.h"
 #include "placement/source_users.h"
 #include "shell/host_suites.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 
 namespace outfold {
@@ -254,6 +255,61 @@ A_Err delete_folder_if_empty(const PluginInfo* info, AEGP_ItemH folder) {
             });
         });
         if (err.ok() && !filled) err.then([&] { return items.AEGP_DeleteItem(folder); });
+        return err.code();
+    });
+}
+
+namespace {
+
+// What parenting passes on; opacity is not folded.
+constexpr AEGP_LayerStream kFoldedStreams[] = {
+    AEGP_LayerStream_ANCHORPOINT, AEGP_LayerStream_POSITION, AEGP_LayerStream_SCALE,
+    AEGP_LayerStream_ROTATION,    AEGP_LayerStream_ROTATE_X, AEGP_LayerStream_ROTATE_Y,
+    AEGP_LayerStream_ORIENTATION,
+};
+
+A_Err has_transform_expression(HostSuites& suites, const PluginInfo* info, AEGP_LayerH layer,
+                               bool* found) {
+    const auto& streams = suites.get<AEGP_StreamSuite_v9>();
+    RunningError err;
+    for (const AEGP_LayerStream which : kFoldedStreams) {
+        if (*found || !err.ok()) break;
+        Owned<AEGP_StreamRefH> stream(streams.AEGP_DisposeStream);
+        A_Boolean legal = false, enabled = false;
+        // A camera has no scale, a 2D layer no orientation.
+        err.then([&] { return streams.AEGP_IsStreamLegal(layer, which, &legal); });
+        if (!err.ok() || !legal) continue;
+        err.then([&] {
+               return streams.AEGP_GetNewLayerStream(info->pluginId, layer, which, stream.out());
+           })
+            .then([&] {
+                return streams.AEGP_GetExpressionState(info->pluginId, stream.get(), &enabled);
+            });
+        err.keep_first(stream.release());
+        *found = err.ok() && enabled;
+    }
+    return err.code();
+}
+
+}  // namespace
+
+A_Err copies_need_carrier(const PluginInfo* info, AEGP_CompH parentComp, const ParentIndices& list,
+                          bool* needed) {
+    if (needed == nullptr) return A_Err_PARAMETER;
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+        RunningError err;
+        bool found = false;
+        for (std::size_t i = 0; i < list.size() && err.ok() && !found; ++i) {
+            if (list[i] != kNoParent) continue;
+            AEGP_LayerH copy = nullptr;
+            err.then([&] {
+                   return layers.AEGP_GetCompLayerByIndex(parentComp, static_cast<A_long>(i),
+                                                          &copy);
+               })
+                .then([&] { return has_transform_expression(suites, info, copy, &found); });
+        }
+        if (found) *needed = true;
         return err.code();
     });
 }

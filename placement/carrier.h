@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "aegp.h"
+#include "placement/parenting.h"
 #include "shell/plugin_info.h"
 
 namespace outfold {
@@ -40,5 +41,13 @@ A_Err new_solid_folder(const PluginInfo* info, AEGP_LayerH carrierNull,
 
 // Deletes the folder when no item of the project is filed in it.
 A_Err delete_folder_if_empty(const PluginInfo* info, AEGP_ItemH folder);
+
+// Sets *needed when a copy that hangs on the carrier (an entry of `list`
+// without a parent, at its index of `parentComp`) has a transform property
+// driven by an enabled expression: folding the carrier into it rewrites
+// stored values the expression may ignore, so only keeping the carrier is
+// exact. Never sets it back to false.
+A_Err copies_need_carrier(const PluginInfo* info, AEGP_CompH parentComp, const ParentIndices& list,
+                          bool* needed);
 
 }  // namespace outfold

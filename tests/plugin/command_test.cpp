@@ -275,16 +275,18 @@ TEST_F(CommandHook, TimeRemapAlertNamesTheRemappedPrecompLayersOnceAfterTheOther
     const std::string outro = "Outro \"B\\side\" \xc3\xa9", scene = "outfold_scene";
     const Names intro = {"Intro"}, ok = {"ok"}, shared = {"Shared"};
     const Names deleting = {"click optionDeleteSource", "ok"};
-    const std::string two = "layers \"Intro\", \"" + outro + "\": their";
+    const std::string remapText = "\": time remapping (its layers play at normal speed).";
+    const std::string one = "\n\"Intro" + remapText;
+    const std::string two = one + "\n\"" + outro + remapText;
     const std::string kept =
         "Source Not Deleted: The source could not be deleted because it is being used in other "
         "places";
     const Case cases[] = {
-        {scene, intro, intro, ok, "layer \"Intro\": its", {}, ""},
+        {scene, intro, intro, ok, one, {}, ""},
         {scene, {"Intro", outro}, {"Intro", outro, "Footer"}, ok, two, {}, ""},
         {scene, intro, {outro}, ok, "", {}, ""},  // the remapped layer is not selected
         {scene, intro, intro, ok, "", {}, "AEGP_DeleteLayer"},
-        {"extract_users", shared, shared, deleting, "layer \"Shared\": its", {kept}, ""},
+        {"extract_users", shared, shared, deleting, "\n\"Shared" + remapText, {kept}, ""},
     };
     for (const auto& [fixture, remapped, selection, user, names, others, failingCall] : cases) {
         SCOPED_TRACE(fixture + " " + names + failingCall);
@@ -312,9 +314,7 @@ TEST_F(CommandHook, TimeRemapAlertNamesTheRemappedPrecompLayersOnceAfterTheOther
         EXPECT_EQ(runs[1].first, runs[0].first) << "the run itself must not change";
         EXPECT_EQ(runs[0].second, others);
         if (!names.empty()) {
-            runs[0].second.push_back(
-                "Outfold: Time remapping was not carried over from the pre-comp " + names +
-                " extracted layers play at normal speed.");
+            runs[0].second.push_back("Outfold: Not carried over to the extracted layers:" + names);
         }
         EXPECT_EQ(runs[1].second, runs[0].second);
     }

@@ -257,7 +257,7 @@ TEST_F(PlacementFidelity, CopiesLandWhereAndWhenThePrecompLayerShowedThem) {
     s.layer("P").streams.at(stream::kRotation).expression = "time * 90";
     check(s, "rotation moved by an expression alone");
     EXPECT_EQ(layer("Main", carrier).streams.at(stream::kRotation).value, std::vector<double>{20});
-    EXPECT_EQ(layer("Main", carrier).streams.at(stream::kRotation).expression, "");
+    EXPECT_EQ(layer("Main", carrier).streams.at(stream::kRotation).expression, "time * 90");
     EXPECT_EQ(parent_of("[L0]"), carrier);
 
     check(fidelity_scene(kFollower | kMoving), "a follower of a moving P");

@@ -218,7 +218,7 @@ TEST_F(TimingTest, CopiesAreMovedAndTrimmedToThePrecompLayer) {
         {"cut at both ends", {-20, 50, 100}, {40, 0, 120}, A_Err_NONE, {20, 30, 100, true}},
         {"ends at the in point", {0, 30, 60}, {0, 0, 30}, A_Err_NONE, {0, 0, 30, false}},
         {"starts after the out point", {0, 0, 30}, {0, 60, 30}, A_Err_NONE, {0, 60, 30, false}},
-        {"too far", {100'000'000, 0, 300}, {far, 0, 120}, A_Err_PARAMETER, {far, far, 120, true}},
+        {"too far", {100'000'001, 0, 300}, {far, 0, 120}, A_Err_PARAMETER, {far, far, 120, true}},
     };
     for (const auto& [label, precomp, layer, err, shown] : cases) {
         SCOPED_TRACE(label);
