@@ -34,6 +34,7 @@ struct Group {
     std::vector<model::Id> path;
     std::vector<std::string> names;
     std::vector<std::int32_t> modes;
+    std::vector<model::TrackMatte> mattes;
     std::vector<Attribute> masks;  // innermost enclosing layer's first
     std::vector<Attribute> effects;
 };
@@ -55,8 +56,10 @@ private:
     void note_error(const Layer& layer, const model::Stream& stream, const std::string& error);
     double opacity_of(const Layer& layer, Time layerTime);
     std::string read_text(const Layer& layer, const model::Stream& text, Time layerTime);
-    void add_leaf(const model::Composition& comp, std::size_t index, Time compTime,
-                  const Group& group, Frame world);
+    Group entered(const Group& group, const model::Composition& comp, std::size_t index,
+                  Time layerTime, const Frame& world);
+    void add_leaf(const model::Composition& comp, std::size_t index, Time layerTime,
+                  const Group& group, Group own);
 
     const model::Project& project_;
     script::ExpressionEngine& engine_;
@@ -185,15 +188,37 @@ Time Painter::source_time(const Layer& layer, Time layerTime) {
     return Time::of(std::llround(seconds * kTicks), kTicks);
 }
 
-void Painter::add_leaf(const model::Composition& comp, std::size_t index, Time compTime,
-                       const Group& group, Frame world) {
+// What the layer at `index` passes on, inside what the group passes on: the
+// same for a pre-comp layer's contents as for a leaf itself.
+Group Painter::entered(const Group& group, const model::Composition& comp, std::size_t index,
+                       Time layerTime, const Frame& world) {
     const Layer& layer = comp.layers[index];
-    const Time layerTime = model::layer_time_of(layer, compTime);
+    Group inner;
+    inner.world = group.world.after(world);
+    inner.opacity = group.opacity * opacity_of(layer, layerTime) / 100;
+    inner.visible = group.visible && (layer.flags & model::flag::kVideoActive);
+    inner.audible = group.audible && (layer.flags & model::flag::kAudioActive);
+    inner.matte = group.matte || (index + 1 < comp.layers.size() &&
+                                  comp.layers[index + 1].trackMatte != model::TrackMatte::None);
+    inner.path = group.path;
+    inner.path.push_back(layer.id);
+    inner.names = group.names;
+    inner.names.push_back(model::shown_name(project_, layer));
+    inner.modes = group.modes;
+    inner.modes.push_back(layer.blendingMode);
+    inner.mattes = group.mattes;
+    inner.mattes.push_back(layer.trackMatte);
+    inner.masks = joined(attributes_of(project_, layer, false), group.masks);
+    inner.effects = joined(attributes_of(project_, layer, true), group.effects);
+    return inner;
+}
+
+void Painter::add_leaf(const model::Composition& comp, std::size_t index, Time layerTime,
+                       const Group& group, Group own) {
+    const Layer& layer = comp.layers[index];
     Leaf leaf;
-    leaf.path = group.path;
-    leaf.path.push_back(layer.id);
-    leaf.names = group.names;
-    leaf.names.push_back(model::shown_name(project_, layer));
+    leaf.path = std::move(own.path);
+    leaf.names = std::move(own.names);
     const model::Item* source = model::find_item(project_, layer.source);
     if (source != nullptr) {
         leaf.source = source->name;
@@ -207,21 +232,20 @@ void Painter::add_leaf(const model::Composition& comp, std::size_t index, Time c
     }
     if (const auto text = layer.streams.find(stream::kSourceText); text != layer.streams.end())
         leaf.text = read_text(layer, text->second, layerTime);
-    leaf.world = matrix_of(group.world.after(world));
-    leaf.opacity = opacity_of(layer, layerTime) * group.opacity;
-    leaf.isMatte = group.matte || (index + 1 < comp.layers.size() &&
-                                   comp.layers[index + 1].trackMatte != model::TrackMatte::None);
-    leaf.visible = group.visible && (layer.flags & model::flag::kVideoActive) && !leaf.isMatte;
-    leaf.audible = group.audible && (layer.flags & model::flag::kAudioActive) &&
-                   layer.streams.contains(stream::kAudioLevels);
+    leaf.world = matrix_of(own.world);
+    leaf.opacity = own.opacity * 100;
+    leaf.isMatte = own.matte;
+    leaf.visible = own.visible && !own.matte;
+    leaf.audible = own.audible && layer.streams.contains(stream::kAudioLevels);
     leaf.layerTime = layerTime;
     leaf.blendingMode = layer.blendingMode;
     leaf.groupModes = group.modes;
     leaf.trackMatte = layer.trackMatte;
+    leaf.groupMattes = group.mattes;
     if (layer.trackMatte != model::TrackMatte::None && index > 0)
         leaf.matte = model::shown_name(project_, comp.layers[index - 1]);
-    leaf.masks = joined(attributes_of(project_, layer, false), group.masks);
-    leaf.effects = joined(attributes_of(project_, layer, true), group.effects);
+    leaf.masks = std::move(own.masks);
+    leaf.effects = std::move(own.effects);
     picture_.leaves.push_back(std::move(leaf));
 }
 
@@ -230,35 +254,13 @@ void Painter::paint(const model::Item& item, Time compTime, const Group& group, 
     for (std::size_t i = 0; i < comp.layers.size(); ++i) {
         const Layer& layer = comp.layers[i];
         if (draws_nothing(layer) || !shows_at(layer, compTime)) continue;
-        const Frame world = world_in_comp(comp, layer, compTime);
-        const model::Item* source = model::find_item(project_, layer.source);
-        if (source == nullptr || !source->comp || depth >= kMaxNesting) {
-            add_leaf(comp, i, compTime, group, world);
-            continue;
-        }
         const Time layerTime = model::layer_time_of(layer, compTime);
-        Group inner;
-        inner.world = group.world.after(world);
-        inner.opacity =
-            group.opacity * first(read(layer, stream::kOpacity, layerTime, {100}), 100) / 100;
-        inner.visible = group.visible && (layer.flags & model::flag::kVideoActive);
-        inner.audible = group.audible && (layer.flags & model::flag::kAudioActive);
-        inner.matte = group.matte || (i + 1 < comp.layers.size() &&
-                                      comp.layers[i + 1].trackMatte != model::TrackMatte::None);
-        inner.path = group.path;
-        inner.path.push_back(layer.id);
-        inner.names = group.names;
-        inner.names.push_back(model::shown_name(project_, layer));
-        inner.modes = group.modes;
-        inner.modes.push_back(layer.blendingMode);
-        inner.masks = joined(attributes_of(project_, layer, false), group.masks);
-        inner.effects = joined(attributes_of(project_, layer, true), group.effects);
-        const std::size_t before = picture_.leaves.size();
-        paint(*source, source_time(layer, layerTime), inner, depth + 1);
-        // The pre-comp layer's own matte setting applies to all it shows.
-        for (std::size_t j = before; j < picture_.leaves.size(); ++j) {
-            Leaf& leaf = picture_.leaves[j];
-            leaf.groupMattes.insert(leaf.groupMattes.begin(), layer.trackMatte);
+        Group inner = entered(group, comp, i, layerTime, world_in_comp(comp, layer, compTime));
+        const model::Item* source = model::find_item(project_, layer.source);
+        if (source != nullptr && source->comp && depth < kMaxNesting) {
+            paint(*source, source_time(layer, layerTime), inner, depth + 1);
+        } else {
+            add_leaf(comp, i, layerTime, group, std::move(inner));
         }
     }
 }
