@@ -684,9 +684,7 @@ ExpressionResult value_after_expression(ExpressionEngine& engine, const model::P
     stored.value = layer ? model::layer_value_at(*layer, stream, layerTime)
                          : model::value_at(stream, layerTime);
     stored.text = model::text_at(stream, layerTime);
-    if (layer == nullptr || stream.expression.empty() || !stream.expressionEnabled ||
-        stream.kind == model::StreamKind::NoData)
-        return stored;
+    if (layer == nullptr || !has_live_expression(stream)) return stored;
     ExpressionResult evaluated = engine.evaluate(
         ExpressionSite{&project, layerId, &stream, model::comp_time_of(*layer, layerTime)},
         stream.expression);
