@@ -25,10 +25,9 @@ std::string unicode_escape(unsigned codePoint) {
 }
 
 // The escape for one byte, or empty when the byte stands for itself.
-std::string escape_byte(unsigned char byte) {
+std::string escape_byte(unsigned char byte, char quote) {
+    if (byte == static_cast<unsigned char>(quote)) return std::string("\\") + quote;
     switch (byte) {
-        case '"':
-            return "\\\"";
         case '\\':
             return "\\\\";
         case '\n':
@@ -46,8 +45,8 @@ std::string escape_byte(unsigned char byte) {
 
 }  // namespace
 
-std::string script_string_literal(std::string_view utf8) {
-    std::string literal = "\"";
+std::string script_string_literal(std::string_view utf8, char quote) {
+    std::string literal(1, quote);
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         if (const unsigned separator = line_separator_at(utf8.substr(i))) {
             literal += unicode_escape(separator);
@@ -55,10 +54,10 @@ std::string script_string_literal(std::string_view utf8) {
             continue;
         }
         const auto byte = static_cast<unsigned char>(utf8[i]);
-        const std::string escaped = escape_byte(byte);
+        const std::string escaped = escape_byte(byte, quote);
         literal += escaped.empty() ? std::string(1, static_cast<char>(byte)) : escaped;
     }
-    literal += '"';
+    literal += quote;
     return literal;
 }
 

@@ -106,12 +106,24 @@ A_Err rename_layer(PluginInfo const* info, AEGP_LayerH layer, std::u16string_vie
                    std::u16string_view separator) {
     std::u16string name;
     static_cast<void>(get_layer_name(info, layer, &name));
-    std::u16string newName =
+    const std::u16string newName =
         prefix.empty() ? name : std::u16string(prefix) + std::u16string(separator) + name;
+    return set_layer_name(info, layer, newName);
+}
+
+A_Err set_layer_name(PluginInfo const* info, AEGP_LayerH layer, std::u16string_view name) {
+    std::u16string newName(name);
     cut_to_units(newName, kMaxLayerNameUnits);
     return with_suites(info->spBasic, [&](HostSuites& suites) {
         const auto* units = reinterpret_cast<const A_UTF16Char*>(newName.c_str());
         return suites.get<AEGP_LayerSuite_v12>().AEGP_SetLayerName(layer, units);
+    });
+}
+
+A_Err get_source_name(PluginInfo const* info, AEGP_LayerH layer, std::u16string* name) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        name->clear();
+        return read_layer_name(suites, info, layer, false, name);
     });
 }
 

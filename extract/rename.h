@@ -30,6 +30,12 @@ std::u16string compose_name_prefix(PluginInfo const* info, AEGP_LayerH precompLa
 A_Err rename_layer(PluginInfo const* info, AEGP_LayerH layer, std::u16string_view prefix,
                    std::u16string_view separator);
 
+// Gives the layer the name, cut to kMaxLayerNameUnits units.
+A_Err set_layer_name(PluginInfo const* info, AEGP_LayerH layer, std::u16string_view name);
+
+// The name of the layer's source item.
+A_Err get_source_name(PluginInfo const* info, AEGP_LayerH layer, std::u16string* name);
+
 // Renames every layer item of the collection, in order, and after each rename
 // lets the host repair expressions that named the old name. Stops at the first
 // failing fetch or rename; the layers before it keep their new names.

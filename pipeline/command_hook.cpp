@@ -32,7 +32,7 @@ A_Err extract_selected_precomp_layers(HostSuites& suites, ExtractionRun& run,
             const AEGP_LayerH layer = item.u.layer.layerH;
             Uncarried notes;
             error.then([&] { return note_precomp_layer(run.info, layer, &notes); }).then([&] {
-                return extract_precomp_layer(suites, run, layer, i + 1 == *count, &notes.look);
+                return extract_precomp_layer(suites, run, layer, i + 1 == *count, &notes);
             });
             if (error.ok()) add_to_report(std::move(notes), &run.report);
         }
@@ -68,7 +68,7 @@ A_Err run_command(HostSuites& suites) {
     if (dialog.outcome != DialogOutcome::Accepted || dialog.error != A_Err_NONE) {
         return dialog.error;
     }
-    ExtractionRun run{&info, prefix, nullptr, {}, {}};
+    ExtractionRun run{&info, prefix, nullptr, {}, {}, {}};
     return extract_in_undo_group(suites, run);
 }
 

@@ -1,9 +1,13 @@
 #include "pipeline/dispose.h"
 
+#include "expressions/layer_expressions.h"
+#include "expressions/reference_rewrite.h"
+#include "extract/rename.h"
 #include "pipeline/alert.h"
 #include "placement/source_users.h"
 #include "shell/host_suites.h"
 #include "shell/running_error.h"
+#include "shell/text.h"
 
 namespace outfold {
 
@@ -34,9 +38,44 @@ void note_source_kept(SourceLedger* ledger, A_long sourceId) {
     ledger->failuresBySource[sourceId] += 1;
 }
 
+// Whether an expression outside the source composition, other than the
+// pre-comp layer's own, names the source by `comp("<name>")`: deleting it
+// would break that expression.
+A_Err source_named_elsewhere(HostSuites& suites, const PluginInfo* info, AEGP_LayerH layer,
+                             A_long sourceId, bool* named) {
+    std::u16string wide;
+    RunningError err;
+    err.then([&] { return get_source_name(info, layer, &wide); });
+    const std::string name = to_utf8(wide);
+    AEGP_ItemH lastComp = nullptr;
+    bool insideSource = false;
+    err.then([&] {
+        return for_each_project_layer(info, [&](AEGP_ItemH compItem, AEGP_LayerH other) {
+            RunningError visit;
+            if (compItem != lastComp) {
+                A_long compId = 0;
+                visit.then([&] {
+                    return suites.get<AEGP_ItemSuite_v10>().AEGP_GetItemID(compItem, &compId);
+                });
+                lastComp = compItem;
+                insideSource = compId == sourceId;
+            }
+            if (*named || insideSource || other == layer) return visit.code();
+            visit.then([&] {
+                return for_each_expression(info, other, [&](StreamPlace, const std::string& text) {
+                    *named = *named || names_composition(text, name);
+                    return A_Err_NONE;
+                });
+            });
+            return visit.code();
+        });
+    });
+    return err.code();
+}
+
 // Deletes the source item when the pre-comp layer is its only user (which
-// takes the layer with it); otherwise deletes just the layer and notes the
-// source that stayed.
+// takes the layer with it) and no expression elsewhere names it; otherwise
+// deletes just the layer and notes the source that stayed.
 A_Err delete_layer_or_source(HostSuites& suites, const PluginInfo* info, AEGP_LayerH layer,
                              SourceLedger* ledger) {
     RunningError err;
@@ -47,8 +86,11 @@ A_Err delete_layer_or_source(HostSuites& suites, const PluginInfo* info, AEGP_La
     err.then([&] { return count_source_users(info, source, &users); });
     A_long sourceId = -1;
     err.then([&] { return suites.get<AEGP_ItemSuite_v10>().AEGP_GetItemID(source, &sourceId); });
+    bool named = false;
+    if (users == 1)
+        err.then([&] { return source_named_elsewhere(suites, info, layer, sourceId, &named); });
     if (!err.ok()) return err.code();
-    if (users == 1) {
+    if (users == 1 && !named) {
         err.then([&] { return suites.get<AEGP_ItemSuite_v10>().AEGP_DeleteItem(source); });
         if (err.ok()) note_source_deleted(ledger, sourceId);
     } else {

@@ -8,6 +8,7 @@
 #include "attributes/stream_transfer.h"
 #include "extract/copy_layers.h"
 #include "extract/rename.h"
+#include "pipeline/copy_references.h"
 #include "pipeline/layer_locks.h"
 #include "placement/carrier.h"
 #include "placement/layer_3d.h"
@@ -42,7 +43,9 @@ struct LayerExtraction {
     std::vector<bool> innerLocked;
     std::vector<AEGP_LayerH> unlockedInner;
     std::vector<AEGP_LayerH> copiesToLock;
-    LookLosses* losses = nullptr;
+    // The copies' expressions as they were copied, pointed at the copies at the end.
+    CopiedExpressions copied;
+    Uncarried* notes = nullptr;
 };
 
 A_Err unlock_inner_layers(HostSuites& suites, LayerExtraction& layer, const PluginInfo* info) {
@@ -169,7 +172,7 @@ void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExt
         .then([&] { return copy_effects_to_layers(info, layer.precompLayer, extracted); })
         .then([&] {
             return carry_look_to_layers(info, layer.precompLayer, layer.carrierNull, extracted,
-                                        &layer.animated, layer.losses);
+                                        &layer.animated, &layer.notes->look);
         });
     // Only a still carrier is folded into the copies.
     if (!layer.animated) {
@@ -203,7 +206,9 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
         });
     error.keep_first(lock_layers(info, layer.unlockedInner));
     layer.unlockedInner.clear();
-    error.then([&] { return note_copies_of_locked(suites, layer, extracted.get()); });
+    error.then([&] { return note_copies_of_locked(suites, layer, extracted.get()); }).then([&] {
+        return read_copied_expressions(info, layer.precompLayer, extracted.get(), &layer.copied);
+    });
     if (attributes) {
         error.then(
             [&] { return match_3d_switch(suites, run, layer.precompLayer, extracted.get()); });
@@ -228,6 +233,12 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
     }
     error.then([&] { return rename_copies(run, layer.precompLayer, extracted.get()); }).then([&] {
         return place_copies(suites, run, layer, extracted.get());
+    });
+    error.then([&] {
+        // The fix after renaming may have touched the copies' expressions.
+        const bool renamed = !compose_name_prefix(info, layer.precompLayer, run.prefix).empty();
+        return point_copies_at_copies(info, layer.precompLayer, run.parentComp, layer.copied,
+                                      renamed, &run.quoted, &layer.notes->unresolvedReferences);
     });
     if (keepCarrier) {
         error.then([&] { return keep_carrier(suites, layer, extracted.get()); });
@@ -255,12 +266,12 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
 }  // namespace
 
 A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH precompLayer,
-                            bool lastItem, LookLosses* losses) {
+                            bool lastItem, Uncarried* notes) {
     Owned<AEGP_Collection2H> extracted(
         suites.get<AEGP_CollectionSuite_v2>().AEGP_DisposeCollection);
     LayerExtraction layer;
     layer.precompLayer = precompLayer;
-    layer.losses = losses;
+    layer.notes = notes;
     RunningError error;
     error.then([&] {
         return exception_as_error(

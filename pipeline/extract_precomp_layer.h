@@ -3,6 +3,7 @@
 #pragma once
 
 #include "aegp.h"
+#include "pipeline/copy_references.h"
 #include "pipeline/dispose.h"
 #include "pipeline/run_report.h"
 #include "shell/host_suites.h"
@@ -17,6 +18,7 @@ struct ExtractionRun {
     AEGP_CompH parentComp = nullptr;  // looked up at the first pre-comp layer
     SourceLedger ledger;
     RunReport report;
+    QuotedTexts quoted;  // what the project's expressions quote, once needed
 };
 
 // Extracts one pre-comp layer into its parent composition and disposes of it:
@@ -27,8 +29,9 @@ struct ExtractionRun {
 // composition's selection. The extracted-layers collection is created and
 // disposed here on every path, and a run that stops early still puts back the
 // parent links it cleared inside the pre-comp.
-// Copies that keep a look of their own are counted in *losses.
+// Copies that keep a look of their own, and references the copies' expressions
+// keep as written, are noted in *notes.
 A_Err extract_precomp_layer(HostSuites& suites, ExtractionRun& run, AEGP_LayerH precompLayer,
-                            bool lastItem, LookLosses* losses);
+                            bool lastItem, Uncarried* notes);
 
 }  // namespace outfold

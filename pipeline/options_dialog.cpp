@@ -22,8 +22,17 @@ namespace {
 constexpr int kAnswerTokens = 7;  // the array and its six elements
 constexpr int kPrefixToken = 4;
 
-// Runs a script and, when answer is given, copies the text it returned. The
-// result handle is the plug-in's and is freed on every path.
+bool starts_with_t(std::string_view answer, const JsonToken& token) {
+    return answer[std::size_t(token.start)] == 't';
+}
+
+void copy_prefix(const std::string& decoded, char (&target)[kMaxPrefixBytes + 1]) {
+    std::memset(target, 0, sizeof target);
+    std::memcpy(target, decoded.data(), decoded.size());
+}
+
+}  // namespace
+
 A_Err execute_script(const PluginInfo& info, HostSuites& suites, const char* script,
                      std::string* answer) {
     const auto& memory = suites.get<AEGP_MemorySuite_v1>();
@@ -46,17 +55,6 @@ A_Err execute_script(const PluginInfo& info, HostSuites& suites, const char* scr
     error.keep_first(result.release());
     return error.code();
 }
-
-bool starts_with_t(std::string_view answer, const JsonToken& token) {
-    return answer[std::size_t(token.start)] == 't';
-}
-
-void copy_prefix(const std::string& decoded, char (&target)[kMaxPrefixBytes + 1]) {
-    std::memset(target, 0, sizeof target);
-    std::memcpy(target, decoded.data(), decoded.size());
-}
-
-}  // namespace
 
 DialogOutcome read_dialog_answer(std::string_view answer, ExtractOptions* options,
                                  char (&prefix)[kMaxPrefixBytes + 1]) {

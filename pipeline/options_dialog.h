@@ -2,9 +2,11 @@
 // turns it into the run's options and name prefix.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "aegp.h"
+#include "shell/host_suites.h"
 #include "shell/plugin_info.h"
 
 namespace outfold {
@@ -36,5 +38,10 @@ DialogRun settle_dialog_answer(const PluginInfo* info, std::string_view answer,
 // bytes between its quotes, else Accepted with options and prefix filled.
 DialogOutcome read_dialog_answer(std::string_view answer, ExtractOptions* options,
                                  char (&prefix)[kMaxPrefixBytes + 1]);
+
+// Runs a script and, when answer is given, copies the text it returned. The
+// result handle is the plug-in's and is freed on every path.
+A_Err execute_script(const PluginInfo& info, HostSuites& suites, const char* script,
+                     std::string* answer);
 
 }  // namespace outfold

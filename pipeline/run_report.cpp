@@ -1,5 +1,7 @@
 #include "pipeline/run_report.h"
 
+#include <algorithm>
+
 #include "extract/rename.h"
 #include "pipeline/alert.h"
 #include "shell/host_suites.h"
@@ -16,6 +18,26 @@ std::string copies(A_long count, const char* one, const char* many) {
     return std::to_string(count) + (count == 1 ? one : many);
 }
 
+// The first few distinct forms and how many more.
+std::string listed(std::vector<std::string> forms) {
+    constexpr std::size_t kShown = 3;
+    constexpr std::size_t kLongest = 60;
+    std::ranges::sort(forms);
+    forms.erase(std::unique(forms.begin(), forms.end()), forms.end());
+    std::string text;
+    for (std::size_t i = 0; i < forms.size() && i < kShown; ++i) {
+        std::string form = forms[i];
+        if (form.size() > kLongest) {
+            std::size_t cut = kLongest;  // not inside a character's UTF-8 bytes
+            while (cut > 0 && (static_cast<unsigned char>(form[cut]) & 0xC0) == 0x80) --cut;
+            form = form.substr(0, cut) + "...";
+        }
+        text += (i == 0 ? "" : ", ") + form;
+    }
+    if (forms.size() > kShown) text += " and " + std::to_string(forms.size() - kShown) + " more";
+    return text;
+}
+
 std::string line_of(const Uncarried& notes) {
     std::vector<std::string> parts;
     if (notes.timeRemapping) parts.push_back("time remapping (its layers play at normal speed)");
@@ -30,6 +52,10 @@ std::string line_of(const Uncarried& notes) {
     if (notes.wholeCompLayers)
         parts.push_back(
             "its adjustment layers, cameras or lights now act on the whole composition");
+    if (!notes.unresolvedReferences.empty())
+        parts.push_back(
+            "expressions whose layer reference could not be followed, left as written: " +
+            listed(notes.unresolvedReferences));
     std::string line = "\"" + to_utf8(notes.layerName) + "\": ";
     for (std::size_t i = 0; i < parts.size(); ++i) line += (i == 0 ? "" : "; ") + parts[i];
     return line + ".";
@@ -37,7 +63,8 @@ std::string line_of(const Uncarried& notes) {
 
 bool lost_anything(const Uncarried& notes) {
     return notes.timeRemapping || notes.trackMatte || notes.wholeCompLayers ||
-           notes.look.ownOpacityExpressions > 0 || notes.look.ownBlendingModes > 0;
+           !notes.unresolvedReferences.empty() || notes.look.ownOpacityExpressions > 0 ||
+           notes.look.ownBlendingModes > 0;
 }
 
 bool acts_on_whole_comp(AEGP_LayerFlags flags, AEGP_ObjectType type) {

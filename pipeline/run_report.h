@@ -19,6 +19,8 @@ struct Uncarried {
     bool trackMatte = false;       // it has one or is one
     bool wholeCompLayers = false;  // adjustment layers, cameras or lights inside
     LookLosses look;
+    // References in the copies' expressions that could not be followed, as written.
+    std::vector<std::string> unresolvedReferences;
 };
 
 struct RunReport {

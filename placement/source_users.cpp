@@ -22,9 +22,7 @@ A_Err source_id_of_layer(HostSuites& suites, AEGP_LayerH layer, A_long* sourceId
     return err.code();
 }
 
-// Adds to *count the layers of the composition item `compItem` whose source
-// has the id `targetId`.
-A_Err count_users_in_comp(HostSuites& suites, AEGP_ItemH compItem, A_long targetId, A_long* count) {
+A_Err visit_comp_layers(HostSuites& suites, AEGP_ItemH compItem, const LayerVisit& visit) {
     const auto& layers = suites.get<AEGP_LayerSuite_v13>();
     RunningError err;
     AEGP_CompH comp = nullptr;
@@ -34,15 +32,14 @@ A_Err count_users_in_comp(HostSuites& suites, AEGP_ItemH compItem, A_long target
     err.then([&] { return layers.AEGP_GetCompNumLayers(comp, &layerCount); });
     for (A_long j = 0; j < layerCount && err.ok(); ++j) {
         AEGP_LayerH layer = nullptr;
-        err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, j, &layer); });
-        A_long sourceId = kNoSourceId;
-        err.then([&] { return source_id_of_layer(suites, layer, &sourceId); });
-        if (err.ok() && sourceId == targetId) ++*count;
+        err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, j, &layer); }).then([&] {
+            return visit(compItem, layer);
+        });
     }
     return err.code();
 }
 
-A_Err count_users_in_project(HostSuites& suites, AEGP_ItemH sourceItem, A_long* count) {
+A_Err visit_project_layers(HostSuites& suites, const LayerVisit& visit) {
     RunningError err;
     AEGP_ProjectH project = nullptr;
     err.then([&] { return suites.get<AEGP_ProjSuite_v9>().AEGP_GetProjectByIndex(0, &project); });
@@ -50,13 +47,11 @@ A_Err count_users_in_project(HostSuites& suites, AEGP_ItemH sourceItem, A_long* 
     const auto& items = suites.get<AEGP_ItemSuite_v13>();
     AEGP_ItemH current = nullptr;
     err.then([&] { return items.AEGP_GetFirstProjItem(project, &current); });
-    A_long targetId = 0;
-    err.then([&] { return items.AEGP_GetItemID(sourceItem, &targetId); });
     while (err.ok() && current != nullptr) {
         AEGP_ItemType type = AEGP_ItemType_NONE;
         err.then([&] { return items.AEGP_GetItemType(current, &type); });
         if (err.ok() && type == AEGP_ItemType_COMP) {
-            err.then([&] { return count_users_in_comp(suites, current, targetId, count); });
+            err.then([&] { return visit_comp_layers(suites, current, visit); });
         }
         AEGP_ItemH next = nullptr;
         err.then([&] { return items.AEGP_GetNextProjItem(project, current, &next); });
@@ -67,13 +62,29 @@ A_Err count_users_in_project(HostSuites& suites, AEGP_ItemH sourceItem, A_long* 
 
 }  // namespace
 
+A_Err for_each_project_layer(const PluginInfo* info, const LayerVisit& visit) {
+    return with_suites(info->spBasic,
+                       [&](HostSuites& suites) { return visit_project_layers(suites, visit); });
+}
+
 A_Err count_source_users(const PluginInfo* info, AEGP_ItemH sourceItem, A_long* userCount) {
     return with_suites(info->spBasic, [&](HostSuites& suites) {
         // Counted locally and stored once, also after an error.
         A_long count = 0;
-        const A_Err err = count_users_in_project(suites, sourceItem, &count);
+        RunningError err;
+        A_long targetId = 0;
+        err.then(
+            [&] { return suites.get<AEGP_ItemSuite_v13>().AEGP_GetItemID(sourceItem, &targetId); });
+        err.then([&] {
+            return visit_project_layers(suites, [&](AEGP_ItemH, AEGP_LayerH layer) {
+                A_long sourceId = kNoSourceId;
+                const A_Err found = source_id_of_layer(suites, layer, &sourceId);
+                if (found == A_Err_NONE && sourceId == targetId) ++count;
+                return found;
+            });
+        });
         *userCount = count;
-        return err;
+        return err.code();
     });
 }
 

@@ -90,6 +90,9 @@ attribute(Item.prototype, "typeName", function () {
     return ITEM_TYPE_NAMES[native.itemKind(this._id)];
 });
 attribute(CompItem.prototype, "numLayers", function () { return native.numLayers(this._id); });
+["width", "height", "duration", "frameDuration", "pixelAspect"].forEach(function (key, at) {
+    attribute(CompItem.prototype, key, function () { return native.compFrame(this._id)[at]; });
+});
 method(Item.prototype, "remove", function () { native.removeItem(this._id); });
 method(CompItem.prototype, "layer", function (which) {
     if (typeof which === "string") return makeLayer(native.layerNamed(this._id, which));

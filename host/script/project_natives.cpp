@@ -123,6 +123,21 @@ duk_ret_t set_item_name(duk_context* ctx, Session& session) {
     return 0;
 }
 
+// An AV item's frame and timing: width, height, duration, frameDuration,
+// pixelAspect.
+duk_ret_t comp_frame(duk_context* ctx, Session& session) {
+    const model::Composition& comp = comp_ref(session, id_arg(ctx, 0));
+    const double values[] = {static_cast<double>(comp.width), static_cast<double>(comp.height),
+                             comp.duration.seconds(), 1.0 / comp.frameRate.seconds(),
+                             comp.pixelAspect.seconds()};
+    duk_push_array(ctx);
+    for (duk_uarridx_t i = 0; i < std::size(values); ++i) {
+        duk_push_number(ctx, values[i]);
+        duk_put_prop_index(ctx, -2, i);
+    }
+    return 1;
+}
+
 duk_ret_t num_layers(duk_context* ctx, Session& session) {
     duk_push_int(ctx, static_cast<duk_int_t>(comp_ref(session, id_arg(ctx, 0)).layers.size()));
     return 1;
@@ -406,6 +421,7 @@ constexpr auto kEntries = std::to_array<Entry>({
     {"itemName", native<item_name>, 1},
     {"setItemName", native<set_item_name>, 2},
     {"numLayers", native<num_layers>, 1},
+    {"compFrame", native<comp_frame>, 1},
     {"layerAt", native<layer_at>, 2},
     {"layerNamed", native<layer_named>, 2},
     {"layerKind", native<layer_kind>, 1},

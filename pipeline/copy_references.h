@@ -1,0 +1,61 @@
+// The copies' expressions keep referring to what they referred to inside the
+// pre-comp: their layer references follow the copies, names other
+// expressions rely on stay unambiguous, and their reads of the composition's
+// own values keep the pre-comp's values.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "aegp.h"
+#include "expressions/layer_expressions.h"
+#include "expressions/reference_rewrite.h"
+#include "shell/plugin_info.h"
+
+namespace outfold {
+
+// One pre-comp layer's copies and the expressions they were copied with.
+struct CopiedExpressions {
+    struct Held {
+        std::size_t copy;  // into `copies`
+        StreamPlace place;
+        std::string text;
+    };
+    std::vector<AEGP_LayerH> copies;  // the copy of the pre-comp's layer 1 first
+    PrecompFacts facts;               // the pre-comp's name and its layers' names
+    std::vector<Held> expressions;
+};
+
+// The texts the project's expressions quote: read with one walk over the
+// project the first time a run needs them, then kept up to date by the run.
+struct QuotedTexts {
+    bool read = false;
+    std::set<std::string, std::less<>> texts;
+};
+
+// Reads, right after the copy, the copies' names and expressions (before
+// anything else changes them). Collection item k is the copy of pre-comp
+// layer N - k.
+A_Err read_copied_expressions(const PluginInfo* info, AEGP_LayerH precompLayer,
+                              AEGP_Collection2H extracted, CopiedExpressions* copied);
+
+// After the copies were renamed and placed in `parentComp`: gives a copy a
+// name of its own (the application's numbering for duplicates) where its
+// name is shared with another layer there and an expression relies on it,
+// then writes each copied expression with its references pointing at the
+// copies. `rewriteAll` writes every one back, also those without references
+// (the host's fix after renaming may have changed them). References left as
+// written are added to *unresolved.
+A_Err point_copies_at_copies(const PluginInfo* info, AEGP_LayerH precompLayer,
+                             AEGP_CompH parentComp, const CopiedExpressions& copied,
+                             bool rewriteAll, QuotedTexts* quoted,
+                             std::vector<std::string>* unresolved);
+
+// The next name for a duplicate of `name` that is neither taken nor quoted:
+// a trailing number counts up ("Null 1" gives "Null 2"), else " 2" is added
+// and counts up.
+std::string duplicate_name(const std::string& name, const std::multiset<std::string>& taken,
+                           const QuotedTexts& quoted);
+
+}  // namespace outfold
