@@ -1,5 +1,7 @@
 #include "expressions/seed_random.h"
 
+#include "expressions/layer_expressions.h"
+
 #include "shell/host_suites.h"
 #include "shell/owned.h"
 #include "shell/running_error.h"
@@ -7,21 +9,6 @@
 namespace outfold {
 
 namespace {
-
-// Copies the text of an expression handle up to its terminating zero. The
-// handle is freed on every path.
-A_Err read_expression_text(HostSuites& suites, Owned<AEGP_MemHandle>& handle, std::string* text) {
-    const auto& memory = suites.get<AEGP_MemorySuite_v1>();
-    RunningError err;
-    void* locked = nullptr;
-    err.then([&] { return memory.AEGP_LockMemHandle(handle.get(), &locked); });
-    if (err.ok()) {
-        if (locked != nullptr) text->assign(static_cast<const char*>(locked));
-        err.keep_first(memory.AEGP_UnlockMemHandle(handle.get()));
-    }
-    err.keep_first(handle.release());
-    return err.code();
-}
 
 // Puts the seed line in front of the stream's expression, if it has one.
 A_Err seed_stream_expression(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH stream,
@@ -35,13 +22,9 @@ A_Err seed_stream_expression(HostSuites& suites, PluginInfo const* info, AEGP_St
     err.then([&] { return streams.AEGP_IsStreamTimevarying(stream, &varies); });
     if (!err.ok() || !varies) return err.code();
 
-    // The suite that frees the expression handle is acquired before the handle
-    // exists, so a missing suite cannot strand it.
-    Owned<AEGP_MemHandle> handle(suites.get<AEGP_MemorySuite_v1>().AEGP_FreeMemHandle);
-    err.then([&] { return streams.AEGP_GetExpression(info->pluginId, stream, handle.out()); });
-    if (!err.ok() || !handle) return err.code();
     std::string expression;
-    err.then([&] { return read_expression_text(suites, handle, &expression); });
+    err.then([&] { return read_expression(suites, info, stream, &expression); });
+    if (!err.ok() || expression.empty()) return err.code();
     err.then([&] {
         const std::string seeded = seed_line(seed) + expression;
         return streams.AEGP_SetExpression(info->pluginId, stream, seeded.c_str());
