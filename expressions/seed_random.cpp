@@ -1,7 +1,6 @@
 #include "expressions/seed_random.h"
 
 #include "expressions/layer_expressions.h"
-
 #include "shell/host_suites.h"
 #include "shell/owned.h"
 #include "shell/running_error.h"

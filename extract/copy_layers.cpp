@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "expressions/seed_random.h"
+#include "placement/source_users.h"
 #include "shell/host_suites.h"
 #include "shell/owned.h"
 #include "shell/running_error.h"
@@ -49,18 +50,15 @@ A_Err plan_copy(HostSuites& suites, AEGP_LayerH precompLayer, CopyPlan* plan) {
 
 // The ids of the composition's layers, sorted.
 A_Err layer_ids(HostSuites& suites, AEGP_CompH comp, std::vector<AEGP_LayerIDVal>* ids) {
-    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
     RunningError err;
-    A_long count = 0;
-    err.then([&] { return layers.AEGP_GetCompNumLayers(comp, &count); });
-    for (A_long i = 0; i < count && err.ok(); ++i) {
-        AEGP_LayerH layer = nullptr;
-        AEGP_LayerIDVal id = 0;
-        err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, i, &layer); }).then([&] {
-            return layers.AEGP_GetLayerID(layer, &id);
+    err.then([&] {
+        return for_each_layer_in_comp(suites, comp, [&](AEGP_LayerH layer) {
+            AEGP_LayerIDVal id = 0;
+            const A_Err got = suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerID(layer, &id);
+            if (got == A_Err_NONE) ids->push_back(id);
+            return got;
         });
-        if (err.ok()) ids->push_back(id);
-    }
+    });
     std::ranges::sort(*ids);
     return err.code();
 }

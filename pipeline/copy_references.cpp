@@ -50,16 +50,10 @@ A_Err read_quoted_texts(const PluginInfo* info, QuotedTexts* quoted) {
 
 A_Err comp_layer_names(HostSuites& suites, const PluginInfo* info, AEGP_CompH comp,
                        std::multiset<std::string>* names) {
-    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
-    RunningError err;
-    A_long count = 0;
-    err.then([&] { return layers.AEGP_GetCompNumLayers(comp, &count); });
-    for (A_long i = 0; i < count && err.ok(); ++i) {
-        AEGP_LayerH layer = nullptr;
-        err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, i, &layer); });
-        if (err.ok()) names->insert(layer_name_utf8(info, layer));
-    }
-    return err.code();
+    return for_each_layer_in_comp(suites, comp, [&](AEGP_LayerH layer) {
+        names->insert(layer_name_utf8(info, layer));
+        return A_Err_NONE;
+    });
 }
 
 // What the copies' expressions would rewrite: the pre-comp layers they name

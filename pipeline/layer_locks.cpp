@@ -1,5 +1,6 @@
 #include "pipeline/layer_locks.h"
 
+#include "placement/source_users.h"
 #include "shell/host_suites.h"
 #include "shell/running_error.h"
 
@@ -9,15 +10,10 @@ A_Err unlock_layers_of(const PluginInfo* info, AEGP_CompH comp, std::vector<bool
                        std::vector<AEGP_LayerH>* unlocked) {
     return with_suites(info->spBasic, [&](HostSuites& suites) {
         const auto& layers = suites.get<AEGP_LayerSuite_v11>();
-        RunningError err;
-        A_long count = 0;
-        err.then([&] { return layers.AEGP_GetCompNumLayers(comp, &count); });
-        for (A_long i = 0; i < count && err.ok(); ++i) {
-            AEGP_LayerH layer = nullptr;
+        return for_each_layer_in_comp(suites, comp, [&](AEGP_LayerH layer) {
+            RunningError err;
             AEGP_LayerFlags flags = 0;
-            err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, i, &layer); }).then([&] {
-                return layers.AEGP_GetLayerFlags(layer, &flags);
-            });
+            err.then([&] { return layers.AEGP_GetLayerFlags(layer, &flags); });
             const bool locked = err.ok() && (flags & AEGP_LayerFlag_LOCKED) != 0;
             if (locked) {
                 err.then(
@@ -25,8 +21,8 @@ A_Err unlock_layers_of(const PluginInfo* info, AEGP_CompH comp, std::vector<bool
                 if (err.ok()) unlocked->push_back(layer);
             }
             wasLocked->push_back(locked);
-        }
-        return err.code();
+            return err.code();
+        });
     });
 }
 

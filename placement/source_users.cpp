@@ -23,19 +23,14 @@ A_Err source_id_of_layer(HostSuites& suites, AEGP_LayerH layer, A_long* sourceId
 }
 
 A_Err visit_comp_layers(HostSuites& suites, AEGP_ItemH compItem, const LayerVisit& visit) {
-    const auto& layers = suites.get<AEGP_LayerSuite_v13>();
     RunningError err;
     AEGP_CompH comp = nullptr;
     err.then(
         [&] { return suites.get<AEGP_CompSuite_v15>().AEGP_GetCompFromItem(compItem, &comp); });
-    A_long layerCount = 0;
-    err.then([&] { return layers.AEGP_GetCompNumLayers(comp, &layerCount); });
-    for (A_long j = 0; j < layerCount && err.ok(); ++j) {
-        AEGP_LayerH layer = nullptr;
-        err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, j, &layer); }).then([&] {
-            return visit(compItem, layer);
-        });
-    }
+    err.then([&] {
+        return for_each_layer_in_comp(suites, comp,
+                                      [&](AEGP_LayerH layer) { return visit(compItem, layer); });
+    });
     return err.code();
 }
 
@@ -61,6 +56,20 @@ A_Err visit_project_layers(HostSuites& suites, const LayerVisit& visit) {
 }
 
 }  // namespace
+
+A_Err for_each_layer_in_comp(HostSuites& suites, AEGP_CompH comp, const CompLayerVisit& visit) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v13>();
+    RunningError err;
+    A_long count = 0;
+    err.then([&] { return layers.AEGP_GetCompNumLayers(comp, &count); });
+    for (A_long i = 0; i < count && err.ok(); ++i) {
+        AEGP_LayerH layer = nullptr;
+        err.then([&] { return layers.AEGP_GetCompLayerByIndex(comp, i, &layer); }).then([&] {
+            return visit(layer);
+        });
+    }
+    return err.code();
+}
 
 A_Err for_each_project_layer(const PluginInfo* info, const LayerVisit& visit) {
     return with_suites(info->spBasic,

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "aegp.h"
+#include "shell/host_suites.h"
 #include "shell/plugin_info.h"
 
 namespace outfold {
@@ -14,6 +15,11 @@ namespace outfold {
 // twice. The caller passes *userCount set to 0. On an error the walk stops and
 // *userCount holds what was counted so far.
 A_Err count_source_users(const PluginInfo* info, AEGP_ItemH sourceItem, A_long* userCount);
+
+// Calls visit with each layer of the composition, top first; stops at the
+// first error.
+using CompLayerVisit = std::function<A_Err(AEGP_LayerH layer)>;
+A_Err for_each_layer_in_comp(HostSuites& suites, AEGP_CompH comp, const CompLayerVisit& visit);
 
 // Calls visit with every layer of every composition of the project and the
 // composition's item, in the project's item order and top layer first; stops
