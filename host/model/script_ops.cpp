@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <set>
+#include <utility>
 
 #include "model/frame.h"
 #include "model/streams.h"
@@ -574,6 +576,126 @@ void set_parent_keeping_look(Project& project, Id layerId, Id parentId) {
 
     set_parent(project, layerId, parentId);  // checks composition and cycles first
     fold_into_layer(*find_layer(project, layerId), change);
+}
+
+namespace {
+
+// ---------------------------------------------------------------- pre-compose
+
+// The listed layers' places in the composition, top first.
+std::vector<std::size_t> places_of(const Project& project, Id compItem,
+                                   const std::vector<Id>& layers) {
+    if (layers.empty()) fail("pre-compose needs at least one layer");
+    std::vector<std::size_t> places;
+    for (const Id id : layers) {
+        const auto where = locate_layer(project, id);
+        if (!where || where->comp != compItem)
+            fail("only layers of the composition can be pre-composed");
+        places.push_back(static_cast<std::size_t>(where->index));
+    }
+    std::sort(places.begin(), places.end());
+    if (std::adjacent_find(places.begin(), places.end()) != places.end())
+        fail("a layer is listed twice");
+    return places;
+}
+
+// Ends every parent link between a gathered and a staying layer while both
+// are still in one composition, so each child's look can be kept.
+void end_crossing_links(Project& project, Id compItem, const std::set<Id>& gathered) {
+    std::vector<Id> children;
+    for (const Layer& layer : comp_of(project, compItem)->layers) {
+        if (layer.parent != kNoId && gathered.contains(layer.id) != gathered.contains(layer.parent))
+            children.push_back(layer.id);
+    }
+    for (const Id child : children) set_parent_keeping_look(project, child, kNoId);
+}
+
+// A layer of the source with default properties, from time 0 for `duration`.
+Layer& add_spanning_layer(Project& project, Id compItem, Id source, Time duration, int index) {
+    Layer layer;
+    layer.source = source;
+    layer.inPoint = Rational::of(0);
+    layer.duration = duration;
+    layer.offset = Rational::of(0);
+    return add_layer(project, compItem, std::move(layer), index);
+}
+
+Id precompose_moving(Project& project, Id compItem, const std::vector<Id>& layers,
+                     std::string name) {
+    const std::vector<std::size_t> places = places_of(project, compItem, layers);
+    const std::set<Id> gathered(layers.begin(), layers.end());
+    end_crossing_links(project, compItem, gathered);
+    const Composition& original = *comp_of(project, compItem);
+    Composition frame;
+    frame.width = original.width;
+    frame.height = original.height;
+    frame.pixelAspect = original.pixelAspect;
+    frame.frameRate = original.frameRate;
+    frame.duration = original.duration;
+    const Id folder = find_item(project, compItem)->folder;
+    const Id inner = add_composition(project, std::move(name), std::move(frame), folder).id;
+
+    Composition& from = *comp_of(project, compItem);
+    Composition& to = *comp_of(project, inner);
+    for (const std::size_t place : places) to.layers.push_back(std::move(from.layers[place]));
+    for (auto place = places.rbegin(); place != places.rend(); ++place)
+        from.layers.erase(from.layers.begin() + static_cast<std::ptrdiff_t>(*place));
+    std::erase_if(from.selection,
+                  [&](const SelectionEntry& entry) { return gathered.contains(entry.layer); });
+
+    const Id layer =
+        add_spanning_layer(project, compItem, inner, from.duration, static_cast<int>(places[0])).id;
+    select_only_layers(project, compItem, {layer});
+    return inner;
+}
+
+Id precompose_leaving(Project& project, Id compItem, Id layerId, std::string name) {
+    places_of(project, compItem, {layerId});
+    const Item* source = find_item(project, find_layer(project, layerId)->source);
+    if (source == nullptr) fail("only a layer with a source item can leave its attributes in");
+    Composition frame;
+    frame.frameRate = comp_of(project, compItem)->frameRate;
+    frame.duration = comp_of(project, compItem)->duration;
+    if (source->comp) {
+        frame.width = source->comp->width;
+        frame.height = source->comp->height;
+        frame.pixelAspect = source->comp->pixelAspect;
+        frame.duration = source->comp->duration;
+    } else {
+        frame.width = source->footage->width;
+        frame.height = source->footage->height;
+        frame.pixelAspect = source->footage->pixelAspect;
+        if (source->footage->duration > Rational::of(0)) frame.duration = source->footage->duration;
+    }
+    const Id sourceId = source->id;
+    const bool audible = source->footage && source->footage->hasAudio;
+    const Time duration = frame.duration;
+    const Id folder = find_item(project, compItem)->folder;
+    const Id inner = add_composition(project, std::move(name), std::move(frame), folder).id;
+
+    Layer& fresh = add_spanning_layer(project, inner, sourceId, duration, 0);
+    if (audible) fresh.flags |= flag::kAudioActive;
+    Layer& kept = *find_layer(project, layerId);
+    fresh.ownName = std::exchange(kept.ownName, {});
+    fresh.isNull = std::exchange(kept.isNull, false);
+    if (const auto levels = kept.streams.find(stream::kAudioLevels); levels != kept.streams.end()) {
+        fresh.streams[stream::kAudioLevels] = std::move(levels->second);
+        kept.streams.erase(levels);
+    }
+    kept.source = inner;
+    select_only_layers(project, compItem, {layerId});
+    return inner;
+}
+
+}  // namespace
+
+Id precompose(Project& project, Id compItem, const std::vector<Id>& layers, std::string name,
+              bool moveAllAttributes) {
+    if (comp_of(project, compItem) == nullptr)
+        fail("only layers of a composition can be pre-composed");
+    if (moveAllAttributes) return precompose_moving(project, compItem, layers, std::move(name));
+    if (layers.size() != 1) fail("leaving the attributes in takes exactly one layer");
+    return precompose_leaving(project, compItem, layers.front(), std::move(name));
 }
 
 std::string rename_in_expression(std::string_view expression, std::string_view oldName,

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/model.h"
 #include "model/project_ops.h"
@@ -34,6 +35,28 @@ Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp, bool onTop = 
 // value through the same change (positions exactly, rotations and scales by
 // the change's rotation and scale).
 void set_parent_keeping_look(Project& project, Id layerId, Id parentId);
+
+// Pre-compose: gathers layers of the composition into a new composition,
+// filed in the original's folder and appended to the items, and puts a
+// layer of it in their place. Returns the new composition's id.
+// - Moving all attributes: the new composition takes the original's size,
+//   pixel aspect, frame rate and duration; the layers move into it in their
+//   stack order, ids and everything they carry kept. A parent link between a
+//   moved and a staying layer (either way) ends, the child keeping its look
+//   as with set_parent_keeping_look. The new layer goes where the topmost
+//   moved layer was and spans the original from time 0.
+// - Leaving them in (exactly one layer, with a source item): the new
+//   composition has the source's size and pixel aspect, the original's frame
+//   rate, and the source's duration when it has time of its own, else the
+//   original's. The layer stays, showing the new composition instead of its
+//   source, under the new composition's name; inside, a fresh layer of the
+//   source with default properties spans the new composition and takes over
+//   the layer's own name and its audio levels (layers of compositions have
+//   none).
+// Either way the new layer alone is selected in the original composition
+// and nothing in the new one.
+Id precompose(Project& project, Id compItem, const std::vector<Id>& layers, std::string name,
+              bool moveAllAttributes);
 
 // Whether a rewritten expression is kept: given the stream (on its layer)
 // as it is and the rewritten text.

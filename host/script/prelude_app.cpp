@@ -1,4 +1,4 @@
-// app, app.project, items, layers, app.settings, PREFType, BlendingMode,
+// app, app.project, items, layers and their collections, app.settings, PREFType, BlendingMode,
 // TrackMatteType and alert.
 //
 // Objects hold only the id of what they stand for and ask the host on every
@@ -62,6 +62,7 @@ var TextLayer = hostClass("TextLayer", AVLayer);
 var ShapeLayer = hostClass("ShapeLayer", AVLayer);
 var CameraLayer = hostClass("CameraLayer", Layer);
 var LightLayer = hostClass("LightLayer", Layer);
+var LayerCollection = hostClass("LayerCollection");
 
 var ITEM_CLASSES = {comp: CompItem, footage: FootageItem, folder: FolderItem};
 var ITEM_TYPE_NAMES = {comp: "Composition", footage: "Footage", folder: "Folder"};
@@ -97,6 +98,21 @@ method(Item.prototype, "remove", function () { native.removeItem(this._id); });
 method(CompItem.prototype, "layer", function (which) {
     if (typeof which === "string") return makeLayer(native.layerNamed(this._id, which));
     return makeLayer(native.layerAt(this._id, which));
+});
+
+attribute(CompItem.prototype, "layers", function () {
+    native.itemKind(this._id);
+    return wrap(LayerCollection, this._id);
+});
+// The indices are copied into a plain array here, where whatever reading
+// them runs (a getter, say) runs as script, not inside the host.
+method(LayerCollection.prototype, "precompose", function (layerIndices, name, moveAllAttributes) {
+    if (!(layerIndices instanceof Array))
+        throw new TypeError("precompose(): the layer indices must be an array");
+    var indices = [];
+    for (var i = 0; i < layerIndices.length; ++i) indices[i] = layerIndices[i];
+    return makeItem(native.precompose(this._id, indices, name,
+                                      moveAllAttributes === undefined || moveAllAttributes));
 });
 
 // ---- layers

@@ -1,9 +1,12 @@
 // Natives behind app.project, its items and their layers. Objects reach
 // them by id; an id that names nothing (any more) is an invalid object.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "io/names.h"
 #include "model/blending.h"
@@ -394,6 +397,45 @@ duk_ret_t copy_to_comp(duk_context* ctx, Session& session) {
     return 0;
 }
 
+// The layers named by a script's array of 1-based indices.
+std::vector<Id> layers_at_indices(duk_context* ctx, duk_idx_t at, const model::Composition& comp) {
+    if (!duk_is_array(ctx, at)) type_error("precompose(): the layer indices must be an array");
+    const int count = static_cast<int>(comp.layers.size());
+    std::vector<Id> layers;
+    for (duk_uarridx_t i = 0; i < duk_get_length(ctx, at); ++i) {
+        duk_get_prop_index(ctx, at, i);
+        const int index = index_arg(ctx, -1, "precompose", count, "layer", "composition");
+        duk_pop(ctx);
+        const Id id = comp.layers[static_cast<std::size_t>(index - 1)].id;
+        if (std::find(layers.begin(), layers.end(), id) != layers.end())
+            range_error("precompose(): layer " + std::to_string(index) + " is listed twice");
+        layers.push_back(id);
+    }
+    return layers;
+}
+
+// Locked layers cannot be taken out of their composition, as they cannot be
+// removed.
+duk_ret_t precompose(duk_context* ctx, Session& session) {
+    const Id comp = id_arg(ctx, 0);
+    const std::vector<Id> layers = layers_at_indices(ctx, 1, comp_ref(session, comp));
+    const std::string name = string_arg(ctx, 2, "precompose(): the name");
+    const bool moveAll = duk_to_boolean(ctx, 3) != 0;
+    if (layers.empty()) range_error("precompose(): no layer indices given");
+    if (!moveAll && layers.size() != 1)
+        plain_error("precompose(): moveAllAttributes can be false only for exactly one layer");
+    for (const Id layer : layers) changeable_layer(session, layer);
+    Id created = model::kNoId;
+    try {
+        created = model::precompose(session.project(), comp, layers, name, moveAll);
+    } catch (const model::ModelError& e) {
+        plain_error(std::string("precompose(): ") + e.what());
+    }
+    session.project_changed();
+    duk_push_int(ctx, created);
+    return 1;
+}
+
 duk_ret_t remove_layer(duk_context* ctx, Session& session) {
     const Id layer = id_arg(ctx, 0);
     changeable_layer(session, layer);
@@ -446,6 +488,7 @@ constexpr auto kEntries = std::to_array<Entry>({
     {"layerIsTrackMatte", native<layer_is_track_matte>, 1},
     {"layerHasTrackMatte", native<layer_has_track_matte>, 1},
     {"copyToComp", native<copy_to_comp>, 2},
+    {"precompose", native<precompose>, 4},
     {"removeLayer", native<remove_layer>, 1},
     {"removeItem", native<remove_item>, 1},
 });

@@ -72,6 +72,15 @@ TEST(OutfoldHost, FailuresNameTheProblemAndExitNonZero) {
         {twins, "select A 3", 0, {"selected in A: [3]"}},
         {(dir.path() / "none.json").string(), "show", 2, {"none.json"}},
         {kDemo, "select Main Intro user ok outfold", 0, {"result: A_Err_NONE (0)"}},
+        {kDemo,
+         "precompose Main Caption,2 Pre show",
+         0,
+         {"pre-composed into Pre from Main", "1. Pre  [av of Pre]  0s - 10s  *selected*",
+          "composition Pre\n    1. Caption  [text]  0s - 10s\n    2. Intro  [av of Intro Comp]"}},
+        {kDemo,
+         "precompose Main 1,2 Pre leave",
+         2,
+         {"leaving the attributes in takes exactly one layer"}},
     };
     for (const auto& [project, args, status, said] : cases) {
         const Outcome result = run(project, args);

@@ -27,6 +27,7 @@
 
 #include "host.h"
 #include "model/project_ops.h"
+#include "model/script_ops.h"
 #include "picture_view.h"
 #include "printing.h"
 #include "run_report.h"
@@ -106,6 +107,13 @@ public:
             } else if (action == "select") {
                 std::string comp = take(words, "composition");
                 select(comp, split(take(words, "layers"), ','));
+            } else if (action == "precompose") {
+                const std::string comp = take(words, "composition");
+                const std::vector<std::string> layers = split(take(words, "layers"), ',');
+                const std::string name = take(words, "name");
+                const bool leave = !words.empty() && words.front() == "leave";
+                if (leave) words.pop_front();
+                precompose(comp, layers, name, leave);
             } else if (action == "deselect") {
                 select(take(words, "composition"), {});
             } else if (action == "activate") {
@@ -173,6 +181,19 @@ private:
         out_ << "selected in " << compName << ":";
         for (const auto& key : layerKeys) out_ << " [" << key << "]";
         out_ << (layerKeys.empty() ? " nothing\n" : "\n");
+    }
+
+    // As a script's LayerCollection.precompose does it, outside any command.
+    void precompose(const std::string& compName, const std::vector<std::string>& layerKeys,
+                    const std::string& name, bool leave) {
+        model::Project& project = host_.project();
+        const model::Item& comp = find_composition(project, compName);
+        std::vector<model::Id> ids;
+        for (const auto& key : layerKeys)
+            if (!key.empty()) ids.push_back(find_layer(project, comp, key));
+        model::precompose(project, comp.id, ids, name, !leave);
+        out_ << "pre-composed into " << name << (leave ? ", attributes left in " : " from ")
+             << compName << "\n";
     }
 
     void activate(const std::string& name) {
@@ -375,6 +396,9 @@ int main(int argc, char** argv) {
         "  select COMP L1,L2      make COMP active and select layers (name or 1-based)\n"
         "  deselect COMP          make COMP active with nothing selected\n"
         "  activate ITEM|none     make an item active\n"
+        "  precompose COMP L1,L2 NAME [leave]  pre-compose layers (name or 1-based) of\n"
+        "                         COMP into a new composition NAME, moving all\n"
+        "                         attributes, or with 'leave' (one layer) leaving them in\n"
         "  user ACTION            queue a dialog action: 'set NAME TEXT', 'click NAME',\n"
         "                         'ok', 'cancel', 'close'\n"
         "  outfold                choose the plug-in's command\n"
