@@ -631,7 +631,52 @@ duk_ret_t mask_info(duk_context* ctx) {
     return 1;
 }
 
+// ---------------------------------------------------------------- markers
+// A layer's (kind 0, by layer id) or a composition's (kind 1, by item id),
+// in composition time.
+
+struct MarkerOwner {
+    const model::Layer* layer = nullptr;  // null for a composition's
+    const std::vector<model::Marker>* markers = nullptr;
+};
+
+MarkerOwner marker_owner(duk_context* ctx) {
+    if (duk_get_int(ctx, 0) == 0) {
+        const model::Layer& layer = layer_arg(ctx, 1);
+        return {&layer, &layer.markers};
+    }
+    return {nullptr, &comp_arg(ctx, 1).markers};
+}
+
+duk_ret_t marker_count(duk_context* ctx) {
+    duk_push_int(ctx, static_cast<duk_int_t>(marker_owner(ctx).markers->size()));
+    return 1;
+}
+
+// [time, duration, comment] of marker n (from 1).
+duk_ret_t marker_at(duk_context* ctx) {
+    const MarkerOwner owner = marker_owner(ctx);
+    const int n = index_in(ctx, 2, owner.markers->size(), "marker");
+    if (n < 0) throw ScriptError(DUK_ERR_TYPE_ERROR, "a marker index must be a number");
+    const model::Marker& marker = (*owner.markers)[static_cast<std::size_t>(n - 1)];
+    const auto shown = [&](model::Time t) {
+        return owner.layer ? seconds(model::comp_time_of(*owner.layer, t)) : seconds(t);
+    };
+    const double start = shown(marker.time), end = shown(marker.time + marker.duration);
+    natives::push_text(ctx, marker.comment);
+    duk_push_array(ctx);
+    duk_swap_top(ctx, -2);
+    duk_put_prop_index(ctx, -2, 2);
+    duk_push_number(ctx, std::min(start, end));
+    duk_put_prop_index(ctx, -2, 0);
+    duk_push_number(ctx, std::fabs(end - start));
+    duk_put_prop_index(ctx, -2, 1);
+    return 1;
+}
+
 const duk_function_list_entry kNatives[] = {
+    {"markerCount", guarded<marker_count>, 2},
+    {"markerAt", guarded<marker_at>, 3},
     {"layerFrame", guarded<layer_frame>, 3},
     {"mask", guarded<mask_of>, 2},
     {"maskInfo", guarded<mask_info>, 2},

@@ -265,6 +265,33 @@ hide(Layer.prototype, "fromCompToSurface", function (p, t) {
     return [(d * x - b * y) / det, (a * y - c * x) / det];
 });
 
+// Markers: `marker` of a layer or a composition, with keys by index or by
+// comment, in composition time.
+function Markers(kind, id) { hide(this, "kind", kind); hide(this, "id", id); }
+getter(Markers.prototype, "name", function () { return "Marker"; });
+getter(Markers.prototype, "numKeys", function () { return native.markerCount(this.kind, this.id); });
+hide(Markers.prototype, "key", function (k) {
+    if (typeof k === "string" || k instanceof String) {
+        for (var i = 1; i <= this.numKeys; ++i) {
+            var m = this.key(i);
+            if (m.comment === String(k)) return m;
+        }
+        throw new ReferenceError("marker \"" + k + "\" does not exist");
+    }
+    var at = native.markerAt(this.kind, this.id, k);
+    return {time: at[0], duration: at[1], comment: at[2], index: Number(k)};
+});
+hide(Markers.prototype, "nearestKey", function (t) {
+    var n = this.numKeys, best = 0, gap = Infinity;
+    for (var i = 1; i <= n; ++i) {
+        var d = Math.abs(native.markerAt(this.kind, this.id, i)[0] - Number(t));
+        if (d < gap) { gap = d; best = i; }
+    }
+    if (best === 0) throw new ReferenceError("there are no markers");
+    return this.key(best);
+});
+getter(Layer.prototype, "marker", function () { return new Markers(0, this.id); });
+
 function Mask(layerId, n) { hide(this, "layerId", layerId); hide(this, "n", n); }
 var maskKeys = {maskFeather: "Mask Feather", maskOpacity: "Mask Opacity",
                 maskExpansion: "Mask Expansion"};  // paths are not values here
@@ -290,6 +317,7 @@ hide(Comp.prototype, "layer", function (key) { return new Layer(native.layer(thi
 // dropping any.
 getter(Comp.prototype, "displayStartTime", function () { return 0; });
 getter(Comp.prototype, "ntscDropFrame", function () { return false; });
+getter(Comp.prototype, "marker", function () { return new Markers(1, this.id); });
 
 // ---------------------------------------------------------------- globals
 
@@ -324,7 +352,7 @@ hide(global, "posterizeTime", function (fps) {
     return posterized;
 });
 ["name", "index", "inPoint", "outPoint", "startTime", "transform", "hasParent", "parent", "width",
- "height"].concat(Object.keys(transformKeys))
+ "height", "marker"].concat(Object.keys(transformKeys))
     .forEach(function (key) { getter(global, key, function () { return global.thisLayer[key]; }); });
 hide(global, "comp", function (name) { return new Comp(native.comp(name)); });
 hide(global, "layer", function (key) { return global.thisComp.layer(key); });
@@ -632,7 +660,7 @@ return {
                     Object.defineProperty(global, key, {writable: false, configurable: false});
             }
         });
-        [Layer.prototype, Comp.prototype, Mask.prototype, transformProto].concat(propertyProtos)
+        [Layer.prototype, Comp.prototype, Mask.prototype, Markers.prototype, transformProto].concat(propertyProtos)
             .forEach(Object.freeze);
         // Globals an expression makes by assignment are enumerable; the
         // kept ones are not (the builtins' and the language's).

@@ -15,7 +15,8 @@ namespace {
 
 constexpr const char* kScene = R"json({"items": [
     {"type": "solid", "name": "Plate", "width": 200, "height": 100},
-    {"type": "comp", "name": "Main", "duration": 10, "layers": [
+    {"type": "comp", "name": "Main", "duration": 10, "markers": [{"time": 2, "comment": "beat"}],
+     "layers": [
       {"type": "shape", "name": "Hero", "inPoint": 0, "duration": 10, "streams": {
          "Anchor Point": [0, 0, 0],
          "Rotation": {"keyframes": [{"time": 0, "value": 0}, {"time": 1, "value": 10},
@@ -25,10 +26,12 @@ constexpr const char* kScene = R"json({"items": [
          "Position": {"keyframes": [{"time": 0, "value": [0, 0, 0]},
                                     {"time": 1, "value": [30, 40, 0]}]}},
        "effects": [{"kind": "Slider Control", "params": {"Slider": 5}}],
-       "masks": [{"name": "Cut", "streams": {"Mask Opacity": 50}}]},
+       "masks": [{"name": "Cut", "streams": {"Mask Opacity": 50}}],
+       "markers": [{"time": 3, "duration": 0.5, "comment": "end"}, {"time": 1, "comment": "hit"}]},
       {"name": "Child", "source": "Plate", "parent": "Base",
        "streams": {"Anchor Point": [0, 0, 0], "Position": [10, 0, 0]}},
-      {"type": "shape", "name": "Base", "streams": {"Anchor Point": [0, 0, 0],
+      {"type": "shape", "name": "Base", "offset": 1, "markers": [{"time": 0.5, "comment": "late"}],
+       "streams": {"Anchor Point": [0, 0, 0],
          "Position": [100, 50, 0], "Rotation": 90, "Scale": [200, 200, 100]}},
       {"type": "text", "name": "Title", "text": "Hello"},
       {"type": "shape", "name": "Many"}]}]})json";
@@ -132,6 +135,11 @@ const Row kRows[] = {
     {"maskOpacity", "mask(1).maskOpacity.valueAtTime(5)", "50"},
     {"maskFeather", "mask(1).maskFeather[1]", "0"},
     {"maskExpansion", "mask(1).maskExpansion", "0"},
+    {"marker", "marker.numKeys * 10 + marker.key(2).duration + thisComp.marker.numKeys", "21.5"},
+    {"marker", "marker.key('end').time + marker.nearestKey(1.2).index", "4"},
+    {"marker",
+     "thisComp.marker.key(1).comment == 'beat' && layer('Base').marker.key(1).time == 1.5", "1"},
+    {"marker", "marker.key('gone')", "!marker \"gone\" does not exist"},
     // Layer space: Child sits at (10, 0) in Base, which is at (100, 50), turned 90° and doubled.
     {"toComp", "toComp([5, 0])", "100,80", 0, "Child", kPos},
     {"fromComp", "fromComp([100, 80])", "5,0", 0, "Child", kPos},
