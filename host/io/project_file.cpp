@@ -120,6 +120,42 @@ std::string text_from(const json& value, const std::string& where) {
     return value.get<std::string>();
 }
 
+// "markers": [{"time": 1, "duration": 0.5, "comment": "hit"}], kept in time order.
+std::vector<model::Marker> markers_from(const json& node, const std::string& where) {
+    std::vector<model::Marker> markers;
+    const json list = node.value("markers", json::array());
+    if (!list.is_array()) fail(where + ".markers", "expected a list");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const std::string at = where + ".markers[" + std::to_string(i) + "]";
+        if (!list[i].is_object() || !list[i].contains("time")) fail(at, "a marker needs a time");
+        model::Marker marker;
+        marker.time = rational_from(list[i]["time"], at + ".time");
+        if (list[i].contains("duration"))
+            marker.duration = rational_from(list[i]["duration"], at + ".duration");
+        if (marker.duration < model::Rational::of(0))
+            fail(at, "a marker's duration is not negative");
+        if (list[i].contains("comment"))
+            marker.comment = text_from(list[i]["comment"], at + ".comment");
+        markers.push_back(std::move(marker));
+    }
+    std::stable_sort(
+        markers.begin(), markers.end(),
+        [](const model::Marker& a, const model::Marker& b) { return a.time < b.time; });
+    return markers;
+}
+
+void markers_to(const std::vector<model::Marker>& markers, json& node) {
+    if (markers.empty()) return;
+    json list = json::array();
+    for (const model::Marker& marker : markers) {
+        json m{{"time", rational_to(marker.time)}};
+        if (marker.duration != model::Rational::of(0)) m["duration"] = rational_to(marker.duration);
+        if (!marker.comment.empty()) m["comment"] = marker.comment;
+        list.push_back(m);
+    }
+    node["markers"] = list;
+}
+
 // Keys of stream and parameter tables compare without case, spaces, '-' or '_'.
 std::string key_form(const std::string& name) {
     std::string form;
@@ -490,6 +526,7 @@ private:
             comp.duration = rational_from(node["duration"], where + ".duration");
         if (comp.frameRate <= model::Rational::of(0))
             fail(where, "the frame rate must be positive");
+        comp.markers = markers_from(node, where);
         return comp;
     }
 
@@ -653,6 +690,7 @@ private:
         for (std::size_t m = 0; m < masks.size(); ++m)
             layer.masks.push_back(
                 mask_from(masks[m], m, where + ".masks[" + std::to_string(m) + "]"));
+        layer.markers = markers_from(node, where);
         return layer;
     }
 
@@ -764,6 +802,7 @@ private:
                 selection.push_back(selection_to(comp, entry));
             node["selection"] = selection;
         }
+        markers_to(comp.markers, node);
     }
 
     static void footage_to(const model::Footage& footage, json& node) {
@@ -864,6 +903,7 @@ private:
             }
             node["masks"] = masks;
         }
+        markers_to(layer.markers, node);
         return node;
     }
 

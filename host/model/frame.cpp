@@ -4,6 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "model/model.h"
+#include "model/streams.h"
+
 namespace host::model {
 
 namespace {
@@ -193,6 +196,22 @@ Mat3 layer_rotation(bool threeD, double x, double y, double z,
                     const std::vector<double>& orientation) {
     if (!threeD) return rotation_z(z);
     return multiply(rotation_xyz(orientation), rotation_xyz({x, y, z}));
+}
+
+Frame layer_frame(const Layer& layer, const TransformReader& read) {
+    const bool turnsAbout = layer.kind == LayerKind::Camera || layer.kind == LayerKind::Light;
+    const bool threeD = turnsAbout || (layer.flags & flag::k3D) != 0;
+    const auto angle = [&](int number) {
+        const std::vector<double> v = read(number, {0});
+        return v.empty() ? 0.0 : v[0];
+    };
+    const Mat3 rotation =
+        threeD ? layer_rotation(true, angle(stream::kRotateX), angle(stream::kRotateY),
+                                angle(stream::kRotation), read(stream::kOrientation, {0, 0, 0}))
+               : layer_rotation(false, 0, 0, angle(stream::kRotation), {});
+    return transform_frame(
+        turnsAbout ? std::vector<double>{0, 0, 0} : read(stream::kAnchorPoint, {0, 0, 0}),
+        read(stream::kPosition, {0, 0, 0}), read(stream::kScale, {100, 100, 100}), rotation);
 }
 
 }  // namespace host::model

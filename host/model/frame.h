@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -66,5 +67,15 @@ Frame transform_frame(const std::vector<double>& anchor, const std::vector<doubl
 // R for a layer: the Z rotation alone in 2D, else O * Rx * Ry * Rz.
 Mat3 layer_rotation(bool threeD, double x, double y, double z,
                     const std::vector<double>& orientation);
+
+struct Layer;
+// A layer stream's value (the host's stream number), or the fallback where
+// the layer has no such stream.
+using TransformReader =
+    std::function<std::vector<double>(int number, std::vector<double> fallback)>;
+// The layer's map into its parent's space from the values `read` gives:
+// cameras and lights turn about their position, and are 3D like 3D layers.
+// The picture and the expression language's layer-space transforms share it.
+Frame layer_frame(const Layer& layer, const TransformReader& read);
 
 }  // namespace host::model

@@ -114,6 +114,14 @@ struct Mask {
     friend bool operator==(const Mask&, const Mask&) = default;
 };
 
+// A marker on a layer (in layer time) or a composition (in its time).
+struct Marker {
+    Time time;
+    Time duration;  // 0: a point in time
+    std::string comment;
+    friend bool operator==(const Marker&, const Marker&) = default;
+};
+
 enum class LayerKind { AV, Light, Camera, Text, Shape };
 
 // Layer flag bits use the host's values.
@@ -158,6 +166,7 @@ struct Layer {
     std::map<int, Stream> streams;             // by the host's layer-stream number
     std::vector<Effect> effects;
     std::vector<Mask> masks;
+    std::vector<Marker> markers;  // sorted by time
     friend bool operator==(const Layer&, const Layer&) = default;
 };
 
@@ -327,6 +336,7 @@ struct Composition {
     Time duration = Rational::of(10);
     LayerStack layers;
     std::vector<SelectionEntry> selection;
+    std::vector<Marker> markers;  // sorted by time
     friend bool operator==(const Composition&, const Composition&) = default;
 };
 

@@ -73,11 +73,6 @@ double first(const std::vector<double>& values, double fallback) {
     return values.empty() ? fallback : values[0];
 }
 
-bool is_3d(const Layer& layer) {
-    return (layer.flags & model::flag::k3D) != 0 || layer.kind == model::LayerKind::Camera ||
-           layer.kind == model::LayerKind::Light;
-}
-
 bool draws_nothing(const Layer& layer) {
     return layer.isNull || layer.kind == model::LayerKind::Camera ||
            layer.kind == model::LayerKind::Light;
@@ -144,19 +139,9 @@ Frame Painter::local_frame(const Layer& layer, Time compTime) {
     const auto key = std::tuple(layer.id, compTime.num, compTime.den);
     if (const auto known = frames_.find(key); known != frames_.end()) return known->second;
     const Time t = model::layer_time_of(layer, compTime);
-    const bool poi =
-        layer.kind == model::LayerKind::Camera || layer.kind == model::LayerKind::Light;
-    const auto angle = [&](int number) { return first(read(layer, number, t, {0}), 0); };
-    const bool threeD = is_3d(layer);
-    const model::Mat3 rotation =
-        threeD ? model::layer_rotation(true, angle(stream::kRotateX), angle(stream::kRotateY),
-                                       angle(stream::kRotation),
-                                       read(layer, stream::kOrientation, t, {0, 0, 0}))
-               : model::layer_rotation(false, 0, 0, angle(stream::kRotation), {});
-    const Frame frame = model::transform_frame(
-        poi ? std::vector<double>{0, 0, 0} : read(layer, stream::kAnchorPoint, t, {0, 0, 0}),
-        read(layer, stream::kPosition, t, {0, 0, 0}),
-        read(layer, stream::kScale, t, {100, 100, 100}), rotation);
+    const Frame frame = model::layer_frame(layer, [&](int number, std::vector<double> fallback) {
+        return read(layer, number, t, std::move(fallback));
+    });
     frames_.emplace(key, frame);
     return frame;
 }

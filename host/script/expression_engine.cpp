@@ -3,6 +3,7 @@
 #include <duktape.h>
 #include <exec_timeout.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <type_traits>
 
+#include "model/frame.h"
 #include "model/project_ops.h"
 #include "model/script_ops.h"
 #include "model/streams.h"
@@ -304,9 +306,18 @@ duk_ret_t layer_info(duk_context* ctx) {
     const model::Project& project = project_of(ctx);
     const model::Layer& layer = layer_arg(ctx, 0);
     const auto where = location_of(sandbox_of(ctx), layer);
+    const model::Item* source = model::find_item(project, layer.source);
+    const model::Composition* sourceComp = source && source->comp ? &*source->comp : nullptr;
+    const model::Footage* footage = source && source->footage ? &*source->footage : nullptr;
+    const double width = sourceComp ? sourceComp->width : footage ? footage->width : NAN;
+    const double height = sourceComp ? sourceComp->height : footage ? footage->height : NAN;
     const double numbers[] = {static_cast<double>(where ? where->index + 1 : 0),
                               seconds(model::comp_in_point(layer)),
-                              seconds(model::comp_out_point(layer)), seconds(layer.offset)};
+                              seconds(model::comp_out_point(layer)),
+                              seconds(layer.offset),
+                              static_cast<double>(layer.parent),
+                              width,
+                              height};
     push_record(ctx, model::shown_name(project, layer), numbers);
     return 1;
 }
@@ -322,16 +333,6 @@ duk_ret_t comp_info(duk_context* ctx) {
                               static_cast<double>(comp.layers.size()),
                               comp.pixelAspect.seconds()};
     push_record(ctx, item->name, numbers);
-    return 1;
-}
-
-duk_ret_t stream_value(duk_context* ctx) {
-    const model::Layer& layer = layer_arg(ctx, 0);
-    const auto found = layer.streams.find(duk_get_int(ctx, 1));
-    if (found == layer.streams.end())
-        missing("the property does not exist on layer \"" +
-                model::shown_name(project_of(ctx), layer) + "\"");
-    push_stream_value(ctx, layer, found->second, time_arg(ctx, 2));
     return 1;
 }
 
@@ -399,14 +400,293 @@ duk_ret_t param_name(duk_context* ctx) {
     return 1;
 }
 
-duk_ret_t param_value(duk_context* ctx) {
+// ---------------------------------------------------------------- keyframes of a property
+// A property is named by (layer, a, b): a layer stream (a its number, b -1)
+// or an effect parameter (a the effect, b the parameter, both from 1); layer
+// 0 names the stream the expression is on.
+
+struct PropertyRef {
+    const model::Layer* layer = nullptr;
+    const model::Stream* stream = nullptr;
+};
+
+PropertyRef property_arg(duk_context* ctx, duk_idx_t index) {
+    if (duk_get_int(ctx, index) == 0) return {&site_layer(ctx), site_of(ctx).stream};
+    const model::Layer& layer = layer_arg(ctx, index);
+    const int b = duk_get_int(ctx, index + 2);
+    if (b <= -2) {  // a mask's stream -2 - b of mask a
+        const auto mask = static_cast<std::size_t>(duk_get_int(ctx, index + 1) - 1);
+        const auto at = static_cast<std::size_t>(-2 - b);
+        if (mask >= layer.masks.size() || at >= layer.masks[mask].streams.size())
+            missing("the mask property does not exist");
+        return {&layer, &layer.masks[mask].streams[at]};
+    }
+    if (b < 0) {
+        const auto found = layer.streams.find(duk_get_int(ctx, index + 1));
+        if (found == layer.streams.end())
+            missing("the property does not exist on layer \"" +
+                    model::shown_name(project_of(ctx), layer) + "\"");
+        return {&layer, &found->second};
+    }
+    return {&layer, &param_at(ctx, effect_at(ctx, layer, index + 1), index + 2)};
+}
+
+double key_seconds(const PropertyRef& ref, const model::Keyframe& key) {
+    return seconds(model::comp_time_of(*ref.layer, key.time));
+}
+
+duk_ret_t key_count(duk_context* ctx) {
+    duk_push_int(ctx, static_cast<duk_int_t>(property_arg(ctx, 0).stream->keyframes.size()));
+    return 1;
+}
+
+void push_numbers(duk_context* ctx, std::span<const double> values) {
+    PendingNumbers pending{values};
+    if (duk_safe_call(ctx, push_pending_numbers, &pending, 0, 1) != DUK_EXEC_SUCCESS) {
+        duk_pop(ctx);
+        throw std::bad_alloc();
+    }
+}
+
+// [composition time, value] of keyframe n (from 1).
+duk_ret_t key_at(duk_context* ctx) {
+    const PropertyRef ref = property_arg(ctx, 0);
+    const int n = index_in(ctx, 3, ref.stream->keyframes.size(), "keyframe");
+    if (n < 0) throw ScriptError(DUK_ERR_TYPE_ERROR, "a keyframe index must be a number");
+    const model::Keyframe& key = ref.stream->keyframes[static_cast<std::size_t>(n - 1)];
+    duk_push_array(ctx);
+    duk_push_number(ctx, key_seconds(ref, key));
+    duk_put_prop_index(ctx, -2, 0);
+    if (model::holds_text(ref.stream->kind)) {
+        natives::push_text(ctx, key.text);
+    } else {
+        // Gone before the array grows, which may unwind.
+        const std::vector<double> value = language_layout(*ref.layer, *ref.stream, key.value);
+        push_numbers(ctx, value);
+    }
+    duk_put_prop_index(ctx, -2, 1);
+    return 1;
+}
+
+// The index (from 1) of the keyframe nearest the time; the earlier of two
+// as near.
+duk_ret_t key_near(duk_context* ctx) {
+    const PropertyRef ref = property_arg(ctx, 0);
+    const double t = seconds(time_arg(ctx, 3));
+    const auto& keys = ref.stream->keyframes;
+    if (keys.empty()) missing("the property \"" + ref.stream->name + "\" has no keyframes");
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+        if (std::fabs(key_seconds(ref, keys[i]) - t) < std::fabs(key_seconds(ref, keys[best]) - t))
+            best = i;
+    }
+    duk_push_int(ctx, static_cast<duk_int_t>(best + 1));
+    return 1;
+}
+
+// The keyframed value at a composition time, before any expression: what
+// loops repeat.
+duk_ret_t stored_at(duk_context* ctx) {
+    const PropertyRef ref = property_arg(ctx, 0);
+    if (ref.stream->kind == model::StreamKind::NoData || model::holds_text(ref.stream->kind))
+        missing("the property \"" + ref.stream->name + "\" has no numeric value");
+    const model::Time layerTime = model::layer_time_of(*ref.layer, time_arg(ctx, 3));
+    const std::vector<double> value = language_layout(
+        *ref.layer, *ref.stream, model::layer_value_at(*ref.layer, *ref.stream, layerTime));
+    push_numbers(ctx, value);
+    return 1;
+}
+
+duk_ret_t property_name(duk_context* ctx) {
+    natives::push_text(ctx, property_arg(ctx, 0).stream->name);
+    return 1;
+}
+
+// The value after its expression, as valueAtTime reads it.
+duk_ret_t property_value(duk_context* ctx) {
+    const PropertyRef ref = property_arg(ctx, 0);
+    push_stream_value(ctx, *ref.layer, *ref.stream, time_arg(ctx, 3));
+    return 1;
+}
+
+// [start, end] in composition seconds of the keyframe segment that holds the
+// time (before the first keyframe and after the last, open towards -/+
+// infinity); velocities are taken within it.
+duk_ret_t key_segment(duk_context* ctx) {
+    const PropertyRef ref = property_arg(ctx, 0);
+    const double t = seconds(time_arg(ctx, 3));
+    double low = -INFINITY, high = INFINITY;
+    for (const model::Keyframe& key : ref.stream->keyframes) {
+        const double at = key_seconds(ref, key);
+        if (at <= t) low = std::max(low, at);
+        if (at > t) high = std::min(high, at);
+    }
+    duk_push_array(ctx);
+    duk_push_number(ctx, low);
+    duk_put_prop_index(ctx, -2, 0);
+    duk_push_number(ctx, high);
+    duk_put_prop_index(ctx, -2, 1);
+    return 1;
+}
+
+// ---------------------------------------------------------------- layer space
+
+// A stream's value after its expression in the stream's own layout, as the
+// picture reads it (a stream reading itself gets its stored value).
+std::vector<double> values_after_expression(duk_context* ctx, const model::Layer& layer, int number,
+                                            model::Time compTime, std::vector<double> fallback) {
+    const auto found = layer.streams.find(number);
+    if (found == layer.streams.end()) return fallback;
+    const model::Stream& stream = found->second;
+    if (has_live_expression(stream) && &stream != site_of(ctx).stream) {
+        ExpressionResult nested = nested_value(ctx, layer, stream, compTime);
+        if (!nested.value.empty()) return nested.value;
+    }
+    std::vector<double> stored =
+        model::layer_value_at(layer, stream, model::layer_time_of(layer, compTime));
+    return stored.empty() ? fallback : stored;
+}
+
+// The layer's map into its composition: its own, then each parent's, each
+// read at the composition time (through its own stretch), as the picture
+// composes them.
+model::Frame world_of(duk_context* ctx, const model::Layer& layer, model::Time compTime) {
+    const auto local = [&](const model::Layer& of) {
+        return model::layer_frame(of, [&](int number, std::vector<double> fallback) {
+            return values_after_expression(ctx, of, number, compTime, std::move(fallback));
+        });
+    };
+    model::Frame world = local(layer);
+    const model::Layer* parent = &layer;
+    for (int guard = 0; parent->parent != model::kNoId && guard < 4096; ++guard) {
+        parent = find_near(sandbox_of(ctx), parent->parent);
+        if (parent == nullptr) break;
+        world = local(*parent).after(world);
+    }
+    return world;
+}
+
+// [m00 m01 m02 m10 ... m22 t0 t1 t2] of the layer's map into its
+// composition, or of its inverse when asked.
+duk_ret_t layer_frame(duk_context* ctx) {
     const model::Layer& layer = layer_arg(ctx, 0);
-    const model::Stream& param = param_at(ctx, effect_at(ctx, layer, 1), 2);
-    push_stream_value(ctx, layer, param, time_arg(ctx, 3));
+    model::Frame frame = world_of(ctx, layer, time_arg(ctx, 1));
+    if (duk_get_boolean(ctx, 2)) {
+        const std::optional<model::Frame> inverse = frame.inverse();
+        if (!inverse)
+            throw ScriptError(DUK_ERR_ERROR, "layer \"" +
+                                                 model::shown_name(project_of(ctx), layer) +
+                                                 "\" is scaled to nothing and has no inverse");
+        frame = *inverse;
+    }
+    duk_push_array(ctx);
+    duk_uarridx_t at = 0;
+    for (const auto& row : frame.m) {
+        for (double v : row) {
+            duk_push_number(ctx, v);
+            duk_put_prop_index(ctx, -2, at++);
+        }
+    }
+    for (double v : frame.t) {
+        duk_push_number(ctx, v);
+        duk_put_prop_index(ctx, -2, at++);
+    }
+    return 1;
+}
+
+// The index (from 1) of the layer's mask by name or index.
+duk_ret_t mask_of(duk_context* ctx) {
+    const model::Layer& layer = layer_arg(ctx, 0);
+    const int index = index_in(ctx, 1, layer.masks.size(), "mask");
+    if (index > 0) {
+        duk_push_int(ctx, index);
+        return 1;
+    }
+    require_name(ctx, 1, "mask(): the mask");
+    const std::string name = text_arg(ctx, 1);
+    for (std::size_t i = 0; i < layer.masks.size(); ++i) {
+        if (layer.masks[i].name == name) {
+            duk_push_int(ctx, static_cast<duk_int_t>(i + 1));
+            return 1;
+        }
+    }
+    missing("mask \"" + name + "\" does not exist on layer \"" +
+            model::shown_name(project_of(ctx), layer) + "\"");
+}
+
+// [name, stream names...] of mask n.
+duk_ret_t mask_info(duk_context* ctx) {
+    const model::Layer& layer = layer_arg(ctx, 0);
+    const int n = duk_get_int(ctx, 1);
+    if (n < 1 || static_cast<std::size_t>(n) > layer.masks.size())
+        missing("the mask does not exist");
+    const model::Mask& mask = layer.masks[static_cast<std::size_t>(n - 1)];
+    duk_push_array(ctx);
+    natives::push_text(ctx, mask.name);
+    duk_put_prop_index(ctx, -2, 0);
+    for (std::size_t i = 0; i < mask.streams.size(); ++i) {
+        natives::push_text(ctx, mask.streams[i].name);
+        duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i + 1));
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------- markers
+// A layer's (kind 0, by layer id) or a composition's (kind 1, by item id),
+// in composition time.
+
+struct MarkerOwner {
+    const model::Layer* layer = nullptr;  // null for a composition's
+    const std::vector<model::Marker>* markers = nullptr;
+};
+
+MarkerOwner marker_owner(duk_context* ctx) {
+    if (duk_get_int(ctx, 0) == 0) {
+        const model::Layer& layer = layer_arg(ctx, 1);
+        return {&layer, &layer.markers};
+    }
+    return {nullptr, &comp_arg(ctx, 1).markers};
+}
+
+duk_ret_t marker_count(duk_context* ctx) {
+    duk_push_int(ctx, static_cast<duk_int_t>(marker_owner(ctx).markers->size()));
+    return 1;
+}
+
+// [time, duration, comment] of marker n (from 1).
+duk_ret_t marker_at(duk_context* ctx) {
+    const MarkerOwner owner = marker_owner(ctx);
+    const int n = index_in(ctx, 2, owner.markers->size(), "marker");
+    if (n < 0) throw ScriptError(DUK_ERR_TYPE_ERROR, "a marker index must be a number");
+    const model::Marker& marker = (*owner.markers)[static_cast<std::size_t>(n - 1)];
+    const auto shown = [&](model::Time t) {
+        return owner.layer ? seconds(model::comp_time_of(*owner.layer, t)) : seconds(t);
+    };
+    const double start = shown(marker.time), end = shown(marker.time + marker.duration);
+    natives::push_text(ctx, marker.comment);
+    duk_push_array(ctx);
+    duk_swap_top(ctx, -2);
+    duk_put_prop_index(ctx, -2, 2);
+    duk_push_number(ctx, std::min(start, end));
+    duk_put_prop_index(ctx, -2, 0);
+    duk_push_number(ctx, std::fabs(end - start));
+    duk_put_prop_index(ctx, -2, 1);
     return 1;
 }
 
 const duk_function_list_entry kNatives[] = {
+    {"markerCount", guarded<marker_count>, 2},
+    {"markerAt", guarded<marker_at>, 3},
+    {"layerFrame", guarded<layer_frame>, 3},
+    {"mask", guarded<mask_of>, 2},
+    {"maskInfo", guarded<mask_info>, 2},
+    {"keyCount", guarded<key_count>, 3},
+    {"keyAt", guarded<key_at>, 4},
+    {"keyNear", guarded<key_near>, 4},
+    {"storedAt", guarded<stored_at>, 4},
+    {"propertyValue", guarded<property_value>, 4},
+    {"keySegment", guarded<key_segment>, 4},
+    {"propertyName", guarded<property_name>, 3},
     {"thisLayer", guarded<this_layer>, 0},
     {"thisComp", guarded<this_comp>, 0},
     {"time", guarded<time_now>, 0},
@@ -415,12 +695,10 @@ const duk_function_list_entry kNatives[] = {
     {"layer", guarded<layer_in_comp>, 2},
     {"layerInfo", guarded<layer_info>, 1},
     {"compInfo", guarded<comp_info>, 1},
-    {"streamValue", guarded<stream_value>, 3},
     {"effect", guarded<effect_of>, 2},
     {"effectName", guarded<effect_name>, 2},
     {"param", guarded<param_of>, 3},
     {"paramName", guarded<param_name>, 3},
-    {"paramValue", guarded<param_value>, 4},
     {nullptr, nullptr, 0},
 };
 

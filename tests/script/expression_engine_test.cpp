@@ -140,7 +140,7 @@ TEST_F(Expressions, MissingReferencesAndBadResultsThrow) {
         {"effect(1)(2)", "!parameter 2 does not exist"},
         {"transform('Skew')", "!property named \"Skew\" does not exist"},
         {"thisComp.layer('Lamp').transform.opacity", "!does not exist on layer"},
-        {"thisLayer.mask('M')", "!TypeError"},
+        {"thisLayer.mask('M')", "!mask \"M\" does not exist"},
         {"1 +", "!SyntaxError"},
         {"var z = 1;", "!the result must be"},
         {"'5'", "!the result must be a number or an array of numbers"},
