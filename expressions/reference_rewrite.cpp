@@ -17,13 +17,13 @@ struct Edit {
 
 class Scanner {
 public:
-    Scanner(std::string_view text, const PrecompFacts& facts,
-            const std::vector<std::string>& copyNames)
-        : text_(text), tokens_(tokenize_expression(text)), facts_(facts), copyNames_(copyNames) {}
+    Scanner(std::string_view text, const PrecompFacts& facts, const CopyPlaces& copies)
+        : text_(text), tokens_(tokenize_expression(text)), facts_(facts), copies_(copies) {}
 
     ReferenceRewrite run() {
         for (std::size_t j = 0; j < tokens_.size();) j = visit(j);
-        return {apply(), std::move(targets_), std::move(unresolved_), readsCompValues_};
+        return {apply(), std::move(targets_), std::move(indexTargets_), std::move(unresolved_),
+                readsCompValues_};
     }
 
 private:
@@ -119,14 +119,20 @@ private:
         const auto target = literal ? named_layer(tokens_[first]) : std::nullopt;
         if (target) {
             const Token& argument = tokens_[first];
-            const char quote = argument.kind == TokenKind::String ? text_[argument.begin] : '"';
             if (prefix) {
                 prefix->text = "thisComp.layer";
                 edits_.push_back(*prefix);
             }
-            edits_.push_back({argument.begin, argument.end,
-                              script_string_literal(copyNames_.at(*target), quote)});
-            targets_.push_back(*target);
+            if (argument.kind == TokenKind::String) {
+                edits_.push_back({argument.begin, argument.end,
+                                  script_string_literal(copies_.names.at(*target),
+                                                        text_[argument.begin])});
+                targets_.push_back(*target);
+            } else {
+                edits_.push_back(
+                    {argument.begin, argument.end, std::to_string(copies_.indices.at(*target))});
+                indexTargets_.push_back(*target);
+            }
             return *close + 1;
         }
         if (!literal && *close > first && !relative(first, *close))
@@ -152,9 +158,10 @@ private:
     std::string_view text_;
     std::vector<Token> tokens_;
     const PrecompFacts& facts_;
-    const std::vector<std::string>& copyNames_;
+    const CopyPlaces& copies_;
     std::vector<Edit> edits_;
     std::vector<std::size_t> targets_;
+    std::vector<std::size_t> indexTargets_;
     std::vector<std::string> unresolved_;
     bool readsCompValues_ = false;
 };
@@ -162,8 +169,8 @@ private:
 }  // namespace
 
 ReferenceRewrite rewrite_references(std::string_view expression, const PrecompFacts& facts,
-                                    const std::vector<std::string>& copyNames) {
-    return Scanner(expression, facts, copyNames).run();
+                                    const CopyPlaces& copies) {
+    return Scanner(expression, facts, copies).run();
 }
 
 std::vector<std::string> string_literals(std::string_view expression) {

@@ -21,7 +21,8 @@ struct PrecompFacts {
 
 struct ReferenceRewrite {
     std::string text;
-    std::vector<std::size_t> targets;     // the pre-comp layers named, 0 = layer 1
+    std::vector<std::size_t> targets;       // the pre-comp layers named by name, 0 = layer 1
+    std::vector<std::size_t> indexTargets;  // and by index
     std::vector<std::string> unresolved;  // references left as written, as written
     bool readsCompValues = false;         // `thisComp.<member>` of a rewritten member
 };
@@ -31,16 +32,23 @@ struct ReferenceRewrite {
 inline constexpr std::string_view kCompValueMembers[] = {
     "name", "width", "height", "duration", "frameDuration", "pixelAspect", "numLayers"};
 
+// The copies as the rewritten references find them, the copy of the
+// pre-comp's layer 1 first.
+struct CopyPlaces {
+    std::vector<std::string> names;
+    std::vector<long> indices;  // counted from 1, as expressions count
+};
+
 // Rewrites `thisComp.layer(...)`, `layer(...)` and `comp("<pre-comp>").layer(...)`
 // whose argument is one string or whole-number literal naming a layer of the
-// pre-comp, so that they name copyNames[that layer] (`comp(...)` becomes
-// `thisComp`). Relative forms (through `index`, `thisLayer` or `parent`) stay
+// pre-comp, so that a name becomes the copy's name and an index the copy's
+// index (`comp(...)` becomes `thisComp`). Relative forms (through `index`, `thisLayer` or `parent`) stay
 // as they are; other forms stay too and are listed as unresolved, as is a
 // bare `thisComp` that is not followed by a member. Text inside strings,
 // comments, regular expressions and templates never changes, but for the name
 // inside a reference's own literal.
 ReferenceRewrite rewrite_references(std::string_view expression, const PrecompFacts& facts,
-                                    const std::vector<std::string>& copyNames);
+                                    const CopyPlaces& copies);
 
 // The string literals of an expression, with their escapes read.
 std::vector<std::string> string_literals(std::string_view expression);

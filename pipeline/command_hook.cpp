@@ -37,6 +37,7 @@ A_Err extract_selected_precomp_layers(HostSuites& suites, ExtractionRun& run,
             if (error.ok()) add_to_report(std::move(notes), &run.report);
         }
     }
+    error.then([&] { return settle_copy_indices(run.info, run.pointed); });
     return error.code();
 }
 
@@ -68,7 +69,7 @@ A_Err run_command(HostSuites& suites) {
     if (dialog.outcome != DialogOutcome::Accepted || dialog.error != A_Err_NONE) {
         return dialog.error;
     }
-    ExtractionRun run{&info, prefix, nullptr, {}, {}, {}};
+    ExtractionRun run{&info, prefix, nullptr, {}, {}, {}, {}};
     return extract_in_undo_group(suites, run);
 }
 

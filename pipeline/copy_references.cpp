@@ -4,10 +4,10 @@
 
 #include "expressions/script_string.h"
 #include "extract/rename.h"
-#include "pipeline/options_dialog.h"
 #include "placement/source_users.h"
 #include "shell/host_suites.h"
 #include "shell/running_error.h"
+#include "shell/script_run.h"
 #include "shell/text.h"
 
 namespace outfold {
@@ -59,20 +59,35 @@ A_Err comp_layer_names(HostSuites& suites, const PluginInfo* info, AEGP_CompH co
 // What the copies' expressions would rewrite: the pre-comp layers they name
 // and whether they read the composition's own values.
 struct Needs {
-    std::set<std::size_t> targets;
+    std::set<std::size_t> targets;  // by name
     bool compValues = false;
+    bool byIndex = false;
 };
 
-Needs needs_of(const CopiedExpressions& copied, const std::vector<std::string>& names) {
+Needs needs_of(const CopiedExpressions& copied, const CopyPlaces& places) {
     PrecompFacts probe = copied.facts;
     for (const std::string_view member : kCompValueMembers) probe.compValues[std::string(member)];
     Needs needs;
     for (const CopiedExpressions::Held& held : copied.expressions) {
-        const ReferenceRewrite rewrite = rewrite_references(held.text, probe, names);
+        const ReferenceRewrite rewrite = rewrite_references(held.text, probe, places);
         needs.targets.insert(rewrite.targets.begin(), rewrite.targets.end());
         needs.compValues = needs.compValues || rewrite.readsCompValues;
+        needs.byIndex = needs.byIndex || !rewrite.indexTargets.empty();
     }
     return needs;
+}
+
+A_Err copy_indices(HostSuites& suites, const std::vector<AEGP_LayerH>& copies,
+                   std::vector<long>* indices) {
+    RunningError err;
+    indices->clear();
+    for (const AEGP_LayerH copy : copies) {
+        A_long index = 0;
+        err.then(
+            [&] { return suites.get<AEGP_LayerSuite_v12>().AEGP_GetLayerIndex(copy, &index); });
+        indices->push_back(long(index) + 1);  // expressions count from 1
+    }
+    return err.code();
 }
 
 // Copies whose name another layer of the composition shares while the
@@ -182,30 +197,55 @@ A_Err read_copied_expressions(const PluginInfo* info, AEGP_LayerH precompLayer,
 }
 
 A_Err point_copies_at_copies(const PluginInfo* info, AEGP_LayerH precompLayer,
-                             AEGP_CompH parentComp, const CopiedExpressions& copied,
-                             bool rewriteAll, QuotedTexts* quoted,
-                             std::vector<std::string>* unresolved) {
-    if (copied.expressions.empty() && copied.copies.empty()) return A_Err_NONE;
+                             AEGP_CompH parentComp, CopiedExpressions copied, bool rewriteAll,
+                             QuotedTexts* quoted, std::vector<std::string>* unresolved,
+                             PointedCopies* pointed) {
     return with_suites(info->spBasic, [&](HostSuites& suites) {
-        std::vector<std::string> names;
-        for (const AEGP_LayerH copy : copied.copies) names.push_back(layer_name_utf8(info, copy));
-        const Needs needs = needs_of(copied, names);
+        CopyPlaces places;
+        for (const AEGP_LayerH copy : copied.copies)
+            places.names.push_back(layer_name_utf8(info, copy));
         RunningError err;
+        err.then([&] { return copy_indices(suites, copied.copies, &places.indices); });
+        const Needs needs = needs_of(copied, places);
         err.then([&] {
             return make_relied_names_unique(suites, info, parentComp, copied, needs, quoted,
-                                            &names);
+                                            &places.names);
         });
         PrecompFacts facts = copied.facts;
         if (needs.compValues)
             err.then([&] { return comp_values(suites, info, precompLayer, &facts); });
         for (const CopiedExpressions::Held& held : copied.expressions) {
             if (!err.ok()) break;
-            ReferenceRewrite rewrite = rewrite_references(held.text, facts, names);
+            ReferenceRewrite rewrite = rewrite_references(held.text, facts, places);
             for (std::string& form : rewrite.unresolved) unresolved->push_back(std::move(form));
             if (!rewriteAll && rewrite.text == held.text) continue;
             err.then([&] {
                 return set_expression_at(info, copied.copies[held.copy], held.place, rewrite.text);
             });
+        }
+        *pointed = {std::move(copied), std::move(facts), std::move(places), needs.byIndex};
+        return err.code();
+    });
+}
+
+A_Err settle_copy_indices(const PluginInfo* info, std::vector<PointedCopies>& pointed) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        RunningError err;
+        for (PointedCopies& one : pointed) {
+            if (!one.byIndex || !err.ok()) continue;
+            std::vector<long> now;
+            err.then([&] { return copy_indices(suites, one.copied.copies, &now); });
+            if (!err.ok() || now == one.places.indices) continue;
+            one.places.indices = now;
+            for (const CopiedExpressions::Held& held : one.copied.expressions) {
+                const ReferenceRewrite rewrite =
+                    rewrite_references(held.text, one.facts, one.places);
+                if (rewrite.indexTargets.empty()) continue;
+                err.then([&] {
+                    return set_expression_at(info, one.copied.copies[held.copy], held.place,
+                                             rewrite.text);
+                });
+            }
         }
         return err.code();
     });

@@ -40,17 +40,30 @@ struct QuotedTexts {
 A_Err read_copied_expressions(const PluginInfo* info, AEGP_LayerH precompLayer,
                               AEGP_Collection2H extracted, CopiedExpressions* copied);
 
-// After the copies were renamed and placed in `parentComp`: gives a copy a
-// name of its own (the application's numbering for duplicates) where its
-// name is shared with another layer there and an expression relies on it,
-// then writes each copied expression with its references pointing at the
-// copies. `rewriteAll` writes every one back, also those without references
-// (the host's fix after renaming may have changed them). References left as
-// written are added to *unresolved.
+// What one pre-comp layer's copies were pointed with, kept for the end of
+// the run: pre-comp layers extracted later may move them.
+struct PointedCopies {
+    CopiedExpressions copied;
+    PrecompFacts facts;  // the composition's values as written
+    CopyPlaces places;
+    bool byIndex = false;  // some reference names a copy by its index
+};
+
+// After the copies were renamed and placed in `parentComp`, in their final
+// places: gives a copy a name of its own (the application's numbering for
+// duplicates) where its name is shared with another layer there and an
+// expression relies on it, then writes each copied expression with its
+// references pointing at the copies. `rewriteAll` writes every one back,
+// also those without references (the host's fix after renaming may have
+// changed them). References left as written are added to *unresolved.
 A_Err point_copies_at_copies(const PluginInfo* info, AEGP_LayerH precompLayer,
-                             AEGP_CompH parentComp, const CopiedExpressions& copied,
-                             bool rewriteAll, QuotedTexts* quoted,
-                             std::vector<std::string>* unresolved);
+                             AEGP_CompH parentComp, CopiedExpressions copied, bool rewriteAll,
+                             QuotedTexts* quoted, std::vector<std::string>* unresolved,
+                             PointedCopies* pointed);
+
+// At the end of the run: the references by index follow copies that moved
+// since they were written.
+A_Err settle_copy_indices(const PluginInfo* info, std::vector<PointedCopies>& pointed);
 
 // The next name for a duplicate of `name` that is neither taken nor quoted:
 // a trailing number counts up ("Null 1" gives "Null 2"), else " 2" is added

@@ -174,11 +174,16 @@ void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExt
             return carry_look_to_layers(info, layer.precompLayer, layer.carrierNull, extracted,
                                         &layer.animated, &layer.notes->look);
         });
-    // Only a still carrier is folded into the copies.
+    // Only a still carrier is folded into the copies. Copies with transform
+    // expressions keep it, unless it changes nothing.
     if (!layer.animated) {
+        bool needed = false, identity = false;
         error.then([&] {
-            return copies_need_carrier(info, run.parentComp, layer.parentIndices, &layer.animated);
+            return copies_need_carrier(info, run.parentComp, layer.parentIndices, &needed);
         });
+        if (needed)
+            error.then([&] { return transform_is_identity(info, layer.precompLayer, &identity); });
+        layer.animated = needed && !identity;
     }
 }
 
@@ -234,12 +239,6 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
     error.then([&] { return rename_copies(run, layer.precompLayer, extracted.get()); }).then([&] {
         return place_copies(suites, run, layer, extracted.get());
     });
-    error.then([&] {
-        // The fix after renaming may have touched the copies' expressions.
-        const bool renamed = !compose_name_prefix(info, layer.precompLayer, run.prefix).empty();
-        return point_copies_at_copies(info, layer.precompLayer, run.parentComp, layer.copied,
-                                      renamed, &run.quoted, &layer.notes->unresolvedReferences);
-    });
     if (keepCarrier) {
         error.then([&] { return keep_carrier(suites, layer, extracted.get()); });
     } else {
@@ -247,6 +246,16 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
         if (layer.solidFolder != nullptr)
             error.then([&] { return delete_folder_if_empty(info, layer.solidFolder); });
     }
+    error.then([&] {
+        // The fix after renaming may have touched the copies' expressions.
+        const bool renamed = !compose_name_prefix(info, layer.precompLayer, run.prefix).empty();
+        PointedCopies pointed;
+        const A_Err pointing = point_copies_at_copies(info, layer.precompLayer, run.parentComp,
+                                                      std::move(layer.copied), renamed, &run.quoted,
+                                                      &layer.notes->unresolvedReferences, &pointed);
+        if (pointed.byIndex) run.pointed.push_back(std::move(pointed));
+        return pointing;
+    });
     if (!keeps_precomp_layer(run)) {
         error.then([&] {
             return hand_over_followers(info, layer.precompLayer,

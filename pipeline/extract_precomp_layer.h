@@ -18,7 +18,8 @@ struct ExtractionRun {
     AEGP_CompH parentComp = nullptr;  // looked up at the first pre-comp layer
     SourceLedger ledger;
     RunReport report;
-    QuotedTexts quoted;  // what the project's expressions quote, once needed
+    QuotedTexts quoted;                  // what the project's expressions quote, once needed
+    std::vector<PointedCopies> pointed;  // copies referred to by index, settled at the end
 };
 
 // Extracts one pre-comp layer into its parent composition and disposes of it:

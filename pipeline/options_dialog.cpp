@@ -15,6 +15,7 @@ extern "C" void OutputDebugStringA(const char* text);
 #include "shell/host_suites.h"
 #include "shell/owned.h"
 #include "shell/running_error.h"
+#include "shell/script_run.h"
 
 namespace outfold {
 namespace {
@@ -32,29 +33,6 @@ void copy_prefix(const std::string& decoded, char (&target)[kMaxPrefixBytes + 1]
 }
 
 }  // namespace
-
-A_Err execute_script(const PluginInfo& info, HostSuites& suites, const char* script,
-                     std::string* answer) {
-    const auto& memory = suites.get<AEGP_MemorySuite_v1>();
-    Owned<AEGP_MemHandle> result(memory.AEGP_FreeMemHandle);
-    RunningError error;
-    error.then([&] {
-        return suites.get<AEGP_UtilitySuite_v13>().AEGP_ExecuteScript(info.pluginId, script, false,
-                                                                      result.out(), nullptr);
-    });
-    if (!result) return error.code();
-    if (answer != nullptr) {
-        void* text = nullptr;
-        error.then([&] { return memory.AEGP_LockMemHandle(result.get(), &text); });
-        if (error.ok()) {
-            if (text != nullptr) *answer = static_cast<const char*>(text);
-            error.then([&] { return memory.AEGP_UnlockMemHandle(result.get()); });
-        }
-        if (!error.ok()) answer->clear();
-    }
-    error.keep_first(result.release());
-    return error.code();
-}
 
 DialogOutcome read_dialog_answer(std::string_view answer, ExtractOptions* options,
                                  char (&prefix)[kMaxPrefixBytes + 1]) {

@@ -39,9 +39,4 @@ DialogRun settle_dialog_answer(const PluginInfo* info, std::string_view answer,
 DialogOutcome read_dialog_answer(std::string_view answer, ExtractOptions* options,
                                  char (&prefix)[kMaxPrefixBytes + 1]);
 
-// Runs a script and, when answer is given, copies the text it returned. The
-// result handle is the plug-in's and is freed on every path.
-A_Err execute_script(const PluginInfo& info, HostSuites& suites, const char* script,
-                     std::string* answer);
-
 }  // namespace outfold

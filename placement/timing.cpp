@@ -1,12 +1,16 @@
 #include "placement/timing.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <numeric>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "shell/host_suites.h"
 #include "shell/running_error.h"
+#include "shell/script_run.h"
 
 namespace outfold {
 
@@ -109,6 +113,10 @@ struct PrecompTimes {
     Exact offset;
     Exact stretch;
     Span shown;
+    // Whether the span's end lies at or past the composition's end, where a
+    // trim would cut only what is never seen; asked when first needed.
+    std::optional<bool> openEnd;
+    AEGP_CompH parentComp = nullptr;
 };
 
 A_Err read_precomp_times(HostSuites& suites, AEGP_LayerH precompLayer, PrecompTimes* times,
@@ -212,21 +220,55 @@ A_Err switch_off(HostSuites& suites, AEGP_LayerH layer) {
     return err.code();
 }
 
+// Whether the pre-comp layer's span ends at or past its composition's end.
+A_Err span_reaches_comp_end(HostSuites& suites, const PluginInfo* info, PrecompTimes& precomp,
+                            bool* reaches) {
+    if (!precomp.openEnd) {
+        RunningError err;
+        AEGP_ItemH item = nullptr;
+        A_long id = 0;
+        std::string answer;
+        err.then([&] {
+               return suites.get<AEGP_CompSuite_v9>().AEGP_GetItemFromComp(precomp.parentComp,
+                                                                           &item);
+           })
+            .then([&] { return suites.get<AEGP_ItemSuite_v10>().AEGP_GetItemID(item, &id); })
+            .then([&] {
+                const std::string script =
+                    "String(app.project.itemByID(" + std::to_string(id) + ").duration);";
+                return execute_script(*info, suites, script.c_str(), &answer);
+            });
+        if (!err.ok()) return err.code();
+        char* end = nullptr;
+        const double duration = std::strtod(answer.c_str(), &end);
+        const double spanEnd = double(precomp.shown.end.num) / double(precomp.shown.end.den);
+        precomp.openEnd = end != answer.c_str() && spanEnd >= duration - 1e-9;
+    }
+    *reaches = *precomp.openEnd;
+    return A_Err_NONE;
+}
+
 // Keeps the part of the copy's span (the inner layer's, in composition time)
 // that lies inside the pre-comp layer's span. A reversed pre-comp layer turns
-// the inner span end over start.
-A_Err trim_copy(HostSuites& suites, AEGP_LayerH copy, const InnerTimes& inner,
-                const PrecompTimes& precomp) {
+// the inner span end over start. Where the pre-comp layer's span reaches an
+// end of the composition, nothing past that end is seen, so nothing is cut
+// there.
+A_Err trim_copy(HostSuites& suites, const PluginInfo* info, AEGP_LayerH copy,
+                const InnerTimes& inner, PrecompTimes& precomp) {
     RunningError err;
     Span layer;
     err.then([&] { return outer(precomp, inner.span.start, &layer.start); }).then([&] {
         return outer(precomp, inner.span.end, &layer.end);
     });
     if (precomp.stretch.num < 0) std::swap(layer.start, layer.end);
-    bool later = false, earlier = false, shows = false;
+    bool later = false, earlier = false, shows = false, reachesEnd = false;
     err.then([&] { return less(layer.start, precomp.shown.start, &later); }).then([&] {
         return less(precomp.shown.end, layer.end, &earlier);
     });
+    if (later && precomp.shown.start.num <= 0) later = false;
+    if (earlier)
+        err.then([&] { return span_reaches_comp_end(suites, info, precomp, &reachesEnd); });
+    if (reachesEnd) earlier = false;
     const Exact start = later ? precomp.shown.start : layer.start;
     const Exact end = earlier ? precomp.shown.end : layer.end;
     err.then([&] { return less(start, end, &shows); });
@@ -252,8 +294,8 @@ struct Comps {
     AEGP_CompH source = nullptr;
 };
 
-A_Err retime_layer(HostSuites& suites, const Comps& comps, A_long index,
-                   const PrecompTimes& precomp) {
+A_Err retime_layer(HostSuites& suites, const PluginInfo* info, const Comps& comps, A_long index,
+                   PrecompTimes& precomp) {
     const auto& layers = suites.get<AEGP_LayerSuite_v11>();
     RunningError err;
     AEGP_LayerH copy = nullptr;
@@ -263,7 +305,7 @@ A_Err retime_layer(HostSuites& suites, const Comps& comps, A_long index,
         .then([&] { return layers.AEGP_GetCompLayerByIndex(comps.source, index, &inner); })
         .then([&] { return read_inner_times(suites, inner, !is_one(precomp.stretch), &times); })
         .then([&] { return map_copy(suites, copy, times, precomp); })
-        .then([&] { return trim_copy(suites, copy, times, precomp); });
+        .then([&] { return trim_copy(suites, info, copy, times, precomp); });
     return err.code();
 }
 
@@ -278,9 +320,10 @@ A_Err retime_extracted_layers(const PluginInfo* info, AEGP_LayerH precompLayer,
         err.then([&] {
             return read_precomp_times(suites, precompLayer, &precomp, &comps.parent, &comps.source);
         });
+        precomp.parentComp = comps.parent;
         const auto count = static_cast<A_long>(list.size());
         for (A_long i = 0; i < count && err.ok(); ++i) {
-            err.then([&] { return retime_layer(suites, comps, i, precomp); });
+            err.then([&] { return retime_layer(suites, info, comps, i, precomp); });
         }
         return err.code();
     });

@@ -132,6 +132,24 @@ attribute(Layer.prototype, "parent", function () { return makeLayer(native.layer
                   throw new TypeError("parent must be a Layer or null");
               }
           });
+// The transform group: its properties read their value (at composition time 0),
+// isTimeVarying and numKeys; a property the layer lacks is null.
+var TRANSFORM_STREAMS = {anchorPoint: 0, position: 1, scale: 2, rotation: 3, opacity: 4,
+                         xRotation: 8, yRotation: 9, orientation: 10};
+var Property = hostClass("Property");
+attribute(Layer.prototype, "transform", function () {
+    var layerId = this._id, group = {};
+    for (var key in TRANSFORM_STREAMS) {
+        var read = native.layerTransform(layerId, TRANSFORM_STREAMS[key]);
+        if (read === null) { group[key] = null; continue; }
+        var property = Object_.create(Property.prototype);
+        hide(property, "isTimeVarying", read[0] === 1);
+        hide(property, "numKeys", read[1]);
+        hide(property, "value", read.length === 3 ? read[2] : read.slice(2));
+        group[key] = property;
+    }
+    return group;
+});
 attribute(Layer.prototype, "inPoint", function () { return native.layerInPoint(this._id); });
 attribute(Layer.prototype, "outPoint", function () { return native.layerOutPoint(this._id); });
 attribute(Layer.prototype, "startTime", function () { return native.layerStartTime(this._id); });

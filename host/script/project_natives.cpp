@@ -11,6 +11,7 @@
 #include "io/names.h"
 #include "model/blending.h"
 #include "model/script_ops.h"
+#include "model/streams.h"
 #include "script/expression_engine.h"
 #include "script/natives.h"
 
@@ -251,6 +252,30 @@ duk_ret_t layer_start_time(duk_context* ctx, Session& session) {
     return 1;
 }
 
+// A transform property as scripts see it: null when the layer lacks it, else
+// [isTimeVarying, numKeys, value...], the value at composition time 0.
+duk_ret_t layer_transform(duk_context* ctx, Session& session) {
+    const model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    const auto found = layer.streams.find(duk_get_int(ctx, 1));
+    if (found == layer.streams.end()) {
+        duk_push_null(ctx);
+        return 1;
+    }
+    const model::Stream& stream = found->second;
+    const bool varies =
+        !stream.keyframes.empty() || (stream.expressionEnabled && !stream.expression.empty());
+    std::vector<double> values{varies ? 1.0 : 0.0, static_cast<double>(stream.keyframes.size())};
+    for (const double v :
+         model::layer_value_at(layer, stream, model::layer_time_of(layer, model::Time{})))
+        values.push_back(v);
+    duk_push_array(ctx);
+    for (duk_uarridx_t i = 0; i < values.size(); ++i) {
+        duk_push_number(ctx, values[i]);
+        duk_put_prop_index(ctx, -2, i);
+    }
+    return 1;
+}
+
 duk_ret_t layer_stretch(duk_context* ctx, Session& session) {
     duk_push_number(
         ctx, (layer_ref(session, id_arg(ctx, 0)).stretch * model::Rational::of(100)).seconds());
@@ -463,6 +488,7 @@ constexpr auto kEntries = std::to_array<Entry>({
     {"itemName", native<item_name>, 1},
     {"setItemName", native<set_item_name>, 2},
     {"numLayers", native<num_layers>, 1},
+    {"layerTransform", native<layer_transform>, 2},
     {"compFrame", native<comp_frame>, 1},
     {"layerAt", native<layer_at>, 2},
     {"layerNamed", native<layer_named>, 2},

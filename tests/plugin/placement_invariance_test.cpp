@@ -123,6 +123,8 @@ protected:
             if (options.attributes)
                 add_span_samples(times, precompStart, precompStart + precomp.duration);
             for (const Time t : times) {
+                // Before Main's start or after its end nothing is seen.
+                if (t < Rational::of(0) || !(t < comp_named(before, "Main").duration)) continue;
                 const Time innerTime = t - shift;
                 const bool shows = eval::shows(inner, innerTime) &&
                                    (!options.attributes || eval::shows(precomp, t));
