@@ -368,15 +368,31 @@ struct Item {
     friend bool operator==(const Item&, const Item&) = default;
 };
 
+// Where a layer is: its composition's index in Project::items, and its index
+// among that composition's layers.
+struct LayerPlace {
+    std::size_t item = 0;
+    std::size_t index = 0;
+};
+
+// Where a stream is, by ids and indexes that survive reordering: a layer's
+// own stream (owner kNoId, index the layer-stream number), an effect's
+// parameter or a mask's stream (owner the effect or mask, index in it).
+struct ExpressionPlace {
+    enum class Holder { Layer, Effect, Mask };
+    Id layer = kNoId;
+    Holder holder = Holder::Layer;
+    Id owner = kNoId;
+    int index = 0;
+    LayerPlace lastSeen;  // where the layer was last found: a hint, checked on use
+};
+
 // Aids that spare look-ups a walk through the whole project, kept with it by
 // the model's operations (project_ops.h, script_ops.h). They are no part of
 // a project's value: a copy starts without them and any two compare equal.
 class Lookups {
 public:
-    struct Place {
-        std::size_t item = 0;   // index in Project::items
-        std::size_t index = 0;  // index in its composition's layers
-    };
+    using Place = LayerPlace;
     Lookups() = default;
     Lookups(const Lookups&) {}
     Lookups(Lookups&&) noexcept = default;
@@ -390,11 +406,11 @@ public:
     // Where each layer was last found, by id. Only a hint: every use checks
     // it against the project, which may change in any way meanwhile.
     std::unordered_map<Id, Place> layerPlaces;
-    // For each text that expressions hold in quotes (the names they may refer
-    // to), the layers whose expressions hold it. Kept up to date by the
-    // expression fixing that renames them; dropped whenever a layer is added
-    // or an expression set, the two ways a layer can come to hold others.
-    std::optional<std::unordered_map<std::string, std::vector<Id>>> quotedInExpressions;
+    // The streams that hold an expression, in project order; the fix after a
+    // rename reads no others. It may list a stream whose expression is gone,
+    // never miss one that has one: a stream that gets one is added, and the
+    // list is dropped whenever a layer is added.
+    std::optional<std::vector<ExpressionPlace>> expressionStreams;
 };
 
 struct Project {

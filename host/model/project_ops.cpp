@@ -242,6 +242,15 @@ const Layer* find_layer(const Project& project, Id layerId) {
     return find_layer(const_cast<Project&>(project), layerId);
 }
 
+Layer* find_layer(Project& project, Id layerId, LayerPlace& hint) {
+    if (!near_last_place(project, layerId, hint)) {
+        const auto place = place_of(project, layerId);
+        if (!place) return nullptr;
+        hint = *place;
+    }
+    return &project.items[hint.item].comp->layers[hint.index];
+}
+
 std::string shown_name(const Project& project, const Layer& layer) {
     if (!layer.ownName.empty()) return layer.ownName;
     if (const Item* source = find_item(project, layer.source)) return source->name;
@@ -270,7 +279,7 @@ Layer& add_layer(Project& project, Id compItem, Layer layer, int index) {
         if (!parent || parent->comp != compItem) layer.parent = kNoId;
     }
     if (layer.streams.empty()) fill_default_streams(project, *comp, layer);
-    project.lookups.quotedInExpressions.reset();  // the layer may bring expressions
+    project.lookups.expressionStreams.reset();  // the layer may bring expressions
     auto& layers = comp->layers;
     const auto at = (index < 0 || static_cast<std::size_t>(index) > layers.size())
                         ? layers.end()

@@ -41,6 +41,8 @@ struct LayerLocation {
 std::optional<LayerLocation> locate_layer(const Project& project, Id layerId);
 Layer* find_layer(Project& project, Id layerId);
 const Layer* find_layer(const Project& project, Id layerId);
+// The same, looking first near the caller's hint, which then holds the place.
+Layer* find_layer(Project& project, Id layerId, LayerPlace& hint);
 // The name the layer shows: its own name, else its source item's name.
 std::string shown_name(const Project& project, const Layer& layer);
 // The item whose composition holds the layer; throws if the layer is unknown.

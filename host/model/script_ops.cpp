@@ -10,7 +10,6 @@
 
 #include "model/frame.h"
 #include "model/streams.h"
-#include "text/codec.h"
 
 namespace host::model {
 
@@ -314,231 +313,75 @@ void fold_into_layer(Layer& layer, const Frame& change) {
 
 // ---------------------------------------------------------------- expressions
 
-std::optional<unsigned> hex_digits(std::string_view text, std::size_t at, std::size_t count) {
-    if (at + count > text.size()) return std::nullopt;
-    unsigned value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        const char ch = text[i];
-        unsigned digit = 0;
-        if (ch >= '0' && ch <= '9') {
-            digit = static_cast<unsigned>(ch - '0');
-        } else if (ch >= 'a' && ch <= 'f') {
-            digit = static_cast<unsigned>(ch - 'a' + 10);
-        } else if (ch >= 'A' && ch <= 'F') {
-            digit = static_cast<unsigned>(ch - 'A' + 10);
-        } else {
-            return std::nullopt;
+// The stream at the place, or null when the layer, its effect or mask, or the
+// stream is gone.
+Stream* stream_at(Layer& layer, const ExpressionPlace& place) {
+    const auto in = [&](std::vector<Stream>& streams) -> Stream* {
+        if (place.index < 0 || static_cast<std::size_t>(place.index) >= streams.size())
+            return nullptr;
+        return &streams[static_cast<std::size_t>(place.index)];
+    };
+    switch (place.holder) {
+        case ExpressionPlace::Holder::Layer: {
+            const auto found = layer.streams.find(place.index);
+            return found == layer.streams.end() ? nullptr : &found->second;
         }
-        value = value * 16 + digit;
+        case ExpressionPlace::Holder::Effect:
+            for (Effect& effect : layer.effects)
+                if (effect.id == place.owner) return in(effect.params);
+            return nullptr;
+        case ExpressionPlace::Holder::Mask:
+            for (Mask& mask : layer.masks)
+                if (mask.id == place.owner) return in(mask.streams);
+            return nullptr;
     }
-    return value;
+    return nullptr;
 }
 
-// Decodes the escape sequence at text[i] (a backslash) into `out`; returns
-// the index after it.
-std::size_t decode_escape(std::string_view text, std::size_t i, std::string& out) {
-    const char ch = text[i + 1];
-    switch (ch) {
-        case 'n':
-            out += '\n';
-            return i + 2;
-        case 't':
-            out += '\t';
-            return i + 2;
-        case 'r':
-            out += '\r';
-            return i + 2;
-        case 'b':
-            out += '\b';
-            return i + 2;
-        case 'f':
-            out += '\f';
-            return i + 2;
-        case 'v':
-            out += '\v';
-            return i + 2;
-        case '0':
-            out += '\0';
-            return i + 2;
-        case '\n':
-            return i + 2;  // a line continuation
-        case 'x':
-            if (const auto v = hex_digits(text, i + 2, 2)) {
-                text::append_utf8(out, *v);
-                return i + 4;
-            }
-            break;
-        case 'u':
-            if (const auto v = hex_digits(text, i + 2, 4)) {
-                char32_t cp = *v;
-                std::size_t next = i + 6;
-                if (cp >= 0xD800 && cp < 0xDC00 && text.substr(next, 2) == "\\u") {
-                    const auto low = hex_digits(text, next + 2, 4);
-                    if (low && *low >= 0xDC00 && *low < 0xE000) {
-                        cp = 0x10000 + ((cp - 0xD800) << 10) + (*low - 0xDC00);
-                        next += 6;
-                    }
-                }
-                text::append_utf8(out, cp);
-                return next;
-            }
-            break;
-        default:
-            break;
+void note_expressions_of(const Layer& layer, LayerPlace at, std::vector<ExpressionPlace>& places) {
+    using Holder = ExpressionPlace::Holder;
+    const auto note = [&](const Stream& stream, Holder holder, Id owner, int index) {
+        if (!stream.expression.empty()) places.push_back({layer.id, holder, owner, index, at});
+    };
+    for (const auto& [number, stream] : layer.streams) note(stream, Holder::Layer, kNoId, number);
+    for (const Effect& effect : layer.effects) {
+        for (std::size_t i = 0; i < effect.params.size(); ++i)
+            note(effect.params[i], Holder::Effect, effect.id, static_cast<int>(i));
     }
-    out += ch;
-    return i + 2;
+    for (const Mask& mask : layer.masks) {
+        for (std::size_t i = 0; i < mask.streams.size(); ++i)
+            note(mask.streams[i], Holder::Mask, mask.id, static_cast<int>(i));
+    }
 }
 
-std::string quoted(std::string_view text, char quote) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out(1, quote);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char ch = text[i];
-        const auto byte = static_cast<unsigned char>(ch);
-        // U+2028 and U+2029 end a line inside a literal, as a line feed does.
-        if (text.substr(i, 2) == "\xE2\x80" && i + 2 < text.size() &&
-            (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
-            out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-            i += 2;
-        } else if (ch == quote || ch == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (ch == '\n') {
-            out += "\\n";
-        } else if (ch == '\r') {
-            out += "\\r";
-        } else if (ch == '\t') {
-            out += "\\t";
-        } else if (byte < 0x20) {
-            out += "\\u00";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        } else {
-            out += ch;
+// The streams that hold an expression: one walk through the project lists them.
+const std::vector<ExpressionPlace>& expression_streams(Project& project) {
+    auto& places = project.lookups.expressionStreams;
+    if (!places) {
+        places.emplace();
+        for (std::size_t item = 0; item < project.items.size(); ++item) {
+            if (!project.items[item].comp) continue;
+            const auto& layers = project.items[item].comp->layers;
+            for (std::size_t i = 0; i < layers.size(); ++i)
+                note_expressions_of(layers[i], {item, i}, *places);
         }
     }
-    out += quote;
+    return *places;
+}
+
+// The text with every occurrence of `from`, left to right and not
+// overlapping, replaced by `to`.
+std::string replace_every(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t at = text.find(from); at != std::string_view::npos;
+         at = text.find(from, copied)) {
+        out.append(text.substr(copied, at - copied));
+        out.append(to);
+        copied = at + from.size();
+    }
+    out.append(text.substr(copied));
     return out;
-}
-
-std::size_t skip_comment(std::string_view text, std::size_t i) {
-    if (text[i + 1] == '/') {
-        const std::size_t end = text.find('\n', i);
-        return end == std::string_view::npos ? text.size() : end;
-    }
-    const std::size_t end = text.find("*/", i + 2);
-    return end == std::string_view::npos ? text.size() : end + 2;
-}
-
-struct Literal {
-    std::size_t end = 0;  // one past the closing quote (or where the scan stopped)
-    bool closed = false;
-    std::string value;  // the decoded content
-};
-
-Literal scan_literal(std::string_view text, std::size_t start) {
-    const char quote = text[start];
-    Literal lit;
-    std::size_t i = start + 1;
-    while (i < text.size()) {
-        const char ch = text[i];
-        if (ch == '\\' && i + 1 < text.size()) {
-            i = decode_escape(text, i, lit.value);
-        } else if (ch == quote) {
-            lit.closed = true;
-            ++i;
-            break;
-        } else if (ch == '\n' && quote != '`') {
-            break;
-        } else {
-            lit.value += ch;
-            ++i;
-        }
-    }
-    lit.end = i;
-    return lit;
-}
-
-template <typename Visit>
-void for_each_stream_of(Layer& layer, const Visit& visit) {
-    for (auto& [number, stream] : layer.streams) visit(layer, stream);
-    for (Effect& effect : layer.effects) {
-        for (Stream& param : effect.params) visit(layer, param);
-    }
-    for (Mask& mask : layer.masks) {
-        for (Stream& stream : mask.streams) visit(layer, stream);
-    }
-}
-
-// Calls visit(start, literal) for each closed text in single or double quotes
-// outside comments: the places where an expression names a layer.
-template <typename Visit>
-void for_each_quoted_text(std::string_view expression, const Visit& visit) {
-    std::size_t i = 0;
-    while (i < expression.size()) {
-        const char ch = expression[i];
-        if (ch == '/' && i + 1 < expression.size() &&
-            (expression[i + 1] == '/' || expression[i + 1] == '*')) {
-            i = skip_comment(expression, i);
-        } else if (ch == '"' || ch == '\'' || ch == '`') {
-            const Literal lit = scan_literal(expression, i);
-            if (lit.closed && ch != '`') visit(i, lit);
-            i = lit.end;
-        } else {
-            ++i;
-        }
-    }
-}
-
-void note_quoted_texts(std::unordered_map<std::string, std::vector<Id>>& index, Layer& layer) {
-    for_each_stream_of(layer, [&](const Layer&, const Stream& stream) {
-        for_each_quoted_text(stream.expression, [&](std::size_t, const Literal& lit) {
-            std::vector<Id>& layers = index[lit.value];
-            if (layers.empty() || layers.back() != layer.id) layers.push_back(layer.id);
-        });
-    });
-}
-
-// The index of quoted texts: one walk through the project makes it.
-std::unordered_map<std::string, std::vector<Id>>& quoted_in_expressions(Project& project) {
-    auto& index = project.lookups.quotedInExpressions;
-    if (!index) {
-        index.emplace();
-        for (Item& item : project.items) {
-            if (!item.comp) continue;
-            for (Layer& layer : item.comp->layers) note_quoted_texts(*index, layer);
-        }
-    }
-    return *index;
-}
-
-// Every stream of the layers whose expressions quote the old name. Only the
-// expressions the fix keeps change, so a layer stays listed under the old name
-// and is listed under the new one too: the index may list a layer that no
-// longer quotes a text, never miss one that does.
-template <typename Visit>
-void for_each_stream_quoting(Project& project, std::string_view oldName, std::string_view newName,
-                             const Visit& visit) {
-    auto& index = quoted_in_expressions(project);
-    const auto found = index.find(std::string(oldName));
-    if (found == index.end()) return;
-    const std::vector<Id> layers = found->second;  // a copy: the new name's entry may move it
-    try {
-        for (const Id id : layers) {
-            Layer* layer = find_layer(project, id);
-            if (layer == nullptr) continue;
-            for_each_stream_of(*layer, visit);
-        }
-        std::vector<Id>& renamed = index[std::string(newName)];
-        for (const Id id : layers) {
-            if (std::find(renamed.begin(), renamed.end(), id) == renamed.end())
-                renamed.push_back(id);
-        }
-    } catch (...) {
-        project.lookups.quotedInExpressions.reset();  // made again when next needed
-        throw;
-    }
 }
 
 }  // namespace
@@ -576,6 +419,10 @@ void set_parent_keeping_look(Project& project, Id layerId, Id parentId) {
 
     set_parent(project, layerId, parentId);  // checks composition and cycles first
     fold_into_layer(*find_layer(project, layerId), change);
+}
+
+void note_expression_set(Project& project, const ExpressionPlace& place) {
+    if (auto& places = project.lookups.expressionStreams) places->push_back(place);
 }
 
 namespace {
@@ -698,30 +545,28 @@ Id precompose(Project& project, Id compItem, const std::vector<Id>& layers, std:
     return precompose_leaving(project, compItem, layers.front(), std::move(name));
 }
 
-std::string rename_in_expression(std::string_view expression, std::string_view oldName,
-                                 std::string_view newName) {
-    std::string out;
-    std::size_t copied = 0;
-    for_each_quoted_text(expression, [&](std::size_t start, const Literal& lit) {
-        if (lit.value != oldName) return;
-        out.append(expression.substr(copied, start - copied));
-        out += quoted(newName, expression[start]);
-        copied = lit.end;
-    });
-    out.append(expression.substr(copied));
-    return out;
-}
-
-int auto_fix_expressions(Project& project, std::string_view oldName, std::string_view newName,
+int auto_fix_expressions(Project& project, std::string_view oldText, std::string_view newText,
                          const FixCheck& keep) {
+    if (oldText.empty()) return 0;
     int changed = 0;
-    for_each_stream_quoting(project, oldName, newName, [&](const Layer& layer, Stream& stream) {
-        if (stream.expression.empty()) return;
-        std::string fixed = rename_in_expression(stream.expression, oldName, newName);
-        if (fixed == stream.expression || !keep(layer, stream, fixed)) return;
-        stream.expression = std::move(fixed);
+    // Read from a copy, so that nothing `keep` does can pull the list away; the
+    // places whose expression is gone are dropped, so a removed layer is looked
+    // for once, not on every rename.
+    const std::vector<ExpressionPlace> places = expression_streams(project);
+    std::vector<ExpressionPlace> live;
+    live.reserve(places.size());
+    for (ExpressionPlace place : places) {
+        Layer* layer = find_layer(project, place.layer, place.lastSeen);
+        Stream* stream = layer == nullptr ? nullptr : stream_at(*layer, place);
+        if (stream == nullptr || stream->expression.empty()) continue;
+        live.push_back(place);
+        if (stream->expression.find(oldText) == std::string::npos) continue;
+        std::string fixed = replace_every(stream->expression, oldText, newText);
+        if (fixed == stream->expression || !keep(*layer, *stream, fixed)) continue;
+        stream->expression = std::move(fixed);
         ++changed;
-    });
+    }
+    project.lookups.expressionStreams = std::move(live);
     return changed;
 }
 

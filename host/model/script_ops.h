@@ -62,17 +62,16 @@ Id precompose(Project& project, Id compItem, const std::vector<Id>& layers, std:
 // as it is and the rewritten text.
 using FixCheck = std::function<bool(const Layer&, const Stream&, const std::string& fixed)>;
 
-// Rewrites expressions in the project (layer streams, effect parameters,
-// mask streams) where a string literal, in either quote style, is exactly
-// the old name: the literal becomes the new name in the same quote style;
-// other literals, comments and code stay byte for byte. A rewrite is kept
-// only where `keep` agrees. Returns how many expressions changed.
-int auto_fix_expressions(Project& project, std::string_view oldName, std::string_view newName,
+// In every expression of the project (layer streams, effect parameters, mask
+// streams) that holds the old text, every occurrence of it becomes the new
+// text, wherever it is (names, other literals, comments, code); a rewrite is
+// kept only where `keep` agrees. Only expressions holding the old text reach
+// `keep`; an empty old text changes nothing. Returns how many changed.
+int auto_fix_expressions(Project& project, std::string_view oldText, std::string_view newText,
                          const FixCheck& keep);
 
-// The expression with the renaming above applied (unchanged when nothing
-// matches).
-std::string rename_in_expression(std::string_view expression, std::string_view oldName,
-                                 std::string_view newName);
+// Tells the project's list of expression streams that the stream at the
+// place, which held no expression, now holds one.
+void note_expression_set(Project& project, const ExpressionPlace& place);
 
 }  // namespace host::model

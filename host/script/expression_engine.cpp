@@ -973,13 +973,13 @@ ExpressionResult value_after_expression(ExpressionEngine& engine, const model::P
 }
 
 int auto_fix_expressions(model::Project& project, ExpressionEngine& engine,
-                         std::string_view oldName, std::string_view newName) {
+                         std::string_view oldText, std::string_view newText) {
     const auto evaluates = [&](const model::Layer& layer, const model::Stream& stream,
                                std::string_view text) {
         return engine.evaluate(ExpressionSite{&project, layer.id, &stream, model::Time{}}, text).ok;
     };
     return model::auto_fix_expressions(
-        project, oldName, newName,
+        project, oldText, newText,
         [&](const model::Layer& layer, const model::Stream& stream, const std::string& fixed) {
             return !evaluates(layer, stream, stream.expression) && evaluates(layer, stream, fixed);
         });

@@ -71,12 +71,12 @@ ExpressionResult value_after_expression(ExpressionEngine& engine, const model::P
                                         model::Id layer, const model::Stream& stream,
                                         model::Time layerTime);
 
-// The application's expression fix after a rename: every expression of the
-// project that fails to evaluate and names the old name (see
-// model::auto_fix_expressions) gets the new name, kept only when the
-// expression then evaluates. Expressions are tried at composition time 0.
-// Returns how many changed.
+// The application's expression fix after a rename: in every expression of
+// the project that fails to evaluate, every occurrence of the old text becomes
+// the new text (see model::auto_fix_expressions), kept only when the
+// expression then evaluates. Only expressions holding the old text are tried,
+// at composition time 0. Returns how many changed.
 int auto_fix_expressions(model::Project& project, ExpressionEngine& engine,
-                         std::string_view oldName, std::string_view newName);
+                         std::string_view oldText, std::string_view newText);
 
 }  // namespace host::script

@@ -181,8 +181,8 @@ method(Project.prototype, "item", function (index) { return makeItem(native.item
 method(Project.prototype, "itemByID", function (id) { return makeItem(native.itemByID(id)); });
 attribute(Project.prototype, "numItems", function () { return native.numItems(); });
 attribute(Project.prototype, "activeItem", function () { return makeItem(native.activeItem()); });
-method(Project.prototype, "autoFixExpressions", function (oldName, newName) {
-    native.autoFixExpressions(oldName, newName);
+method(Project.prototype, "autoFixExpressions", function (oldText, newText) {
+    native.autoFixExpressions(oldText, newText);
 });
 
 // ---- enumerations the host numbers (kind 0: BlendingMode, 1: TrackMatteType)

@@ -98,12 +98,12 @@ duk_ret_t active_item(duk_context* ctx, Session& session) {
 }
 
 duk_ret_t auto_fix_expressions(duk_context* ctx, Session& session) {
-    const std::string oldName = string_arg(ctx, 0, "autoFixExpressions(): parameter 1");
-    const std::string newName = string_arg(ctx, 1, "autoFixExpressions(): parameter 2");
+    const std::string oldText = string_arg(ctx, 0, "autoFixExpressions(): parameter 1");
+    const std::string newText = string_arg(ctx, 1, "autoFixExpressions(): parameter 2");
     std::unique_ptr<ExpressionEngine> ownEngine;
     ExpressionEngine* engine = session.host.expressions;
     if (engine == nullptr) engine = (ownEngine = std::make_unique<ExpressionEngine>()).get();
-    if (auto_fix_expressions(session.project(), *engine, oldName, newName) > 0)
+    if (auto_fix_expressions(session.project(), *engine, oldText, newText) > 0)
         session.project_changed();
     return 0;
 }

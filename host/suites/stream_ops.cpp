@@ -6,6 +6,7 @@
 // an expression (or one that cannot carry expressions) gives no handle.
 #include <cstring>
 
+#include "model/script_ops.h"
 #include "model/streams.h"
 #include "script/expression_engine.h"
 #include "suites/ops.h"
@@ -22,6 +23,14 @@ bool varies(const model::Stream& stream) {
 
 void require_expressible(const model::Stream& stream) {
     if (!stream.canVary) throw BadArgument("this stream cannot carry an expression");
+}
+
+// Where the stream is, for the project's list of expression streams.
+model::ExpressionPlace expression_place(const StreamAddress& address) {
+    using Holder = model::ExpressionPlace::Holder;
+    if (address.effect == model::kNoId)
+        return {address.layer, Holder::Layer, model::kNoId, address.index};
+    return {address.layer, Holder::Effect, address.effect, address.index};
 }
 
 }  // namespace
@@ -186,11 +195,14 @@ A_Err AEGP_SetExpression(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
                          const A_char* expressionP) {
     return run(__func__, [&](Session& s) {
         s.require_plugin(plugin_id);
+        const StreamAddress& address = s.registry().stream(streamH);
         model::Stream& stream = s.stream(streamH);
         const char* text = in_text(expressionP);
         require_expressible(stream);
+        const bool heldOne = !stream.expression.empty();
         stream.expression = text;
-        s.project().lookups.quotedInExpressions.reset();  // the layer may not have held one
+        if (!heldOne && !stream.expression.empty())
+            model::note_expression_set(s.project(), expression_place(address));
         return A_Err_NONE;
     });
 }

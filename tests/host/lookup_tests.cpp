@@ -100,9 +100,11 @@ TEST_F(Lookups, ExpressionsThatArriveLaterAreFixedToo) {
                               item_id(project(), "Pre"));
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 3);
     EXPECT_EQ(model::auto_fix_expressions(project(), "Newer", "Last", any), 0);
-    EXPECT_EQ(model::auto_fix_expressions(project(), "Last", "Newer", any), 3);
+    // A stream that held one already is not listed twice (twice would give "Last 2 2").
+    set_opacity_expression(0, "thisComp.layer(\"Last\").opacity");
+    EXPECT_EQ(model::auto_fix_expressions(project(), "Last", "Last 2", any), 3);
     for (std::size_t i : {0, 1, 2})
-        EXPECT_EQ(expression_of(i), "thisComp.layer(\"Newer\").opacity") << i;
+        EXPECT_EQ(expression_of(i), "thisComp.layer(\"Last 2\").opacity") << i;
 }
 
 }  // namespace

@@ -168,27 +168,6 @@ TEST_F(Expressions, TheSandboxReachesNothingElseAndIsCapped) {
     EXPECT_LT(engine.heap_bytes(), std::size_t{8} << 20) << "the caps' garbage was collected";
 }
 
-TEST(RenameInExpression, OnlyWholeQuotedNamesChangeIntoValidLiterals) {
-    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-        {"Old", "New", R"(comp("Main").layer("Old").opacity + thisComp.layer('Old').opacity)",
-         R"(comp("Main").layer("New").opacity + thisComp.layer('New').opacity)"},
-        {"Old", "New", R"(/* "Old" */ layer("Old"))", R"(/* "Old" */ layer("New"))"},
-        {"Old", "New", "// don't\nlayer(\"Old\")", "// don't\nlayer(\"New\")"},  // quote in comment
-        {"Old", "New", R"(layer("\x4Fld"))", R"(layer("New"))"},
-        {"A", "It's", R"(layer('A'))", R"(layer('It\'s'))"},
-        {"A", "two\nlines", R"(layer("A"))", R"(layer("two\nlines"))"},
-        {R"(Say "hi")", "B", R"(layer('Say "hi"'))", R"(layer('B'))"},
-    };
-    for (const auto& [from, to, expression, fixed] : cases)
-        EXPECT_EQ(host::model::rename_in_expression(expression, from, to), fixed) << expression;
-    // Part of a name, another case, bare words, comments, escapes, templates, unclosed strings.
-    for (const char* kept :
-         {R"(thisComp.layer("Old Man"))", R"(thisComp.layer("Older"))", R"(thisComp.layer(" Old"))",
-          R"(thisComp.layer("old"))", "var Old = 1; // layer(\"Old\")\nOld", R"(layer("O\"ld"))",
-          "layer(`Old`)", R"(layer("Old)", ""})
-        EXPECT_EQ(host::model::rename_in_expression(kept, "Old", "New"), kept) << kept;
-}
-
 constexpr const char* kFixProject = R"json({"items": [
     {"type": "comp", "name": "Main", "layers": [
       {"type": "shape", "name": "Old",
@@ -220,6 +199,7 @@ TEST_F(AutoFix, BrokenExpressionsFollowTheRenameWhereTheyThenWork) {
     const model::Layer& watcher = layer("Main", "Watcher");
     EXPECT_EQ(renamed.streams.at(4).expression, R"(thisComp.layer("New").opacity)");
     EXPECT_EQ(watcher.streams.at(1).expression, "thisComp.layer('New').position");
+    // "New Man" does not exist either.
     EXPECT_EQ(watcher.streams.at(3).expression, R"(thisComp.layer("Old Man").rotation)");
     EXPECT_EQ(watcher.streams.at(2).expression, "value");
     // "New" has no slider: the rewrite would not work either, so it is not kept.
@@ -230,6 +210,53 @@ TEST_F(AutoFix, BrokenExpressionsFollowTheRenameWhereTheyThenWork) {
     EXPECT_EQ(layer("Elsewhere", "Far").streams.at(4).expression,
               R"(comp("Main").layer("New").opacity)");
     EXPECT_EQ(changes, 1);
+}
+
+// Layers already renamed; each case puts its expression on Watcher's rotation.
+constexpr const char* kRenamedProject = R"json({"items": [
+    {"type": "comp", "name": "Main", "layers": [
+      {"type": "shape", "name": "New"}, {"type": "shape", "name": "P_Circle"},
+      {"type": "shape", "name": "P_Circle 2"}, {"type": "shape", "name": "Circle 3"},
+      {"type": "shape", "name": "X_C"},
+      {"type": "shape", "name": "P_Control", "effects": [{"kind": "host.slider-control"}]},
+      {"type": "shape", "name": "Watcher"}]}]})json";
+
+TEST_F(AutoFix, ReplacesTheTextEverywhereInBrokenExpressionsKeptOnlyWhereTheyThenEvaluate) {
+    struct Row {
+        const char* oldText;
+        const char* newText;
+        const char* expression;
+        const char* fixed;  // nullptr: left as it was
+    };
+    const Row rows[] = {
+        // Every occurrence: names, code, comments.
+        {"Old", "New", "var Old = thisComp.layer(\"Old\"); Old.rotation // Old",
+         "var New = thisComp.layer(\"New\"); New.rotation // New"},
+        // Inside another name: both layers took the prefix, one fix mends both.
+        {"Circle", "P_Circle",
+         R"(thisComp.layer("Circle").opacity + thisComp.layer("Circle 2").opacity)",
+         R"(thisComp.layer("P_Circle").opacity + thisComp.layer("P_Circle 2").opacity)"},
+        // ... or breaks the other name, so nothing is kept.
+        {"Circle", "P_Circle",
+         R"(thisComp.layer("Circle").opacity + thisComp.layer("Circle 3").opacity)", nullptr},
+        {"C", "X_C", R"(thisComp.layer("C").opacity)", nullptr},  // thisX_Comp
+        {"Control", "P_Control", R"(thisComp.layer("Control").effect("Slider Control")("Slider"))",
+         nullptr},
+        {"Old", "New", R"(thisComp.layer("\x4Fld").opacity)",
+         nullptr},  // text, not what it decodes to
+        {"", "New", R"(thisComp.layer("").opacity)", nullptr},
+        // Working expressions stay, even where the new text would work too.
+        {"Old", "New", R"(thisComp.layer("New").opacity // Old)", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.expression);
+        load(kRenamedProject);
+        layer("Main", "Watcher").streams.at(kRot).expression = row.expression;
+        value("app.project.autoFixExpressions(" + nlohmann::json(row.oldText).dump() + ", " +
+              nlohmann::json(row.newText).dump() + ")");
+        EXPECT_EQ(layer("Main", "Watcher").streams.at(kRot).expression,
+                  row.fixed ? row.fixed : row.expression);
+    }
 }
 
 }  // namespace
