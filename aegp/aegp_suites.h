@@ -183,6 +183,36 @@ struct AEGP_CompSuite_v25 {
     AEGP_Placeholder reserved43;
 };
 
+// "AEGP Dynamic Stream Suite", version 5: 26 slots.
+struct AEGP_DynamicStreamSuite_v5 {
+    AEGP_Placeholder reserved0;
+    AEGP_Placeholder reserved1;
+    AEGP_Placeholder reserved2;
+    AEGP_Placeholder reserved3;
+    AEGP_Placeholder reserved4;
+    AEGP_Placeholder reserved5;
+    AEGP_Placeholder reserved6;
+    AEGP_Placeholder reserved7;
+    AEGP_Placeholder reserved8;
+    AEGP_Placeholder reserved9;
+    AEGP_Placeholder reserved10;
+    AEGP_Placeholder reserved11;
+    A_Err (*AEGP_SetStreamName)(AEGP_StreamRefH streamH, const A_UTF16Char* nameZ);
+    AEGP_Placeholder reserved13;
+    AEGP_Placeholder reserved14;
+    AEGP_Placeholder reserved15;
+    A_Err (*AEGP_GetNewParentStreamRef)(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH, AEGP_StreamRefH* parent_streamPH);
+    AEGP_Placeholder reserved17;
+    AEGP_Placeholder reserved18;
+    A_Err (*AEGP_IsSeparationLeader)(AEGP_StreamRefH streamH, A_Boolean* leaderPB);
+    A_Err (*AEGP_AreDimensionsSeparated)(AEGP_StreamRefH leader_streamH, A_Boolean* separatedPB);
+    A_Err (*AEGP_SetDimensionsSeparated)(AEGP_StreamRefH leader_streamH, A_Boolean separatedB);
+    A_Err (*AEGP_GetSeparationFollower)(AEGP_StreamRefH leader_streamH, A_short dimS, AEGP_StreamRefH* follower_streamPH);
+    A_Err (*AEGP_IsSeparationFollower)(AEGP_StreamRefH streamH, A_Boolean* followerPB);
+    A_Err (*AEGP_GetSeparationLeader)(AEGP_StreamRefH follower_streamH, AEGP_StreamRefH* leader_streamPH);
+    A_Err (*AEGP_GetSeparationDimension)(AEGP_StreamRefH follower_streamH, A_short* dimS);
+};
+
 // "AEGP Effect Suite", version 3: 17 slots.
 struct AEGP_EffectSuite_v3 {
     A_Err (*AEGP_GetLayerNumEffects)(AEGP_LayerH layerH, A_long* num_effectsPL);
@@ -655,6 +685,33 @@ struct AEGP_StreamSuite_v9 {
     AEGP_Placeholder reserved21;
 };
 
+// "AEGP Stream Suite", version 11: 23 slots.
+struct AEGP_StreamSuite_v11 {
+    AEGP_Placeholder reserved0;
+    AEGP_Placeholder reserved1;
+    AEGP_Placeholder reserved2;
+    AEGP_Placeholder reserved3;
+    AEGP_Placeholder reserved4;
+    AEGP_Placeholder reserved5;
+    AEGP_Placeholder reserved6;
+    AEGP_Placeholder reserved7;
+    A_Err (*AEGP_GetStreamName)(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH, A_Boolean force_englishB, AEGP_MemHandle* utf_stream_namePH);
+    AEGP_Placeholder reserved9;
+    AEGP_Placeholder reserved10;
+    AEGP_Placeholder reserved11;
+    AEGP_Placeholder reserved12;
+    AEGP_Placeholder reserved13;
+    AEGP_Placeholder reserved14;
+    AEGP_Placeholder reserved15;
+    AEGP_Placeholder reserved16;
+    AEGP_Placeholder reserved17;
+    AEGP_Placeholder reserved18;
+    AEGP_Placeholder reserved19;
+    AEGP_Placeholder reserved20;
+    AEGP_Placeholder reserved21;
+    AEGP_Placeholder reserved22;
+};
+
 // "AEGP Utility Suite", version 7: 25 slots.
 struct AEGP_UtilitySuite_v7 {
     A_Err (*AEGP_ReportInfo)(AEGP_PluginID aegp_plugin_id, const A_char* info_stringZ);
@@ -729,6 +786,7 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_CompSuite_v14, "AEGP Comp Suite", 14) \
     X(AEGP_CompSuite_v15, "AEGP Comp Suite", 15) \
     X(AEGP_CompSuite_v25, "AEGP Comp Suite", 25) \
+    X(AEGP_DynamicStreamSuite_v5, "AEGP Dynamic Stream Suite", 5) \
     X(AEGP_EffectSuite_v3, "AEGP Effect Suite", 3) \
     X(AEGP_FootageSuite_v11, "AEGP Footage Suite", 11) \
     X(AEGP_ItemSuite_v3, "AEGP Item Suite", 3) \
@@ -745,6 +803,7 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_ProjSuite_v9, "AEGP Proj Suite", 9) \
     X(AEGP_RegisterSuite_v6, "AEGP Register Suite", 6) \
     X(AEGP_StreamSuite_v9, "AEGP Stream Suite", 9) \
+    X(AEGP_StreamSuite_v11, "AEGP Stream Suite", 11) \
     X(AEGP_UtilitySuite_v7, "AEGP Utility Suite", 7) \
     X(AEGP_UtilitySuite_v13, "AEGP Utility Suite", 13)
 
@@ -767,6 +826,15 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_CompSuite_v15, AEGP_GetCompFromItem, 0) \
     X(AEGP_CompSuite_v25, AEGP_GetItemFromComp, 1) \
     X(AEGP_CompSuite_v25, AEGP_CreateNullInComp, 31) \
+    X(AEGP_DynamicStreamSuite_v5, AEGP_SetStreamName, 12) \
+    X(AEGP_DynamicStreamSuite_v5, AEGP_GetNewParentStreamRef, 16) \
+    X(AEGP_DynamicStreamSuite_v5, AEGP_IsSeparationLeader, 19) \
+    X(AEGP_DynamicStreamSuite_v5, AEGP_AreDimensionsSeparated, 20) \
+    X(AEGP_DynamicStreamSuite_v5, AEGP_SetDimensionsSeparated, 21) \
+    X(AEGP_DynamicStreamSuite_v5, AEGP_GetSeparationFollower, 22) \
+    X(AEGP_DynamicStreamSuite_v5, AEGP_IsSeparationFollower, 23) \
+    X(AEGP_DynamicStreamSuite_v5, AEGP_GetSeparationLeader, 24) \
+    X(AEGP_DynamicStreamSuite_v5, AEGP_GetSeparationDimension, 25) \
     X(AEGP_EffectSuite_v3, AEGP_GetLayerNumEffects, 0) \
     X(AEGP_EffectSuite_v3, AEGP_GetLayerEffectByIndex, 1) \
     X(AEGP_EffectSuite_v3, AEGP_GetInstalledKeyFromLayerEffect, 2) \
@@ -870,6 +938,7 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_StreamSuite_v9, AEGP_SetExpressionState, 18) \
     X(AEGP_StreamSuite_v9, AEGP_GetExpression, 19) \
     X(AEGP_StreamSuite_v9, AEGP_SetExpression, 20) \
+    X(AEGP_StreamSuite_v11, AEGP_GetStreamName, 8) \
     X(AEGP_UtilitySuite_v7, AEGP_ReportInfo, 0) \
     X(AEGP_UtilitySuite_v13, AEGP_StartUndoGroup, 7) \
     X(AEGP_UtilitySuite_v13, AEGP_EndUndoGroup, 8) \
@@ -883,6 +952,7 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_CompSuite_v14, 34) \
     X(AEGP_CompSuite_v15, 34) \
     X(AEGP_CompSuite_v25, 44) \
+    X(AEGP_DynamicStreamSuite_v5, 26) \
     X(AEGP_EffectSuite_v3, 17) \
     X(AEGP_FootageSuite_v11, 21) \
     X(AEGP_ItemSuite_v3, 20) \
@@ -899,6 +969,7 @@ struct AEGP_UtilitySuite_v13 {
     X(AEGP_ProjSuite_v9, 14) \
     X(AEGP_RegisterSuite_v6, 12) \
     X(AEGP_StreamSuite_v9, 22) \
+    X(AEGP_StreamSuite_v11, 23) \
     X(AEGP_UtilitySuite_v7, 25) \
     X(AEGP_UtilitySuite_v13, 33)
 // clang-format on

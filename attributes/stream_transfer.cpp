@@ -361,6 +361,78 @@ A_Err legal_on_both(HostSuites& suites, AEGP_LayerH a, AEGP_LayerH b, AEGP_Layer
     return err.code();
 }
 
+// Whether the layer's Position has its dimensions separated; any other
+// stream never has.
+A_Err dimensions_separated(HostSuites& suites, AEGP_StreamRefH stream, AEGP_LayerStream which,
+                           bool* separated) {
+    A_Boolean answer = false;
+    if (which != AEGP_LayerStream_POSITION) return A_Err_NONE;
+    const A_Err err =
+        suites.get<AEGP_DynamicStreamSuite_v5>().AEGP_AreDimensionsSeparated(stream, &answer);
+    *separated = err == A_Err_NONE && answer;
+    return err;
+}
+
+// One follower's value or keyframes, then its expression, as for a whole
+// stream.
+A_Err copy_follower(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH sourceFollower,
+                    AEGP_StreamRefH targetFollower, const A_Time& inPoint, bool* animated) {
+    const auto& streams = suites.get<AEGP_StreamSuite_v9>();
+    OwnedStreamValue held(streams);
+    A_long keyframes = 0;
+    A_Boolean varies = false;
+    RunningError err;
+    err.then([&] {
+           return held.adopt(streams.AEGP_GetNewStreamValue(info->pluginId, sourceFollower,
+                                                            AEGP_LTimeMode_CompTime, &inPoint,
+                                                            kPreExpression, held.get()));
+       })
+        .then([&] { return count_keyframes_to_copy(suites, sourceFollower, &keyframes, &varies); });
+    if (err.ok() && varies) *animated = true;
+    if (err.ok() && keyframes > 0) {
+        err.then([&] {
+            return copy_keyframes_batch(suites, info, sourceFollower, keyframes, targetFollower);
+        });
+    } else {
+        err.then([&] {
+            return streams.AEGP_SetStreamValue(info->pluginId, targetFollower, held.get());
+        });
+    }
+    err.then([&] { return copy_expression(suites, info, sourceFollower, targetFollower, true); });
+    err.keep_first(held.release());
+    return err.code();
+}
+
+// A separated Position keeps its keyframes on the followers, where keyframe
+// calls must go: the target is separated too and takes each follower's
+// animation. A 2D position has two followers, a 3D one three.
+A_Err copy_separated_position(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH source,
+                              AEGP_StreamRefH target, const A_Time& inPoint, bool* animated) {
+    const auto& streams = suites.get<AEGP_StreamSuite_v9>();
+    const auto& dynamic = suites.get<AEGP_DynamicStreamSuite_v5>();
+    AEGP_StreamType type = AEGP_StreamType_NO_DATA;
+    RunningError err;
+    err.then([&] { return dynamic.AEGP_SetDimensionsSeparated(target, true); }).then([&] {
+        return streams.AEGP_GetStreamType(source, &type);
+    });
+    const A_short dimensions = type == AEGP_StreamType_ThreeD_SPATIAL ? 3 : 2;
+    for (A_short d = 0; d < dimensions && err.ok(); ++d) {
+        Owned<AEGP_StreamRefH> sourceFollower(streams.AEGP_DisposeStream);
+        Owned<AEGP_StreamRefH> targetFollower(streams.AEGP_DisposeStream);
+        err.then(
+               [&] { return dynamic.AEGP_GetSeparationFollower(source, d, sourceFollower.out()); })
+            .then(
+                [&] { return dynamic.AEGP_GetSeparationFollower(target, d, targetFollower.out()); })
+            .then([&] {
+                return copy_follower(suites, info, sourceFollower.get(), targetFollower.get(),
+                                     inPoint, animated);
+            });
+        err.keep_first(sourceFollower.release());
+        err.keep_first(targetFollower.release());
+    }
+    return err.code();
+}
+
 A_Err copy_layer_stream_with(HostSuites& suites, PluginInfo const* info, AEGP_LayerH targetLayer,
                              AEGP_LayerH sourceLayer, AEGP_LayerStream which, bool* animated) {
     bool legal = false;
@@ -389,8 +461,20 @@ A_Err copy_layer_stream_with(HostSuites& suites, PluginInfo const* info, AEGP_La
         })
         .then([&] {
             return streams.AEGP_GetNewLayerStream(info->pluginId, targetLayer, which, target.out());
-        })
-        .then([&] { return count_keyframes_to_copy(suites, source.get(), &keyframes, &varies); });
+        });
+    bool separated = false;
+    err.then([&] { return dimensions_separated(suites, source.get(), which, &separated); });
+    if (err.ok() && separated) {
+        err.then([&] {
+            return copy_separated_position(suites, info, source.get(), target.get(), inPoint,
+                                           animated);
+        });
+        err.keep_first(held.release());
+        err.keep_first(source.release());
+        err.keep_first(target.release());
+        return err.code();
+    }
+    err.then([&] { return count_keyframes_to_copy(suites, source.get(), &keyframes, &varies); });
     // Reported as soon as it is known, even if the copy then fails. A
     // property moved by an expression alone varies too: the target keeps it
     // in place of the pre-comp layer, holding the property's own value.

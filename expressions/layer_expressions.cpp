@@ -57,6 +57,36 @@ A_Err with_effect(HostSuites& suites, PluginInfo const* info, AEGP_LayerH layer,
     return err.code();
 }
 
+using FollowerUse = std::function<A_Err(A_short, AEGP_StreamRefH)>;
+
+// Opens each follower of the layer's Position (only `dimension`, when given)
+// for `use`, if the position is separated; a 2D position has two followers.
+A_Err with_followers(HostSuites& suites, PluginInfo const* info, AEGP_LayerH layer,
+                     const FollowerUse& use, A_short dimension = -1) {
+    const auto& streams = suites.get<AEGP_StreamSuite_v9>();
+    const auto& dynamic = suites.get<AEGP_DynamicStreamSuite_v5>();
+    return with_layer_stream(
+        suites, info, layer, AEGP_LayerStream_POSITION, [&](AEGP_StreamRefH position) {
+            A_Boolean separated = false;
+            AEGP_StreamType type = AEGP_StreamType_NO_DATA;
+            RunningError err;
+            err.then([&] { return dynamic.AEGP_AreDimensionsSeparated(position, &separated); });
+            if (err.ok() && separated)
+                err.then([&] { return streams.AEGP_GetStreamType(position, &type); });
+            const A_short dimensions = type == AEGP_StreamType_ThreeD_SPATIAL ? 3 : 2;
+            for (A_short d = 0; separated && d < dimensions; ++d) {
+                if (dimension >= 0 && d != dimension) continue;
+                Owned<AEGP_StreamRefH> follower(streams.AEGP_DisposeStream);
+                err.then([&] {
+                       return dynamic.AEGP_GetSeparationFollower(position, d, follower.out());
+                   })
+                    .then([&] { return use(d, follower.get()); });
+                err.keep_first(follower.release());
+            }
+            return err.code();
+        });
+}
+
 using Visit = std::function<A_Err(StreamPlace, const std::string&)>;
 
 // Visits the stream's expression, if it has one.
@@ -123,6 +153,11 @@ A_Err for_each_expression(PluginInfo const* info, AEGP_LayerH layer, const Visit
                                          visiting(suites, info, {-1, number}, visit));
             });
         }
+        err.then([&] {
+            return with_followers(suites, info, layer, [&](A_short d, AEGP_StreamRefH follower) {
+                return visiting(suites, info, {kFollowerPlace, d}, visit)(follower);
+            });
+        });
         A_long effects = 0;
         err.then([&] {
             return suites.get<AEGP_EffectSuite_v3>().AEGP_GetLayerNumEffects(layer, &effects);
@@ -140,6 +175,11 @@ A_Err set_expression_at(PluginInfo const* info, AEGP_LayerH layer, StreamPlace p
             return suites.get<AEGP_StreamSuite_v9>().AEGP_SetExpression(info->pluginId, stream,
                                                                         text.c_str());
         };
+        if (place.effect == kFollowerPlace)
+            return with_followers(
+                suites, info, layer,
+                [&](A_short, AEGP_StreamRefH follower) { return set(follower); },
+                static_cast<A_short>(place.stream));
         if (place.effect < 0) return with_layer_stream(suites, info, layer, place.stream, set);
         return with_effect(suites, info, layer, place.effect, [&](AEGP_EffectRefH effect) {
             return with_effect_stream(suites, info, effect, place.stream, set);

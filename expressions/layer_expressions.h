@@ -13,16 +13,19 @@ namespace outfold {
 
 // Where an expression sits on its layer.
 struct StreamPlace {
-    A_long effect = -1;  // -1: a layer stream, else the effect's index
-    A_long stream = 0;   // the layer stream number, or the parameter index
+    A_long effect = -1;  // -1: a layer stream, kFollowerPlace, else the effect's index
+    A_long stream = 0;   // the layer stream number, the dimension, or the parameter index
 };
+// A follower of a separated Position (stream: its dimension).
+inline constexpr A_long kFollowerPlace = -2;
 
 // The stream's expression text; empty when it has none.
 A_Err read_expression(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH stream,
                       std::string* text);
 
 // Calls visit for every expression of the layer, its layer streams (0 to 55)
-// first, then its effects' parameters in order; stops at the first error.
+// first, then a separated Position's followers, then its effects' parameters
+// in order; stops at the first error.
 A_Err for_each_expression(PluginInfo const* info, AEGP_LayerH layer,
                           const std::function<A_Err(StreamPlace, const std::string&)>& visit);
 

@@ -362,6 +362,73 @@ json streams_to(const std::map<int, model::Stream>& streams,
     return table;
 }
 
+// A separated Position: `"Position": {"separated": true}` and its followers
+// as streams named "X Position", "Y Position", "Z Position". They are taken
+// out of the table here, so the rest reads as the layer's own streams.
+struct Separation {
+    bool separated = false;
+    std::vector<std::pair<int, json>> followers;  // dimension, entry
+};
+
+int follower_dimension(const std::string& key) {
+    for (int d = 0; d < model::kSeparatedDimensions; ++d)
+        if (key_form(key) == key_form(model::follower_name(d))) return d;
+    return -1;
+}
+
+Separation take_separation(json& table, const std::string& where) {
+    Separation separation;
+    if (!table.is_object()) return separation;
+    for (auto entry = table.begin(); entry != table.end();) {
+        const int dimension = follower_dimension(entry.key());
+        if (dimension >= 0) {
+            separation.followers.emplace_back(dimension, entry.value());
+            entry = table.erase(entry);
+            continue;
+        }
+        if (key_form(entry.key()) == "position" && entry->is_object() &&
+            entry->contains("separated")) {
+            separation.separated = (*entry)["separated"].get<bool>();
+            entry->erase("separated");
+            if (entry->empty()) {
+                entry = table.erase(entry);
+                continue;
+            }
+        }
+        ++entry;
+    }
+    if (!separation.followers.empty() && !separation.separated)
+        fail(where, "followers of Position need \"Position\": {\"separated\": true}");
+    return separation;
+}
+
+void layer_streams_from(json table, model::Layer& layer, const std::string& where) {
+    const Separation separation = take_separation(table, where);
+    streams_from(table, layer.streams, where);
+    if (!separation.separated) return;
+    if (layer.streams.count(model::stream::kPosition) == 0)
+        fail(where, "a separated Position needs the layer's Position");
+    model::set_position_separated(layer, true);
+    for (const auto& [dimension, node] : separation.followers)
+        stream_from(node, layer.positionFollowers[static_cast<std::size_t>(dimension)],
+                    where + "." + model::follower_name(dimension));
+}
+
+void separation_to(json& table, const model::Layer& layer) {
+    if (!model::position_separated(layer)) return;
+    json& position = table["Position"];
+    if (!position.is_object())
+        position = position.is_null() ? json::object() : json{{"value", position}};
+    position["separated"] = true;
+    for (const model::Stream& follower : layer.positionFollowers) {
+        model::Stream fallback;
+        fallback.name = follower.name;
+        fallback.kind = follower.kind;
+        fallback.value = {};
+        table[follower.name] = stream_to(follower, &fallback);
+    }
+}
+
 std::vector<model::Stream> default_mask_streams() {
     auto make = [](std::string name, model::StreamKind kind, std::vector<double> value) {
         model::Stream s;
@@ -681,7 +748,7 @@ private:
             layer.streams[model::stream::kSourceText].text =
                 text_from(node["text"], where + ".text");
         if (node.contains("streams"))
-            streams_from(node["streams"], layer.streams, where + ".streams");
+            layer_streams_from(node["streams"], layer, where + ".streams");
         const json effects = node.value("effects", json::array());
         for (std::size_t e = 0; e < effects.size(); ++e)
             layer.effects.push_back(
@@ -886,7 +953,8 @@ private:
             if (layer.streams.count(number) == 0) removed.push_back(number);
         }
         if (!removed.empty()) node["removedStreams"] = removed;
-        const json streams = streams_to(layer.streams, fresh.streams);
+        json streams = streams_to(layer.streams, fresh.streams);
+        separation_to(streams, layer);
         if (!streams.empty()) node["streams"] = streams;
         if (!layer.effects.empty()) {
             json effects = json::array();

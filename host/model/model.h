@@ -164,6 +164,10 @@ struct Layer {
     TrackMatte trackMatte = TrackMatte::None;  // matted by the layer directly above
     Id parent = kNoId;                         // a layer of the same composition
     std::map<int, Stream> streams;             // by the host's layer-stream number
+    // While Position's dimensions are separated: "X Position", "Y Position"
+    // and "Z Position", which then hold its value and keyframes. Empty
+    // otherwise.
+    std::vector<Stream> positionFollowers;
     std::vector<Effect> effects;
     std::vector<Mask> masks;
     std::vector<Marker> markers;  // sorted by time

@@ -293,10 +293,40 @@ void fold_orientation_scale(Layer& layer, const Frame& change) {
     }
 }
 
+bool maps_axes_apart(const Frame& change) {
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            if (row != column && change.m[row][column] != 0) return false;
+    return true;
+}
+
+// A separated position folds follower by follower where each axis maps onto
+// itself; otherwise its dimensions are joined for the fold and separated
+// again, which puts a keyframe on every follower wherever one had one.
+void map_separated_position(Layer& layer, const Frame& change) {
+    if (!maps_axes_apart(change)) {
+        set_position_separated(layer, false);
+        map_points(layer.streams[stream::kPosition], change);
+        set_position_separated(layer, true);
+        return;
+    }
+    for (std::size_t d = 0; d < layer.positionFollowers.size() && d < 3; ++d) {
+        Stream& follower = layer.positionFollowers[d];
+        const double scale = change.m[d][d];
+        for_each_value(follower, [&](std::vector<double>& v) {
+            if (!v.empty()) v[0] = scale * v[0] + change.t[d];
+        });
+        scale_speeds(follower, {scale});
+    }
+}
+
 // Applies a change of parent space to the layer's own transform values.
 void fold_into_layer(Layer& layer, const Frame& change) {
-    if (layer.streams.contains(stream::kPosition))
+    if (position_separated(layer)) {
+        map_separated_position(layer, change);
+    } else if (layer.streams.contains(stream::kPosition)) {
         map_points(layer.streams[stream::kPosition], change);
+    }
     if (!has_anchor_point(layer) && layer.streams.contains(stream::kAnchorPoint))
         map_points(layer.streams[stream::kAnchorPoint], change);  // point of interest
     if (!change.is_translation()) {

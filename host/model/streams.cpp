@@ -439,6 +439,12 @@ std::vector<double> value_at(const Stream& s, Time t) {
 }
 
 std::vector<double> layer_value_at(const Layer& layer, const Stream& s, Time t) {
+    if (is_separated_leader(layer, s)) {
+        std::vector<double> v = s.value;
+        for (std::size_t d = 0; d < v.size() && d < layer.positionFollowers.size(); ++d)
+            v[d] = value_at(layer.positionFollowers[d], t).at(0);
+        return v;
+    }
     const auto orientation = layer.streams.find(stream::kOrientation);
     if (orientation == layer.streams.end() || &orientation->second != &s) return value_at(s, t);
     std::vector<double> v;
@@ -464,6 +470,74 @@ std::string text_at(const Stream& s, Time t) {
     if (keys.empty()) return s.text;
     if (t < keys.front().time) return keys.front().text;
     return keys[segment_before(keys, t)].text;
+}
+
+bool position_separated(const Layer& layer) { return !layer.positionFollowers.empty(); }
+
+bool is_separated_leader(const Layer& layer, const Stream& s) {
+    if (!position_separated(layer)) return false;
+    const auto position = layer.streams.find(stream::kPosition);
+    return position != layer.streams.end() && &position->second == &s;
+}
+
+std::string follower_name(int dimension) {
+    return std::string(1, static_cast<char>('X' + dimension)) + " Position";
+}
+
+namespace {
+
+Keyframe follower_key(const Keyframe& key, std::size_t dimension) {
+    Keyframe k;
+    k.time = key.time;
+    k.value = {dimension < key.value.size() ? key.value[dimension] : 0.0};
+    k.inInterp = key.inInterp;
+    k.outInterp = key.outInterp;
+    k.inEase = {key.inEase.empty() ? Ease{} : key.inEase.front()};
+    k.outEase = {key.outEase.empty() ? Ease{} : key.outEase.front()};
+    k.flags = key.flags & (keyframe_flag::kTemporalContinuous | keyframe_flag::kTemporalAutoBezier);
+    return k;
+}
+
+void separate(Layer& layer, Stream& position) {
+    for (int d = 0; d < kSeparatedDimensions; ++d) {
+        const auto dimension = static_cast<std::size_t>(d);
+        Stream follower = make(follower_name(d), StreamKind::OneD,
+                               {dimension < position.value.size() ? position.value[dimension] : 0});
+        for (const Keyframe& key : position.keyframes)
+            follower.keyframes.push_back(follower_key(key, dimension));
+        layer.positionFollowers.push_back(std::move(follower));
+    }
+    position.keyframes.clear();
+}
+
+void join(Layer& layer, Stream& position) {
+    std::vector<Time> times;
+    for (const Stream& follower : layer.positionFollowers)
+        for (const Keyframe& key : follower.keyframes) times.push_back(key.time);
+    std::sort(times.begin(), times.end());
+    times.erase(std::unique(times.begin(), times.end()), times.end());
+    position.value = layer_value_at(layer, position, Time{});
+    std::vector<Keyframe> keys;
+    for (const Time t : times) {
+        Keyframe key = new_keyframe(position, t);
+        key.value = layer_value_at(layer, position, t);
+        keys.push_back(std::move(key));
+    }
+    if (!keys.empty()) position.value = keys.front().value;
+    position.keyframes = std::move(keys);
+    layer.positionFollowers.clear();
+}
+
+}  // namespace
+
+void set_position_separated(Layer& layer, bool separated) {
+    const auto position = layer.streams.find(stream::kPosition);
+    if (position == layer.streams.end() || separated == position_separated(layer)) return;
+    if (separated) {
+        separate(layer, position->second);
+    } else {
+        join(layer, position->second);
+    }
 }
 
 Keyframe new_keyframe(const Stream& s, Time layerTime) {

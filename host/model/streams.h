@@ -81,8 +81,21 @@ std::string text_at(const Stream& stream, Time layerTime);
 // The value of one of the layer's own streams at a layer time: as value_at,
 // except that Orientation turns along the shortest way between two
 // keyframes (spherically), not angle by angle; its values between keyframes
-// are angles in [0, 360).
+// are angles in [0, 360). A separated Position reads its followers.
 std::vector<double> layer_value_at(const Layer& layer, const Stream& stream, Time layerTime);
+
+// Separated dimensions: only a layer's Position separates, into one
+// follower per dimension (see Layer::positionFollowers).
+inline constexpr int kSeparatedDimensions = 3;
+bool position_separated(const Layer& layer);
+// Whether `s` is the layer's Position while it is separated.
+bool is_separated_leader(const Layer& layer, const Stream& s);
+// The follower's name for a dimension: "X Position", "Y Position", "Z Position".
+std::string follower_name(int dimension);
+// Separating moves Position's value and keyframes onto the followers, each
+// keyframe with its interpolation and ease; joining puts back one keyframe
+// at each time any follower has one, with the followers' values there.
+void set_position_separated(Layer& layer, bool separated);
 
 // A keyframe for the stream at the time, with the stream's value there,
 // linear interpolation and default ease for every temporal dimension.

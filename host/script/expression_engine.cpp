@@ -206,6 +206,23 @@ bool has_live_expression(const model::Stream& stream) {
 ExpressionResult nested_value(duk_context* ctx, const model::Layer& layer,
                               const model::Stream& stream, model::Time compTime);
 
+// A separated Position reads as its followers, each after its expression.
+ExpressionResult separated_nested_value(duk_context* ctx, const model::Layer& layer,
+                                        const model::Stream& position, model::Time compTime) {
+    const model::Time layerTime = model::layer_time_of(layer, compTime);
+    ExpressionResult combined;
+    combined.ok = true;
+    combined.value = position.value;
+    for (std::size_t d = 0; d < combined.value.size() && d < layer.positionFollowers.size(); ++d) {
+        const model::Stream& follower = layer.positionFollowers[d];
+        const bool live = has_live_expression(follower) && &follower != site_of(ctx).stream;
+        const std::vector<double> one = live ? nested_value(ctx, layer, follower, compTime).value
+                                             : model::value_at(follower, layerTime);
+        if (!one.empty()) combined.value[d] = one.front();
+    }
+    return combined;
+}
+
 // Pushes the stream's value at the composition time, after its expression
 // (a stream reading itself gets its stored value, as `value` does); an
 // engine out of memory throws std::bad_alloc (see natives::push_text).
@@ -215,8 +232,11 @@ void push_stream_value(duk_context* ctx, const model::Layer& layer, const model:
         missing("the property \"" + stream.name + "\" has no value");
     const model::Time layerTime = model::layer_time_of(layer, compTime);
     std::optional<ExpressionResult> evaluated;
-    if (has_live_expression(stream) && &stream != site_of(ctx).stream)
+    if (model::is_separated_leader(layer, stream)) {
+        evaluated = separated_nested_value(ctx, layer, stream, compTime);
+    } else if (has_live_expression(stream) && &stream != site_of(ctx).stream) {
         evaluated = nested_value(ctx, layer, stream, compTime);
+    }
     if (model::holds_text(stream.kind))
         return natives::push_text(ctx,
                                   evaluated ? evaluated->text : model::text_at(stream, layerTime));
@@ -953,10 +973,35 @@ ExpressionResult ExpressionEngine::evaluate(const ExpressionSite& site,
     return result;
 }
 
+namespace {
+
+// A separated Position shows its followers, each after its own expression.
+ExpressionResult separated_value(ExpressionEngine& engine, const model::Project& project,
+                                 const model::Layer& layer, const model::Stream& position,
+                                 model::Time layerTime) {
+    ExpressionResult combined;
+    combined.ok = true;
+    combined.value = position.value;
+    for (std::size_t d = 0; d < combined.value.size() && d < layer.positionFollowers.size(); ++d) {
+        ExpressionResult one = value_after_expression(engine, project, layer.id,
+                                                      layer.positionFollowers[d], layerTime);
+        if (!one.value.empty()) combined.value[d] = one.value.front();
+        if (!one.ok && combined.ok) {
+            combined.ok = false;
+            combined.error = std::move(one.error);
+        }
+    }
+    return combined;
+}
+
+}  // namespace
+
 ExpressionResult value_after_expression(ExpressionEngine& engine, const model::Project& project,
                                         model::Id layerId, const model::Stream& stream,
                                         model::Time layerTime) {
     const model::Layer* layer = model::find_layer(project, layerId);
+    if (layer != nullptr && model::is_separated_leader(*layer, stream))
+        return separated_value(engine, project, *layer, stream, layerTime);
     ExpressionResult stored;
     stored.ok = true;
     stored.value = layer ? model::layer_value_at(*layer, stream, layerTime)

@@ -155,6 +155,9 @@ attribute(Layer.prototype, "outPoint", function () { return native.layerOutPoint
 attribute(Layer.prototype, "startTime", function () { return native.layerStartTime(this._id); });
 attribute(Layer.prototype, "stretch", function () { return native.layerStretch(this._id); },
           function (percent) { native.setLayerStretch(this._id, percent); });
+attribute(Layer.prototype, "dimensionsSeparated", function () {
+    return native.layerPositionSeparated(this._id);
+}, function (separated) { native.setLayerPositionSeparated(this._id, separated); });
 attribute(AVLayer.prototype, "blendingMode", function () {
     return native.layerBlendingMode(this._id);
 }, function (mode) { native.setLayerBlendingMode(this._id, mode); });

@@ -307,6 +307,23 @@ duk_ret_t set_layer_stretch(duk_context* ctx, Session& session) {
     return 0;
 }
 
+// ---- separated position (the host has no property objects, so the
+// layer answers for its Position)
+
+duk_ret_t layer_position_separated(duk_context* ctx, Session& session) {
+    duk_push_boolean(ctx, model::position_separated(layer_ref(session, id_arg(ctx, 0))));
+    return 1;
+}
+
+duk_ret_t set_layer_position_separated(duk_context* ctx, Session& session) {
+    model::Layer& layer = changeable_layer(session, id_arg(ctx, 0));
+    if (layer.streams.count(model::stream::kPosition) == 0)
+        plain_error("dimensionsSeparated: the layer has no Position");
+    model::set_position_separated(layer, duk_to_boolean(ctx, 1) != 0);
+    session.project_changed();
+    return 0;
+}
+
 // ---- blending and track mattes
 
 // Natives the preludes call while the engine starts, before any run binds
@@ -505,6 +522,8 @@ constexpr auto kEntries = std::to_array<Entry>({
     {"layerStartTime", native<layer_start_time>, 1},
     {"layerStretch", native<layer_stretch>, 1},
     {"setLayerStretch", native<set_layer_stretch>, 2},
+    {"layerPositionSeparated", native<layer_position_separated>, 1},
+    {"setLayerPositionSeparated", native<set_layer_position_separated>, 2},
     {"enumName", stateless<enum_name>, 2},
     {"enumValue", stateless<enum_value>, 2},
     {"layerBlendingMode", native<layer_blending_mode>, 1},

@@ -62,7 +62,7 @@ int find_keyframe_at(const model::Stream& stream, model::Time t) {
 
 A_Err AEGP_GetStreamNumKFs(AEGP_StreamRefH streamH, A_long* num_kfsPL) {
     return run(__func__, [&](Session& s) {
-        out(num_kfsPL) = static_cast<A_long>(s.stream(streamH).keyframes.size());
+        out(num_kfsPL) = static_cast<A_long>(s.keyed_stream(streamH).keyframes.size());
         return A_Err_NONE;
     });
 }
@@ -70,7 +70,7 @@ A_Err AEGP_GetStreamNumKFs(AEGP_StreamRefH streamH, A_long* num_kfsPL) {
 A_Err AEGP_GetKeyframeTime(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index,
                            AEGP_LTimeMode time_mode, A_Time* timePT) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         const model::Layer& layer = s.stream_layer(streamH);
         A_Time& result = out(timePT);
         const model::Keyframe& key = keyframe(stream, key_index);
@@ -82,7 +82,7 @@ A_Err AEGP_GetKeyframeTime(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index
 A_Err AEGP_InsertKeyframe(AEGP_StreamRefH streamH, AEGP_LTimeMode time_mode, const A_Time* timePT,
                           AEGP_KeyframeIndex* key_indexP) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         const model::Layer& layer = s.stream_layer(streamH);
         AEGP_KeyframeIndex& index = out(key_indexP);
         require_animatable(stream);
@@ -98,7 +98,7 @@ A_Err AEGP_GetNewKeyframeValue(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
                                AEGP_KeyframeIndex key_index, AEGP_StreamValue2* valueP) {
     return run(__func__, [&](Session& s) {
         s.require_plugin(plugin_id);
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         AEGP_StreamValue2& value = out(valueP);
         hand_out(s, streamH, keyframe_value(stream, keyframe(stream, key_index)), value);
         return A_Err_NONE;
@@ -108,7 +108,7 @@ A_Err AEGP_GetNewKeyframeValue(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
 A_Err AEGP_SetKeyframeValue(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index,
                             const AEGP_StreamValue2* valueP) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         model::Keyframe& key = keyframe(stream, key_index);
         assign(handed_back(s, in(valueP)), stream, key.value, key.text);
         return A_Err_NONE;
@@ -117,7 +117,8 @@ A_Err AEGP_SetKeyframeValue(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_inde
 
 A_Err AEGP_GetStreamTemporalDimensionality(AEGP_StreamRefH streamH, A_short* t_dimPS) {
     return run(__func__, [&](Session& s) {
-        out(t_dimPS) = static_cast<A_short>(model::temporal_dimensions(s.stream(streamH).kind));
+        out(t_dimPS) =
+            static_cast<A_short>(model::temporal_dimensions(s.keyed_stream(streamH).kind));
         return A_Err_NONE;
     });
 }
@@ -127,7 +128,7 @@ A_Err AEGP_GetNewKeyframeSpatialTangents(AEGP_PluginID plugin_id, AEGP_StreamRef
                                          AEGP_StreamValue2* out_tanP) {
     return run(__func__, [&](Session& s) {
         s.require_plugin(plugin_id);
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         require_spatial(stream);
         const model::Keyframe& key = keyframe(stream, key_index);
         if (in_tanP != nullptr) hand_out(s, streamH, {stream.kind, key.inTangent, {}}, *in_tanP);
@@ -140,7 +141,7 @@ A_Err AEGP_SetKeyframeSpatialTangents(AEGP_StreamRefH streamH, AEGP_KeyframeInde
                                       const AEGP_StreamValue2* in_tanP,
                                       const AEGP_StreamValue2* out_tanP) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         require_spatial(stream);
         model::Keyframe& key = keyframe(stream, key_index);
         std::vector<double> inTangent = key.inTangent;
@@ -157,7 +158,7 @@ A_Err AEGP_GetKeyframeTemporalEase(AEGP_StreamRefH streamH, AEGP_KeyframeIndex k
                                    A_long dimL, AEGP_KeyframeEase* in_easeP,
                                    AEGP_KeyframeEase* out_easeP) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         const model::Keyframe& key = keyframe(stream, key_index);
         const std::size_t dim = ease_dimension(stream, dimL);
         const model::Ease inEase = dim < key.inEase.size() ? key.inEase[dim] : model::Ease{};
@@ -172,7 +173,7 @@ A_Err AEGP_SetKeyframeTemporalEase(AEGP_StreamRefH streamH, AEGP_KeyframeIndex k
                                    A_long dimL, const AEGP_KeyframeEase* in_easeP,
                                    const AEGP_KeyframeEase* out_easeP) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         model::Keyframe& key = keyframe(stream, key_index);
         const std::size_t dim = ease_dimension(stream, dimL);
         const auto dims = static_cast<std::size_t>(model::temporal_dimensions(stream.kind));
@@ -189,7 +190,7 @@ A_Err AEGP_SetKeyframeTemporalEase(AEGP_StreamRefH streamH, AEGP_KeyframeIndex k
 A_Err AEGP_GetKeyframeFlags(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index,
                             AEGP_KeyframeFlags* flagsP) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         out(flagsP) = static_cast<AEGP_KeyframeFlags>(keyframe(stream, key_index).flags);
         return A_Err_NONE;
     });
@@ -198,7 +199,7 @@ A_Err AEGP_GetKeyframeFlags(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_inde
 A_Err AEGP_SetKeyframeFlag(AEGP_StreamRefH streamH, AEGP_KeyframeIndex key_index,
                            AEGP_KeyframeFlags flag, A_Boolean valueB) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         model::Keyframe& key = keyframe(stream, key_index);
         const auto bit = static_cast<std::uint32_t>(flag);
         if ((bit & (bit - 1)) != 0 || (bit & ~kKnownKeyframeFlags) != 0)
@@ -217,7 +218,7 @@ A_Err AEGP_GetKeyframeInterpolation(AEGP_StreamRefH streamH, AEGP_KeyframeIndex 
                                     AEGP_KeyframeInterpolationType* in_interpP,
                                     AEGP_KeyframeInterpolationType* out_interpP) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         const model::Keyframe& key = keyframe(stream, key_index);
         if (in_interpP != nullptr)
             *in_interpP = static_cast<AEGP_KeyframeInterpolationType>(key.inInterp);
@@ -231,7 +232,7 @@ A_Err AEGP_SetKeyframeInterpolation(AEGP_StreamRefH streamH, AEGP_KeyframeIndex 
                                     AEGP_KeyframeInterpolationType in_interp,
                                     AEGP_KeyframeInterpolationType out_interp) {
     return run(__func__, [&](Session& s) {
-        model::Stream& stream = s.stream(streamH);
+        model::Stream& stream = s.keyed_stream(streamH);
         model::Keyframe& key = keyframe(stream, key_index);
         const model::Interpolation inInterp = interpolation(in_interp);
         const model::Interpolation outInterp = interpolation(out_interp);
@@ -243,7 +244,7 @@ A_Err AEGP_SetKeyframeInterpolation(AEGP_StreamRefH streamH, AEGP_KeyframeIndex 
 
 A_Err AEGP_StartAddKeyframes(AEGP_StreamRefH streamH, AEGP_AddKeyframesInfoH* akPH) {
     return run(__func__, [&](Session& s) {
-        const model::Stream& stream = s.stream(streamH);
+        const model::Stream& stream = s.keyed_stream(streamH);
         AEGP_AddKeyframesInfoH& batch = out(akPH);
         require_animatable(stream);
         batch = s.registry().new_batch(s.registry().stream(streamH));

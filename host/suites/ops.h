@@ -117,6 +117,16 @@ A_Err AEGP_SetStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH, AEGP
 A_Err AEGP_StartAddKeyframes(AEGP_StreamRefH streamH, AEGP_AddKeyframesInfoH* akPH);
 A_Err AEGP_StartUndoGroup(const A_char* undo_nameZ);
 A_Err AEGP_UnlockMemHandle(AEGP_MemHandle memH);
+A_Err AEGP_GetStreamName(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH, A_Boolean force_englishB, AEGP_MemHandle* utf_stream_namePH);
+A_Err AEGP_SetStreamName(AEGP_StreamRefH streamH, const A_UTF16Char* nameZ);
+A_Err AEGP_GetNewParentStreamRef(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH, AEGP_StreamRefH* parent_streamPH);
+A_Err AEGP_IsSeparationLeader(AEGP_StreamRefH streamH, A_Boolean* leaderPB);
+A_Err AEGP_AreDimensionsSeparated(AEGP_StreamRefH leader_streamH, A_Boolean* separatedPB);
+A_Err AEGP_SetDimensionsSeparated(AEGP_StreamRefH leader_streamH, A_Boolean separatedB);
+A_Err AEGP_GetSeparationFollower(AEGP_StreamRefH leader_streamH, A_short dimS, AEGP_StreamRefH* follower_streamPH);
+A_Err AEGP_IsSeparationFollower(AEGP_StreamRefH streamH, A_Boolean* followerPB);
+A_Err AEGP_GetSeparationLeader(AEGP_StreamRefH follower_streamH, AEGP_StreamRefH* leader_streamPH);
+A_Err AEGP_GetSeparationDimension(AEGP_StreamRefH follower_streamH, A_short* dimS);
 // clang-format on
 
 A_Err AcquireSuite(const char* name, A_long version, const void** suite);

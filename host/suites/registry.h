@@ -55,11 +55,15 @@ enum class HandleKind : std::uint8_t {
 };
 
 // Where a stream lives: a layer's own stream (effect == kNoId, index = the
-// layer-stream number) or an effect parameter (index = parameter index).
+// layer-stream number), one of its separated Position's followers (follower
+// = the dimension), an effect parameter (index = parameter index) or the
+// effect itself (index = kEffectItself).
+inline constexpr int kEffectItself = -1;
 struct StreamAddress {
     model::Id layer = model::kNoId;
     model::Id effect = model::kNoId;
     int index = 0;
+    int follower = -1;
     friend bool operator==(const StreamAddress&, const StreamAddress&) = default;
 };
 

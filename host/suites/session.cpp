@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "model/streams.h"
+
 namespace host::suites {
 
 namespace {
@@ -51,10 +53,20 @@ model::Item& Session::comp_item_of(const model::Layer& layer) {
 model::Stream& Session::stream_at(const StreamAddress& address) {
     model::Layer* layer = model::find_layer(host_.project, address.layer);
     if (layer == nullptr) throw BadHandle("the stream's layer is gone");
+    if (address.follower >= 0) {
+        const auto dimension = static_cast<std::size_t>(address.follower);
+        if (dimension >= layer->positionFollowers.size())
+            throw BadHandle("the position is no longer separated");
+        return layer->positionFollowers[dimension];
+    }
     if (address.effect == model::kNoId) {
         const auto found = layer->streams.find(address.index);
         if (found == layer->streams.end()) throw BadHandle("the layer lost the stream");
         return found->second;
+    }
+    if (address.index == kEffectItself) {
+        effect_itself(address);
+        throw BadArgument("the effect itself holds no value");
     }
     for (model::Effect& effect : layer->effects) {
         if (effect.id != address.effect) continue;
@@ -67,6 +79,21 @@ model::Stream& Session::stream_at(const StreamAddress& address) {
 
 model::Stream& Session::stream(AEGP_StreamRefH handle) {
     return stream_at(host_.registry.stream(handle));
+}
+
+model::Stream& Session::keyed_stream(AEGP_StreamRefH handle) {
+    model::Stream& found = stream(handle);
+    if (model::is_separated_leader(stream_layer(handle), found))
+        throw BadArgument("keyframes of a separated position are on its followers");
+    return found;
+}
+
+model::Effect& Session::effect_itself(const StreamAddress& address) {
+    model::Layer* layer = model::find_layer(host_.project, address.layer);
+    if (layer == nullptr) throw BadHandle("the stream's layer is gone");
+    for (model::Effect& effect : layer->effects)
+        if (effect.id == address.effect) return effect;
+    throw BadHandle("the stream's effect is gone");
 }
 
 model::Layer& Session::stream_layer(AEGP_StreamRefH handle) {

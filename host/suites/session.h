@@ -42,6 +42,11 @@ public:
 
     // A stream reference's stream, and the layer it belongs to.
     model::Stream& stream(AEGP_StreamRefH handle);
+    // As stream(), for keyframe calls, which a separated Position refuses:
+    // its keyframes live on the followers.
+    model::Stream& keyed_stream(AEGP_StreamRefH handle);
+    // The effect behind a reference to the effect itself (kEffectItself).
+    model::Effect& effect_itself(const StreamAddress& address);
     model::Layer& stream_layer(AEGP_StreamRefH handle);
     model::Effect& effect(AEGP_EffectRefH handle);
     model::Layer& effect_layer(AEGP_EffectRefH handle);

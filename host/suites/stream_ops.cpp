@@ -4,6 +4,7 @@
 // Values come before or after expressions as pre_expressionB asks; after
 // them, a failing expression shows the stored value. Expression texts are UTF-8; a stream without
 // an expression (or one that cannot carry expressions) gives no handle.
+#include <algorithm>
 #include <cstring>
 
 #include "model/script_ops.h"
@@ -31,6 +32,19 @@ model::ExpressionPlace expression_place(const StreamAddress& address) {
     if (address.effect == model::kNoId)
         return {address.layer, Holder::Layer, model::kNoId, address.index};
     return {address.layer, Holder::Effect, address.effect, address.index};
+}
+
+// A value set on a separated Position goes to its followers, which must
+// hold no keyframes.
+void set_followers(model::Layer& layer, const StreamValueData& data, model::Stream& position) {
+    std::vector<double> value;
+    std::string text;
+    assign(data, position, value, text);
+    for (const model::Stream& follower : layer.positionFollowers)
+        if (!follower.keyframes.empty()) throw BadArgument("a follower has keyframes");
+    for (std::size_t d = 0; d < layer.positionFollowers.size() && d < value.size(); ++d)
+        layer.positionFollowers[d].value = {value[d]};
+    position.value = std::move(value);
 }
 
 }  // namespace
@@ -99,7 +113,14 @@ A_Err AEGP_DisposeStream(AEGP_StreamRefH streamH) {
 
 A_Err AEGP_IsStreamTimevarying(AEGP_StreamRefH streamH, A_Boolean* is_timevaryPB) {
     return run(__func__, [&](Session& s) {
-        out(is_timevaryPB) = varies(s.stream(streamH));
+        const model::Stream& stream = s.stream(streamH);
+        const model::Layer& layer = s.stream_layer(streamH);
+        bool any = varies(stream);
+        if (model::is_separated_leader(layer, stream)) {
+            any =
+                std::any_of(layer.positionFollowers.begin(), layer.positionFollowers.end(), varies);
+        }
+        out(is_timevaryPB) = any;
         return A_Err_NONE;
     });
 }
@@ -147,9 +168,14 @@ A_Err AEGP_SetStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
     return run(__func__, [&](Session& s) {
         s.require_plugin(plugin_id);
         model::Stream& stream = s.stream(streamH);
+        model::Layer& layer = s.stream_layer(streamH);
         const StreamValueData& data = handed_back(s, in(valueP));
         if (!stream.keyframes.empty()) throw BadArgument("the stream has keyframes");
         if (stream.kind == model::StreamKind::NoData) throw BadArgument("the stream holds no data");
+        if (model::is_separated_leader(layer, stream)) {
+            set_followers(layer, data, stream);
+            return A_Err_NONE;
+        }
         assign(data, stream, stream.value, stream.text);
         return A_Err_NONE;
     });
@@ -201,7 +227,8 @@ A_Err AEGP_SetExpression(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
         require_expressible(stream);
         const bool heldOne = !stream.expression.empty();
         stream.expression = text;
-        if (!heldOne && !stream.expression.empty())
+        // Followers of a separated Position are not in the list (see the README).
+        if (!heldOne && !stream.expression.empty() && address.follower < 0)
             model::note_expression_set(s.project(), expression_place(address));
         return A_Err_NONE;
     });

@@ -61,10 +61,17 @@ TEST(ProjectFile, RoundTripKeepsChangesMadeAfterLoading) {
     p.items[0].selected = true;
     comp_of(p, item_id(p, "Main"))
         ->selection.push_back({SelectionKind::Keyframe, null.id, stream::kPosition, 0});
+    Layer& separated = create_null_layer(p, item_id(p, "Main"), "Split", Rational::of(2));
+    insert_keyframe(separated.streams.at(stream::kPosition),
+                    new_keyframe(separated.streams.at(stream::kPosition), Rational::of(1)));
+    set_position_separated(separated, true);
+    separated.positionFollowers[1].expression = "value + 5";
     const Project again = host::io::project_from_json(host::io::project_to_json(p));
     EXPECT_TRUE(again == p) << host::io::project_to_json(p).dump(2);
     const std::string text = host::io::project_to_json(p).dump();
     EXPECT_NE(text.find(R"("Position":)"), std::string::npos) << "keyed by name: " << text;
+    EXPECT_NE(text.find(R"("separated":true)"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"("Y Position":)"), std::string::npos) << text;
 }
 
 TEST(ProjectFile, TimesAreExactAndOmittedIdsFollowTheGivenOnes) {
@@ -187,6 +194,9 @@ TEST(ProjectFile, RefusesWhatItCannotResolve) {
         {"unknown track matte",
          R"({"items":[{"type":"comp","name":"C","layers":[{"type":"shape","trackMatte":"RED"}]}]})",
          "RED"},
+        {"followers of a position that is not separated",
+         R"({"items":[{"type":"comp","name":"C","layers":[{"type":"shape","streams":{"X Position":1}}]}]})",
+         "separated"},
         {"a layer named by an object without an id",
          R"({"items":[{"type":"comp","name":"C","layers":[
             {"type":"shape","name":"a"},{"type":"shape","parent":{"name":"a"}}]}]})",

@@ -248,3 +248,118 @@ TEST_F(Streams, ValuesAfterExpressionsUnlessAskedForBefore) {
 }
 
 }  // namespace
+
+namespace {
+
+class SeparatedStreams : public Streams {
+protected:
+    const AEGP_DynamicStreamSuite_v5& dynamic() { return suite<AEGP_DynamicStreamSuite_v5>(); }
+
+    std::string name_of(AEGP_StreamRefH s) {
+        const auto handle = made<AEGP_MemHandle>(suite<AEGP_StreamSuite_v11>().AEGP_GetStreamName,
+                                                 plugin_, s, A_Boolean{0});
+        void* data = nullptr;
+        EXPECT_EQ(memory().AEGP_LockMemHandle(handle, &data), A_Err_NONE);
+        const std::u16string wideName(static_cast<const char16_t*>(data));
+        EXPECT_EQ(memory().AEGP_UnlockMemHandle(handle), A_Err_NONE);
+        EXPECT_EQ(memory().AEGP_FreeMemHandle(handle), A_Err_NONE);
+        return std::string(wideName.begin(), wideName.end());  // the names here are ASCII
+    }
+    AEGP_StreamRefH follower(AEGP_StreamRefH leader, A_short dimension) {
+        return opened_.emplace_back(
+            made<AEGP_StreamRefH>(dynamic().AEGP_GetSeparationFollower, leader, dimension));
+    }
+};
+
+// Plate's position keys: 0 s at [0,0,0], 1.5 s at [100,50,0]. Separated, they are the followers'
+// keys; keyframe calls on the leader fail, values pass through to the followers; joined again, the
+// leader has them back.
+TEST_F(SeparatedStreams, PositionSeparatesIntoFollowersThatHoldItsKeyframes) {
+    const auto& d = dynamic();
+    const auto& k = keys();
+    AEGP_LayerH plate = layer_at("Inner", 1);
+    AEGP_StreamRefH position = open(plate, stream::kPosition);
+    AEGP_StreamRefH opacity = open(plate, stream::kOpacity);
+    EXPECT_FALSE(got<A_Boolean>(d.AEGP_AreDimensionsSeparated, position));
+    AEGP_StreamRefH none = nullptr;
+    expect_errs(A_Err_PARAMETER,
+                {{"not separated", d.AEGP_GetSeparationFollower(position, 0, &none)},
+                 {"opacity", d.AEGP_SetDimensionsSeparated(opacity, 1)}});
+    OK(d.AEGP_SetDimensionsSeparated(position, 1));
+    EXPECT_TRUE(got<A_Boolean>(d.AEGP_AreDimensionsSeparated, position));
+    EXPECT_TRUE(got<A_Boolean>(d.AEGP_IsSeparationLeader, position));
+    EXPECT_TRUE(got<A_Boolean>(streams().AEGP_IsStreamTimevarying, position));
+    const A_Time zero{0, 1}, atEnd{45, 30};
+    A_long count = 0;
+    AEGP_KeyframeIndex index = 0;
+    AEGP_AddKeyframesInfoH batch = nullptr;
+    expect_errs(A_Err_PARAMETER, {{"count", k.AEGP_GetStreamNumKFs(position, &count)},
+                                  {"insert", k.AEGP_InsertKeyframe(position, 0, &zero, &index)},
+                                  {"batch", k.AEGP_StartAddKeyframes(position, &batch)},
+                                  {"fourth", d.AEGP_GetSeparationFollower(position, 3, &none)}});
+    // Dimension, name, value at 1.5 s.
+    const std::tuple<A_short, std::string, double> followers[] = {
+        {0, "X Position", 100}, {1, "Y Position", 50}, {2, "Z Position", 0}};
+    for (const auto& [dimension, name, last] : followers) {
+        SCOPED_TRACE(name);
+        AEGP_StreamRefH f = follower(position, dimension);
+        EXPECT_EQ(name_of(f), name);
+        EXPECT_TRUE(got<A_Boolean>(d.AEGP_IsSeparationFollower, f));
+        EXPECT_EQ(got<A_short>(d.AEGP_GetSeparationDimension, f), dimension);
+        AEGP_StreamRefH leader =
+            opened_.emplace_back(made<AEGP_StreamRefH>(d.AEGP_GetSeparationLeader, f));
+        EXPECT_TRUE(got<A_Boolean>(d.AEGP_AreDimensionsSeparated, leader));
+        EXPECT_EQ(got<A_long>(k.AEGP_GetStreamNumKFs, f), 2);
+        AEGP_StreamValue2 key = made<AEGP_StreamValue2>(k.AEGP_GetNewKeyframeValue, plugin_, f, 1);
+        EXPECT_EQ(numbers(key), Numbers{last});
+    }
+    AEGP_StreamValue2 shown = value_at(position, 0, atEnd);
+    EXPECT_EQ(numbers(shown), (Numbers{100, 50, 0}));
+    AEGP_StreamValue2 held = value_at(position, 0, zero);
+    EXPECT_EQ(streams().AEGP_SetStreamValue(plugin_, position, &held), A_Err_PARAMETER)
+        << "the followers have keyframes";
+    OK(streams().AEGP_DisposeStreamValue(&held));
+    OK(d.AEGP_SetDimensionsSeparated(position, 0));
+    const auto& joined = model_layer(plate).streams.at(stream::kPosition).keyframes;
+    ASSERT_EQ(joined.size(), 2u);
+    EXPECT_EQ(joined[1].value, (Numbers{100, 50, 0}));
+    EXPECT_EQ(k.AEGP_GetStreamNumKFs(opened_[2], &count), A_Err_STRUCT) << "a follower is gone";
+
+    // A value set on a separated position without keyframes lands on its followers.
+    AEGP_LayerH null = make_null("Scene");
+    AEGP_StreamRefH still = open(null, stream::kPosition);
+    OK(d.AEGP_SetDimensionsSeparated(still, 1));
+    AEGP_StreamValue2 moved = value_at(position, 0, atEnd);
+    OK(streams().AEGP_SetStreamValue(plugin_, still, &moved));
+    OK(streams().AEGP_DisposeStreamValue(&moved));
+    const auto& x = model_layer(null).positionFollowers;
+    ASSERT_EQ(x.size(), 3u);
+    EXPECT_EQ((Numbers{x[0].value[0], x[1].value[0], x[2].value[0]}), (Numbers{100, 50, 0}));
+}
+
+// An effect's own stream, the parent of its parameters, carries the instance's name; only that
+// stream takes a new name.
+TEST_F(SeparatedStreams, AnEffectsOwnStreamCarriesItsInstanceName) {
+    const auto& d = dynamic();
+    AEGP_LayerH plate = layer_at("Inner", 1);
+    auto effect = made<AEGP_EffectRefH>(effects().AEGP_GetLayerEffectByIndex, plugin_, plate, 0);
+    AEGP_StreamRefH param = opened_.emplace_back(
+        made<AEGP_StreamRefH>(streams().AEGP_GetNewEffectStreamByIndex, plugin_, effect, 1));
+    AEGP_StreamRefH own =
+        opened_.emplace_back(made<AEGP_StreamRefH>(d.AEGP_GetNewParentStreamRef, plugin_, param));
+    EXPECT_EQ(name_of(own), model_layer(plate).effects[0].name);
+    OK(d.AEGP_SetStreamName(own, wide(u"Glow Left")));
+    EXPECT_EQ(model_layer(plate).effects[0].name, "Glow Left");
+    EXPECT_EQ(name_of(own), "Glow Left");
+    AEGP_StreamRefH position = open(plate, stream::kPosition), parent = nullptr;
+    AEGP_StreamType type{};
+    expect_errs(A_Err_PARAMETER,
+                {{"rename a parameter", d.AEGP_SetStreamName(param, wide(u"x"))},
+                 {"rename position", d.AEGP_SetStreamName(position, wide(u"x"))},
+                 {"parent of position", d.AEGP_GetNewParentStreamRef(plugin_, position, &parent)},
+                 {"parent of the effect", d.AEGP_GetNewParentStreamRef(plugin_, own, &parent)},
+                 {"type of the effect", streams().AEGP_GetStreamType(own, &type)}});
+    OK(effects().AEGP_DisposeEffect(effect));
+}
+
+}  // namespace

@@ -267,6 +267,55 @@ TEST_F(CommandHook, LockedLayersDoNotStopARun) {
     }
 }
 
+// A separated position comes onto the carrier separated, with the followers' keyframes; a copy
+// keeps its own separation through the fold, and the copies' effects keep the instance's name.
+TEST_F(CommandHook, SeparatedPositionsAndEffectNamesComeAlong) {
+    const auto x_keys = [](model::Layer& layer, std::vector<double> values) {
+        model::set_position_separated(layer, true);
+        model::Stream& x = layer.positionFollowers.at(0);
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            model::Keyframe key = model::new_keyframe(x, model::Rational::of(long(k)));
+            key.value = {values[k]};
+            model::insert_keyframe(x, key);
+        }
+        if (values.empty()) x.value = {1060};
+    };
+    // Intro's X keys (none: held at 1060, 100 px right of Intro Comp's centre), Backdrop's X keys,
+    // and Backdrop's copy's X keys after the run.
+    using Values = std::vector<double>;
+    const std::tuple<Values, Values, Values> cases[] = {
+        {{960, 1260}, {}, {}},
+        {{}, {10, 40}, {110, 140}},
+    };
+    for (const auto& [introKeys, backdropKeys, copiedKeys] : cases) {
+        SCOPED_TRACE(introKeys.size());
+        host_.set_project(scene());
+        model::Project& project = host_.project();
+        model::Layer& intro = *model::find_layer(project, layer("Main", "Intro").id);
+        x_keys(intro, introKeys);
+        intro.effects.at(0).name = "Glow Left";
+        x_keys(*model::find_layer(project, layer("Intro Comp", "Backdrop").id), backdropKeys);
+        const model::Layer introBefore = intro;
+        ASSERT_EQ(run({"Intro"}, {"click optionCopyAttributes", "ok"}), A_Err_NONE);
+        const model::Layer* carrier = layer_named(host_.project(), "Main", "{{Intro_outfold}}");
+        ASSERT_EQ(carrier != nullptr, !introKeys.empty());
+        if (carrier != nullptr) {
+            ASSERT_EQ(carrier->positionFollowers.size(), 3u);
+            EXPECT_TRUE(carrier->positionFollowers[0].keyframes ==
+                        introBefore.positionFollowers[0].keyframes);
+        }
+        const model::Layer& backdrop = layer("Main", "Backdrop");
+        ASSERT_EQ(backdrop.positionFollowers.size(), 3u);
+        Values keys;
+        for (const model::Keyframe& key : backdrop.positionFollowers[0].keyframes)
+            keys.push_back(key.value.at(0));
+        EXPECT_EQ(keys, copiedKeys.empty() ? backdropKeys : copiedKeys);
+        for (const std::string name : {"Title", "Backdrop", "Logo"})
+            EXPECT_EQ(layer("Main", name).effects.at(0).name, "Glow Left") << name;
+        expect_undo_restores();
+    }
+}
+
 // Otherwise the run is as without time remapping (rerun with the choices the dialog kept).
 TEST_F(CommandHook, TimeRemapAlertNamesTheRemappedPrecompLayersOnceAfterTheOtherAlerts) {
     // Fixture, Main's layers with time remapping, the selection, the user, the layers as the

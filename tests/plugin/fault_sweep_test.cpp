@@ -16,7 +16,8 @@ const std::vector<std::string> kPassedOver = split<std::string>(
     "AEGP_CanVaryOverTime AEGP_GetEffectFlags AEGP_GetEffectNumParamStreams AEGP_GetExpression "
     "AEGP_GetExpressionState AEGP_GetInstalledKeyFromLayerEffect AEGP_GetLayerEffectByIndex "
     "AEGP_GetLayerNumEffects AEGP_GetNewEffectStreamByIndex AEGP_GetNewStreamValue "
-    "AEGP_IsStreamTimevarying AEGP_SetEffectFlags AEGP_SetExpressionState AEGP_SetStreamValue",
+    "AEGP_IsStreamTimevarying AEGP_SetEffectFlags AEGP_SetExpressionState AEGP_SetStreamValue "
+    "AEGP_GetNewParentStreamRef AEGP_GetStreamName AEGP_SetStreamName",
     ' ');
 
 // "Moving" is keyed, "Still" not; "Shared One" and "Two" share a source (deleting it alerts).

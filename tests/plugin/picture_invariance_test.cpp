@@ -296,7 +296,22 @@ struct Draw {
     }
 };
 
-model::Project draw_project(Draw& draw, bool* keep) {
+// Separates the layer's position with a fifth's chance; half of those move along X. Drawn apart
+// from the rest, so the other draws stay as they were.
+void maybe_separate(Draw& apart, model::Layer& layer) {
+    if (!apart.chance(20)) return;
+    model::set_position_separated(layer, true);
+    if (!apart.chance(50)) return;
+    model::Stream& x = layer.positionFollowers.at(0);
+    for (const auto& [at, shift] :
+         {std::pair(Rational::of(0), 0), std::pair(Rational::of(1), 150)}) {
+        model::Keyframe key = model::new_keyframe(x, layer.inPoint + at);
+        key.value = {x.value.at(0) + shift};
+        model::insert_keyframe(x, key);
+    }
+}
+
+model::Project draw_project(Draw& draw, Draw& apart, bool* keep) {
     Scene scene;
     std::vector<model::Id> ids;
     for (int i = 0, count = draw.between(2, 4); i < count; ++i) {
@@ -344,11 +359,15 @@ model::Project draw_project(Draw& draw, bool* keep) {
         if (draw.chance(15)) p.flags ^= bit;
     p.blendingMode = draw.mode(40);
     *keep = draw.chance(20);
+    for (model::Layer& layer : model::comp_of(scene.project, scene.inner)->layers)
+        maybe_separate(apart, layer);
+    maybe_separate(apart, p);
     return scene.project;
 }
 
 TEST_F(PictureInvariance, SeededProjectsLookAlikeBeforeAndAfter) {
     Draw draw{std::mt19937(20261208)};
+    Draw apart{std::mt19937(5)};
     std::vector<Time> times;
     // Off the frame grid: a reversed span's ends fall on the other side of a frame.
     for (int k = 0; k < 48; ++k)
@@ -356,7 +375,7 @@ TEST_F(PictureInvariance, SeededProjectsLookAlikeBeforeAndAfter) {
     for (int n = 0; n < 200 && !HasFailure(); ++n) {
         SCOPED_TRACE("project " + std::to_string(n));
         bool keep = false;
-        const model::Project project = draw_project(draw, &keep);
+        const model::Project project = draw_project(draw, apart, &keep);
         run_and_compare(project, times, keep);
     }
     EXPECT_GT(comparisons_, 2500);

@@ -105,6 +105,20 @@ TEST_F(Expressions, ReadTheProject) {
     EXPECT_EQ(text.text, "Hello Hero");
 }
 
+// A separated position shows its followers, each after its own expression, to expressions and
+// to the host's own reads alike; the leader's expression waits until it is joined again.
+TEST_F(Expressions, ASeparatedPositionShowsItsFollowers) {
+    model::Layer& other = layer("Main", "Other");
+    other.streams.at(kPos).expression = "[0, 0, 0]";
+    model::set_position_separated(other, true);
+    other.positionFollowers.at(1).expression = "value * 10";
+    check({{"thisComp.layer('Other').transform.position", "1,20,3", kPos}});
+    EXPECT_EQ(script::value_after_expression(engine, project, other.id, other.streams.at(kPos),
+                                             model::Rational::of(0))
+                  .value,
+              (std::vector<double>{1, 20, 3}));
+}
+
 // random() is mulberry32 seeded from the seed, the layer's index and (unless timeless) the time.
 TEST_F(Expressions, RandomNumbersComeFromTheSeededGenerator) {
     const auto mix = [](std::uint32_t h, std::uint32_t v) {

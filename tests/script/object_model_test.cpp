@@ -167,6 +167,30 @@ TEST_F(ObjectModel, StretchIsInPerCentClampedNearZeroAndKeepsTheLayersStart) {
     });
 }
 
+// Separating moves Position's value onto its followers and joining brings it back; a locked
+// layer refuses.
+TEST_F(ObjectModel, DimensionsSeparatedSplitsAndJoinsPosition) {
+    const char* kSplit = R"json({"items": [{"type": "comp", "name": "C", "layers": [
+        {"type": "shape", "name": "S", "streams": {"Position": {"separated": true},
+         "X Position": 10}},
+        {"type": "shape", "name": "T", "streams": {"Position": [4, 5, 6]}},
+        {"type": "shape", "name": "U", "flags": ["video", "locked"]}]}]})json";
+    load(kSplit);
+    casePrefix = "var c = app.project.item(1); ";
+    EXPECT_EQ(value(casePrefix +
+                    "var was = [c.layer(1).dimensionsSeparated, c.layer(2).dimensionsSeparated];"
+                    "c.layer(1).dimensionsSeparated = false; c.layer(2).dimensionsSeparated = 1;"
+                    "was.concat([c.layer(1).dimensionsSeparated, c.layer(2).dimensionsSeparated])"
+                    ".join()"),
+              "true,false,false,true");
+    EXPECT_EQ(layer("C", "S").streams.at(model::stream::kPosition).value.at(0), 10);
+    EXPECT_TRUE(layer("C", "S").positionFollowers.empty());
+    ASSERT_EQ(layer("C", "T").positionFollowers.size(), 3u);
+    EXPECT_EQ(layer("C", "T").positionFollowers[2].value, (std::vector<double>{6}));
+    errorSuffix = " (line 1)";
+    expect_errors({{"c.layer(3).dimensionsSeparated = true", "Error: the layer is locked"}});
+}
+
 TEST_F(ObjectModel, BlendingModesAndTrackMattesRoundTripThroughTheirEnumerations) {
     // Distinct values across both enumerations.
     EXPECT_EQ(value("var seen = {}, n = 0, k;"
