@@ -76,7 +76,8 @@ const DroppedFailure* dropped_at(const host::CallPath& path,
     return nullptr;
 }
 
-std::uint64_t fingerprint(const std::string& operation, const host::CallPath& path) {
+[[maybe_unused]] std::uint64_t fingerprint(const std::string& operation,
+                                           const host::CallPath& path) {
     std::uint64_t hash = std::hash<std::string>()(operation);
     for (const std::uint64_t frame : path) hash = (hash ^ frame) * 1099511628211ull;
     return hash;
