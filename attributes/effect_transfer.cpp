@@ -87,12 +87,6 @@ A_Err read_stream_name(HostSuites& suites, PluginInfo const* info, AEGP_StreamRe
 // name it was given.
 A_Err copy_effect_name(HostSuites& suites, PluginInfo const* info, AEGP_EffectRefH source,
                        AEGP_EffectRefH copy) {
-    // Versions before 22.5 lack the suite that reads names: copies keep the kind's name there.
-    try {
-        static_cast<void>(suites.get<AEGP_StreamSuite_v11>());
-    } catch (const MissingSuite&) {
-        return A_Err_NONE;
-    }
     const auto& streams = suites.get<AEGP_StreamSuite_v9>();
     A_long params = 0;
     RunningError err;

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
-#include <unordered_map>
 
 #include "host_impl.h"
 #include "io/project_file.h"
@@ -13,12 +12,6 @@
 #include "script/scriptui.h"
 #include "script/settings.h"
 #include "suites/ops.h"
-
-#if __has_include(<execinfo.h>) && __has_include(<dlfcn.h>)
-#include <dlfcn.h>
-#include <execinfo.h>
-#define OUTFOLD_HAVE_BACKTRACE 1
-#endif
 
 namespace host {
 
@@ -133,30 +126,6 @@ CodeOwner::CodeOwner(bool plugin) : previous_(gPluginCodeRunning) { gPluginCodeR
 CodeOwner::~CodeOwner() { gPluginCodeRunning = previous_; }
 
 bool plugin_code_running() { return gPluginCodeRunning; }
-
-std::uint64_t call_site() {
-#if defined(OUTFOLD_HAVE_BACKTRACE)
-    void* frames[64];
-    const int count = backtrace(frames, 64);
-    // FNV-1a over the return addresses, each taken from the start of its
-    // module: a module loaded again may land elsewhere (it does under the
-    // address checks), and the same place in its code is still the same site.
-    // dladdr searches symbol tables, so each address's offset is kept.
-    static std::unordered_map<std::uintptr_t, std::uintptr_t> offsets;
-    std::uint64_t hash = 1469598103934665603ull;
-    for (int i = 0; i < count; ++i) {
-        const auto address = reinterpret_cast<std::uintptr_t>(frames[i]);
-        auto [known, added] = offsets.try_emplace(address, address);
-        Dl_info where{};
-        if (added && dladdr(frames[i], &where) != 0 && where.dli_fbase != nullptr)
-            known->second = address - reinterpret_cast<std::uintptr_t>(where.dli_fbase);
-        hash = (hash ^ known->second) * 1099511628211ull;
-    }
-    return hash;
-#else
-    return 0;
-#endif
-}
 
 // ---------------------------------------------------------------- Host
 
@@ -304,7 +273,7 @@ void Host::record_call_sites(bool on) {
     impl_->callSites.clear();
 }
 
-const std::vector<std::uint64_t>& Host::call_sites() const { return impl_->callSites; }
+const std::vector<CallPath>& Host::call_sites() const { return impl_->callSites; }
 
 const HostTimes& Host::times() const { return impl_->times; }
 

@@ -25,6 +25,9 @@ namespace host {
 
 // Objects a plug-in obtains and must give back. A run that ends with any of
 // these above zero has leaked.
+// Where a suite call came from: see Host::record_call_sites.
+using CallPath = std::vector<std::uint64_t>;
+
 struct Outstanding {
     std::int64_t collections = 0;
     std::int64_t streams = 0;
@@ -136,12 +139,14 @@ public:
     Outstanding outstanding() const;
     const std::vector<std::string>& trace() const;  // operation names, in order
     void clear_trace();                             // also starts the times afresh
-    // While on, each traced call also records a fingerprint of the stack it
-    // came from (0 where the platform gives none), so a test can tell calls
-    // made from the same place along the same path from the others.
+    // While on, each traced call also records where in the plug-in it came
+    // from: the return addresses on the calling thread's stack that lie in a
+    // loaded module, innermost (the call itself) first, each as its offset
+    // from its module's base, so the same place in the same build gives the
+    // same numbers on every run. module::FunctionSymbols names them.
     void record_call_sites(bool on);
-    const std::vector<std::uint64_t>& call_sites() const;  // parallel to trace()
-    const HostTimes& times() const;                        // since the last clear_trace
+    const std::vector<CallPath>& call_sites() const;  // parallel to trace()
+    const HostTimes& times() const;                   // since the last clear_trace
     // The n-th call (1-based, counted from now) of the operation fails with code.
     void fail_call(const std::string& operation, int nth, A_Err code);
     // AcquireSuite of this pair fails from now on.

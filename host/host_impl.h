@@ -66,7 +66,7 @@ struct Host::Impl {
     std::vector<std::string> trace;
     // Where each traced call came from, while call sites are recorded.
     bool recordCallSites = false;
-    std::vector<std::uint64_t> callSites;
+    std::vector<CallPath> callSites;
     HostTimes times;
     int operationDepth = 0;  // operations running now (only the outermost is timed)
     std::vector<std::string> reports;
@@ -90,10 +90,6 @@ struct Host::Impl {
 
 // The Host whose suites are being called; null when no Host lives.
 Host::Impl* active_host();
-
-// A fingerprint of the calling thread's stack (0 where the platform gives
-// none): calls made from the same place along the same path share it.
-std::uint64_t call_site();
 
 // For its lifetime, marks the code running on this thread as a plug-in's
 // (around a call into an entry point or hook) or the host's (around a suite

@@ -13,8 +13,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "aegp.h"
 
@@ -36,12 +38,29 @@ public:
     AEGP_EntryPoint entry() const { return entry_; }
     explicit operator bool() const { return handle_ != nullptr; }
 
+    // The offset of an address from the module's base, when the module's
+    // image holds it.
+    std::optional<std::uint64_t> offset_of(const void* address) const;
+
 private:
     void release() noexcept;
+    void find_extent();  // sets base_ and size_ from the loaded image
 
     void* handle_ = nullptr;
     AEGP_EntryPoint entry_ = nullptr;
+    std::uintptr_t base_ = 0;
+    std::uintptr_t size_ = 0;
 };
+
+// The calling thread's return addresses that lie in one of the modules, each
+// as its offset from that module's base, innermost first (empty where the
+// platform gives no stack).
+std::vector<std::uint64_t> call_path(const std::vector<Module>& modules);
+
+// The platform's part of call_path: the calling thread's return addresses,
+// innermost first, and how many there are.
+inline constexpr int kMaxFrames = 64;
+int capture_stack(void* (&frames)[kMaxFrames]);
 
 // A four-character code as the property list stores it (a 32-bit value whose
 // most significant byte is the first character).

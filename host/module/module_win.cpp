@@ -28,6 +28,20 @@ void Module::release() noexcept {
     if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
     handle_ = nullptr;
     entry_ = nullptr;
+    base_ = size_ = 0;
+}
+
+// A module handle is the address of its image, whose headers give its size.
+void Module::find_extent() {
+    base_ = reinterpret_cast<std::uintptr_t>(handle_);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base_);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base_ + dos->e_lfanew);
+    size_ = nt->OptionalHeader.SizeOfImage;
+}
+
+// Walks the stack by the images' unwind tables, as the system and wine do.
+int capture_stack(void* (&frames)[kMaxFrames]) {
+    return RtlCaptureStackBackTrace(0, kMaxFrames, frames, nullptr);
 }
 
 Module Module::load(const std::filesystem::path& file, A_Err& err, std::string& message) {
@@ -68,6 +82,7 @@ Module Module::load(const std::filesystem::path& file, A_Err& err, std::string& 
         return module;
     }
     module.entry_ = reinterpret_cast<AEGP_EntryPoint>(reinterpret_cast<void*>(symbol));
+    module.find_extent();
     err = A_Err_NONE;
     message.clear();
     return module;

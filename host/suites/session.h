@@ -113,7 +113,7 @@ A_Err run(const char* operation, Body&& body) noexcept {
     const OperationTimer timer(*host);
     try {
         host->trace.emplace_back(operation);
-        if (host->recordCallSites) host->callSites.push_back(call_site());
+        if (host->recordCallSites) host->callSites.push_back(module::call_path(host->modules));
         if (const auto planned = host->faults.on_call(operation)) return *planned;
         Session session(*host);
         return body(session);

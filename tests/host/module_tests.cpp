@@ -12,6 +12,7 @@ extern "C" void OutputDebugStringA(const char* text);
 #include "common/expected_module.h"
 #include "host_fixture.h"
 #include "module/module.h"
+#include "module/symbols.h"
 
 namespace {
 
@@ -93,6 +94,23 @@ TEST_F(Modules, LoadFailuresGiveReasonsAndSpendNoIdThePluginTakesTheNext) {
         << host().last_load_error();
     EXPECT_TRUE(host().last_load_error().empty());
     EXPECT_EQ(host().plugin_id(), plugin_ + 1);
+}
+
+// The calls the entry point makes: each path starts in a function of the
+// module and ends in the entry point, the way in.
+TEST_F(Modules, CallPathsLeadThroughTheModulesFunctionsToItsEntryPoint) {
+    const auto symbols = host::module::FunctionSymbols::read(OUTFOLD_MODULE_PATH);
+    host().clear_trace();
+    host().record_call_sites(true);
+    ASSERT_EQ(host().load_plugin(std::filesystem::path(OUTFOLD_MODULE_PATH)), A_Err_NONE);
+    ASSERT_EQ(host().call_sites().size(), host().trace().size());
+    ASSERT_FALSE(host().trace().empty());
+    for (const host::CallPath& path : host().call_sites()) {
+        ASSERT_FALSE(path.empty());
+        EXPECT_NE(symbols.caller_at(path.front()), "");
+        EXPECT_NE(symbols.caller_at(path.back()).find("EntryPointFunc"), std::string_view::npos)
+            << symbols.caller_at(path.back());
+    }
 }
 
 TEST_F(Modules, DebugLinesAreRecordedAsWritten) {

@@ -42,7 +42,7 @@ if(NOT result EQUAL 0)
 endif()
 
 file(READ ${WORK}/unpacked/INSTALL.txt text)
-foreach(needed "Outfold ${VERSION}" "version 14.2 or newer" "Plug-ins" "Layer > Outfold" "Delete Outfold.aex")
+foreach(needed "Outfold ${VERSION}" "version 22.5 or newer" "Plug-ins" "Layer > Outfold" "Delete Outfold.aex")
   string(FIND "${text}" "${needed}" at)
   if(at EQUAL -1)
     fail("INSTALL.txt does not say \"${needed}\"")
