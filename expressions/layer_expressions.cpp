@@ -168,6 +168,40 @@ A_Err for_each_expression(PluginInfo const* info, AEGP_LayerH layer, const Visit
     });
 }
 
+A_Err has_layer_params(PluginInfo const* info, AEGP_LayerH layer, bool* found) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        const auto& streams = suites.get<AEGP_StreamSuite_v9>();
+        RunningError err;
+        A_long effects = 0;
+        err.then([&] {
+            return suites.get<AEGP_EffectSuite_v3>().AEGP_GetLayerNumEffects(layer, &effects);
+        });
+        for (A_long index = 0; index < effects && !*found; ++index) {
+            err.then([&] {
+                return with_effect(suites, info, layer, index, [&](AEGP_EffectRefH effect) {
+                    RunningError walk;
+                    A_long count = 0;
+                    walk.then(
+                        [&] { return streams.AEGP_GetEffectNumParamStreams(effect, &count); });
+                    for (A_long param = 1; param < count && !*found; ++param) {
+                        walk.then([&] {
+                            return with_effect_stream(
+                                suites, info, effect, param, [&](AEGP_StreamRefH stream) {
+                                    AEGP_StreamType type = AEGP_StreamType_NO_DATA;
+                                    const A_Err got = streams.AEGP_GetStreamType(stream, &type);
+                                    *found = got == A_Err_NONE && type == AEGP_StreamType_LAYER_ID;
+                                    return got;
+                                });
+                        });
+                    }
+                    return walk.code();
+                });
+            });
+        }
+        return err.code();
+    });
+}
+
 A_Err set_expression_at(PluginInfo const* info, AEGP_LayerH layer, StreamPlace place,
                         const std::string& text) {
     return with_suites(info->spBasic, [&](HostSuites& suites) {

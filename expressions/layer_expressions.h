@@ -29,6 +29,9 @@ A_Err read_expression(HostSuites& suites, PluginInfo const* info, AEGP_StreamRef
 A_Err for_each_expression(PluginInfo const* info, AEGP_LayerH layer,
                           const std::function<A_Err(StreamPlace, const std::string&)>& visit);
 
+// Sets *found when an effect of the layer has a layer parameter.
+A_Err has_layer_params(PluginInfo const* info, AEGP_LayerH layer, bool* found);
+
 // Replaces the expression at `place` with `text`.
 A_Err set_expression_at(PluginInfo const* info, AEGP_LayerH layer, StreamPlace place,
                         const std::string& text);

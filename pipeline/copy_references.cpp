@@ -172,6 +172,48 @@ A_Err comp_values(HostSuites& suites, const PluginInfo* info, AEGP_LayerH precom
     return err.code();
 }
 
+// Layer parameters of the copies' effects that chose a layer of the pre-comp
+// choose that layer's copy. Effect e of a copy is effect e of its layer, as
+// the copies' own effects come first.
+A_Err point_layer_params(HostSuites& suites, const PluginInfo* info, AEGP_LayerH precompLayer,
+                         AEGP_CompH parentComp, const CopyPlaces& places) {
+    RunningError err;
+    AEGP_ItemH source = nullptr, parent = nullptr;
+    A_long sourceId = 0, parentId = 0;
+    err.then([&] {
+           return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerSourceItem(precompLayer, &source);
+       })
+        .then([&] { return suites.get<AEGP_ItemSuite_v10>().AEGP_GetItemID(source, &sourceId); })
+        .then([&] {
+            return suites.get<AEGP_CompSuite_v9>().AEGP_GetItemFromComp(parentComp, &parent);
+        })
+        .then([&] { return suites.get<AEGP_ItemSuite_v10>().AEGP_GetItemID(parent, &parentId); });
+    std::string copies;
+    for (const long index : places.indices)
+        copies += (copies.empty() ? "" : ",") + std::to_string(index);
+    const std::string script =
+        "(function (inner, outer, copies) {\n"
+        "    for (var i = 1; i <= inner.numLayers; i++) {\n"
+        "        var from = inner.layer(i).property(\"ADBE Effect Parade\");\n"
+        "        var to = outer.layer(copies[i - 1]).property(\"ADBE Effect Parade\");\n"
+        "        for (var e = 1; e <= from.numProperties && e <= to.numProperties; e++) {\n"
+        "            var params = from.property(e);\n"
+        "            for (var p = 1; p <= params.numProperties; p++) {\n"
+        "                var q = params.property(p);\n"
+        "                if (q.propertyValueType !== PropertyValueType.LAYER_INDEX) continue;\n"
+        "                var k = q.value;\n"
+        "                if (k > 0 && k <= copies.length) "
+        "to.property(e).property(p).setValue(copies[k - 1]);\n"
+        "            }\n"
+        "        }\n"
+        "    }\n"
+        "})(app.project.itemByID(" +
+        std::to_string(sourceId) + "), app.project.itemByID(" + std::to_string(parentId) + "), [" +
+        copies + "]);";
+    err.then([&] { return execute_script(*info, suites, script.c_str(), nullptr); });
+    return err.code();
+}
+
 }  // namespace
 
 A_Err read_copied_expressions(const PluginInfo* info, AEGP_LayerH precompLayer,
@@ -184,6 +226,11 @@ A_Err read_copied_expressions(const PluginInfo* info, AEGP_LayerH precompLayer,
         copied->facts.name = to_utf8(sourceName);
         for (std::size_t i = 0; i < copied->copies.size() && err.ok(); ++i) {
             copied->facts.layerNames.push_back(layer_name_utf8(info, copied->copies[i]));
+            if (!copied->layerParams) {
+                err.then([&] {
+                    return has_layer_params(info, copied->copies[i], &copied->layerParams);
+                });
+            }
             err.then([&] {
                 return for_each_expression(info, copied->copies[i],
                                            [&](StreamPlace place, const std::string& text) {
@@ -223,6 +270,9 @@ A_Err point_copies_at_copies(const PluginInfo* info, AEGP_LayerH precompLayer,
                 return set_expression_at(info, copied.copies[held.copy], held.place, rewrite.text);
             });
         }
+        if (copied.layerParams)
+            err.then(
+                [&] { return point_layer_params(suites, info, precompLayer, parentComp, places); });
         *pointed = {std::move(copied), std::move(facts), std::move(places), needs.byIndex};
         return err.code();
     });

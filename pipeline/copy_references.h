@@ -25,6 +25,7 @@ struct CopiedExpressions {
     std::vector<AEGP_LayerH> copies;  // the copy of the pre-comp's layer 1 first
     PrecompFacts facts;               // the pre-comp's name and its layers' names
     std::vector<Held> expressions;
+    bool layerParams = false;  // some copy has an effect with a layer parameter
 };
 
 // The texts the project's expressions quote: read with one walk over the

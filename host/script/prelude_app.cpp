@@ -178,6 +178,43 @@ method(Layer.prototype, "copyToComp", function (comp) {
 });
 
 // ---- the project
+// ---- effects as property groups: layer.property("ADBE Effect Parade"), each
+// effect's parameters as properties; only a layer parameter's value is modelled.
+var PropertyGroup = hostClass("PropertyGroup");
+var VALUE_TYPES = ["NO_VALUE", "ThreeD_SPATIAL", "ThreeD", "TwoD_SPATIAL", "TwoD", "OneD", "COLOR",
+                   "CUSTOM_VALUE", "MARKER", "LAYER_INDEX", "MASK_INDEX", "SHAPE", "TEXT_DOCUMENT"];
+var PropertyValueType = {};
+for (var v = 0; v < VALUE_TYPES.length; v++) PropertyValueType[VALUE_TYPES[v]] = 6412 + v;
+global_("PropertyValueType", Object.freeze(PropertyValueType));
+
+function effectParam(layerId, e, p) {
+    var param = Object_.create(Property.prototype);
+    hide(param, "propertyValueType", 6412 + native.paramKind(layerId, e, p));
+    attribute(param, "value", function () {
+        if (this.propertyValueType !== PropertyValueType.LAYER_INDEX)
+            throw new Error("value: the host does not model this property's value");
+        return native.paramLayer(layerId, e, p);
+    });
+    hide(param, "setValue", function (index) { native.setParamLayer(layerId, e, p, index); });
+    return param;
+}
+
+function effectGroup(layerId, e) {
+    var group = Object_.create(PropertyGroup.prototype);
+    attribute(group, "numProperties", function () { return native.effectParams(layerId, e); });
+    hide(group, "property", function (p) { return effectParam(layerId, e, p); });
+    return group;
+}
+
+method(Layer.prototype, "property", function (name) {
+    if (name !== "ADBE Effect Parade" && name !== "Effects")
+        throw new Error("property(): the host models only the layer's effects");
+    var layerId = this._id, parade = Object_.create(PropertyGroup.prototype);
+    attribute(parade, "numProperties", function () { return native.layerEffects(layerId); });
+    hide(parade, "property", function (e) { return effectGroup(layerId, e); });
+    return parade;
+});
+
 var Project = hostClass("Project");
 var project = Object_.create(Project.prototype);
 method(Project.prototype, "item", function (index) { return makeItem(native.itemAt(index)); });

@@ -276,6 +276,65 @@ duk_ret_t layer_transform(duk_context* ctx, Session& session) {
     return 1;
 }
 
+// ---- effects as property groups: layerEffects(layer), effectParams(layer, e),
+// paramKind(layer, e, p) (the stream kind's number), and a layer parameter's
+// target as the index of that layer in the effect's composition (0: none).
+
+const model::Stream& param_ref(duk_context* ctx, const model::Layer& layer) {
+    const int e =
+        index_arg(ctx, 1, "property", static_cast<int>(layer.effects.size()), "effect", "layer");
+    const auto& params = layer.effects[static_cast<std::size_t>(e - 1)].params;
+    const int p =
+        index_arg(ctx, 2, "property", static_cast<int>(params.size()) - 1, "parameter", "effect");
+    return params[static_cast<std::size_t>(p)];
+}
+
+duk_ret_t layer_effects(duk_context* ctx, Session& session) {
+    duk_push_int(ctx, static_cast<duk_int_t>(layer_ref(session, id_arg(ctx, 0)).effects.size()));
+    return 1;
+}
+
+duk_ret_t effect_params(duk_context* ctx, Session& session) {
+    const model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    const int e =
+        index_arg(ctx, 1, "property", static_cast<int>(layer.effects.size()), "effect", "layer");
+    duk_push_int(ctx, static_cast<duk_int_t>(
+                          layer.effects[static_cast<std::size_t>(e - 1)].params.size() - 1));
+    return 1;
+}
+
+duk_ret_t param_kind(duk_context* ctx, Session& session) {
+    duk_push_int(ctx,
+                 static_cast<duk_int_t>(param_ref(ctx, layer_ref(session, id_arg(ctx, 0))).kind));
+    return 1;
+}
+
+duk_ret_t param_layer(duk_context* ctx, Session& session) {
+    const model::Layer& layer = layer_ref(session, id_arg(ctx, 0));
+    const model::Stream& param = param_ref(ctx, layer);
+    const auto target = param.value.empty() ? model::kNoId : static_cast<Id>(param.value[0]);
+    const auto here = model::locate_layer(session.project(), layer.id);
+    const auto there = model::locate_layer(session.project(), target);
+    const bool same = here && there && here->comp == there->comp;
+    duk_push_int(ctx, same ? there->index + 1 : 0);
+    return 1;
+}
+
+duk_ret_t set_param_layer(duk_context* ctx, Session& session) {
+    model::Layer& layer = changeable_layer(session, id_arg(ctx, 0));
+    const model::Stream& found = param_ref(ctx, layer);
+    if (found.kind != model::StreamKind::LayerId) type_error("setValue(): not a layer property");
+    const auto here = model::locate_layer(session.project(), layer.id);
+    const auto& layers = comp_ref(session, here->comp).layers;
+    const int index = static_cast<int>(number_arg(ctx, 3, "setValue(): the layer index"));
+    if (index < 0 || index > static_cast<int>(layers.size()))
+        range_error("setValue(): there is no layer " + std::to_string(index));
+    const double id = index == 0 ? 0.0 : static_cast<double>(layers[std::size_t(index - 1)].id);
+    const_cast<model::Stream&>(found).value = {id};
+    session.project_changed();
+    return 0;
+}
+
 duk_ret_t layer_stretch(duk_context* ctx, Session& session) {
     duk_push_number(
         ctx, (layer_ref(session, id_arg(ctx, 0)).stretch * model::Rational::of(100)).seconds());
@@ -506,6 +565,11 @@ constexpr auto kEntries = std::to_array<Entry>({
     {"setItemName", native<set_item_name>, 2},
     {"numLayers", native<num_layers>, 1},
     {"layerTransform", native<layer_transform>, 2},
+    {"layerEffects", native<layer_effects>, 1},
+    {"effectParams", native<effect_params>, 2},
+    {"paramKind", native<param_kind>, 3},
+    {"paramLayer", native<param_layer>, 3},
+    {"setParamLayer", native<set_param_layer>, 4},
     {"compFrame", native<comp_frame>, 1},
     {"layerAt", native<layer_at>, 2},
     {"layerNamed", native<layer_named>, 2},

@@ -362,6 +362,35 @@ TEST_F(RigInvariance, EachReferenceFormOfTheCopies) {
     }
 }
 
+// A Layer Control on a copy chooses the copy of the layer it chose, with or without a prefix.
+TEST_F(RigInvariance, LayerControlsChooseTheCopies) {
+    for (const std::string prefix : {"", "X"}) {
+        SCOPED_TRACE(prefix);
+        const json layerControl = {{"kind", "Layer Control"}, {"params", {{"Layer", 31}}}};
+        const json project = {
+            {"activeItem", "Main"},
+            {"items",
+             {{{"type", "comp"},
+               {"name", "Inner"},
+               {"layers",
+                {{{"type", "shape"}, {"name", "A"}, {"effects", {layerControl}}},
+                 {{"type", "shape"}, {"id", 31}, {"name", "B"}}}}},
+              {{"type", "comp"},
+               {"name", "Main"},
+               {"layers",
+                {{{"type", "shape"}, {"name", "B"}}, {{"name", "P"}, {"source", "Inner"}}}}}}}};
+        host_.set_project(host::io::project_from_json(project));
+        ASSERT_EQ(run({"P"}, answers({prefix})), A_Err_NONE);
+        const std::string named = prefix.empty() ? "" : prefix + "_";
+        const model::Layer& a = layer("Main", named + "A");
+        const model::Id mainB = layer_named(before_, "Main", "B")->id;  // Main's own B
+        model::Id copyB = model::kNoId;
+        for (const model::Layer& one : comp_named(host_.project(), "Main").layers)
+            if (one.ownName == named + "B" && one.id != mainB) copyB = one.id;
+        EXPECT_EQ(a.effects.at(0).params.at(1).value, std::vector<double>{double(copyB)});
+    }
+}
+
 TEST_F(RigInvariance, EveryExpressionReadsWhatItReadBefore) {
     const char* seedText = std::getenv("OUTFOLD_RIG_SEED");  // to explore other cases
     const auto seed = seedText ? std::uint32_t(std::strtoul(seedText, nullptr, 10)) : 20261208u;
