@@ -57,12 +57,10 @@ A_Err with_effect(HostSuites& suites, PluginInfo const* info, AEGP_LayerH layer,
     return err.code();
 }
 
-using FollowerUse = std::function<A_Err(A_short, AEGP_StreamRefH)>;
+}  // namespace
 
-// Opens each follower of the layer's Position (only `dimension`, when given)
-// for `use`, if the position is separated; a 2D position has two followers.
 A_Err with_followers(HostSuites& suites, PluginInfo const* info, AEGP_LayerH layer,
-                     const FollowerUse& use, A_short dimension = -1) {
+                     const FollowerUse& use, A_short dimension) {
     const auto& streams = suites.get<AEGP_StreamSuite_v9>();
     const auto& dynamic = suites.get<AEGP_DynamicStreamSuite_v5>();
     return with_layer_stream(
@@ -86,6 +84,8 @@ A_Err with_followers(HostSuites& suites, PluginInfo const* info, AEGP_LayerH lay
             return err.code();
         });
 }
+
+namespace {
 
 using Visit = std::function<A_Err(StreamPlace, const std::string&)>;
 

@@ -19,6 +19,12 @@ struct StreamPlace {
 // A follower of a separated Position (stream: its dimension).
 inline constexpr A_long kFollowerPlace = -2;
 
+// Opens each follower of the layer's Position (only `dimension`, when given)
+// for `use`, if the position is separated; a 2D position has two followers.
+using FollowerUse = std::function<A_Err(A_short dimension, AEGP_StreamRefH follower)>;
+A_Err with_followers(HostSuites& suites, PluginInfo const* info, AEGP_LayerH layer,
+                     const FollowerUse& use, A_short dimension = -1);
+
 // The stream's expression text; empty when it has none.
 A_Err read_expression(HostSuites& suites, PluginInfo const* info, AEGP_StreamRefH stream,
                       std::string* text);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "expressions/layer_expressions.h"
 #include "extract/rename.h"
 #include "placement/source_users.h"
 #include "shell/host_suites.h"
@@ -272,31 +273,6 @@ constexpr AEGP_LayerStream kFoldedStreams[] = {
     AEGP_LayerStream_ORIENTATION,
 };
 
-// A separated Position's expressions are on its followers.
-A_Err follower_has_expression(HostSuites& suites, const PluginInfo* info, AEGP_StreamRefH position,
-                              bool* found) {
-    const auto& streams = suites.get<AEGP_StreamSuite_v9>();
-    const auto& dynamic = suites.get<AEGP_DynamicStreamSuite_v5>();
-    A_Boolean separated = false;
-    AEGP_StreamType type = AEGP_StreamType_NO_DATA;
-    RunningError err;
-    err.then([&] { return dynamic.AEGP_AreDimensionsSeparated(position, &separated); });
-    if (err.ok() && separated)
-        err.then([&] { return streams.AEGP_GetStreamType(position, &type); });
-    const A_short dimensions = type == AEGP_StreamType_ThreeD_SPATIAL ? 3 : 2;
-    for (A_short d = 0; err.ok() && separated && !*found && d < dimensions; ++d) {
-        Owned<AEGP_StreamRefH> follower(streams.AEGP_DisposeStream);
-        A_Boolean enabled = false;
-        err.then([&] { return dynamic.AEGP_GetSeparationFollower(position, d, follower.out()); })
-            .then([&] {
-                return streams.AEGP_GetExpressionState(info->pluginId, follower.get(), &enabled);
-            });
-        err.keep_first(follower.release());
-        *found = err.ok() && enabled;
-    }
-    return err.code();
-}
-
 A_Err has_transform_expression(HostSuites& suites, const PluginInfo* info, AEGP_LayerH layer,
                                bool* found) {
     const auto& streams = suites.get<AEGP_StreamSuite_v9>();
@@ -315,9 +291,19 @@ A_Err has_transform_expression(HostSuites& suites, const PluginInfo* info, AEGP_
                 return streams.AEGP_GetExpressionState(info->pluginId, stream.get(), &enabled);
             });
         *found = err.ok() && enabled;
-        if (which == AEGP_LayerStream_POSITION && err.ok() && !*found)
-            err.then([&] { return follower_has_expression(suites, info, stream.get(), found); });
         err.keep_first(stream.release());
+        // A separated Position's expressions are on its followers.
+        if (which == AEGP_LayerStream_POSITION && err.ok() && !*found) {
+            err.then([&] {
+                return with_followers(suites, info, layer, [&](A_short, AEGP_StreamRefH follower) {
+                    A_Boolean on = false;
+                    const A_Err got =
+                        streams.AEGP_GetExpressionState(info->pluginId, follower, &on);
+                    *found = *found || (got == A_Err_NONE && on);
+                    return got;
+                });
+            });
+        }
     }
     return err.code();
 }
