@@ -114,10 +114,12 @@ A_Err match_3d_switch(HostSuites& suites, const ExtractionRun& run, AEGP_LayerH 
 }
 
 // The copies' new names: the pre-comp layer's name and/or the user's prefix
-// in front of each; nothing is renamed when both are absent.
-A_Err rename_copies(const ExtractionRun& run, AEGP_LayerH precompLayer,
-                    AEGP_Collection2H extracted) {
+// in front of each; nothing is renamed when both are absent. *renamed tells
+// whether the fix after renaming ran.
+A_Err rename_copies(const ExtractionRun& run, AEGP_LayerH precompLayer, AEGP_Collection2H extracted,
+                    bool* renamed) {
     const std::u16string prefix = compose_name_prefix(run.info, precompLayer, run.prefix);
+    *renamed = !prefix.empty();
     if (prefix.empty()) return A_Err_NONE;
     return rename_extracted_layers(run.info, extracted, prefix, kNameSeparator);
 }
@@ -236,9 +238,9 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
                                        layer.parentIndices);
         });
     }
-    error.then([&] { return rename_copies(run, layer.precompLayer, extracted.get()); }).then([&] {
-        return place_copies(suites, run, layer, extracted.get());
-    });
+    bool renamed = false;
+    error.then([&] { return rename_copies(run, layer.precompLayer, extracted.get(), &renamed); })
+        .then([&] { return place_copies(suites, run, layer, extracted.get()); });
     if (keepCarrier) {
         error.then([&] { return keep_carrier(suites, layer, extracted.get()); });
     } else {
@@ -248,7 +250,6 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
     }
     error.then([&] {
         // The fix after renaming may have touched the copies' expressions.
-        const bool renamed = !compose_name_prefix(info, layer.precompLayer, run.prefix).empty();
         PointedCopies pointed;
         const A_Err pointing = point_copies_at_copies(info, layer.precompLayer, run.parentComp,
                                                       std::move(layer.copied), renamed, &run.quoted,
