@@ -1,6 +1,5 @@
 // Pre-compose, then extract the new pre-comp layer with the dialog's defaults: the composition
 // comes back as it was, ids aside, and looks as it did.
-#include <iostream>
 #include <random>
 
 #include "io/project_file.h"
@@ -168,8 +167,6 @@ protected:
         ASSERT_EQ(run({"Pre"}, {"ok"}), A_Err_NONE);
         const json was = comp_json(original, "Main");
         ASSERT_FALSE(was.is_null());
-        if (std::getenv("OUTFOLD_ROUND_TRIP_SHOW"))
-            std::cout << was.dump(1) << comp_json(host_.project(), "Main").dump(1);
         EXPECT_EQ(comp_json(host_.project(), "Main").dump(1), was.dump(1));
         const model::Id main = item_named(original, "Main").id;
         for (const double t : {0.0, 1.3, 4.05, 7.5}) {
