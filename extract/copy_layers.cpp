@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "expressions/seed_random.h"
+#include "extract/whole_layer.h"
 #include "placement/source_users.h"
 #include "shell/host_suites.h"
 #include "shell/owned.h"
 #include "shell/running_error.h"
+#include "shell/script_run.h"
 
 namespace outfold {
 
@@ -140,7 +142,75 @@ A_Err copy_layers(HostSuites& suites, PluginInfo const* info, AEGP_LayerH precom
     return err.code();
 }
 
+// A locked pre-comp layer is unlocked while it is duplicated, so that its
+// duplicate can take the new source, and locked again.
+A_Err run_whole_layer_copy(HostSuites& suites, PluginInfo const* info, AEGP_LayerH precompLayer,
+                           const CopyPlan& plan, AEGP_ItemH innerSource, std::string* answer) {
+    const auto& layers = suites.get<AEGP_LayerSuite_v11>();
+    AEGP_LayerFlags flags = 0;
+    A_long index = 0, sourceId = 0;
+    RunningError err;
+    err.then([&] { return layers.AEGP_GetLayerFlags(precompLayer, &flags); })
+        .then([&] { return layers.AEGP_GetLayerIndex(precompLayer, &index); })
+        .then(
+            [&] { return suites.get<AEGP_ItemSuite_v7>().AEGP_GetItemID(innerSource, &sourceId); });
+    const bool locked = (flags & AEGP_LayerFlag_LOCKED) != 0;
+    if (locked) {
+        err.then(
+            [&] { return layers.AEGP_SetLayerFlag(precompLayer, AEGP_LayerFlag_LOCKED, false); });
+    }
+    const bool unlocked = locked && err.ok();
+    err.then([&] {
+        const std::string script = whole_layer_copy_script(plan.parentId, index + 1, sourceId);
+        return execute_script(*info, suites, script.c_str(), answer);
+    });
+    if (unlocked)
+        err.keep_first(layers.AEGP_SetLayerFlag(precompLayer, AEGP_LayerFlag_LOCKED, true));
+    return err.code();
+}
+
+A_Err copy_whole_layer(HostSuites& suites, PluginInfo const* info, AEGP_LayerH precompLayer,
+                       AEGP_Collection2H extracted, WholeCopy* copied) {
+    RunningError err;
+    CopyPlan plan;
+    bool candidate = false;
+    AEGP_LayerH inner = nullptr;
+    AEGP_ItemH innerSource = nullptr;
+    err.then([&] { return plan_copy(suites, precompLayer, &plan); }).then([&] {
+        return find_plain_inner_layer(suites, precompLayer, &candidate, &inner, &innerSource);
+    });
+    if (!err.ok() || !candidate) return err.code();
+    std::vector<AEGP_LayerIDVal> before;
+    std::string answer;
+    err.then([&] { return layer_ids(suites, plan.parentComp, &before); }).then([&] {
+        return run_whole_layer_copy(suites, info, precompLayer, plan, innerSource, &answer);
+    });
+    if (!err.ok() || answer != "yes") return err.code();
+    AEGP_CollectionItemV2 copy{};
+    AEGP_LayerFlags innerFlags = 0;
+    err.then(
+           [&] { return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerFlags(inner, &innerFlags); })
+        .then([&] { return collect_copies(suites, info, plan, before, extracted); })
+        .then([&] {
+            return suites.get<AEGP_CollectionSuite_v2>().AEGP_GetCollectionItemByIndex(extracted, 0,
+                                                                                       &copy);
+        })
+        .then([&] { return give_inner_identity(info, inner, copy.u.layer.layerH); });
+    copied->made = err.ok();
+    copied->copy = copy.u.layer.layerH;
+    copied->innerLocked = (innerFlags & AEGP_LayerFlag_LOCKED) != 0;
+    return err.code();
+}
+
 }  // namespace
+
+A_Err copy_whole_precomp_layer(PluginInfo const* info, AEGP_LayerH precompLayer,
+                               AEGP_Collection2H extracted, WholeCopy* copied) {
+    *copied = {};
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        return copy_whole_layer(suites, info, precompLayer, extracted, copied);
+    });
+}
 
 std::string layer_copy_script(A_long sourceId, A_long parentId, A_long layerCount) {
     std::string script = fill(

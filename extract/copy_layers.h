@@ -30,6 +30,19 @@ OUTFOLD_EXPORT_CPP int copy_layers_to_parent(outfold::PluginInfo const* info,
 
 namespace outfold {
 
+struct WholeCopy {
+    bool made = false;
+    AEGP_LayerH copy = nullptr;
+    bool innerLocked = false;  // the copy is to end locked
+};
+
+// When the pre-comp holds one plain layer of a source and nothing else (see
+// whole_layer.h), its copy is a duplicate of the pre-comp layer showing that
+// source, named as the inner layer, appended to `extracted` (seeded as
+// copy_layers_to_parent seeds) and told in *copied. Otherwise nothing changes.
+A_Err copy_whole_precomp_layer(PluginInfo const* info, AEGP_LayerH precompLayer,
+                               AEGP_Collection2H extracted, WholeCopy* copied);
+
 // The script that copies layers 1..layerCount of the composition whose item
 // id is `sourceId` into the one whose item id is `parentId`, in that order;
 // each copy keeps its layer's name, made the layer's own.

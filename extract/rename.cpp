@@ -85,6 +85,13 @@ A_Err get_layer_name(PluginInfo const* info, AEGP_LayerH layer, std::u16string* 
     });
 }
 
+A_Err get_own_layer_name(PluginInfo const* info, AEGP_LayerH layer, std::u16string* name) {
+    return with_suites(info->spBasic, [&](HostSuites& suites) {
+        name->clear();
+        return read_layer_name(suites, info, layer, true, name);
+    });
+}
+
 std::u16string compose_name_prefix(PluginInfo const* info, AEGP_LayerH precompLayer,
                                    const char* prefixText) {
     std::u16string prefix;

@@ -18,6 +18,9 @@ inline constexpr std::size_t kMaxLayerNameUnits = 255;
 // (possibly nothing).
 A_Err get_layer_name(PluginInfo const* info, AEGP_LayerH layer, std::u16string* name);
 
+// Replaces *name with the layer's own name: empty when it shows its source's.
+A_Err get_own_layer_name(PluginInfo const* info, AEGP_LayerH layer, std::u16string* name);
+
 // The prefix for one pre-comp layer's copies: the pre-comp layer's name when
 // prependPrecompName is set, then the user's prefix text (8-bit, at most
 // kMaxPrefixBytes bytes are read), joined by "_" when both are present. The

@@ -189,6 +189,35 @@ void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExt
     }
 }
 
+// The steps after a whole-layer copy: the copy already has everything the
+// pre-comp layer had, so it only takes the name prefix, the pre-comp layer's
+// place and its followers. The time remapping and track matte go along.
+A_Err run_whole_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& layer,
+                            const WholeCopy& whole, AEGP_Collection2H extracted, bool lastItem) {
+    const PluginInfo* info = run.info;
+    layer.notes->timeRemapping = layer.notes->trackMatte = false;
+    if (whole.innerLocked) layer.copiesToLock.push_back(whole.copy);
+    RunningError error;
+    if (run.parentComp == nullptr) {
+        error.then([&] {
+            return suites.get<AEGP_LayerSuite_v11>().AEGP_GetLayerParentComp(layer.precompLayer,
+                                                                             &run.parentComp);
+        });
+    }
+    bool renamed = false;
+    error.then([&] { return rename_copies(run, layer.precompLayer, extracted, &renamed); })
+        .then([&] { return place_copies(suites, run, layer, extracted); });
+    if (!keeps_precomp_layer(run))
+        error.then([&] { return hand_over_followers(info, layer.precompLayer, whole.copy); });
+    error.then([&] { return dispose_precomp_layer(info, layer.precompLayer, &run.ledger); });
+    if (lastItem) {
+        error.then([&] {
+            return suites.get<AEGP_CompSuite_v14>().AEGP_SetSelection(run.parentComp, extracted);
+        });
+    }
+    return error.code();
+}
+
 // Every step for one pre-comp layer, in order, each only while no error has
 // occurred and under its condition.
 A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& layer,
@@ -196,6 +225,18 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
     const PluginInfo* info = run.info;
     const bool attributes = copies_attributes(run);
     RunningError error;
+    error.then([&] {
+        return suites.get<AEGP_CollectionSuite_v2>().AEGP_NewCollection(info->pluginId,
+                                                                        extracted.out());
+    });
+    WholeCopy whole;
+    if (attributes) {
+        error.then([&] {
+            return copy_whole_precomp_layer(info, layer.precompLayer, extracted.get(), &whole);
+        });
+    }
+    if (error.ok() && whole.made)
+        return run_whole_layer_steps(suites, run, layer, whole, extracted.get(), lastItem);
     error.then([&] { return list_folders(info, &layer.foldersBefore); })
         .then([&] { return create_carrier_null(info, layer.precompLayer, &layer.carrierNull); })
         .then([&] {
@@ -203,10 +244,6 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
                                     &layer.solidFolder);
         })
         .then([&] { return detach_links_inside_precomp(run, layer); })
-        .then([&] {
-            return suites.get<AEGP_CollectionSuite_v2>().AEGP_NewCollection(info->pluginId,
-                                                                            extracted.out());
-        })
         .then([&] { return unlock_inner_layers(suites, layer, info); })
         .then([&] {
             return copy_layers_to_parent(info, layer.precompLayer, run.prefix, extracted.out());

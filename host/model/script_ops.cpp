@@ -435,6 +435,40 @@ Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp, bool onTop, b
     return id;
 }
 
+Id duplicate_layer(Project& project, Id layerId) {
+    const auto where = locate_layer(project, layerId);
+    if (!where) fail("no such layer");
+    Layer copy = *find_layer(project, layerId);
+    copy.id = kNoId;
+    Layer& added = add_layer(project, where->comp, std::move(copy), where->index);
+    for (Effect& effect : added.effects) effect.id = new_id(project);
+    for (Mask& mask : added.masks) mask.id = new_id(project);
+    return added.id;
+}
+
+void replace_layer_source(Project& project, Id layerId, Id newSource) {
+    const auto where = locate_layer(project, layerId);
+    if (!where) fail("no such layer");
+    const Item* item = find_item(project, newSource);
+    if (item == nullptr || item->kind == ItemKind::Folder)
+        fail("the new source must be a composition or footage item");
+    if (newSource == where->comp || comp_shows(project, newSource, where->comp))
+        fail("the composition would show itself");
+    Layer& layer = *find_layer(project, layerId);
+    if (layer.kind != LayerKind::AV || layer.source == kNoId)
+        fail("only a layer with a source item can take another");
+    layer.source = newSource;
+    // The audio levels follow the source's audio, as a fresh layer's would.
+    Layer fresh;
+    fresh.source = newSource;
+    fill_default_streams(project, *comp_of(project, where->comp), fresh);
+    const auto levels = fresh.streams.find(stream::kAudioLevels);
+    if (levels == fresh.streams.end())
+        layer.streams.erase(stream::kAudioLevels);
+    else if (!layer.streams.contains(stream::kAudioLevels))
+        layer.streams.insert(*levels);
+}
+
 void set_parent_keeping_look(Project& project, Id layerId, Id parentId) {
     const Layer* layer = find_layer(project, layerId);
     if (layer == nullptr) fail("no such layer");

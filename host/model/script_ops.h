@@ -25,6 +25,17 @@ namespace host::model {
 Id copy_layer_to_comp(Project& project, Id layerId, Id targetComp, bool onTop = false,
                       bool selectCopy = false);
 
+// Layer.duplicate: a copy of the layer with everything it has (new ids for it,
+// its effects and masks), directly above it in its composition; the
+// selection is left alone. Returns the copy's id.
+Id duplicate_layer(Project& project, Id layerId);
+
+// AVLayer.replaceSource: the layer shows `newSource` (a composition or
+// footage item) from now on and keeps everything else it has; its audio
+// levels come and go with the new source's audio. Refused for a layer
+// without a source item and where the layer's composition would show itself.
+void replace_layer_source(Project& project, Id layerId, Id newSource);
+
 // Makes `parentId` the layer's parent (kNoId: no parent) while keeping the
 // layer where it is on screen: the transform of the old ancestors is folded
 // into the layer's own anchor-relative values and that of the new ones taken

@@ -92,7 +92,9 @@ attribute(Item.prototype, "typeName", function () {
 });
 attribute(CompItem.prototype, "numLayers", function () { return native.numLayers(this._id); });
 ["width", "height", "duration", "frameDuration", "pixelAspect"].forEach(function (key, at) {
-    attribute(CompItem.prototype, key, function () { return native.compFrame(this._id)[at]; });
+    var read = function () { return native.avFrame(this._id)[at]; };
+    attribute(CompItem.prototype, key, read);
+    attribute(FootageItem.prototype, key, read);
 });
 method(Item.prototype, "remove", function () { native.removeItem(this._id); });
 method(CompItem.prototype, "layer", function (which) {
@@ -119,6 +121,7 @@ method(LayerCollection.prototype, "precompose", function (layerIndices, name, mo
 attribute(Layer.prototype, "name", function () { return native.layerName(this._id); },
           function (name) { native.setLayerName(this._id, name); });
 attribute(Layer.prototype, "index", function () { return native.layerIndex(this._id); });
+attribute(Layer.prototype, "nullLayer", function () { return native.layerIsNull(this._id); });
 attribute(Layer.prototype, "containingComp", function () {
     return makeItem(native.layerComp(this._id));
 });
@@ -172,6 +175,14 @@ attribute(AVLayer.prototype, "hasTrackMatte", function () {
 });
 attribute(AVLayer.prototype, "source", function () { return makeItem(native.layerSource(this._id)); });
 method(Layer.prototype, "remove", function () { native.removeLayer(this._id); });
+method(Layer.prototype, "duplicate", function () {
+    return makeLayer(native.duplicateLayer(this._id));
+});
+method(AVLayer.prototype, "replaceSource", function (newSource, fixExpressions) {
+    if (!(newSource instanceof CompItem) && !(newSource instanceof FootageItem))
+        throw new TypeError("replaceSource(): the new source must be an AVItem");
+    native.replaceSource(this._id, newSource._id, fixExpressions);
+});
 method(Layer.prototype, "copyToComp", function (comp) {
     if (!(comp instanceof CompItem)) throw new TypeError("copyToComp(): the target must be a composition");
     native.copyToComp(this._id, comp._id);
@@ -207,9 +218,18 @@ function effectGroup(layerId, e) {
 }
 
 method(Layer.prototype, "property", function (name) {
-    if (name !== "ADBE Effect Parade" && name !== "Effects")
-        throw new Error("property(): the host models only the layer's effects");
     var layerId = this._id, parade = Object_.create(PropertyGroup.prototype);
+    if (name === "ADBE Mask Parade" || name === "Masks") {
+        attribute(parade, "numProperties", function () { return native.layerMasks(layerId); });
+        return parade;
+    }
+    if (name === "ADBE Marker" || name === "Marker") {
+        var marker = Object_.create(Property.prototype);
+        attribute(marker, "numKeys", function () { return native.layerMarkers(layerId); });
+        return marker;
+    }
+    if (name !== "ADBE Effect Parade" && name !== "Effects")
+        throw new Error("property(): the host models only effects, masks and markers");
     attribute(parade, "numProperties", function () { return native.layerEffects(layerId); });
     hide(parade, "property", function (e) { return effectGroup(layerId, e); });
     return parade;

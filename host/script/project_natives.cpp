@@ -129,11 +129,15 @@ duk_ret_t set_item_name(duk_context* ctx, Session& session) {
 
 // An AV item's frame and timing: width, height, duration, frameDuration,
 // pixelAspect.
-duk_ret_t comp_frame(duk_context* ctx, Session& session) {
-    const model::Composition& comp = comp_ref(session, id_arg(ctx, 0));
-    const double values[] = {static_cast<double>(comp.width), static_cast<double>(comp.height),
-                             comp.duration.seconds(), 1.0 / comp.frameRate.seconds(),
-                             comp.pixelAspect.seconds()};
+duk_ret_t av_frame(duk_context* ctx, Session& session) {
+    const model::Item& item = item_ref(session, id_arg(ctx, 0));
+    if (!item.comp && !item.footage) type_error("the item is not an AVItem");
+    const auto frame_of = [](const auto& av) {
+        return std::array<double, 5>{static_cast<double>(av.width), static_cast<double>(av.height),
+                                     av.duration.seconds(), 1.0 / av.frameRate.seconds(),
+                                     av.pixelAspect.seconds()};
+    };
+    const std::array<double, 5> values = item.comp ? frame_of(*item.comp) : frame_of(*item.footage);
     duk_push_array(ctx);
     for (duk_uarridx_t i = 0; i < std::size(values); ++i) {
         duk_push_number(ctx, values[i]);
@@ -291,6 +295,21 @@ const model::Stream& param_ref(duk_context* ctx, const model::Layer& layer) {
 
 duk_ret_t layer_effects(duk_context* ctx, Session& session) {
     duk_push_int(ctx, static_cast<duk_int_t>(layer_ref(session, id_arg(ctx, 0)).effects.size()));
+    return 1;
+}
+
+duk_ret_t layer_markers(duk_context* ctx, Session& session) {
+    duk_push_int(ctx, static_cast<duk_int_t>(layer_ref(session, id_arg(ctx, 0)).markers.size()));
+    return 1;
+}
+
+duk_ret_t layer_is_null(duk_context* ctx, Session& session) {
+    duk_push_boolean(ctx, layer_ref(session, id_arg(ctx, 0)).isNull);
+    return 1;
+}
+
+duk_ret_t layer_masks(duk_context* ctx, Session& session) {
+    duk_push_int(ctx, static_cast<duk_int_t>(layer_ref(session, id_arg(ctx, 0)).masks.size()));
     return 1;
 }
 
@@ -545,6 +564,41 @@ duk_ret_t remove_layer(duk_context* ctx, Session& session) {
     return 0;
 }
 
+// Duplicating reads the layer and changes nothing of it: a locked layer can
+// be duplicated, and its duplicate is locked too (unconfirmed).
+duk_ret_t duplicate_layer(duk_context* ctx, Session& session) {
+    const Id layer = id_arg(ctx, 0);
+    layer_ref(session, layer);
+    const Id copy = model::duplicate_layer(session.project(), layer);
+    session.project_changed();
+    duk_push_int(ctx, copy);
+    return 1;
+}
+
+duk_ret_t replace_source(duk_context* ctx, Session& session) {
+    const Id layer = id_arg(ctx, 0);
+    const model::Layer& changed = changeable_layer(session, layer);
+    const Id source = id_arg(ctx, 1);
+    item_ref(session, source);
+    const bool fixExpressions = duk_to_boolean(ctx, 2) != 0;
+    const model::Item* old = model::find_item(session.project(), changed.source);
+    const std::string oldName = old == nullptr ? std::string() : old->name;
+    try {
+        model::replace_layer_source(session.project(), layer, source);
+    } catch (const model::ModelError& e) {
+        plain_error(std::string("replaceSource(): ") + e.what());
+    }
+    session.project_changed();
+    if (fixExpressions) {
+        duk_push_string(ctx, oldName.c_str());
+        duk_replace(ctx, 0);
+        duk_push_string(ctx, item_ref(session, source).name.c_str());
+        duk_replace(ctx, 1);
+        return auto_fix_expressions(ctx, session);
+    }
+    return 0;
+}
+
 // As in the application, removing an item removes the layers that show it.
 duk_ret_t remove_item(duk_context* ctx, Session& session) {
     const Id item = id_arg(ctx, 0);
@@ -566,11 +620,14 @@ constexpr auto kEntries = std::to_array<Entry>({
     {"numLayers", native<num_layers>, 1},
     {"layerTransform", native<layer_transform>, 2},
     {"layerEffects", native<layer_effects>, 1},
+    {"layerMasks", native<layer_masks>, 1},
+    {"layerMarkers", native<layer_markers>, 1},
+    {"layerIsNull", native<layer_is_null>, 1},
     {"effectParams", native<effect_params>, 2},
     {"paramKind", native<param_kind>, 3},
     {"paramLayer", native<param_layer>, 3},
     {"setParamLayer", native<set_param_layer>, 4},
-    {"compFrame", native<comp_frame>, 1},
+    {"avFrame", native<av_frame>, 1},
     {"layerAt", native<layer_at>, 2},
     {"layerNamed", native<layer_named>, 2},
     {"layerKind", native<layer_kind>, 1},
@@ -599,6 +656,8 @@ constexpr auto kEntries = std::to_array<Entry>({
     {"copyToComp", native<copy_to_comp>, 2},
     {"precompose", native<precompose>, 4},
     {"removeLayer", native<remove_layer>, 1},
+    {"duplicateLayer", native<duplicate_layer>, 1},
+    {"replaceSource", native<replace_source>, 3},
     {"removeItem", native<remove_item>, 1},
 });
 

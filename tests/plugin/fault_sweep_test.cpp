@@ -94,7 +94,8 @@ std::vector<Kind> every_kind() {
                                    "click prependPrecompName",      "click fixRandomExpresions",
                                    "click optionKeepInComp",        "click optionDeleteSource"};
     std::vector<Kind> kinds;
-    for (const auto& selection : {std::vector<std::string>{"Moving", "Still"}, {"Shared One"}}) {
+    for (const auto& selection :
+         {std::vector<std::string>{"Moving", "Still"}, {"Shared One", "Whole"}}) {
         for (int choice = 0; choice < 48; ++choice) {
             Kind kind{selection[0] + " #" + std::to_string(choice), selection, {}};
             for (int bit = 0; bit < 4; ++bit) {

@@ -139,6 +139,33 @@ TEST_F(ObjectModel, RemovingKeepsTheProjectWhole) {
     EXPECT_EQ(changes, 2);
 }
 
+// A duplicate sits above its layer with all it has; a new source changes only
+// what the layer shows (and the audio levels that come with it).
+TEST_F(ObjectModel, DuplicatesAndNewSourcesKeepEverythingElse) {
+    layer("Main", "Pre").masks.push_back({.id = model::new_id(project)});
+    const std::string pre = "var pre = main.layer('Pre'); ";
+    EXPECT_EQ(value(casePrefix + pre +
+                    "var d = pre.duplicate(); d.name = 'Twin'; [d.index, pre.index, pre.name,"
+                    " d.property('Masks').numProperties, d.source.name].join()"),
+              "2,3,Pre,1,Inner");
+    EXPECT_EQ(value(casePrefix + "var d = main.layer(2); d.replaceSource(p.item(2), false);"
+                                 " [d.name, d.source.name, main.layer(3).source.name,"
+                                 " d.property('Masks').numProperties, d.nullLayer].join()"),
+              "Twin,Red,Inner,1,false");
+    const auto& layers = comp("Main").layers;
+    EXPECT_NE(layers.at(1).masks.at(0).id, layers.at(2).masks.at(0).id);
+    model::check_invariants(project);
+    errorSuffix = " (line 1)";
+    expect_errors({
+        {"main.layer(2).replaceSource(p.item(1), false)",
+         "TypeError: replaceSource(): the new source must be an AVItem"},
+        {"p.item(3).layer(2).replaceSource(main, false)",
+         "Error: replaceSource(): the composition would show itself"},
+        {"main.layer(1).replaceSource(p.item(2), false)",
+         "Error: replaceSource(): only a layer with a source item can take another"},
+    });
+}
+
 TEST_F(ObjectModel, StretchIsInPerCentClampedNearZeroAndKeepsTheLayersStart) {
     // Moving: in point 1 s, duration 4 s, offset 2 s: from 3 s to 7 s.
     const char* kTimed = R"json({"items": [{"type": "comp", "name": "C", "layers": [
