@@ -9,7 +9,7 @@ namespace outfold {
 
 // Copies whose own setting wins over the pre-comp layer's.
 struct LookLosses {
-    A_long ownOpacityExpressions = 0;  // while the pre-comp layer's opacity varies
+    A_long ownOpacityExpressions = 0;  // while the pre-comp layer's opacity is not 100 %
     A_long ownBlendingModes = 0;       // while the pre-comp layer is not Normal
 };
 

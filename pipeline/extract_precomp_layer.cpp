@@ -5,6 +5,7 @@
 
 #include "attributes/effect_transfer.h"
 #include "attributes/look_transfer.h"
+#include "attributes/still_look.h"
 #include "attributes/stream_transfer.h"
 #include "extract/copy_layers.h"
 #include "extract/rename.h"
@@ -30,9 +31,9 @@ struct LayerExtraction {
     ParentIndices parentIndices;
     // The links inside the pre-comp are cleared and not yet put back.
     bool precompLinksCleared = false;
-    // Some transform property of the pre-comp layer varies (keyframes or an
-    // expression): the carrier stays and carries it.
-    bool animated = false;
+    // The carrier stays: something on it varies (keyframes or an expression),
+    // or folding it into the copies would not keep them exactly in place.
+    bool keepsCarrier = false;
     A_long targetIndex = 0;
     // The folders before the carrier was made, and the one made for its
     // solid, if any: it goes when the carrier leaves it empty.
@@ -157,36 +158,40 @@ A_Err keep_carrier(HostSuites& suites, const LayerExtraction& layer, AEGP_Collec
 
 // Hands the pre-comp layer's attributes to the copies: 3D switch (done
 // earlier, right after the copy), timing, the carrier as parent with the
-// pre-comp layer's transform, its effects, switches, blending and a varying
-// opacity.
+// pre-comp layer's transform, its effects, switches, blending and opacity.
 void transfer_attributes(RunningError& error, const ExtractionRun& run, LayerExtraction& layer,
                          AEGP_Collection2H extracted) {
     const PluginInfo* info = run.info;
+    FoldCheck fold;
     error
         .then(
             [&] { return retime_extracted_layers(info, layer.precompLayer, layer.parentIndices); })
         .then([&] { return attach_to_carrier(info, layer.carrierNull, layer.parentIndices); })
         .then([&] {
-            layer.animated = false;
+            layer.keepsCarrier = false;
             return copy_transform_to_layer(info, layer.carrierNull, layer.precompLayer,
-                                           &layer.animated);
+                                           &layer.keepsCarrier);
         })
         .then([&] { return copy_effects_to_layers(info, layer.precompLayer, extracted); })
         .then([&] {
             return carry_look_to_layers(info, layer.precompLayer, layer.carrierNull, extracted,
-                                        &layer.animated, &layer.notes->look);
+                                        &layer.keepsCarrier, &layer.notes->look);
+        })
+        .then([&] {
+            return carry_still_look(info, layer.precompLayer, run.parentComp, layer.parentIndices,
+                                    &fold, &layer.notes->look);
         });
-    // Only a still carrier is folded into the copies. Copies with transform
-    // expressions keep it, unless it changes nothing.
-    if (!layer.animated) {
-        bool needed = false, identity = false;
+    // Only a still carrier is folded into the copies, and only where that is
+    // exact. Copies with transform expressions keep it, unless it changes
+    // nothing.
+    if (!layer.keepsCarrier && fold.exact && !fold.identity) {
+        bool needed = false;
         error.then([&] {
             return copies_need_carrier(info, run.parentComp, layer.parentIndices, &needed);
         });
-        if (needed)
-            error.then([&] { return transform_is_identity(info, layer.precompLayer, &identity); });
-        layer.animated = needed && !identity;
+        layer.keepsCarrier = needed;
     }
+    if (!fold.exact) layer.keepsCarrier = true;
 }
 
 // The steps after a whole-layer copy: the copy already has everything the
@@ -267,7 +272,7 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
         .then([&] { return restore_parents(info, run.parentComp, layer.parentIndices); })
         .then([&] { return restore_links_inside_precomp(run, layer); });
     if (attributes) transfer_attributes(error, run, layer, extracted.get());
-    const bool keepCarrier = attributes && layer.animated;
+    const bool keepCarrier = attributes && layer.keepsCarrier;
     if (!keepCarrier) {
         // While the copies still hold the top of the stack.
         error.then([&] {

@@ -24,8 +24,9 @@ struct ExtractionRun {
 
 // Extracts one pre-comp layer into its parent composition and disposes of it:
 // carrier null, copies, stacking, parent links, and with copyAttributes the
-// 3D switch, timing, transform (on the carrier) and effects. The carrier stays
-// with the copies only when the transform is animated. When lastItem is set
+// 3D switch, timing, transform (on the carrier), effects and look. The carrier
+// stays with the copies only when something on it varies or folding it would
+// not be exact. When lastItem is set
 // (the layer is the selection's last item) its copies become the
 // composition's selection. The extracted-layers collection is created and
 // disposed here on every path, and a run that stops early still puts back the

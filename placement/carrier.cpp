@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,6 @@
 #include "shell/host_suites.h"
 #include "shell/owned.h"
 #include "shell/running_error.h"
-#include "shell/script_run.h"
 
 namespace outfold {
 
@@ -327,51 +325,6 @@ A_Err copies_need_carrier(const PluginInfo* info, AEGP_CompH parentComp, const P
                 .then([&] { return has_transform_expression(suites, info, copy, &found); });
         }
         if (found) *needed = true;
-        return err.code();
-    });
-}
-
-namespace {
-
-// Answers "yes" when the layer has no parent and a still transform that maps
-// its source onto the composition unchanged.
-constexpr char kIdentityCheck[] = R"JS((function (l) {
-    if (l.parent !== null) return "no";
-    var t = l.transform, names = ["anchorPoint", "position", "scale", "rotation", "xRotation",
-                                  "yRotation", "orientation"];
-    for (var i = 0; i < names.length; i++)
-        if (t[names[i]] !== null && t[names[i]].isTimeVarying) return "no";
-    var a = t.anchorPoint.value, p = t.position.value, s = t.scale.value;
-    for (var k = 0; k < 3; k++) {
-        if ((a[k] || 0) !== (p[k] || 0)) return "no";
-        if (k < s.length && s[k] !== 100) return "no";
-    }
-    var turns = [t.rotation, t.xRotation, t.yRotation];
-    for (var j = 0; j < turns.length; j++)
-        if (turns[j] !== null && turns[j].value !== 0) return "no";
-    var o = t.orientation === null ? [0, 0, 0] : t.orientation.value;
-    return o[0] || o[1] || o[2] ? "no" : "yes";
-})(app.project.itemByID(%ld).layer(%ld));)JS";
-
-}  // namespace
-
-A_Err transform_is_identity(const PluginInfo* info, AEGP_LayerH layer, bool* identity) {
-    *identity = false;
-    return with_suites(info->spBasic, [&](HostSuites& suites) {
-        const auto& layers = suites.get<AEGP_LayerSuite_v11>();
-        RunningError err;
-        AEGP_CompH comp = nullptr;
-        AEGP_ItemH item = nullptr;
-        A_long compId = 0, index = 0;
-        err.then([&] { return layers.AEGP_GetLayerParentComp(layer, &comp); })
-            .then([&] { return suites.get<AEGP_CompSuite_v9>().AEGP_GetItemFromComp(comp, &item); })
-            .then([&] { return suites.get<AEGP_ItemSuite_v10>().AEGP_GetItemID(item, &compId); })
-            .then([&] { return layers.AEGP_GetLayerIndex(layer, &index); });
-        std::vector<char> script(sizeof kIdentityCheck + 40);
-        std::snprintf(script.data(), script.size(), kIdentityCheck, long(compId), long(index + 1));
-        std::string answer;
-        err.then([&] { return execute_script(*info, suites, script.data(), &answer); });
-        *identity = err.ok() && answer == "yes";
         return err.code();
     });
 }

@@ -50,10 +50,4 @@ A_Err delete_folder_if_empty(const PluginInfo* info, AEGP_ItemH folder);
 A_Err copies_need_carrier(const PluginInfo* info, AEGP_CompH parentComp, const ParentIndices& list,
                           bool* needed);
 
-// Sets *identity when the layer has no parent and a still transform that
-// changes nothing (anchor point at its position, scale 100 %, no turn), asked
-// of the host by script: folding such a carrier into its copies changes
-// nothing, so copies with transform expressions need no carrier.
-A_Err transform_is_identity(const PluginInfo* info, AEGP_LayerH layer, bool* identity);
-
 }  // namespace outfold

@@ -32,16 +32,17 @@ def top_level(n):
 
 
 # Each row: its name, the user's answers in the dialog, and the script runs
-# the command makes for N layers: the dialog and the copy, then one
-# expression fix per renamed layer, or one detach statement per layer
-# without parent when the attributes are discarded.
+# the command makes for N layers: the dialog and the copy, with the
+# attributes the one look at the pre-comp layer's still opacity and fold,
+# then one expression fix per renamed layer, or one detach statement per
+# layer without parent when the attributes are discarded.
 ROWS = [
-    ("copy attributes, no rename", ["click buttonOK"], lambda n: 2),
+    ("copy attributes, no rename", ["click buttonOK"], lambda n: 3),
     (
         "copy attributes, prefix + pre-comp name + seed fix",
         ["set prefixInput P_", "click prependPrecompName", "click fixRandomExpresions",
          "click buttonOK"],
-        lambda n: n + 2,
+        lambda n: n + 3,
     ),
     ("discard attributes, no rename", ["click optionDiscardAttributes", "click buttonOK"],
      lambda n: top_level(n) + 2),

@@ -491,6 +491,73 @@ void note_expression_set(Project& project, const ExpressionPlace& place) {
 
 namespace {
 
+// ---------------------------------------------------------------- property edits
+
+// The stored values with the given ones written over them.
+std::vector<double> merged_values(const Stream& stream, std::vector<double> stored,
+                                  const std::vector<double>& values) {
+    const auto count = static_cast<std::size_t>(value_dimensions(stream.kind));
+    if (count == 0) fail("the property holds no numbers");
+    const bool fits =
+        count == 1 ? values.size() == 1 : values.size() >= 2 && values.size() <= count;
+    if (!fits)
+        fail("the value must have " + (count == 1 ? std::string("one number")
+                                                  : "2 to " + std::to_string(count) + " numbers"));
+    for (const double v : values)
+        if (!std::isfinite(v)) fail("the value must be finite");
+    stored.resize(count, 0);
+    std::copy(values.begin(), values.end(), stored.begin());
+    return stored;
+}
+
+void check_eases(const Stream& stream, const std::vector<Ease>& eases) {
+    const auto count = static_cast<std::size_t>(temporal_dimensions(stream.kind));
+    if (eases.size() != count)
+        fail("the property takes " + std::to_string(count) + " ease" + (count == 1 ? "" : "s") +
+             " per side, one for each dimension");
+    for (const Ease& e : eases) {
+        if (!std::isfinite(e.speed)) fail("an ease speed must be finite");
+        if (!(e.influence >= 0.1 && e.influence <= 100))
+            fail("an ease influence must lie between 0.1 and 100");
+    }
+}
+
+Keyframe& key_at(Stream& stream, std::size_t key) {
+    if (key >= stream.keyframes.size()) fail("there is no such keyframe");
+    return stream.keyframes[key];
+}
+
+}  // namespace
+
+void set_held_value(Stream& stream, const std::vector<double>& values) {
+    if (!stream.keyframes.empty()) fail("the property has keyframes");
+    stream.value = merged_values(stream, stream.value, values);
+}
+
+void set_key_value(Stream& stream, std::size_t key, const std::vector<double>& values) {
+    Keyframe& keyframe = key_at(stream, key);
+    keyframe.value = merged_values(stream, keyframe.value, values);
+}
+
+void set_key_ease(Stream& stream, std::size_t key, const std::vector<Ease>& in,
+                  const std::vector<Ease>& out) {
+    Keyframe& keyframe = key_at(stream, key);
+    check_eases(stream, in);
+    check_eases(stream, out);
+    keyframe.inEase = in;
+    keyframe.outEase = out;
+}
+
+std::vector<Ease> key_ease(const Stream& stream, std::size_t key, bool out) {
+    if (key >= stream.keyframes.size()) fail("there is no such keyframe");
+    const Keyframe& keyframe = stream.keyframes[key];
+    std::vector<Ease> eases = out ? keyframe.outEase : keyframe.inEase;
+    eases.resize(static_cast<std::size_t>(temporal_dimensions(stream.kind)));
+    return eases;
+}
+
+namespace {
+
 // ---------------------------------------------------------------- pre-compose
 
 // The listed layers' places in the composition, top first.

@@ -47,6 +47,20 @@ void replace_layer_source(Project& project, Id layerId, Id newSource);
 // the change's rotation and scale).
 void set_parent_keeping_look(Project& project, Id layerId, Id parentId);
 
+// Edits a script makes to a layer property (Property.setValue, setValueAtKey,
+// setTemporalEaseAtKey); failures throw ModelError and change nothing.
+// Values: one number for a one-value stream, else 2 up to the stream's
+// count (missing ones keep theirs), finite. A stream with keyframes takes
+// no held value. `key` is 0-based. Eases: one per temporal dimension of the
+// stream, influence within 0.1 to 100 %, finite speed.
+void set_held_value(Stream& stream, const std::vector<double>& values);
+void set_key_value(Stream& stream, std::size_t key, const std::vector<double>& values);
+void set_key_ease(Stream& stream, std::size_t key, const std::vector<Ease>& in,
+                  const std::vector<Ease>& out);
+// A keyframe's eases as scripts read them: one per temporal dimension, the
+// default ease where the keyframe holds none.
+std::vector<Ease> key_ease(const Stream& stream, std::size_t key, bool out);
+
 // Pre-compose: gathers layers of the composition into a new composition,
 // filed in the original's folder and appended to the items, and puts a
 // layer of it in their place. Returns the new composition's id.

@@ -135,23 +135,89 @@ attribute(Layer.prototype, "parent", function () { return makeLayer(native.layer
                   throw new TypeError("parent must be a Layer or null");
               }
           });
-// The transform group: its properties read their value (at composition time 0),
-// isTimeVarying and numKeys; a property the layer lacks is null.
+// The transform group: one Property per stream the layer has (null where it
+// lacks one), asking the host on every use. `value` reads at composition time
+// 0; keyframe indices are 1-based.
 var TRANSFORM_STREAMS = {anchorPoint: 0, position: 1, scale: 2, rotation: 3, opacity: 4,
                          xRotation: 8, yRotation: 9, orientation: 10};
 var Property = hostClass("Property");
 attribute(Layer.prototype, "transform", function () {
     var layerId = this._id, group = {};
     for (var key in TRANSFORM_STREAMS) {
-        var read = native.layerTransform(layerId, TRANSFORM_STREAMS[key]);
-        if (read === null) { group[key] = null; continue; }
+        var number = TRANSFORM_STREAMS[key];
+        if (!native.layerHasStream(layerId, number)) { group[key] = null; continue; }
         var property = Object_.create(Property.prototype);
-        hide(property, "isTimeVarying", read[0] === 1);
-        hide(property, "numKeys", read[1]);
-        hide(property, "value", read.length === 3 ? read[2] : read.slice(2));
+        hide(property, "_layer", layerId);
+        hide(property, "_stream", number);
         group[key] = property;
     }
     return group;
+});
+
+function shown(values) { return values.length === 1 ? values[0] : values; }
+
+function numbers(value, call) {
+    if (typeof value === "number") return [value];
+    if (!(value instanceof Array))
+        throw new TypeError(call + "(): the value must be a number or an array of numbers");
+    var copy = [];
+    for (var i = 0; i < value.length; ++i) copy[i] = value[i];
+    return copy;
+}
+
+function KeyframeEase(speed, influence) {
+    if (!(this instanceof KeyframeEase)) throw new TypeError("KeyframeEase needs new");
+    if (typeof speed !== "number" || typeof influence !== "number")
+        throw new TypeError("KeyframeEase(): the speed and the influence must be numbers");
+    this.speed = speed;
+    this.influence = influence;
+}
+global_("KeyframeEase", KeyframeEase);
+
+function flatEases(eases, call) {
+    if (!(eases instanceof Array)) throw new TypeError(call + "(): the eases must be an array");
+    var flat = [];
+    for (var i = 0; i < eases.length; ++i) {
+        if (!(eases[i] instanceof KeyframeEase))
+            throw new TypeError(call + "(): each ease must be a KeyframeEase");
+        flat.push(eases[i].speed, eases[i].influence);
+    }
+    return flat;
+}
+
+function keyEases(property, key, out) {
+    var flat = native.keyEase(property._layer, property._stream, key, out), eases = [];
+    for (var i = 0; i + 1 < flat.length; i += 2) eases.push(new KeyframeEase(flat[i], flat[i + 1]));
+    return eases;
+}
+
+function transformRead(property) { return native.layerTransform(property._layer, property._stream); }
+attribute(Property.prototype, "value", function () {
+    return shown(transformRead(this).slice(2));
+});
+attribute(Property.prototype, "isTimeVarying", function () { return transformRead(this)[0] === 1; });
+attribute(Property.prototype, "numKeys", function () { return transformRead(this)[1]; });
+attribute(Property.prototype, "expressionEnabled", function () {
+    return native.streamExpression(this._layer, this._stream)[0];
+});
+attribute(Property.prototype, "expression", function () {
+    return native.streamExpression(this._layer, this._stream)[1];
+});
+method(Property.prototype, "setValue", function (value) {
+    native.setStreamValue(this._layer, this._stream, numbers(value, "setValue"));
+});
+method(Property.prototype, "keyValue", function (key) {
+    return shown(native.keyValue(this._layer, this._stream, key));
+});
+method(Property.prototype, "setValueAtKey", function (key, value) {
+    native.setKeyValue(this._layer, this._stream, key, numbers(value, "setValueAtKey"));
+});
+method(Property.prototype, "keyInTemporalEase", function (key) { return keyEases(this, key, false); });
+method(Property.prototype, "keyOutTemporalEase", function (key) { return keyEases(this, key, true); });
+method(Property.prototype, "setTemporalEaseAtKey", function (key, inEase, outEase) {
+    var flatIn = flatEases(inEase, "setTemporalEaseAtKey");
+    var flatOut = outEase === undefined ? flatIn : flatEases(outEase, "setTemporalEaseAtKey");
+    native.setKeyEase(this._layer, this._stream, key, flatIn, flatOut);
 });
 attribute(Layer.prototype, "inPoint", function () { return native.layerInPoint(this._id); });
 attribute(Layer.prototype, "outPoint", function () { return native.layerOutPoint(this._id); });
@@ -161,6 +227,7 @@ attribute(Layer.prototype, "stretch", function () { return native.layerStretch(t
 attribute(Layer.prototype, "dimensionsSeparated", function () {
     return native.layerPositionSeparated(this._id);
 }, function (separated) { native.setLayerPositionSeparated(this._id, separated); });
+attribute(AVLayer.prototype, "threeDLayer", function () { return native.layerIs3D(this._id); });
 attribute(AVLayer.prototype, "blendingMode", function () {
     return native.layerBlendingMode(this._id);
 }, function (mode) { native.setLayerBlendingMode(this._id, mode); });

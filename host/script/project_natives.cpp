@@ -280,6 +280,125 @@ duk_ret_t layer_transform(duk_context* ctx, Session& session) {
     return 1;
 }
 
+duk_ret_t layer_is_3d(duk_context* ctx, Session& session) {
+    duk_push_boolean(ctx, (layer_ref(session, id_arg(ctx, 0)).flags & model::flag::k3D) != 0);
+    return 1;
+}
+
+// ---- transform properties, named by layer and stream number (the object model
+// makes them only for streams the layer has); key indices are 1-based.
+
+duk_ret_t layer_has_stream(duk_context* ctx, Session& session) {
+    duk_push_boolean(ctx, layer_ref(session, id_arg(ctx, 0)).streams.contains(duk_get_int(ctx, 1)));
+    return 1;
+}
+
+// A separated Position keeps its values and keyframes on its followers,
+// which scripts do not reach in this host.
+model::Stream& stream_ref(duk_context* ctx, model::Layer& layer) {
+    const auto found = layer.streams.find(duk_get_int(ctx, 1));
+    if (found == layer.streams.end()) plain_error("the layer has no such property");
+    if (model::is_separated_leader(layer, found->second))
+        plain_error("Position is separated: its values are on its followers");
+    return found->second;
+}
+
+std::size_t key_arg(duk_context* ctx, const model::Stream& stream, std::string_view call) {
+    const int count = static_cast<int>(stream.keyframes.size());
+    return static_cast<std::size_t>(index_arg(ctx, 2, call, count, "keyframe", "property") - 1);
+}
+
+std::vector<double> numbers_arg(duk_context* ctx, duk_idx_t at, std::string_view subject) {
+    if (!duk_is_array(ctx, at)) type_error(std::string(subject) + " must be an array");
+    std::vector<double> numbers;
+    for (duk_uarridx_t i = 0; i < duk_get_length(ctx, at); ++i) {
+        duk_get_prop_index(ctx, at, i);
+        numbers.push_back(number_arg(ctx, -1, subject));
+        duk_pop(ctx);
+    }
+    return numbers;
+}
+
+void push_numbers(duk_context* ctx, const std::vector<double>& numbers) {
+    duk_push_array(ctx);
+    for (duk_uarridx_t i = 0; i < numbers.size(); ++i) {
+        duk_push_number(ctx, numbers[i]);
+        duk_put_prop_index(ctx, -2, i);
+    }
+}
+
+// Eases cross as [speed, influence, speed, influence, ...].
+std::vector<model::Ease> eases_arg(duk_context* ctx, duk_idx_t at, std::string_view subject) {
+    const std::vector<double> flat = numbers_arg(ctx, at, subject);
+    std::vector<model::Ease> eases;
+    for (std::size_t i = 0; i + 1 < flat.size(); i += 2) eases.push_back({flat[i], flat[i + 1]});
+    return eases;
+}
+
+template <class Edit>
+void edit_stream(Session& session, std::string_view call, const Edit& edit) {
+    try {
+        edit();
+    } catch (const model::ModelError& e) {
+        plain_error(std::string(call) + "(): " + e.what());
+    }
+    session.project_changed();
+}
+
+duk_ret_t stream_expression(duk_context* ctx, Session& session) {
+    const model::Stream& stream = stream_ref(ctx, layer_ref(session, id_arg(ctx, 0)));
+    duk_push_array(ctx);
+    duk_push_boolean(ctx, stream.expressionEnabled && !stream.expression.empty());
+    duk_put_prop_index(ctx, -2, 0);
+    push_text(ctx, stream.expression);
+    duk_put_prop_index(ctx, -2, 1);
+    return 1;
+}
+
+duk_ret_t set_stream_value(duk_context* ctx, Session& session) {
+    model::Stream& stream = stream_ref(ctx, changeable_layer(session, id_arg(ctx, 0)));
+    const std::vector<double> values = numbers_arg(ctx, 2, "setValue(): the value");
+    edit_stream(session, "setValue", [&] { model::set_held_value(stream, values); });
+    return 0;
+}
+
+duk_ret_t key_value(duk_context* ctx, Session& session) {
+    const model::Stream& stream = stream_ref(ctx, layer_ref(session, id_arg(ctx, 0)));
+    push_numbers(ctx, stream.keyframes[key_arg(ctx, stream, "keyValue")].value);
+    return 1;
+}
+
+duk_ret_t set_key_value(duk_context* ctx, Session& session) {
+    model::Stream& stream = stream_ref(ctx, changeable_layer(session, id_arg(ctx, 0)));
+    const std::size_t key = key_arg(ctx, stream, "setValueAtKey");
+    const std::vector<double> values = numbers_arg(ctx, 3, "setValueAtKey(): the value");
+    edit_stream(session, "setValueAtKey", [&] { model::set_key_value(stream, key, values); });
+    return 0;
+}
+
+duk_ret_t key_ease(duk_context* ctx, Session& session) {
+    const model::Stream& stream = stream_ref(ctx, layer_ref(session, id_arg(ctx, 0)));
+    const bool out = duk_to_boolean(ctx, 3) != 0;
+    const std::size_t key = key_arg(ctx, stream, out ? "keyOutTemporalEase" : "keyInTemporalEase");
+    std::vector<double> flat;
+    for (const model::Ease& e : model::key_ease(stream, key, out)) {
+        flat.push_back(e.speed);
+        flat.push_back(e.influence);
+    }
+    push_numbers(ctx, flat);
+    return 1;
+}
+
+duk_ret_t set_key_ease(duk_context* ctx, Session& session) {
+    model::Stream& stream = stream_ref(ctx, changeable_layer(session, id_arg(ctx, 0)));
+    const std::size_t key = key_arg(ctx, stream, "setTemporalEaseAtKey");
+    const std::vector<model::Ease> in = eases_arg(ctx, 3, "setTemporalEaseAtKey(): the in ease");
+    const std::vector<model::Ease> out = eases_arg(ctx, 4, "setTemporalEaseAtKey(): the out ease");
+    edit_stream(session, "setTemporalEaseAtKey",
+                [&] { model::set_key_ease(stream, key, in, out); });
+    return 0;
+}
+
 // ---- effects as property groups: layerEffects(layer), effectParams(layer, e),
 // paramKind(layer, e, p) (the stream kind's number), and a layer parameter's
 // target as the index of that layer in the effect's composition (0: none).
@@ -619,6 +738,14 @@ constexpr auto kEntries = std::to_array<Entry>({
     {"setItemName", native<set_item_name>, 2},
     {"numLayers", native<num_layers>, 1},
     {"layerTransform", native<layer_transform>, 2},
+    {"layerHasStream", native<layer_has_stream>, 2},
+    {"layerIs3D", native<layer_is_3d>, 1},
+    {"streamExpression", native<stream_expression>, 2},
+    {"setStreamValue", native<set_stream_value>, 3},
+    {"keyValue", native<key_value>, 3},
+    {"setKeyValue", native<set_key_value>, 4},
+    {"keyEase", native<key_ease>, 4},
+    {"setKeyEase", native<set_key_ease>, 5},
     {"layerEffects", native<layer_effects>, 1},
     {"layerMasks", native<layer_masks>, 1},
     {"layerMarkers", native<layer_markers>, 1},

@@ -181,6 +181,23 @@ TEST_F(PictureInvariance, EachLookOfThePrecompLayerCarriesToItsCopies) {
              p.streams.at(stream::kRotation).value = {30};
              a.streams.at(stream::kPosition).expression = "[200, 100]";
          }},
+        {"a still 50 % over copies' own eased fades", false,
+         [](model::Layer& p, model::Layer& a, model::Layer& b) {
+             p.streams.at(stream::kOpacity).value = {50};
+             keys(a, stream::kOpacity, {{Rational::of(1), 90}, {Rational::of(4), 20}});
+             for (model::Keyframe& key : a.streams.at(stream::kOpacity).keyframes) {
+                 key.inInterp = key.outInterp = model::Interpolation::Bezier;
+                 key.inEase = {{-40, 30}};
+                 key.outEase = {{-25, 70}};
+             }
+             b.streams.at(stream::kOpacity).value = {80};
+         }},
+        {"a still uneven scale under a turn, over a turning copy", false,
+         [](model::Layer& p, model::Layer& a, model::Layer&) {
+             p.streams.at(stream::kScale).value = {60, 140, 100};
+             p.streams.at(stream::kRotation).value = {30};
+             keys(a, stream::kRotation, {{Rational::of(1), 0}, {Rational::of(5), 90}});
+         }},
     };
     for (const auto& [label, keep, shape] : cases) {
         SCOPED_TRACE(label);
@@ -232,6 +249,12 @@ TEST_F(PictureInvariance, TheReportNamesWhatTheCopiesDoNotTakeOver) {
         {"a fade over a copy's own opacity expression",
          [](Scene&, model::Layer& p, model::Layer& a) {
              keys(p, stream::kOpacity, {{Rational::of(1), 0}, {Rational::of(3), 100}});
+             a.streams.at(stream::kOpacity).expression = "50";
+         },
+         "1 layer keeps its own opacity expression"},
+        {"a still 40 % over a copy's own opacity expression",
+         [](Scene&, model::Layer& p, model::Layer& a) {
+             p.streams.at(stream::kOpacity).value = {40};
              a.streams.at(stream::kOpacity).expression = "50";
          },
          "1 layer keeps its own opacity expression"},
@@ -341,6 +364,7 @@ model::Project draw_project(Draw& draw, Draw& apart, bool* keep) {
     draw.place(p);
     enum Opacity { Still, Keyed, Expression };
     const Opacity opacity = draw.pick({Still, Keyed, Expression});
+    if (opacity == Still) p.streams.at(stream::kOpacity).value = {double(draw.pick({100, 70, 35}))};
     if (opacity == Keyed)
         keys(p, stream::kOpacity, {{p.inPoint, 0}, {p.inPoint + draw.pairs(5, 45), 100}});
     if (opacity == Expression)
@@ -350,8 +374,7 @@ model::Project draw_project(Draw& draw, Draw& apart, bool* keep) {
         p.streams.at(stream::kPosition).expression = "[value[0] + time * 40, value[1]]";
     else if (moves)
         keys(p, stream::kRotation, {{p.inPoint, 0}, {p.inPoint + draw.pairs(5, 45), 90}});
-    // Kept as a carrier when anything on P varies: an uneven scale under a turn stays exact.
-    if ((moves || opacity != Still) && draw.chance(40))
+    if (draw.chance(30))
         p.streams.at(stream::kScale).value = {double(draw.between(40, 90)),
                                               double(draw.between(110, 160)), 100};
     for (const std::uint32_t bit :

@@ -218,6 +218,56 @@ TEST_F(ObjectModel, DimensionsSeparatedSplitsAndJoinsPosition) {
     expect_errors({{"c.layer(3).dimensionsSeparated = true", "Error: the layer is locked"}});
 }
 
+// Transform properties read live and take values, keyframe values and eases as the scripting
+// guide's Property and KeyframeEase objects do; bad shapes, indices and locked layers refuse.
+TEST_F(ObjectModel, TransformPropertiesTakeValuesKeyframesAndEases) {
+    load(R"json({"items": [{"type": "comp", "name": "C", "layers": [
+        {"type": "shape", "name": "S", "flags": ["video", "3d"], "streams": {
+         "Opacity": {"keyframes": [{"time": 0, "value": 80, "in": "bezier", "out": "bezier",
+                                    "inEase": [[-10, 30]], "outEase": [[20, 60]]},
+                                   {"time": 1, "value": 40}], "expression": "value"},
+         "Scale": {"keyframes": [{"time": 0, "value": [50, 60, 70]}]}, "Rotation": 15}},
+        {"type": "shape", "name": "U", "flags": ["video", "locked"]}]}]})json");
+    casePrefix = "var c = app.project.item(1), t = c.layer(1).transform, o = t.opacity; ";
+    expect_values({
+        {"[o.numKeys, o.keyValue(1), o.keyValue(2), o.expressionEnabled, o.expression].join()",
+         "2,80,40,true,value"},
+        {"var e = o.keyInTemporalEase(1)[0], f = o.keyOutTemporalEase(1);"
+         "[e instanceof KeyframeEase, e.speed, e.influence, f.length, f[0].speed].join()",
+         "true,-10,30,1,20"},
+        {"t.scale.keyInTemporalEase(1).length + ' ' + t.scale.keyValue(1)", "3 50,60,70"},
+        {"o.setValueAtKey(2, 10); o.setTemporalEaseAtKey(1, [new KeyframeEase(5, 50)]);"
+         "[o.keyValue(2), o.keyInTemporalEase(1)[0].speed, o.keyOutTemporalEase(1)[0].influence]"
+         ".join()",
+         "10,5,50"},
+        {"t.rotation.setValue(-20); [t.rotation.value, c.layer(1).threeDLayer,"
+         " c.layer(2).threeDLayer].join()",
+         "-20,true,false"},
+    });
+    const model::Stream& opacity = layer("C", "S").streams.at(model::stream::kOpacity);
+    EXPECT_EQ(opacity.keyframes.at(1).value, (std::vector<double>{10}));
+    EXPECT_EQ(opacity.keyframes.at(0).outEase, (std::vector<model::Ease>{{5, 50}}));
+    errorSuffix = " (line 1)";
+    expect_errors({
+        {"o.keyValue(3)",
+         "RangeError: keyValue(3): there is no keyframe 3 (the property has 2 "
+         "keyframes)"},
+        {"o.setValue(50)", "Error: setValue(): the property has keyframes"},
+        {"t.scale.setValueAtKey(1, 50)",
+         "Error: setValueAtKey(): the value must have 2 to 3 "
+         "numbers"},
+        {"t.scale.setTemporalEaseAtKey(1, [new KeyframeEase(0, 50)])",
+         "Error: setTemporalEaseAtKey(): the property takes 3 eases per side, one for each "
+         "dimension"},
+        {"o.setTemporalEaseAtKey(1, [new KeyframeEase(0, 0)])",
+         "Error: setTemporalEaseAtKey(): an ease influence must lie between 0.1 and 100"},
+        {"o.setTemporalEaseAtKey(1, [{speed: 0, influence: 50}])",
+         "TypeError: setTemporalEaseAtKey(): each ease must be a KeyframeEase"},
+        {"c.layer(2).transform.rotation.setValue(5)", "Error: the layer is locked"},
+        {"o.value = 5", "Error: value is read-only"},
+    });
+}
+
 TEST_F(ObjectModel, BlendingModesAndTrackMattesRoundTripThroughTheirEnumerations) {
     // Distinct values across both enumerations.
     EXPECT_EQ(value("var seen = {}, n = 0, k;"
