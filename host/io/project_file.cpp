@@ -120,7 +120,32 @@ std::string text_from(const json& value, const std::string& where) {
     return value.get<std::string>();
 }
 
-// "markers": [{"time": 1, "duration": 0.5, "comment": "hit"}], kept in time order.
+// The marker dialog's texts, by their keys in a marker's object.
+struct MarkerText {
+    const char* key;
+    std::string model::Marker::*field;
+};
+constexpr MarkerText kMarkerTexts[] = {{"comment", &model::Marker::comment},
+                                       {"chapter", &model::Marker::chapter},
+                                       {"url", &model::Marker::url},
+                                       {"frameTarget", &model::Marker::frameTarget},
+                                       {"cuePointName", &model::Marker::cuePointName}};
+
+void marker_fields_from(const json& node, const std::string& at, model::Marker& marker) {
+    for (const MarkerText& text : kMarkerTexts) {
+        if (node.contains(text.key))
+            marker.*text.field = text_from(node[text.key], at + "." + text.key);
+    }
+    marker.eventCuePoint = node.value("eventCuePoint", false);
+    marker.protectedRegion = node.value("protectedRegion", false);
+    const json parameters = node.value("parameters", json::object());
+    if (!parameters.is_object()) fail(at + ".parameters", "expected an object of texts");
+    for (const auto& [name, value] : parameters.items())
+        marker.parameters[name] = text_from(value, at + ".parameters." + name);
+}
+
+// "markers": [{"time": 1, "duration": 0.5, "comment": "hit", "chapter": ...}], kept in
+// time order.
 std::vector<model::Marker> markers_from(const json& node, const std::string& where) {
     std::vector<model::Marker> markers;
     const json list = node.value("markers", json::array());
@@ -134,8 +159,7 @@ std::vector<model::Marker> markers_from(const json& node, const std::string& whe
             marker.duration = rational_from(list[i]["duration"], at + ".duration");
         if (marker.duration < model::Rational::of(0))
             fail(at, "a marker's duration is not negative");
-        if (list[i].contains("comment"))
-            marker.comment = text_from(list[i]["comment"], at + ".comment");
+        marker_fields_from(list[i], at, marker);
         markers.push_back(std::move(marker));
     }
     std::stable_sort(
@@ -150,7 +174,12 @@ void markers_to(const std::vector<model::Marker>& markers, json& node) {
     for (const model::Marker& marker : markers) {
         json m{{"time", rational_to(marker.time)}};
         if (marker.duration != model::Rational::of(0)) m["duration"] = rational_to(marker.duration);
-        if (!marker.comment.empty()) m["comment"] = marker.comment;
+        for (const MarkerText& text : kMarkerTexts) {
+            if (!(marker.*text.field).empty()) m[text.key] = marker.*text.field;
+        }
+        if (marker.eventCuePoint) m["eventCuePoint"] = true;
+        if (marker.protectedRegion) m["protectedRegion"] = true;
+        if (!marker.parameters.empty()) m["parameters"] = marker.parameters;
         list.push_back(m);
     }
     node["markers"] = list;
@@ -491,6 +520,11 @@ public:
         project_.name = doc_.value("name", std::string("Untitled Project"));
         project_.rootFolder = doc_.value("rootFolder", Id(1));
         if (project_.rootFolder <= kNoId) fail("project", "rootFolder must be positive");
+        project_.bitsPerChannel = doc_.value("bitsPerChannel", 8);
+        if (project_.bitsPerChannel != 8 && project_.bitsPerChannel != 16 &&
+            project_.bitsPerChannel != 32)
+            fail("bitsPerChannel", "expected 8, 16 or 32");
+        project_.linearBlending = doc_.value("linearBlending", false);
         collect_ids();
         const json& items = doc_.contains("items") ? doc_["items"] : json::array();
         if (!items.is_array()) fail("items", "expected a list");
@@ -593,6 +627,11 @@ private:
             comp.duration = rational_from(node["duration"], where + ".duration");
         if (comp.frameRate <= model::Rational::of(0))
             fail(where, "the frame rate must be positive");
+        if (node.contains("bgColor"))
+            comp.bgColor = numbers_from(node["bgColor"], where + ".bgColor");
+        if (comp.bgColor.size() != 3) fail(where + ".bgColor", "expected [red, green, blue]");
+        comp.shutterAngle = node.value("shutterAngle", comp.shutterAngle);
+        comp.shutterPhase = node.value("shutterPhase", comp.shutterPhase);
         comp.markers = markers_from(node, where);
         return comp;
     }
@@ -709,6 +748,7 @@ private:
         layer.id = id_for(node);
         layer.kind = layer_kind_from(node.value("type", std::string("av")), where);
         layer.ownName = node.value("name", std::string());
+        layer.comment = node.value("comment", std::string());
         if (node.contains("source") && !node["source"].is_null()) {
             layer.source = item_ref(node["source"], where + ".source");
             const model::Item* source = model::find_item(project_, layer.source);
@@ -818,6 +858,8 @@ public:
         doc["name"] = project_.name;
         doc["rootFolder"] = project_.rootFolder;
         doc["nextId"] = project_.nextId;
+        if (project_.bitsPerChannel != 8) doc["bitsPerChannel"] = project_.bitsPerChannel;
+        if (project_.linearBlending) doc["linearBlending"] = true;
         if (project_.activeItem != kNoId) doc["activeItem"] = item_ref(project_.activeItem);
         json items = json::array();
         for (const model::Item& item : project_.items) items.push_back(item_to(item));
@@ -860,6 +902,9 @@ private:
         node["pixelAspect"] = rational_to(comp.pixelAspect);
         node["frameRate"] = rational_to(comp.frameRate);
         node["duration"] = rational_to(comp.duration);
+        node["bgColor"] = comp.bgColor;
+        node["shutterAngle"] = comp.shutterAngle;
+        node["shutterPhase"] = comp.shutterPhase;
         json layers = json::array();
         for (const model::Layer& layer : comp.layers) layers.push_back(layer_to(comp, layer));
         node["layers"] = layers;
@@ -929,6 +974,7 @@ private:
         node["id"] = layer.id;
         if (layer.kind != model::LayerKind::AV) node["type"] = layer_kind_name(layer.kind);
         if (!layer.ownName.empty()) node["name"] = layer.ownName;
+        if (!layer.comment.empty()) node["comment"] = layer.comment;
         if (layer.source != kNoId) node["source"] = item_ref(layer.source);
         if (layer.isNull) node["null"] = true;
         node["inPoint"] = rational_to(layer.inPoint);

@@ -114,11 +114,19 @@ struct Mask {
     friend bool operator==(const Mask&, const Mask&) = default;
 };
 
-// A marker on a layer (in layer time) or a composition (in its time).
+// A marker on a layer (in layer time) or a composition (in its time), with
+// the fields of the application's marker dialog.
 struct Marker {
     Time time;
     Time duration;  // 0: a point in time
     std::string comment;
+    std::string chapter;
+    std::string url;
+    std::string frameTarget;
+    std::string cuePointName;
+    bool eventCuePoint = false;  // false: a navigation cue point
+    std::map<std::string, std::string> parameters;
+    bool protectedRegion = false;  // composition markers
     friend bool operator==(const Marker&, const Marker&) = default;
 };
 
@@ -150,6 +158,7 @@ struct Layer {
     Id id = kNoId;
     LayerKind kind = LayerKind::AV;
     std::string ownName;  // empty: the layer shows its source's name
+    std::string comment;  // the timeline's Comment column
     Id source = kNoId;    // AV layers: the comp or footage item shown
     bool isNull = false;  // an AV layer on a host-made solid, drawn as a null
     Time inPoint;         // layer time
@@ -338,6 +347,9 @@ struct Composition {
     Rational pixelAspect = Rational::of(1);
     Rational frameRate = Rational::of(30);
     Time duration = Rational::of(10);
+    std::vector<double> bgColor{0, 0, 0};  // red, green, blue in 0..1
+    double shutterAngle = 180;             // degrees
+    double shutterPhase = -90;             // degrees
     LayerStack layers;
     std::vector<SelectionEntry> selection;
     std::vector<Marker> markers;  // sorted by time
@@ -422,6 +434,8 @@ struct Project {
     Id rootFolder = 1;
     Id nextId = 2;
     Id activeItem = kNoId;
+    int bitsPerChannel = 8;  // 8, 16 or 32
+    bool linearBlending = false;
     std::vector<Item> items;  // app.project.item() order, without the root folder
     mutable Lookups lookups;
     friend bool operator==(const Project&, const Project&) = default;

@@ -351,7 +351,12 @@ duk_ret_t comp_info(duk_context* ctx) {
                               seconds(comp.duration),
                               1.0 / comp.frameRate.seconds(),
                               static_cast<double>(comp.layers.size()),
-                              comp.pixelAspect.seconds()};
+                              comp.pixelAspect.seconds(),
+                              comp.bgColor.at(0),
+                              comp.bgColor.at(1),
+                              comp.bgColor.at(2),
+                              comp.shutterAngle,
+                              comp.shutterPhase};
     push_record(ctx, item->name, numbers);
     return 1;
 }
@@ -382,8 +387,11 @@ duk_ret_t effect_of(duk_context* ctx) {
             model::shown_name(project_of(ctx), layer) + "\"");
 }
 
-duk_ret_t effect_name(duk_context* ctx) {
-    natives::push_text(ctx, effect_at(ctx, layer_arg(ctx, 0), 1).name);
+// [name, switched on] of effect n (from 1).
+duk_ret_t effect_info(duk_context* ctx) {
+    const model::Effect& effect = effect_at(ctx, layer_arg(ctx, 0), 1);
+    const double numbers[] = {effect.active ? 1.0 : 0.0};
+    push_record(ctx, effect.name, numbers);
     return 1;
 }
 
@@ -673,7 +681,8 @@ duk_ret_t marker_count(duk_context* ctx) {
     return 1;
 }
 
-// [time, duration, comment] of marker n (from 1).
+// [time, duration, comment, chapter, url, frameTarget, cuePointName,
+// eventCuePoint, protectedRegion, parameters] of marker n (from 1).
 duk_ret_t marker_at(duk_context* ctx) {
     const MarkerOwner owner = marker_owner(ctx);
     const int n = index_in(ctx, 2, owner.markers->size(), "marker");
@@ -683,14 +692,380 @@ duk_ret_t marker_at(duk_context* ctx) {
         return owner.layer ? seconds(model::comp_time_of(*owner.layer, t)) : seconds(t);
     };
     const double start = shown(marker.time), end = shown(marker.time + marker.duration);
-    natives::push_text(ctx, marker.comment);
     duk_push_array(ctx);
-    duk_swap_top(ctx, -2);
-    duk_put_prop_index(ctx, -2, 2);
     duk_push_number(ctx, std::min(start, end));
     duk_put_prop_index(ctx, -2, 0);
     duk_push_number(ctx, std::fabs(end - start));
     duk_put_prop_index(ctx, -2, 1);
+    duk_uarridx_t at = 2;
+    for (const std::string* text : {&marker.comment, &marker.chapter, &marker.url,
+                                    &marker.frameTarget, &marker.cuePointName}) {
+        natives::push_text(ctx, *text);
+        duk_put_prop_index(ctx, -2, at++);
+    }
+    duk_push_boolean(ctx, marker.eventCuePoint);
+    duk_put_prop_index(ctx, -2, at++);
+    duk_push_boolean(ctx, marker.protectedRegion);
+    duk_put_prop_index(ctx, -2, at++);
+    duk_push_object(ctx);
+    for (const auto& [name, value] : marker.parameters) {
+        natives::push_text(ctx, name);
+        natives::push_text(ctx, value);
+        duk_put_prop(ctx, -3);
+    }
+    duk_put_prop_index(ctx, -2, at);
+    return 1;
+}
+
+// ---------------------------------------------------------------- switches, sources and project
+
+bool lamp(const model::Layer& layer) {
+    return layer.kind == model::LayerKind::Camera || layer.kind == model::LayerKind::Light;
+}
+
+bool has_audio(const model::Project& project, const model::Layer& layer) {
+    const model::Item* source = model::find_item(project, layer.source);
+    return source != nullptr && source->footage && source->footage->hasAudio;
+}
+
+double on(std::uint32_t flags, std::uint32_t bit) { return (flags & bit) != 0 ? 1 : 0; }
+
+// [has video, has audio, video switch, audio switch, time remapping, kind
+// (model::LayerKind), source item id (0: none), source is a composition].
+duk_ret_t layer_traits(duk_context* ctx) {
+    const model::Project& project = project_of(ctx);
+    const model::Layer& layer = layer_arg(ctx, 0);
+    const model::Item* source = model::find_item(project, layer.source);
+    const double numbers[] = {lamp(layer) ? 0.0 : 1.0,
+                              has_audio(project, layer) ? 1.0 : 0.0,
+                              on(layer.flags, model::flag::kVideoActive),
+                              on(layer.flags, model::flag::kAudioActive),
+                              on(layer.flags, model::flag::kTimeRemapping),
+                              static_cast<double>(layer.kind),
+                              static_cast<double>(source ? source->id : 0),
+                              source && source->comp ? 1.0 : 0.0};
+    push_numbers(ctx, numbers);
+    return 1;
+}
+
+// The time in the layer's source at a composition time: its layer time, or
+// with time remapping on, the Time Remap stream's value there.
+double source_seconds(duk_context* ctx, const model::Layer& layer, model::Time compTime) {
+    const double layerSeconds = seconds(model::layer_time_of(layer, compTime));
+    if ((layer.flags & model::flag::kTimeRemapping) == 0) return layerSeconds;
+    const std::vector<double> remapped =
+        values_after_expression(ctx, layer, model::stream::kTimeRemap, compTime, {layerSeconds});
+    return remapped.empty() ? layerSeconds : remapped.front();
+}
+
+duk_ret_t source_time(duk_context* ctx) {
+    const double t = source_seconds(ctx, layer_arg(ctx, 0), time_arg(ctx, 1));
+    duk_push_number(ctx, t);
+    return 1;
+}
+
+duk_ret_t footage_named(duk_context* ctx) {
+    require_name(ctx, 0, "footage(): the footage item");
+    const std::string name = text_arg(ctx, 0);
+    for (const model::Item& item : project_of(ctx).items) {
+        if (item.footage && item.name == name) {
+            duk_push_int(ctx, item.id);
+            return 1;
+        }
+    }
+    missing("footage \"" + name + "\" does not exist");
+}
+
+// [name, width, height, duration, frameDuration, pixelAspect] of a footage item.
+duk_ret_t footage_info(duk_context* ctx) {
+    const model::Item* item =
+        model::find_item(project_of(ctx), static_cast<model::Id>(duk_get_int(ctx, 0)));
+    if (item == nullptr || !item->footage) missing("the footage item does not exist");
+    const model::Footage& footage = *item->footage;
+    const double numbers[] = {static_cast<double>(footage.width),
+                              static_cast<double>(footage.height), seconds(footage.duration),
+                              1.0 / footage.frameRate.seconds(), footage.pixelAspect.seconds()};
+    push_record(ctx, item->name, numbers);
+    return 1;
+}
+
+duk_ret_t project_info(duk_context* ctx) {
+    const model::Project& project = project_of(ctx);
+    const double numbers[] = {static_cast<double>(project.bitsPerChannel),
+                              project.linearBlending ? 1.0 : 0.0};
+    push_numbers(ctx, numbers);
+    return 1;
+}
+
+// The pixels the host knows, a solid's: its colour, opaque over its frame.
+// [r, g, b, a] averaged over the rectangle point ± radius in layer space,
+// where pixel (0, 0) is centred on [0, 0].
+duk_ret_t sample_image(duk_context* ctx) {
+    const model::Project& project = project_of(ctx);
+    const model::Layer& layer = layer_arg(ctx, 0);
+    const model::Item* source = model::find_item(project, layer.source);
+    if (layer.isNull || source == nullptr || !source->footage ||
+        source->footage->kind != model::FootageKind::Solid)
+        throw ScriptError(DUK_ERR_ERROR,
+                          "sampleImage(): the host has pixels only for solids, "
+                          "not for layer \"" +
+                              model::shown_name(project, layer) + "\"");
+    const model::Footage& solid = *source->footage;
+    const auto covered = [](double centre, double radius, double size) {
+        const double low = std::max(centre - radius, -0.5),
+                     high = std::min(centre + radius, size - 0.5);
+        if (radius == 0) return centre >= -0.5 && centre < size - 0.5 ? 1.0 : 0.0;
+        return std::max(high - low, 0.0) / (2 * radius);
+    };
+    const double alpha =
+        covered(duk_get_number(ctx, 1), std::fabs(duk_get_number(ctx, 3)), solid.width) *
+        covered(duk_get_number(ctx, 2), std::fabs(duk_get_number(ctx, 4)), solid.height);
+    const double numbers[] = {alpha > 0 ? solid.color.at(0) : 0, alpha > 0 ? solid.color.at(1) : 0,
+                              alpha > 0 ? solid.color.at(2) : 0, alpha};
+    push_numbers(ctx, numbers);
+    return 1;
+}
+
+// ---------------------------------------------------------------- finding layers in a composition
+
+// The topmost camera whose video is on and whose span holds the time.
+duk_ret_t active_camera(duk_context* ctx) {
+    const model::Composition& comp = comp_arg(ctx, 0);
+    const model::Time t = time_arg(ctx, 1);
+    for (const model::Layer& layer : comp.layers) {
+        if (layer.kind == model::LayerKind::Camera &&
+            (layer.flags & model::flag::kVideoActive) != 0 && model::comp_in_point(layer) <= t &&
+            t < model::comp_out_point(layer)) {
+            duk_push_int(ctx, layer.id);
+            return 1;
+        }
+    }
+    const model::Item* item =
+        model::find_item(project_of(ctx), static_cast<model::Id>(duk_get_int(ctx, 0)));
+    throw ScriptError(DUK_ERR_ERROR, "composition \"" + item->name + "\" has no active camera at " +
+                                         number_text(seconds(t)) + " s");
+}
+
+// The layer relIndex places below otherLayer (above for a negative one).
+duk_ret_t layer_relative(duk_context* ctx) {
+    const model::Composition& comp = comp_arg(ctx, 0);
+    const model::Layer& other = layer_arg(ctx, 1);
+    const auto index = comp.layers.index_of(&other);
+    if (!index)
+        missing("layer \"" + model::shown_name(project_of(ctx), other) +
+                "\" is not in this composition");
+    if (!duk_is_number(ctx, 2))
+        throw ScriptError(DUK_ERR_TYPE_ERROR,
+                          "layer(otherLayer, relIndex): relIndex must be a number");
+    const double at = static_cast<double>(*index + 1) + duk_get_number(ctx, 2);
+    if (!(at >= 1 && at <= static_cast<double>(comp.layers.size()) && at == std::floor(at)))
+        missing("layer " + number_text(at) + " does not exist");
+    duk_push_int(ctx, comp.layers[static_cast<std::size_t>(at - 1)].id);
+    return 1;
+}
+
+// The topmost layer whose comment holds the text.
+duk_ret_t layer_by_comment(duk_context* ctx) {
+    const model::Composition& comp = comp_arg(ctx, 0);
+    require_name(ctx, 1, "layerByComment(): the comment");
+    const std::string text = text_arg(ctx, 1);
+    for (const model::Layer& layer : comp.layers) {
+        if (layer.comment.find(text) != std::string::npos) {
+            duk_push_int(ctx, layer.id);
+            return 1;
+        }
+    }
+    missing("no layer's comment holds \"" + text + "\"");
+}
+
+// ---------------------------------------------------------------- the property hierarchy
+// Each level is [name, index in its group (from 1), members]: the property
+// itself (no members), then its groups up to the one the layer holds. The
+// layer's own groups come in the host's order (unconfirmed); within them
+// the application's.
+
+struct Level {
+    std::string_view name;
+    int index = 0;
+    int members = 0;
+};
+
+struct Levels {
+    Level at[3];
+    int count = 0;
+    void add(std::string_view name, int index, int members) {
+        at[count++] = {name, index, members};
+    }
+};
+
+// Where a stream sits on its layer: a layer stream (a: its number), a
+// follower (a: its dimension), an effect parameter (a: effect, b: parameter,
+// both from 1) or a mask's stream (a: mask from 1, b: stream from 0).
+struct Place {
+    enum class Holder { Layer, Follower, Effect, Mask } holder = Holder::Layer;
+    int a = 1 << 30;  // no stream's
+    int b = 0;
+};
+
+Place place_of(const model::Layer& layer, const model::Stream* stream) {
+    using H = Place::Holder;
+    for (const auto& [number, own] : layer.streams) {
+        if (&own == stream) return {H::Layer, number, 0};
+    }
+    for (std::size_t d = 0; d < layer.positionFollowers.size(); ++d) {
+        if (&layer.positionFollowers[d] == stream) return {H::Follower, static_cast<int>(d), 0};
+    }
+    for (std::size_t e = 0; e < layer.effects.size(); ++e) {
+        const auto& params = layer.effects[e].params;
+        for (std::size_t p = 0; p < params.size(); ++p) {
+            if (&params[p] == stream)
+                return {H::Effect, static_cast<int>(e + 1), static_cast<int>(p)};
+        }
+    }
+    for (std::size_t m = 0; m < layer.masks.size(); ++m) {
+        const auto& streams = layer.masks[m].streams;
+        for (std::size_t i = 0; i < streams.size(); ++i) {
+            if (&streams[i] == stream)
+                return {H::Mask, static_cast<int>(m + 1), static_cast<int>(i)};
+        }
+    }
+    return {};
+}
+
+bool has_stream(const model::Layer& layer, int number) { return layer.streams.count(number) != 0; }
+
+// The index (from 1) of a top-level group or property among the layer's.
+int top_index(const model::Layer& layer, std::string_view name) {
+    namespace s = model::stream;
+    const bool present[] = {true,
+                            has_stream(layer, s::kTimeRemap),
+                            has_stream(layer, s::kSourceText),
+                            !lamp(layer),
+                            !lamp(layer),
+                            true,
+                            layer.kind == model::LayerKind::Camera,
+                            layer.kind == model::LayerKind::Light,
+                            has_stream(layer, s::kAudioLevels)};
+    const std::string_view names[] = {"Marker",         "Time Remap",    "Text",
+                                      "Masks",          "Effects",       "Transform",
+                                      "Camera Options", "Light Options", "Audio"};
+    int index = 0;
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        index += present[i] ? 1 : 0;
+        if (names[i] == name) return index;
+    }
+    return 0;
+}
+
+// The Transform group's members in the scripting guide's match-name order;
+// -1 - d stands for Position's follower d, which the group always holds.
+constexpr int kTransformOrder[] = {model::stream::kAnchorPoint,
+                                   model::stream::kPosition,
+                                   -1,
+                                   -2,
+                                   -3,
+                                   model::stream::kScale,
+                                   model::stream::kOrientation,
+                                   model::stream::kRotateX,
+                                   model::stream::kRotateY,
+                                   model::stream::kRotation,
+                                   model::stream::kOpacity};
+
+// The group of a layer stream (or follower, as -1 - d): its name and the
+// members it holds, in order; a top-level property has none.
+struct StreamGroup {
+    std::string_view name;
+    int first = 0, last = -1;  // a run of stream numbers, unless the Transform group
+    bool transform = false;
+};
+
+std::optional<StreamGroup> group_of(int number) {
+    namespace s = model::stream;
+    if (std::find(std::begin(kTransformOrder), std::end(kTransformOrder), number) !=
+        std::end(kTransformOrder))
+        return StreamGroup{"Transform", 0, -1, true};
+    if (number >= s::kZoom && number <= s::kBlurLevel)
+        return StreamGroup{"Camera Options", s::kZoom, s::kBlurLevel};
+    if (number >= s::kIntensity && number <= s::kShadowDiffusion)
+        return StreamGroup{"Light Options", s::kIntensity, s::kShadowDiffusion};
+    if (number == s::kSourceText) return StreamGroup{"Text", number, number};
+    if (number == s::kAudioLevels) return StreamGroup{"Audio", number, number};
+    return std::nullopt;
+}
+
+// [index of the stream among the group's members, members] (from 1).
+std::pair<int, int> member_index(const model::Layer& layer, const StreamGroup& group, int number) {
+    int index = 0, count = 0;
+    const auto visit = [&](int member) {
+        if (member >= 0 && !has_stream(layer, member)) return;
+        ++count;
+        if (member == number) index = count;
+    };
+    if (group.transform) {
+        for (int member : kTransformOrder) visit(member);
+    } else {
+        for (int member = group.first; member <= group.last; ++member) visit(member);
+    }
+    return {index, count};
+}
+
+Levels levels_of(const model::Layer& layer, const model::Stream& stream, const Place& place) {
+    using H = Place::Holder;
+    Levels levels;
+    if (place.holder == H::Effect) {
+        const model::Effect& effect = layer.effects[static_cast<std::size_t>(place.a - 1)];
+        levels.add(stream.name, place.b, 0);
+        levels.add(effect.name, place.a, static_cast<int>(effect.params.size()) - 1);
+        levels.add("Effects", top_index(layer, "Effects"), static_cast<int>(layer.effects.size()));
+        return levels;
+    }
+    if (place.holder == H::Mask) {
+        const model::Mask& mask = layer.masks[static_cast<std::size_t>(place.a - 1)];
+        levels.add(stream.name, place.b + 1, 0);
+        levels.add(mask.name, place.a, static_cast<int>(mask.streams.size()));
+        levels.add("Masks", top_index(layer, "Masks"), static_cast<int>(layer.masks.size()));
+        return levels;
+    }
+    const int number = place.holder == H::Follower ? -1 - place.a : place.a;
+    const std::optional<StreamGroup> group = group_of(number);
+    if (!group) {
+        levels.add(stream.name, top_index(layer, stream.name), 0);
+        return levels;
+    }
+    const auto [index, members] = member_index(layer, *group, number);
+    levels.add(stream.name, index, 0);
+    levels.add(group->name, top_index(layer, group->name), members);
+    return levels;
+}
+
+duk_ret_t property_groups(duk_context* ctx) {
+    const PropertyRef ref = property_arg(ctx, 0);
+    const Levels levels = levels_of(*ref.layer, *ref.stream, place_of(*ref.layer, ref.stream));
+    duk_push_array(ctx);
+    for (int i = 0; i < levels.count; ++i) {
+        const Level& level = levels.at[i];
+        natives::push_text(ctx, level.name);
+        duk_push_array(ctx);
+        duk_swap_top(ctx, -2);
+        duk_put_prop_index(ctx, -2, 0);
+        duk_push_int(ctx, level.index);
+        duk_put_prop_index(ctx, -2, 1);
+        duk_push_int(ctx, level.members);
+        duk_put_prop_index(ctx, -2, 2);
+        duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i));
+    }
+    return 1;
+}
+
+// A number for the stream the expression is on, which the random numbers'
+// seed takes in: the same stream always gives the same one.
+duk_ret_t property_seed(duk_context* ctx) {
+    const Place place = place_of(site_layer(ctx), site_of(ctx).stream);
+    std::uint32_t hash = 2166136261u;  // FNV-1a over the place
+    for (int field : {static_cast<int>(place.holder), place.a, place.b}) {
+        hash = (hash ^ static_cast<std::uint32_t>(field)) * 16777619u;
+    }
+    duk_push_uint(ctx, hash);
     return 1;
 }
 
@@ -716,9 +1091,20 @@ const duk_function_list_entry kNatives[] = {
     {"layerInfo", guarded<layer_info>, 1},
     {"compInfo", guarded<comp_info>, 1},
     {"effect", guarded<effect_of>, 2},
-    {"effectName", guarded<effect_name>, 2},
+    {"effectInfo", guarded<effect_info>, 2},
     {"param", guarded<param_of>, 3},
     {"paramName", guarded<param_name>, 3},
+    {"layerTraits", guarded<layer_traits>, 1},
+    {"sourceTime", guarded<source_time>, 2},
+    {"footage", guarded<footage_named>, 1},
+    {"footageInfo", guarded<footage_info>, 1},
+    {"projectInfo", guarded<project_info>, 0},
+    {"sampleImage", guarded<sample_image>, 5},
+    {"activeCamera", guarded<active_camera>, 2},
+    {"layerRelative", guarded<layer_relative>, 3},
+    {"layerByComment", guarded<layer_by_comment>, 2},
+    {"propertyGroups", guarded<property_groups>, 3},
+    {"propertySeed", guarded<property_seed>, 0},
     {nullptr, nullptr, 0},
 };
 

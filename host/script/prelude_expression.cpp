@@ -7,6 +7,9 @@
 // exist. A property reads as its value (a number, an array or a text) that
 // also carries `value`, `valueAtTime(t)` and `name`, so both
 // `layer("A").transform.position[0]` and `.valueAtTime(1)` work.
+//
+// Objects reached through a layer's `source` carry a clock: the map from the
+// composition time to their own, which their default times go through.
 #include "script/preludes.h"
 
 namespace host::script {
@@ -35,11 +38,13 @@ function memberGetter(key, get) { propertyProtos.forEach(function (p) { getter(p
 
 var posterized = null;  // the time posterizeTime fixed for this evaluation
 function now() { return posterized === null ? native.time() : posterized; }
+// The default time of an object's properties: now, through its clock.
+function timeFor(holder) { return holder.clock ? holder.clock(now()) : now(); }
 
 function ask(f, ref, t) { return f(ref[0], ref[1], ref[2], t); }
 
-function property(name, ref) {
-    var now_ = ask(native.propertyValue, ref, now());
+function property(name, ref, clock) {
+    var now_ = ask(native.propertyValue, ref, clock ? clock(now()) : now());
     var prop = Array.isArray(now_) ? now_
              : typeof now_ === "number" ? new Number(now_) : new String(now_);
     Object.setPrototypeOf(prop, Array.isArray(now_) ? arrayProto
@@ -47,6 +52,7 @@ function property(name, ref) {
     hide(prop, "value", now_);
     hide(prop, "name", name);
     hide(prop, "ref", ref);
+    if (clock) hide(prop, "clock", clock);
     return prop;
 }
 
@@ -57,6 +63,33 @@ member("key", function (n) {
     return {time: kv[0], value: kv[1], index: Number(n)};
 });
 member("nearestKey", function (t) { return this.key(ask(native.keyNear, this.ref, Number(t))); });
+
+// The property's place: its index in its group, and its groups up to the
+// layer, which is the last of them.
+function Group(levels, at, layer) {
+    hide(this, "levels", levels); hide(this, "at", at); hide(this, "layer", layer);
+}
+function groupAbove(levels, at, countUp, layer) {
+    countUp = countUp === undefined ? 1 : Number(countUp);
+    var to = at + countUp;
+    if (!(countUp >= 1 && to === Math.floor(to) && to <= levels.length))
+        throw new RangeError("propertyGroup(" + countUp + "): there is no group that far up");
+    return to === levels.length ? layer : new Group(levels, to, layer);
+}
+getter(Group.prototype, "name", function () { return this.levels[this.at][0]; });
+getter(Group.prototype, "propertyIndex", function () { return this.levels[this.at][1]; });
+getter(Group.prototype, "numProperties", function () { return this.levels[this.at][2]; });
+hide(Group.prototype, "propertyGroup", function (countUp) {
+    return groupAbove(this.levels, this.at, countUp, this.layer);
+});
+function propertyLayer(prop) {
+    var id = prop.ref[0] === 0 ? native.thisLayer() : prop.ref[0];
+    return new Layer(id, prop.clock);
+}
+memberGetter("propertyIndex", function () { return ask(native.propertyGroups, this.ref)[0][1]; });
+member("propertyGroup", function (countUp) {
+    return groupAbove(ask(native.propertyGroups, this.ref), 0, countUp, propertyLayer(this));
+});
 
 // Velocity: the difference quotient over a millisecond either side, taken
 // within the keyframe segment that holds the time.
@@ -71,13 +104,13 @@ member("velocityAtTime", function (t) {
     return slope(this, Math.max(t - kStep, segment[0]), Math.min(t + kStep, segment[1]));
 });
 member("speedAtTime", function (t) { return length(this.velocityAtTime(t)); });
-memberGetter("velocity", function () { return this.velocityAtTime(now()); });
-memberGetter("speed", function () { return this.speedAtTime(now()); });
+memberGetter("velocity", function () { return this.velocityAtTime(timeFor(this)); });
+memberGetter("speed", function () { return this.speedAtTime(timeFor(this)); });
 
 member("smooth", function (width, samples, t) {
     width = width === undefined ? 0.2 : Number(width);
     samples = samples === undefined ? 5 : Math.max(1, Math.floor(Number(samples)));
-    t = t === undefined ? now() : Number(t);
+    t = t === undefined ? timeFor(this) : Number(t);
     if (samples === 1) return this.valueAtTime(t);
     var sum = 0;
     for (var i = 0; i < samples; ++i)
@@ -85,13 +118,13 @@ member("smooth", function (width, samples, t) {
     return scaled(sum, 1 / samples);
 });
 member("wiggle", function (freq, amp, octaves, ampMult, t) {
-    t = t === undefined ? now() : Number(t);
+    t = t === undefined ? timeFor(this) : Number(t);
     var base = this.valueAtTime(t);
     var offsets = wiggleOffsets(freq, amp, octaves, ampMult, t, isVector(base) ? base.length : 1);
     return isVector(base) ? add(base, offsets) : base + offsets[0];
 });
 member("temporalWiggle", function (freq, amp, octaves, ampMult, t) {
-    t = t === undefined ? now() : Number(t);
+    t = t === undefined ? timeFor(this) : Number(t);
     return this.valueAtTime(t + wiggleOffsets(freq, amp, octaves, ampMult, t, 1)[0]);
 });
 
@@ -128,7 +161,7 @@ function loopType(type) { return type === undefined ? "cycle" : String(type); }
 // 0 none, which holds the last (first) keyframe's value.
 function loopKeys(prop, type, count, after) {
     type = loopType(type);
-    var n = prop.numKeys, t = now();
+    var n = prop.numKeys, t = timeFor(prop);
     if (n < 2) return prop.valueAtTime(t);
     count = count === undefined ? 0 : Math.floor(Number(count));
     if (!(count !== 0 && count < n)) count = n - 1;
@@ -142,7 +175,7 @@ function loopKeys(prop, type, count, after) {
 // layer's in point (loopOut) or out point (loopIn).
 function loopDuration(prop, type, duration, after) {
     type = loopType(type);
-    var n = prop.numKeys, t = now();
+    var n = prop.numKeys, t = timeFor(prop);
     if (n < 2) return prop.valueAtTime(t);
     duration = duration === undefined ? 0 : Number(duration);
     var layer = global.thisLayer;
@@ -171,59 +204,72 @@ var transformNames = {"Anchor Point": 0, "Point of Interest": 0, "Position": 1, 
                       "Rotation": 3, "Z Rotation": 3, "Opacity": 4, "X Rotation": 8,
                       "Y Rotation": 9, "Orientation": 10};
 
-function layerStream(layerId, number, name) { return property(name, [layerId, number, -1]); }
+function layerStream(layerId, number, clock) {
+    var ref = [layerId, number, -1];
+    return property(ask(native.propertyName, ref), ref, clock);
+}
 
 // The transform group: callable with a property's name, and with the
 // properties as members (on a shared prototype, so making one is cheap).
 var transformProto = Object.create(Function.prototype);
 Object.keys(transformKeys).forEach(function (key) {
     getter(transformProto, key, function () {
-        return layerStream(this.layerId, transformKeys[key], key);
+        return layerStream(this.layerId, transformKeys[key], this.clock);
     });
 });
 
-function transformOf(layerId) {
+function transformOf(layerId, clock) {
     var group = function (name) {
         if (!Object.prototype.hasOwnProperty.call(transformNames, name))
             throw new Error("property named \"" + name + "\" does not exist");
-        return layerStream(layerId, transformNames[name], String(name));
+        return layerStream(layerId, transformNames[name], clock);
     };
     hide(group, "layerId", layerId);
+    if (clock) hide(group, "clock", clock);
     Object.setPrototypeOf(group, transformProto);
     return group;
 }
 
-function effectOf(layerId, key) {
+function effectOf(layerId, key, clock) {
     var effectIndex = native.effect(layerId, key);
     var effect = function (paramKey) {
         var paramIndex = native.param(layerId, effectIndex, paramKey);
         return property(native.paramName(layerId, effectIndex, paramIndex),
-                        [layerId, effectIndex, paramIndex]);
+                        [layerId, effectIndex, paramIndex], clock);
     };
     hide(effect, "param", effect);
-    Object.defineProperty(effect, "name", {value: native.effectName(layerId, effectIndex)});
+    Object.defineProperty(effect, "name", {value: native.effectInfo(layerId, effectIndex)[0]});
+    getter(effect, "active", function () {
+        return native.effectInfo(layerId, effectIndex)[1] !== 0;
+    });
     return effect;
 }
 
-function Layer(id) { hide(this, "id", id); }
+function Layer(id, clock) {
+    hide(this, "id", id);
+    if (clock) hide(this, "clock", clock);
+}
 function info(layer, at) { return native.layerInfo(layer.id)[at]; }
+function traits(layer) { return native.layerTraits(layer.id); }
 getter(Layer.prototype, "name", function () { return info(this, 0); });
 getter(Layer.prototype, "index", function () { return info(this, 1); });
 getter(Layer.prototype, "inPoint", function () { return info(this, 2); });
 getter(Layer.prototype, "outPoint", function () { return info(this, 3); });
 getter(Layer.prototype, "startTime", function () { return info(this, 4); });
-getter(Layer.prototype, "transform", function () { return transformOf(this.id); });
-Object.keys(transformKeys).forEach(function (key) {
+getter(Layer.prototype, "transform", function () { return transformOf(this.id, this.clock); });
+var layerStreams = {rotationX: 8, rotationY: 9, rotationZ: 3};
+Object.keys(transformKeys).forEach(function (key) { layerStreams[key] = transformKeys[key]; });
+Object.keys(layerStreams).forEach(function (key) {
     getter(Layer.prototype, key, function () {
-        return layerStream(this.id, transformKeys[key], key);
+        return layerStream(this.id, layerStreams[key], this.clock);
     });
 });
-hide(Layer.prototype, "effect", function (key) { return effectOf(this.id, key); });
+hide(Layer.prototype, "effect", function (key) { return effectOf(this.id, key, this.clock); });
 getter(Layer.prototype, "hasParent", function () { return info(this, 5) !== 0; });
 getter(Layer.prototype, "parent", function () {
     var id = info(this, 5);
     if (id === 0) throw new Error("layer \"" + this.name + "\" has no parent");
-    return new Layer(id);
+    return new Layer(id, this.clock);
 });
 function sourceSize(layer, at) {
     var size = info(layer, at);
@@ -239,10 +285,74 @@ hide(Layer.prototype, "sourceRectAtTime", function () {
     return {top: 0, left: 0, width: this.width, height: this.height};
 });
 
+// Switches and spans: a layer is active from its in point up to its out point.
+function within(layer) {
+    var t = timeFor(layer);
+    return layer.inPoint <= t && t < layer.outPoint;
+}
+getter(Layer.prototype, "hasVideo", function () { return traits(this)[0] !== 0; });
+getter(Layer.prototype, "hasAudio", function () { return traits(this)[1] !== 0; });
+getter(Layer.prototype, "enabled", function () { return traits(this)[2] !== 0; });
+getter(Layer.prototype, "active", function () { return this.enabled && within(this); });
+getter(Layer.prototype, "audioActive", function () {
+    var t = traits(this);
+    return t[1] !== 0 && t[3] !== 0 && within(this);
+});
+hide(Layer.prototype, "sampleImage", function (point, radius, postEffect, t) {
+    var p = numbers(point), r = radius === undefined ? [0.5, 0.5] : numbers(radius);
+    if (p.length < 2 || r.length < 2)
+        throw new TypeError("sampleImage() takes a point and a radius of 2 values");
+    return native.sampleImage(this.id, p[0], p[1], r[0], r[1]);
+});
+
+// The source, as a composition or a footage item; a composition reached
+// this way reads its layers at the source time.
+hide(Layer.prototype, "sourceTime", function (t) {
+    return native.sourceTime(this.id, t === undefined ? timeFor(this) : Number(t));
+});
+getter(Layer.prototype, "source", function () {
+    var t = traits(this), id = this.id, outer = this.clock;
+    if (t[6] === 0) throw new Error("layer \"" + this.name + "\" has no source");
+    if (t[7] === 0) return new Footage(t[6]);
+    return new Comp(t[6], function (ct) { return native.sourceTime(id, outer ? outer(ct) : ct); });
+});
+
+var kAudioLevels = 5, kTimeRemap = 7, kSourceText = 40, kText = 3;
+getter(Layer.prototype, "audioLevels", function () {
+    if (traits(this)[1] === 0) throw new Error("layer \"" + this.name + "\" has no audio");
+    return layerStream(this.id, kAudioLevels, this.clock);
+});
+getter(Layer.prototype, "timeRemap", function () {
+    if (traits(this)[4] === 0)
+        throw new Error("layer \"" + this.name + "\" does not have time remapping switched on");
+    return layerStream(this.id, kTimeRemap, this.clock);
+});
+function Text(layer) { hide(this, "layer", layer); }
+getter(Text.prototype, "sourceText", function () {
+    return layerStream(this.layer.id, kSourceText, this.layer.clock);
+});
+getter(Layer.prototype, "text", function () {
+    if (traits(this)[5] !== kText)
+        throw new Error("layer \"" + this.name + "\" is not a text layer");
+    return new Text(this);
+});
+
+// Material options: the host keeps none, so every layer that has them reads
+// the application's defaults for a new layer.
+var materialDefaults = {castsShadows: 0, lightTransmission: 0, acceptsShadows: 1, acceptsLights: 1,
+                        ambient: 100, diffuse: 50, specular: 50, shininess: 5, metal: 100};
+Object.keys(materialDefaults).forEach(function (key) {
+    getter(Layer.prototype, key, function () {
+        if (traits(this)[0] === 0)
+            throw new Error("layer \"" + this.name + "\" is a camera or light and has no " + key);
+        return materialDefaults[key];
+    });
+});
+
 // Layer space: the layer's map into its composition, the same the picture
 // uses. With no cameras, composition and world space are one.
 function mapped(layer, p, t, inverse, vector) {
-    var f = native.layerFrame(layer.id, t === undefined ? now() : Number(t), inverse);
+    var f = native.layerFrame(layer.id, t === undefined ? timeFor(layer) : Number(t), inverse);
     var v = numbers(p);
     if (v.length < 2 || v.length > 3) throw new TypeError("a point or vector has 2 or 3 values");
     var x = v[0], y = v[1], z = v.length > 2 ? v[2] : 0, out = [];
@@ -258,7 +368,7 @@ function mapped(layer, p, t, inverse, vector) {
 // The point of the layer's surface (z = 0) that shows at the composition
 // point, looking straight along z.
 hide(Layer.prototype, "fromCompToSurface", function (p, t) {
-    var f = native.layerFrame(this.id, t === undefined ? now() : Number(t), false);
+    var f = native.layerFrame(this.id, t === undefined ? timeFor(this) : Number(t), false);
     var v = numbers(p), a = f[0], b = f[1], c = f[3], d = f[4], det = a * d - b * c;
     if (det === 0) throw new Error("layer \"" + this.name + "\" is seen edge-on");
     var x = v[0] - f[9], y = v[1] - f[10];
@@ -279,7 +389,9 @@ hide(Markers.prototype, "key", function (k) {
         throw new ReferenceError("marker \"" + k + "\" does not exist");
     }
     var at = native.markerAt(this.kind, this.id, k);
-    return {time: at[0], duration: at[1], comment: at[2], index: Number(k)};
+    return {time: at[0], duration: at[1], comment: at[2], chapter: at[3], url: at[4],
+            frameTarget: at[5], cuePointName: at[6], eventCuePoint: at[7], protectedRegion: at[8],
+            parameters: at[9], index: Number(k)};
 });
 hide(Markers.prototype, "nearestKey", function (t) {
     var n = this.numKeys, best = 0, gap = Infinity;
@@ -292,7 +404,10 @@ hide(Markers.prototype, "nearestKey", function (t) {
 });
 getter(Layer.prototype, "marker", function () { return new Markers(0, this.id); });
 
-function Mask(layerId, n) { hide(this, "layerId", layerId); hide(this, "n", n); }
+function Mask(layerId, n, clock) {
+    hide(this, "layerId", layerId); hide(this, "n", n);
+    if (clock) hide(this, "clock", clock);
+}
 var maskKeys = {maskFeather: "Mask Feather", maskOpacity: "Mask Opacity",
                 maskExpansion: "Mask Expansion"};  // paths are not values here
 getter(Mask.prototype, "name", function () { return native.maskInfo(this.layerId, this.n)[0]; });
@@ -301,27 +416,79 @@ Object.keys(maskKeys).forEach(function (key) {
         var names = native.maskInfo(this.layerId, this.n);
         var at = names.indexOf(maskKeys[key], 1);
         if (at < 0) throw new ReferenceError("the mask has no " + maskKeys[key]);
-        return property(maskKeys[key], [this.layerId, this.n, -1 - at]);
+        return property(maskKeys[key], [this.layerId, this.n, -1 - at], this.clock);
     });
 });
-hide(Layer.prototype, "mask", function (key) { return new Mask(this.id, native.mask(this.id, key)); });
+getter(Mask.prototype, "maskPath", function () {
+    throw new Error(
+        "maskPath: mask paths are not numbers in the host, so expressions cannot read them");
+});
+hide(Layer.prototype, "mask", function (key) {
+    return new Mask(this.id, native.mask(this.id, key), this.clock);
+});
 
 // ---------------------------------------------------------------- compositions
 
-function Comp(id) { hide(this, "id", id); }
+function Comp(id, clock) {
+    hide(this, "id", id);
+    if (clock) hide(this, "clock", clock);
+}
 function compInfo(comp, at) { return native.compInfo(comp.id)[at]; }
 ["name", "width", "height", "duration", "frameDuration", "numLayers", "pixelAspect"].forEach(
     function (key, at) { getter(Comp.prototype, key, function () { return compInfo(this, at); }); });
-hide(Comp.prototype, "layer", function (key) { return new Layer(native.layer(this.id, key)); });
+getter(Comp.prototype, "bgColor", function () {
+    var c = native.compInfo(this.id);
+    return [c[7], c[8], c[9], 1];
+});
+getter(Comp.prototype, "shutterAngle", function () { return compInfo(this, 10); });
+getter(Comp.prototype, "shutterPhase", function () { return compInfo(this, 11); });
+hide(Comp.prototype, "layer", function (key, relIndex) {
+    var id = key instanceof Layer ? native.layerRelative(this.id, key.id, relIndex)
+                                  : native.layer(this.id, key);
+    return new Layer(id, this.clock);
+});
+hide(Comp.prototype, "layerByComment", function (comment) {
+    return new Layer(native.layerByComment(this.id, comment), this.clock);
+});
+getter(Comp.prototype, "activeCamera", function () {
+    return new Layer(native.activeCamera(this.id, timeFor(this)), this.clock);
+});
 // The host's compositions start their display at 0 and count frames without
 // dropping any.
 getter(Comp.prototype, "displayStartTime", function () { return 0; });
 getter(Comp.prototype, "ntscDropFrame", function () { return false; });
 getter(Comp.prototype, "marker", function () { return new Markers(1, this.id); });
 
+// ---------------------------------------------------------------- footage and the project
+
+function Footage(id) { hide(this, "id", id); }
+["name", "width", "height", "duration", "frameDuration", "pixelAspect"].forEach(function (key, at) {
+    getter(Footage.prototype, key, function () { return native.footageInfo(this.id)[at]; });
+});
+getter(Footage.prototype, "ntscDropFrame", function () { return false; });
+// Data files (JSON, MGJSON) are not modelled: the host's footage has no contents.
+function noData(footage, member) {
+    throw new Error(member + ": footage \"" + footage.name + "\" is not a data file");
+}
+["sourceData", "sourceText"].forEach(function (key) {
+    getter(Footage.prototype, key, function () { noData(this, key); });
+});
+["dataKeyCount", "dataKeyTimes", "dataKeyValues", "dataValue"].forEach(function (key) {
+    hide(Footage.prototype, key, function () { noData(this, key + "()"); });
+});
+
+var project = {};
+getter(project, "bitsPerChannel", function () { return native.projectInfo()[0]; });
+getter(project, "linearBlending", function () { return native.projectInfo()[1] !== 0; });
+// The host's projects are not saved as the application's project files.
+getter(project, "fullPath", function () { return ""; });
+
 // ---------------------------------------------------------------- globals
 
 getter(global, "thisComp", function () { return new Comp(native.thisComp()); });
+getter(global, "thisProject", function () { return project; });
+getter(global, "colorDepth", function () { return project.bitsPerChannel; });
+hide(global, "footage", function (name) { return new Footage(native.footage(name)); });
 getter(global, "thisLayer", function () { return new Layer(native.thisLayer()); });
 getter(global, "time", now);
 getter(global, "value", function () {
@@ -332,11 +499,11 @@ getter(global, "thisProperty", function () {
     return property(ask(native.propertyName, own), own);
 });
 // The property's members work bare, on the property the expression is on.
-["numKeys", "velocity", "speed"].forEach(function (key) {
+["numKeys", "velocity", "speed", "propertyIndex"].forEach(function (key) {
     getter(global, key, function () { return global.thisProperty[key]; });
 });
 ["valueAtTime", "key", "nearestKey", "velocityAtTime", "speedAtTime", "smooth", "temporalWiggle",
- "loopOut", "loopIn", "loopOutDuration", "loopInDuration"].forEach(function (key) {
+ "loopOut", "loopIn", "loopOutDuration", "loopInDuration", "propertyGroup"].forEach(function (key) {
     hide(global, key, function () {
         var prop = global.thisProperty;
         return prop[key].apply(prop, arguments);
@@ -352,13 +519,16 @@ hide(global, "posterizeTime", function (fps) {
     return posterized;
 });
 ["name", "index", "inPoint", "outPoint", "startTime", "transform", "hasParent", "parent", "width",
- "height", "marker"].concat(Object.keys(transformKeys))
+ "height", "marker", "hasVideo", "hasAudio", "enabled", "active", "audioActive", "source",
+ "audioLevels", "timeRemap", "text"]
+    .concat(Object.keys(layerStreams), Object.keys(materialDefaults))
     .forEach(function (key) { getter(global, key, function () { return global.thisLayer[key]; }); });
 hide(global, "comp", function (name) { return new Comp(native.comp(name)); });
 hide(global, "layer", function (key) { return global.thisComp.layer(key); });
 hide(global, "effect", function (key) { return global.thisLayer.effect(key); });
-["mask", "sourceRectAtTime", "toComp", "fromComp", "toWorld", "fromWorld", "toCompVec", "fromCompVec",
- "toWorldVec", "fromWorldVec", "fromCompToSurface"].forEach(function (key) {
+["mask", "sourceRectAtTime", "sampleImage", "sourceTime", "toComp", "fromComp", "toWorld",
+ "fromWorld", "toCompVec", "fromCompVec", "toWorldVec", "fromWorldVec", "fromCompToSurface"]
+    .forEach(function (key) {
     hide(global, key, function () {
         var layer = global.thisLayer;
         return layer[key].apply(layer, arguments);
@@ -538,8 +708,9 @@ hide(global, "easeIn", interpolation(function (u) { return u * u; }));
 hide(global, "easeOut", interpolation(function (u) { return u * (2 - u); }));
 
 // ---------------------------------------------------------------- randomness
-// Deterministic: the seed, the layer's index and (unless timeless) the time
-// pick the numbers, so an expression gives the same value at the same time.
+// Deterministic: the seed, the layer's index, the property the expression
+// is on and (unless timeless) the time pick the numbers, so an expression
+// gives the same value at the same time.
 
 var seed = 0, timeless = false, state = 0, started = false;
 function mix(h, v) {
@@ -548,7 +719,8 @@ function mix(h, v) {
 }
 function next() {
     if (!started) {
-        state = mix(mix(seed, native.layerInfo(native.thisLayer())[1]),
+        var layerIndex = native.layerInfo(native.thisLayer())[1];
+        state = mix(mix(mix(seed, layerIndex), native.propertySeed()),
                     timeless ? 0 : Math.round(now() * 1000));
         started = true;
     }
@@ -595,17 +767,17 @@ hide(global, "noise", function (v) {
 });
 
 // Smooth noise: a sum of sines per dimension and octave, with frequencies
-// and phases drawn from the layer's seed.
+// and phases drawn from the seed, the layer and the property.
 function wiggleOffsets(freq, amp, octaves, ampMult, t, dims) {
     freq = Number(freq); amp = Number(amp);
     octaves = octaves === undefined ? 1 : Math.max(1, Math.floor(Number(octaves)));
     ampMult = ampMult === undefined ? 0.5 : Number(ampMult);
-    var layerIndex = native.layerInfo(native.thisLayer())[1];
+    var site = mix(native.layerInfo(native.thisLayer())[1], native.propertySeed());
     var offsets = [];
     for (var d = 0; d < dims; ++d) {
         var sum = 0, a = 1;
         for (var o = 0; o < octaves; ++o) {
-            var h = mix(mix(mix(seed, layerIndex), d), o);
+            var h = mix(mix(mix(seed, site), d), o);
             var phase = ((h >>> 0) / 4294967296) * 2 * Math.PI;
             var f = freq * Math.pow(2, o) * (0.8 + 0.4 * (((mix(h, 7) >>> 0) / 4294967296)));
             sum += a * Math.sin(2 * Math.PI * f * t + phase);
@@ -636,11 +808,19 @@ function result(v) {
 
 return {
     // Evaluates the text with `run` (the sloppy-mode function that evals
-    // it); text streams take the result as a text.
+    // it); text streams take the result as a text. A nested evaluation
+    // (another property's expression) leaves the outer one's random state
+    // and posterized time as they were.
     evaluate: function (run, text, wantsText) {
+        var outer = [seed, timeless, state, started, posterized];
         seed = 0; timeless = false; started = false; posterized = null;
-        var v = result(run(text));
-        return wantsText ? String(v) : v;
+        try {
+            var v = result(run(text));
+            return wantsText ? String(v) : v;
+        } finally {
+            seed = outer[0]; timeless = outer[1]; state = outer[2]; started = outer[3];
+            posterized = outer[4];
+        }
     },
     // Locks the builtins and the language's names, and returns the cleaner
     // that removes whatever globals an evaluation left behind.
@@ -660,7 +840,8 @@ return {
                     Object.defineProperty(global, key, {writable: false, configurable: false});
             }
         });
-        [Layer.prototype, Comp.prototype, Mask.prototype, Markers.prototype, transformProto].concat(propertyProtos)
+        [Layer.prototype, Comp.prototype, Mask.prototype, Markers.prototype, transformProto,
+         Group.prototype, Text.prototype, Footage.prototype, project].concat(propertyProtos)
             .forEach(Object.freeze);
         // Globals an expression makes by assignment are enumerable; the
         // kept ones are not (the builtins' and the language's).

@@ -131,7 +131,10 @@ TEST_F(Expressions, RandomNumbersComeFromTheSeededGenerator) {
         z ^= z + (z ^ (z >> 7)) * (z | 61u);
         return (z ^ (z >> 14)) / 4294967296.0;
     };
-    std::uint32_t timeless = mix(mix(7, 1), 0), timed = mix(mix(0, 1), 500);
+    // The seed names the property by its place on the layer: (layer stream, Position, 0).
+    std::uint32_t place = 2166136261u;
+    for (std::uint32_t field : {0u, 1u, 0u}) place = (place ^ field) * 16777619u;
+    std::uint32_t timeless = mix(mix(mix(7, 1), place), 0), timed = mix(mix(mix(0, 1), place), 500);
     const double first = next(timeless), second = next(timed);
     const std::vector<double> want = {first, second, 10 + 10 * next(timed)};
     const script::ExpressionResult r =
