@@ -11,6 +11,7 @@ namespace outfold {
 struct LookLosses {
     A_long ownOpacityExpressions = 0;  // while the pre-comp layer's opacity is not 100 %
     A_long ownBlendingModes = 0;       // while the pre-comp layer is not Normal
+    A_long masks = 0;                  // the pre-comp layer's own
 };
 
 // For every layer item of `copies` (copies of the pre-comp's layers, not the

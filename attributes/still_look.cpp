@@ -14,7 +14,7 @@ namespace {
 
 // Called with the composition, the pre-comp layer's index and, per copy at
 // indices 1..n, 1 when it hangs on the carrier. Answers
-// "expressions=<n>;identity=yes|no;exact=yes|no". Written for the scripting
+// "expressions=<n>;identity=yes|no;exact=yes|no;masks=<n>". Written for the scripting
 // engine's language level (ECMAScript 3).
 constexpr char kStillLook[] = R"JS((function (c, p, onCarrier) {
     var l = c.layer(p), t = l.transform, abs = Math.abs;
@@ -84,7 +84,8 @@ constexpr char kStillLook[] = R"JS((function (c, p, onCarrier) {
         if (turned && layer.dimensionsSeparated) exact = false;
     }
     return "expressions=" + expressions + ";identity=" + (identity ? "yes" : "no") +
-           ";exact=" + (exact ? "yes" : "no");
+           ";exact=" + (exact ? "yes" : "no") +
+           ";masks=" + l.property("ADBE Mask Parade").numProperties;
 }))JS";
 
 std::string still_look_script(A_long compId, A_long precompPosition, const ParentIndices& list) {
@@ -109,15 +110,18 @@ std::string_view field(std::string_view answer, std::string_view key) {
     return {};
 }
 
-bool read_answer(std::string_view answer, FoldCheck* fold, A_long* expressions) {
-    const std::string_view identity = field(answer, "identity"), exact = field(answer, "exact"),
-                           count = field(answer, "expressions");
+bool read_count(std::string_view text, A_long* count) {
+    const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), *count);
+    return failed == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+bool read_answer(std::string_view answer, FoldCheck* fold, A_long* expressions, A_long* masks) {
+    const std::string_view identity = field(answer, "identity"), exact = field(answer, "exact");
     if ((identity != "yes" && identity != "no") || (exact != "yes" && exact != "no")) return false;
-    const auto [end, failed] =
-        std::from_chars(count.data(), count.data() + count.size(), *expressions);
     fold->identity = identity == "yes";
     fold->exact = exact == "yes";
-    return failed == std::errc() && end == count.data() + count.size() && !count.empty();
+    return read_count(field(answer, "expressions"), expressions) &&
+           read_count(field(answer, "masks"), masks);
 }
 
 }  // namespace
@@ -129,7 +133,7 @@ A_Err carry_still_look(const PluginInfo* info, AEGP_LayerH precompLayer, AEGP_Co
     return with_suites(info->spBasic, [&](HostSuites& suites) {
         RunningError err;
         AEGP_ItemH item = nullptr;
-        A_long compId = 0, index = 0, expressions = 0;
+        A_long compId = 0, index = 0, expressions = 0, masks = 0;
         std::string answer;
         err.then([&] {
                return suites.get<AEGP_CompSuite_v9>().AEGP_GetItemFromComp(parentComp, &item);
@@ -143,9 +147,12 @@ A_Err carry_still_look(const PluginInfo* info, AEGP_LayerH precompLayer, AEGP_Co
                 return execute_script(*info, suites, script.c_str(), &answer);
             })
             .then([&] {
-                return read_answer(answer, fold, &expressions) ? A_Err_NONE : A_Err_GENERIC;
+                return read_answer(answer, fold, &expressions, &masks) ? A_Err_NONE : A_Err_GENERIC;
             });
-        if (err.ok()) losses->ownOpacityExpressions += expressions;
+        if (err.ok()) {
+            losses->ownOpacityExpressions += expressions;
+            losses->masks = masks;
+        }
         return err.code();
     });
 }

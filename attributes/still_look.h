@@ -26,6 +26,8 @@ struct FoldCheck {
 //   temporal ease speeds (influences kept); a copy whose opacity has an
 //   enabled expression keeps it and is counted in losses->ownOpacityExpressions
 //   (the carrier's opacity would never reach its children);
+// - it counts the pre-comp layer's masks, which no copy takes
+//   (losses->masks);
 // - it tells whether a still transform folds exactly (*fold). The host's fold
 //   is exact for translations, rotations, uniform scales and mirrors; an
 //   uneven scale is exact only where nothing turns (neither the pre-comp

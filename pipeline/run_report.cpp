@@ -41,6 +41,7 @@ std::string listed(std::vector<std::string> forms) {
 std::string line_of(const Uncarried& notes) {
     std::vector<std::string> parts;
     if (notes.timeRemapping) parts.push_back("time remapping (its layers play at normal speed)");
+    if (notes.look.masks > 0) parts.push_back(notes.look.masks == 1 ? "its mask" : "its masks");
     if (notes.trackMatte) parts.push_back("its track matte");
     if (notes.look.ownOpacityExpressions > 0)
         parts.push_back(copies(notes.look.ownOpacityExpressions,
@@ -64,7 +65,7 @@ std::string line_of(const Uncarried& notes) {
 bool lost_anything(const Uncarried& notes) {
     return notes.timeRemapping || notes.trackMatte || notes.wholeCompLayers ||
            !notes.unresolvedReferences.empty() || notes.look.ownOpacityExpressions > 0 ||
-           notes.look.ownBlendingModes > 0;
+           notes.look.ownBlendingModes > 0 || notes.look.masks > 0;
 }
 
 bool acts_on_whole_comp(AEGP_LayerFlags flags, AEGP_ObjectType type) {

@@ -238,6 +238,14 @@ TEST_F(PictureInvariance, TheReportNamesWhatTheCopiesDoNotTakeOver) {
              scene.add(scene.main, "Matted").trackMatte = model::TrackMatte::Luma;
          },
          "its track matte"},
+        {"masked twice, and matted",
+         [&](Scene& scene, model::Layer& p, model::Layer&) {
+             scene.add(scene.main, "Matte");
+             model::reorder_layer(scene.project, scene.layer_id("Matte"), 0);
+             p.trackMatte = model::TrackMatte::Alpha;
+             for (int m = 0; m < 2; ++m) p.masks.push_back({.id = model::new_id(scene.project)});
+         },
+         "its masks; its track matte"},
         {"a camera inside",
          [](Scene& scene, model::Layer&, model::Layer&) {
              model::add_layer(
