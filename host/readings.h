@@ -22,6 +22,8 @@ struct Readings {
     ItemNumbering itemNumbering = ItemNumbering::AsWalk;
     // AEGP_GetNewLayerStream refuses a stream AEGP_IsStreamLegal calls illegal.
     bool refuseIllegalStreams = false;
+    // app.project.autoFixExpressions leaves the expressions of locked layers alone.
+    bool autoFixSkipsLocked = false;
 };
 
 }  // namespace host

@@ -117,12 +117,25 @@ A_Err match_3d_switch(HostSuites& suites, const ExtractionRun& run, AEGP_LayerH 
 // The copies' new names: the pre-comp layer's name and/or the user's prefix
 // in front of each; nothing is renamed when both are absent. *renamed tells
 // whether the fix after renaming ran.
-A_Err rename_copies(const ExtractionRun& run, AEGP_LayerH precompLayer, AEGP_Collection2H extracted,
-                    bool* renamed) {
+// Whether the application's fix touches expressions on locked layers is left
+// open, and it may find them anywhere on a layer: every locked layer of the
+// project is unlocked while the fixes run, so they reach them either way.
+A_Err rename_copies(HostSuites& suites, const ExtractionRun& run, AEGP_LayerH precompLayer,
+                    AEGP_Collection2H extracted, bool* renamed) {
     const std::u16string prefix = compose_name_prefix(run.info, precompLayer, run.prefix);
     *renamed = !prefix.empty();
     if (prefix.empty()) return A_Err_NONE;
-    return rename_extracted_layers(run.info, extracted, prefix, kNameSeparator);
+    OwnedUnlocks unlocked(suites.get<AEGP_LayerSuite_v11>());
+    RunningError error;
+    A_u_long copies = 0;
+    error.then([&] {
+        return suites.get<AEGP_CollectionSuite_v2>().AEGP_GetCollectionNumItems(extracted, &copies);
+    });
+    if (copies > 0) error.then([&] { return unlock_project_layers(run.info, &unlocked); });
+    error.then(
+        [&] { return rename_extracted_layers(run.info, extracted, prefix, kNameSeparator); });
+    error.keep_first(unlocked.release());
+    return error.code();
 }
 
 // Puts the copies where the pre-comp layer is now.
@@ -281,7 +294,10 @@ A_Err run_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtraction& l
         });
     }
     bool renamed = false;
-    error.then([&] { return rename_copies(run, layer.precompLayer, extracted.get(), &renamed); })
+    error
+        .then([&] {
+            return rename_copies(suites, run, layer.precompLayer, extracted.get(), &renamed);
+        })
         .then([&] { return place_copies(suites, run, layer, extracted.get()); });
     if (keepCarrier) {
         error.then([&] { return keep_carrier(suites, layer, extracted.get()); });

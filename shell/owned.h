@@ -1,12 +1,14 @@
 // Host objects the plug-in obtains and must give back: collections, streams,
-// stream values, effect references, memory handles and keyframe batches. Each
-// guard gives its object back when it goes out of scope, so neither an early
-// return, an exception nor a suite the host cannot supply can leak it;
-// release() gives it back at a chosen point and hands over the host's answer.
-// Every guard takes its release operation from a suite acquired before the
-// object is obtained, so giving it back never needs a suite the host might
-// not supply.
+// stream values, effect references, memory handles, keyframe batches and
+// layers unlocked for a while. Each guard gives its object back when it goes
+// out of scope, so neither an early return, an exception nor a suite the host
+// cannot supply can leak it; release() gives it back at a chosen point and
+// hands over the host's answer. Every guard takes its release operation from
+// a suite acquired before the object is obtained, so giving it back never
+// needs a suite the host might not supply.
 #pragma once
+
+#include <vector>
 
 #include "aegp.h"
 
@@ -99,6 +101,39 @@ private:
 
     A_Err (*end_)(A_Boolean, AEGP_AddKeyframesInfoH);
     AEGP_AddKeyframesInfoH handle_ = nullptr;
+};
+
+// Layers the plug-in unlocked for a while, locked again exactly once: by
+// release(), or when the guard goes out of scope (after a failure, or while
+// an exception unwinds the call). A layer is noted before it is unlocked, so
+// none can stay unlocked; locking one that is still locked changes nothing.
+class OwnedUnlocks {
+public:
+    explicit OwnedUnlocks(const AEGP_LayerSuite_v11& layers) : setFlag_(layers.AEGP_SetLayerFlag) {}
+    OwnedUnlocks(const OwnedUnlocks&) = delete;
+    OwnedUnlocks& operator=(const OwnedUnlocks&) = delete;
+    ~OwnedUnlocks() { static_cast<void>(release()); }
+
+    // Unlocks the layer, to be locked again.
+    A_Err unlock(AEGP_LayerH layer) {
+        layers_.push_back(layer);
+        return setFlag_(layer, AEGP_LayerFlag_LOCKED, false);
+    }
+
+    // Locks every noted layer again; each is tried, the first error is returned.
+    A_Err release() noexcept {
+        A_Err first = A_Err_NONE;
+        for (const AEGP_LayerH layer : layers_) {
+            const A_Err err = setFlag_(layer, AEGP_LayerFlag_LOCKED, true);
+            if (first == A_Err_NONE) first = err;
+        }
+        layers_.clear();
+        return first;
+    }
+
+private:
+    A_Err (*setFlag_)(AEGP_LayerH, AEGP_LayerFlags, A_Boolean);
+    std::vector<AEGP_LayerH> layers_;
 };
 
 }  // namespace outfold

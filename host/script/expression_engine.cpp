@@ -1404,7 +1404,7 @@ ExpressionResult value_after_expression(ExpressionEngine& engine, const model::P
 }
 
 int auto_fix_expressions(model::Project& project, ExpressionEngine& engine,
-                         std::string_view oldText, std::string_view newText) {
+                         std::string_view oldText, std::string_view newText, bool skipLocked) {
     const auto evaluates = [&](const model::Layer& layer, const model::Stream& stream,
                                std::string_view text) {
         return engine.evaluate(ExpressionSite{&project, layer.id, &stream, model::Time{}}, text).ok;
@@ -1412,6 +1412,7 @@ int auto_fix_expressions(model::Project& project, ExpressionEngine& engine,
     return model::auto_fix_expressions(
         project, oldText, newText,
         [&](const model::Layer& layer, const model::Stream& stream, const std::string& fixed) {
+            if (skipLocked && (layer.flags & model::flag::kLocked) != 0) return false;
             return !evaluates(layer, stream, stream.expression) && evaluates(layer, stream, fixed);
         });
 }

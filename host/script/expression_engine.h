@@ -75,8 +75,10 @@ ExpressionResult value_after_expression(ExpressionEngine& engine, const model::P
 // the project that fails to evaluate, every occurrence of the old text becomes
 // the new text (see model::auto_fix_expressions), kept only when the
 // expression then evaluates. Only expressions holding the old text are tried,
-// at composition time 0. Returns how many changed.
+// at composition time 0; with skipLocked, none on a locked layer. Returns how
+// many changed.
 int auto_fix_expressions(model::Project& project, ExpressionEngine& engine,
-                         std::string_view oldText, std::string_view newText);
+                         std::string_view oldText, std::string_view newText,
+                         bool skipLocked = false);
 
 }  // namespace host::script

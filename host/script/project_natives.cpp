@@ -103,7 +103,8 @@ duk_ret_t auto_fix_expressions(duk_context* ctx, Session& session) {
     std::unique_ptr<ExpressionEngine> ownEngine;
     ExpressionEngine* engine = session.host.expressions;
     if (engine == nullptr) engine = (ownEngine = std::make_unique<ExpressionEngine>()).get();
-    if (auto_fix_expressions(session.project(), *engine, oldText, newText) > 0)
+    if (auto_fix_expressions(session.project(), *engine, oldText, newText,
+                             session.host.readings.autoFixSkipsLocked) > 0)
         session.project_changed();
     return 0;
 }

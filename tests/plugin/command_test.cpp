@@ -5,6 +5,7 @@
 
 #include "model/streams.h"
 #include "plugin_host.h"
+#include "script/expression_engine.h"
 
 namespace outfold::testing {
 namespace {
@@ -172,19 +173,21 @@ TEST_F(CommandHook, WhatARunChanges) {
     }
 }
 
-// Where a paste puts the copy, whether it selects it, how scripts number the items and whether
-// illegal streams open leave the run's project the same.
+// Where a paste puts the copy, whether it selects it, how scripts number the items, whether
+// illegal streams open and whether the fix after a rename reaches locked layers leave the run's
+// project the same. Locked Plate reads Outro's Credits, which the last case renames.
 TEST_F(CommandHook, TheProjectDoesNotDependOnTheHostsReadings) {
     const Names attributes = {"click optionCopyAttributes", "ok"};  // a radio button: no toggle
     const std::pair<Names, Names> cases[] = {
         {{"Intro"}, {"ok"}},
         {{"Intro", "Plate"}, attributes},  // Plate is the last selected: the selection stays
-        {{"Intro", "Outro", "Footer"}, {"click optionDiscardAttributes", "ok"}},
+        {{"Intro", "Outro", "Footer"},
+         {"set prefixInput P", "click optionDiscardAttributes", "ok"}},
     };
     for (const auto& [selection, user] : cases) {
         SCOPED_TRACE(selection.back() + " " + user[0]);
         std::optional<std::string> first;
-        for (int combination = 0; combination < 16; ++combination) {
+        for (int combination = 0; combination < 32; ++combination) {
             SCOPED_TRACE(combination);
             host_.set_readings({
                 .copyPlacement = combination & 1 ? host::CopyPlacement::Top
@@ -193,8 +196,15 @@ TEST_F(CommandHook, TheProjectDoesNotDependOnTheHostsReadings) {
                 .itemNumbering =
                     combination & 4 ? host::ItemNumbering::Reversed : host::ItemNumbering::AsWalk,
                 .refuseIllegalStreams = (combination & 8) != 0,
+                .autoFixSkipsLocked = (combination & 16) != 0,
             });
-            host_.set_project(scene());
+            model::Project project = scene();
+            model::Layer& plate =
+                *model::find_layer(project, layer_named(project, "Main", "Plate")->id);
+            plate.flags |= model::flag::kLocked;
+            plate.streams.at(model::stream::kOpacity).expression =
+                R"(thisComp.layer("Credits").transform.opacity)";
+            host_.set_project(std::move(project));
             ASSERT_EQ(run(selection, user), A_Err_NONE);
             const std::string after = describe(host_.project());
             if (!first) first = after;
@@ -237,7 +247,8 @@ TEST_F(CommandHook, TheSolidsFolderGoesWithTheCarrierUnlessItWasThere) {
 
 // Locked layers the run changes (inner layers renamed by the copy, copies freed by script) are
 // unlocked for it; the pre-comp's layers and the copies of locked ones end locked, and so does a
-// kept pre-comp layer.
+// kept pre-comp layer. Locked layers elsewhere that read Logo by name follow its renamed copy,
+// whether or not the host's fix after a rename skips locked layers: both give the same project.
 TEST_F(CommandHook, LockedLayersDoNotStopARun) {
     const std::tuple<Names, bool, Names> cases[] = {
         {{"Title", "Logo"}, false, {"set prefixInput P", "click optionDiscardAttributes", "ok"}},
@@ -247,22 +258,58 @@ TEST_F(CommandHook, LockedLayersDoNotStopARun) {
     const auto locked = [](const model::Layer& layer) {
         return (layer.flags & model::flag::kLocked) != 0;
     };
+    const std::pair<std::string, std::string> watchers[] = {{"Main", "Caption"},
+                                                            {"Outro Comp", "Credits"}};
+    constexpr double kLogoOpacity = 40;
     for (const auto& [inner, precompLocked, user] : cases) {
         SCOPED_TRACE(user[0]);
-        host_.set_project(scene());
-        for (model::Layer& layer : item_named(host_.project(), "Intro Comp").comp->layers)
-            if (std::ranges::count(inner, layer.ownName) != 0) layer.flags |= model::flag::kLocked;
-        if (precompLocked)
-            model::find_layer(host_.project(), layer("Main", "Intro").id)->flags |=
-                model::flag::kLocked;
-        ASSERT_EQ(run({"Intro"}, user), A_Err_NONE);
-        for (const model::Layer& layer : item_named(host_.project(), "Intro Comp").comp->layers)
-            EXPECT_EQ(locked(layer), std::ranges::count(inner, layer.ownName) != 0);
-        for (const model::Layer& layer : item_named(host_.project(), "Main").comp->layers) {
-            const std::string name = model::shown_name(host_.project(), layer);
-            const bool copyOfLocked = std::ranges::any_of(
-                inner, [&](const std::string& n) { return name == n || name == "P_" + n; });
-            EXPECT_EQ(locked(layer), copyOfLocked || (name == "Intro" && precompLocked)) << name;
+        std::optional<std::string> first;
+        for (const bool skipsLocked : {false, true}) {
+            SCOPED_TRACE(skipsLocked ? "the fix skips locked layers" : "the fix fixes them");
+            host_.set_readings({.autoFixSkipsLocked = skipsLocked});
+            model::Project project = scene();
+            for (model::Layer& layer : item_named(project, "Intro Comp").comp->layers) {
+                if (std::ranges::count(inner, layer.ownName) != 0)
+                    layer.flags |= model::flag::kLocked;
+                if (layer.ownName == "Logo")
+                    layer.streams.at(model::stream::kOpacity).value = {kLogoOpacity};
+            }
+            if (precompLocked)
+                model::find_layer(project, layer_named(project, "Main", "Intro")->id)->flags |=
+                    model::flag::kLocked;
+            for (const auto& [comp, name] : watchers) {
+                model::Layer& watcher =
+                    *model::find_layer(project, layer_named(project, comp, name)->id);
+                watcher.flags |= model::flag::kLocked;
+                watcher.streams.at(model::stream::kOpacity).expression =
+                    R"(comp("Main").layer("Logo").transform.opacity)";
+            }
+            host_.set_project(std::move(project));
+            // The dialog kept the row's choices from its first run.
+            ASSERT_EQ(run({"Intro"}, first ? Names{"ok"} : user), A_Err_NONE);
+            for (const model::Layer& layer : item_named(host_.project(), "Intro Comp").comp->layers)
+                EXPECT_EQ(locked(layer), std::ranges::count(inner, layer.ownName) != 0);
+            for (const model::Layer& layer : item_named(host_.project(), "Main").comp->layers) {
+                const std::string name = model::shown_name(host_.project(), layer);
+                const bool copyOfLocked = std::ranges::any_of(
+                    inner, [&](const std::string& n) { return name == n || name == "P_" + n; });
+                EXPECT_EQ(locked(layer),
+                          copyOfLocked || name == "Caption" || (name == "Intro" && precompLocked))
+                    << name;
+            }
+            host::script::ExpressionEngine engine;
+            for (const auto& [comp, name] : watchers) {
+                const model::Layer& watcher = layer(comp, name);
+                EXPECT_TRUE(locked(watcher)) << name;
+                const model::Stream& opacity = watcher.streams.at(model::stream::kOpacity);
+                const auto read = host::script::value_after_expression(
+                    engine, host_.project(), watcher.id, opacity, model::Rational::of(0));
+                EXPECT_TRUE(read.ok) << name << ": " << opacity.expression;
+                EXPECT_EQ(read.value, std::vector<double>{kLogoOpacity}) << name;
+            }
+            const std::string after = describe(host_.project());
+            if (!first) first = after;
+            EXPECT_EQ(after, *first);
         }
     }
 }

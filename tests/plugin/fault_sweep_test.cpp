@@ -83,7 +83,8 @@ const DroppedFailure* dropped_at(const host::CallPath& path,
     return hash;
 }
 
-// "Moving" is keyed, "Still" not; "Shared One" and "Two" share a source (deleting it alerts).
+// "Moving" is keyed, "Still" not; "Shared One" and "Two" share a source (deleting it alerts);
+// locked "Caption" reads Arm, a layer of Moving's, by name.
 struct Kind {
     std::string label;
     std::vector<std::string> selection, user;

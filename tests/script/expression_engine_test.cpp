@@ -229,6 +229,24 @@ TEST_F(AutoFix, BrokenExpressionsFollowTheRenameWhereTheyThenWork) {
     EXPECT_EQ(changes, 1);
 }
 
+// Far is locked: whether the fix reaches it is one of the host's readings; Watcher is fixed either
+// way.
+TEST_F(AutoFix, LockedLayersAreFixedUnlessTheReadingSkipsThem) {
+    for (const bool skips : {false, true}) {
+        SCOPED_TRACE(skips);
+        load(kFixProject);
+        layer("Elsewhere", "Far").flags |= model::flag::kLocked;
+        layer("Main", "Old").ownName = "New";
+        script_host().readings.autoFixSkipsLocked = skips;
+        value(R"(app.project.autoFixExpressions("Old", "New"))");
+        EXPECT_EQ(layer("Elsewhere", "Far").streams.at(4).expression,
+                  skips ? R"(comp("Main").layer("Old").opacity)"
+                        : R"(comp("Main").layer("New").opacity)");
+        EXPECT_EQ(layer("Main", "Watcher").streams.at(1).expression,
+                  "thisComp.layer('New').position");
+    }
+}
+
 // Layers already renamed; each case puts its expression on Watcher's rotation.
 constexpr const char* kRenamedProject = R"json({"items": [
     {"type": "comp", "name": "Main", "layers": [

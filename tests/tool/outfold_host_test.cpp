@@ -97,11 +97,12 @@ TEST(OutfoldHost, TheReadingsGiveTheSameProject) {
     const outfold_test::TempDir dir{"outfold-host"};
     const std::string saved = (dir.path() / "after.json").string();
     std::optional<std::string> first;
-    for (int combination = 0; combination < 16; ++combination) {
+    for (int combination = 0; combination < 32; ++combination) {
         const std::string options = std::string(combination & 1 ? "--copy-placement top " : "") +
                                     (combination & 2 ? "--paste-selects-copy " : "") +
                                     (combination & 4 ? "--item-numbering reversed " : "") +
-                                    (combination & 8 ? "--refuse-illegal-streams " : "");
+                                    (combination & 8 ? "--refuse-illegal-streams " : "") +
+                                    (combination & 16 ? "--auto-fix-skips-locked " : "");
         const Outcome result = run(kDemo, options + "--save '" + saved +
                                               "' select Main Caption,Intro user "
                                               "'click optionCopyAttributes' user ok outfold");

@@ -389,6 +389,8 @@ int main(int argc, char** argv) {
         ->transform(CLI::CheckedTransformer(numberings));
     app.add_flag("--refuse-illegal-streams", readings.refuseIllegalStreams,
                  "AEGP_GetNewLayerStream refuses streams that are not legal on the layer");
+    app.add_flag("--auto-fix-skips-locked", readings.autoFixSkipsLocked,
+                 "app.project.autoFixExpressions leaves the expressions of locked layers alone");
     app.add_option(
         "actions", actions,
         "Actions, in order:\n"
