@@ -223,7 +223,7 @@ A_Err run_whole_layer_steps(HostSuites& suites, ExtractionRun& run, LayerExtract
         });
     }
     bool renamed = false;
-    error.then([&] { return rename_copies(run, layer.precompLayer, extracted, &renamed); })
+    error.then([&] { return rename_copies(suites, run, layer.precompLayer, extracted, &renamed); })
         .then([&] { return place_copies(suites, run, layer, extracted); });
     if (!keeps_precomp_layer(run))
         error.then([&] { return hand_over_followers(info, layer.precompLayer, whole.copy); });

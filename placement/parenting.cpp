@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "shell/host_suites.h"
+#include "shell/owned.h"
 #include "shell/running_error.h"
 
 namespace outfold {
@@ -252,6 +253,8 @@ A_Err hand_over_followers(const PluginInfo* info, AEGP_LayerH precompLayer,
         err.then([&] { return followers_of(suites, precompLayer, &followers); })
             .then([&] { return parent_of(suites, precompLayer, &precompParent); })
             .then([&] { return layers.AEGP_GetLayerParentComp(precompLayer, &comp); });
+        // A locked follower is freed by script all the same, and locked again.
+        OwnedUnlocks unlocked(layers);
         for (AEGP_LayerH follower : followers) {
             if (keptCarrier != nullptr) {
                 // The carrier's values and parent are the pre-comp layer's.
@@ -259,10 +262,15 @@ A_Err hand_over_followers(const PluginInfo* info, AEGP_LayerH precompLayer,
                 continue;
             }
             A_long index = 0;
+            AEGP_LayerFlags flags = 0;
+            err.then([&] { return layers.AEGP_GetLayerFlags(follower, &flags); });
+            if ((flags & AEGP_LayerFlag_LOCKED) != 0)
+                err.then([&] { return unlocked.unlock(follower); });
             err.then([&] { return layers.AEGP_GetLayerIndex(follower, &index); }).then([&] {
                 return reparent_by_script(suites, info, comp, index, precompParent);
             });
         }
+        err.keep_first(unlocked.release());
         return err.code();
     });
 }

@@ -249,6 +249,7 @@ TEST_F(CommandHook, TheSolidsFolderGoesWithTheCarrierUnlessItWasThere) {
 // unlocked for it; the pre-comp's layers and the copies of locked ones end locked, and so does a
 // kept pre-comp layer. Locked layers elsewhere that read Logo by name follow its renamed copy,
 // whether or not the host's fix after a rename skips locked layers: both give the same project.
+// A locked layer that follows the pre-comp layer is freed from it and stays locked.
 TEST_F(CommandHook, LockedLayersDoNotStopARun) {
     const std::tuple<Names, bool, Names> cases[] = {
         {{"Title", "Logo"}, false, {"set prefixInput P", "click optionDiscardAttributes", "ok"}},
@@ -284,6 +285,9 @@ TEST_F(CommandHook, LockedLayersDoNotStopARun) {
                 watcher.streams.at(model::stream::kOpacity).expression =
                     R"(comp("Main").layer("Logo").transform.opacity)";
             }
+            // Caption follows the pre-comp layer, and is freed by script when it goes.
+            model::find_layer(project, layer_named(project, "Main", "Caption")->id)->parent =
+                layer_named(project, "Main", "Intro")->id;
             host_.set_project(std::move(project));
             // The dialog kept the row's choices from its first run.
             ASSERT_EQ(run({"Intro"}, first ? Names{"ok"} : user), A_Err_NONE);
