@@ -7,16 +7,6 @@
 
 namespace host::suites::ops {
 
-namespace {
-
-AEGP_MemHandle text_handle(Session& s, const std::string& text) {
-    std::vector<char> bytes(text.begin(), text.end());
-    bytes.push_back('\0');
-    return s.registry().new_mem(std::move(bytes));
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- commands
 
 A_Err AEGP_GetUniqueCommand(AEGP_Command* unique_commandP) {

@@ -37,14 +37,6 @@ std::string name_of(Session& s, AEGP_StreamRefH streamH) {
     return s.stream(streamH).name;
 }
 
-AEGP_MemHandle utf16_handle(Session& s, const std::string& utf8) {
-    std::u16string wide = text::utf8_to_utf16(utf8);
-    wide.push_back(u'\0');
-    std::vector<char> bytes(wide.size() * sizeof(char16_t));
-    std::memcpy(bytes.data(), wide.data(), bytes.size());
-    return s.registry().new_mem(std::move(bytes));
-}
-
 }  // namespace
 
 A_Err AEGP_GetStreamName(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH, A_Boolean,

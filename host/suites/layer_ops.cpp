@@ -33,14 +33,6 @@ void copy_name(const std::string& name, A_char* buffer) {
     buffer[fitting.size()] = '\0';
 }
 
-AEGP_MemHandle utf16_handle(Session& s, const std::string& utf8) {
-    std::u16string wide = text::utf8_to_utf16(utf8);
-    wide.push_back(u'\0');
-    std::vector<char> bytes(wide.size() * sizeof(char16_t));
-    std::memcpy(bytes.data(), wide.data(), bytes.size());
-    return s.registry().new_mem(std::move(bytes));
-}
-
 std::string source_name(Session& s, const model::Layer& layer) {
     const model::Item* source = model::find_item(s.project(), layer.source);
     return source ? source->name : std::string();

@@ -1,8 +1,10 @@
 #include "suites/session.h"
 
+#include <cstring>
 #include <limits>
 
 #include "model/streams.h"
+#include "text/codec.h"
 
 namespace host::suites {
 
@@ -17,6 +19,20 @@ Wide round_ratio(Wide num, Wide den) {
 }
 
 }  // namespace
+
+AEGP_MemHandle text_handle(Session& s, const std::string& utf8) {
+    std::vector<char> bytes(utf8.begin(), utf8.end());
+    bytes.push_back('\0');
+    return s.registry().new_mem(std::move(bytes));
+}
+
+AEGP_MemHandle utf16_handle(Session& s, const std::string& utf8) {
+    std::u16string wide = text::utf8_to_utf16(utf8);
+    wide.push_back(u'\0');
+    std::vector<char> bytes(wide.size() * sizeof(char16_t));
+    std::memcpy(bytes.data(), wide.data(), bytes.size());
+    return s.registry().new_mem(std::move(bytes));
+}
 
 void Session::require_plugin(AEGP_PluginID id) const {
     if (!host_.is_plugin(id)) throw BadArgument("unknown plug-in id");

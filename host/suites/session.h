@@ -81,6 +81,11 @@ inline const char* in_text(const char* text) {
     return text;
 }
 
+// New memory handles holding the text, NUL-terminated: as UTF-8, or turned
+// into UTF-16 (lone surrogates and bad bytes as the codec replaces them).
+AEGP_MemHandle text_handle(Session& s, const std::string& utf8);
+AEGP_MemHandle utf16_handle(Session& s, const std::string& utf8);
+
 // Converts a time to the composition's time base: the scale is the
 // numerator of the composition's frame rate (30 for 30 fps, 30000 for
 // 29.97 fps), so whole frames are exact; other times round to the nearest

@@ -210,9 +210,7 @@ A_Err AEGP_GetExpression(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH,
         AEGP_MemHandle& handle = out(expressionHZ);
         handle = nullptr;
         if (!stream.canVary || stream.expression.empty()) return A_Err_NONE;
-        std::vector<char> bytes(stream.expression.begin(), stream.expression.end());
-        bytes.push_back('\0');
-        handle = s.registry().new_mem(std::move(bytes));
+        handle = text_handle(s, stream.expression);
         return A_Err_NONE;
     });
 }
