@@ -143,8 +143,7 @@ json outside_the_extraction(const model::Project& project) {
 }
 
 TEST(HostileNamesTest, EveryCopyCarriesItsNameAndEveryReferenceFollows) {
-    const char* seedText = std::getenv("OUTFOLD_NAME_SEED");  // to explore other cases
-    const auto seed = seedText ? std::uint32_t(std::strtoul(seedText, nullptr, 10)) : 20261207u;
+    const std::uint32_t seed = seed_from("OUTFOLD_NAME_SEED", 20261207u);
     std::mt19937 random(seed);
     for (int n = 0; n < kCases; ++n) {
         const Case c = random_case(random);

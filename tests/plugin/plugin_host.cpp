@@ -1,6 +1,7 @@
 #include "plugin_host.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <utility>
 
@@ -28,6 +29,11 @@ model::Item& item_named(model::Project& project, const std::string& name) {
 const model::Composition& comp_named(const model::Project& project, const std::string& name) {
     const std::optional<model::Composition>& comp = item_named(project, name).comp;
     return found(comp ? &*comp : nullptr, name + " is not a composition");
+}
+
+std::uint32_t seed_from(const char* variable, std::uint32_t usual) {
+    const char* text = std::getenv(variable);
+    return text ? std::uint32_t(std::strtoul(text, nullptr, 10)) : usual;
 }
 
 const model::Layer* layer_named(const model::Project& project, const std::string& comp,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <ranges>
 #include <set>
@@ -23,6 +24,8 @@ T& found(T* thing, const std::string& missing) {
     return *thing;
 }
 std::string fixture_path(const std::string& name);  // tests/plugin/fixtures/<name>.json
+// A generator's seed: the environment variable's, to explore other cases, or the usual one.
+std::uint32_t seed_from(const char* variable, std::uint32_t usual);
 
 const host::model::Item& item_named(const host::model::Project& project, const std::string& name);
 host::model::Item& item_named(host::model::Project& project, const std::string& name);

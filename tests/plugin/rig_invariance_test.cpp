@@ -392,8 +392,7 @@ TEST_F(RigInvariance, LayerControlsChooseTheCopies) {
 }
 
 TEST_F(RigInvariance, EveryExpressionReadsWhatItReadBefore) {
-    const char* seedText = std::getenv("OUTFOLD_RIG_SEED");  // to explore other cases
-    const auto seed = seedText ? std::uint32_t(std::strtoul(seedText, nullptr, 10)) : 20261208u;
+    const std::uint32_t seed = seed_from("OUTFOLD_RIG_SEED", 20261208u);
     RigGenerator generator(seed);
     for (int n = 0; n < 200; ++n) {
         const Rig rig = generator.next();
