@@ -17,9 +17,10 @@ namespace outfold {
 
 // What the interface can tell about the pre-comp's layers without a script:
 // *candidate is set when the source composition holds exactly one layer,
-// an AV layer of a source item with no parent, effects, blending, matte,
-// switches other than video, audio and lock, and the plain timing of a layer
-// that starts at 0 at full speed; and the pre-comp layer is not collapsed.
+// an AV layer of a source item with no parent, effects, blending, matte or
+// switches other than video, audio, effects and lock, and the plain timing
+// of a layer that starts at 0 at full speed; and the pre-comp layer is not
+// collapsed.
 // *inner and *source name that layer and its source item.
 A_Err find_plain_inner_layer(HostSuites& suites, AEGP_LayerH precompLayer, bool* candidate,
                              AEGP_LayerH* inner, AEGP_ItemH* source);

@@ -97,15 +97,20 @@ duk_ret_t active_item(duk_context* ctx, Session& session) {
     return 1;
 }
 
-duk_ret_t auto_fix_expressions(duk_context* ctx, Session& session) {
-    const std::string oldText = string_arg(ctx, 0, "autoFixExpressions(): parameter 1");
-    const std::string newText = string_arg(ctx, 1, "autoFixExpressions(): parameter 2");
+// Project.autoFixExpressions, also behind replaceSource's fixExpressions.
+void fix_expressions(Session& session, const std::string& oldText, const std::string& newText) {
     std::unique_ptr<ExpressionEngine> ownEngine;
     ExpressionEngine* engine = session.host.expressions;
     if (engine == nullptr) engine = (ownEngine = std::make_unique<ExpressionEngine>()).get();
     if (auto_fix_expressions(session.project(), *engine, oldText, newText,
                              session.host.readings.autoFixSkipsLocked) > 0)
         session.project_changed();
+}
+
+duk_ret_t auto_fix_expressions(duk_context* ctx, Session& session) {
+    const std::string oldText = string_arg(ctx, 0, "autoFixExpressions(): parameter 1");
+    const std::string newText = string_arg(ctx, 1, "autoFixExpressions(): parameter 2");
+    fix_expressions(session, oldText, newText);
     return 0;
 }
 
@@ -709,13 +714,7 @@ duk_ret_t replace_source(duk_context* ctx, Session& session) {
         plain_error(std::string("replaceSource(): ") + e.what());
     }
     session.project_changed();
-    if (fixExpressions) {
-        duk_push_string(ctx, oldName.c_str());
-        duk_replace(ctx, 0);
-        duk_push_string(ctx, item_ref(session, source).name.c_str());
-        duk_replace(ctx, 1);
-        return auto_fix_expressions(ctx, session);
-    }
+    if (fixExpressions) fix_expressions(session, oldName, item_ref(session, source).name);
     return 0;
 }
 
