@@ -154,18 +154,14 @@ A_Err run_whole_layer_copy(HostSuites& suites, PluginInfo const* info, AEGP_Laye
         .then([&] { return layers.AEGP_GetLayerIndex(precompLayer, &index); })
         .then(
             [&] { return suites.get<AEGP_ItemSuite_v7>().AEGP_GetItemID(innerSource, &sourceId); });
-    const bool locked = (flags & AEGP_LayerFlag_LOCKED) != 0;
-    if (locked) {
-        err.then(
-            [&] { return layers.AEGP_SetLayerFlag(precompLayer, AEGP_LayerFlag_LOCKED, false); });
-    }
-    const bool unlocked = locked && err.ok();
+    OwnedUnlocks unlocked(layers);
+    if ((flags & AEGP_LayerFlag_LOCKED) != 0)
+        err.then([&] { return unlocked.unlock(precompLayer); });
     err.then([&] {
         const std::string script = whole_layer_copy_script(plan.parentId, index + 1, sourceId);
         return execute_script(*info, suites, script.c_str(), answer);
     });
-    if (unlocked)
-        err.keep_first(layers.AEGP_SetLayerFlag(precompLayer, AEGP_LayerFlag_LOCKED, true));
+    err.keep_first(unlocked.release());
     return err.code();
 }
 
